@@ -1,0 +1,50 @@
+# Entry points. `make demo` runs the main job, `make test` builds and runs
+# every test. Both install what they need first (scripts/deps.sh).
+
+BUILD_DIR    ?= build
+SANITIZE_DIR ?= build-sanitize
+BENCH_DIR    ?= build-bench
+JOBS         ?= $(shell nproc)
+CMAKE_FLAGS  ?=
+
+.PHONY: all deps configure build test demo bench sanitize format tidy clean
+
+all: build
+
+deps:
+	@bash scripts/deps.sh
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+
+configure: deps $(BUILD_DIR)/build.ninja
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	cd $(BUILD_DIR) && ctest -j $(JOBS) --output-on-failure --timeout 300
+
+demo: build
+	@bash scripts/demo.sh $(BUILD_DIR)
+
+sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRIX_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest -j $(JOBS) --output-on-failure --timeout 600
+
+bench: deps
+	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTRIX_BUILD_TESTS=OFF -DVELTRIX_BUILD_BENCH=ON
+	cmake --build $(BENCH_DIR) -j $(JOBS)
+	@for b in $(BENCH_DIR)/bench/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+
+format:
+	@git ls-files -co --exclude-standard '*.h' '*.cpp' | xargs -r clang-format -i
+
+tidy: build
+	@git ls-files -co --exclude-standard 'src/*.cpp' | xargs -r clang-tidy -p $(BUILD_DIR) --quiet
+
+clean:
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR)

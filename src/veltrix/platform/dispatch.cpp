@@ -1,0 +1,432 @@
+#include "veltrix/platform/dispatch.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace veltrix::platform {
+namespace {
+
+// The serial queue or pool whose task the current thread is running.
+thread_local const void* tlsCurrentQueue = nullptr;
+
+class ScopedCurrentQueue {
+ public:
+  explicit ScopedCurrentQueue(const void* queue) : previous_(tlsCurrentQueue) {
+    tlsCurrentQueue = queue;
+  }
+  ~ScopedCurrentQueue() { tlsCurrentQueue = previous_; }
+  ScopedCurrentQueue(const ScopedCurrentQueue&) = delete;
+  ScopedCurrentQueue& operator=(const ScopedCurrentQueue&) = delete;
+
+ private:
+  const void* previous_;
+};
+
+// Runs a task and keeps anything it throws away from the queue's thread: a
+// host block that throws must not take the loop down with it.
+void runTask(Task& task) {
+  try {
+    if (task) task();
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+void TaskQueue::postDelayed(Duration delay, Task task) {
+  Clock& c = clock();
+  c.schedule(c.now() + std::max(delay, Duration::zero()), weak_from_this(), std::move(task));
+}
+
+// --- MainLoop --------------------------------------------------------------
+
+struct MainLoop::Impl {
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::deque<Task> tasks;
+  std::function<void()> wakeUp;
+  std::atomic<std::thread::id> thread{};
+  bool stopRequested = false;
+  std::thread ownThread;
+};
+
+MainLoop& MainLoop::shared() { return *sharedPtr(); }
+
+std::shared_ptr<MainLoop> MainLoop::sharedPtr() {
+  static std::shared_ptr<MainLoop> loop = std::make_shared<MainLoop>();
+  return loop;
+}
+
+MainLoop::MainLoop() : impl_(std::make_unique<Impl>()) {}
+
+MainLoop::~MainLoop() {
+  stop();
+  if (impl_->ownThread.joinable()) {
+    if (impl_->ownThread.get_id() == std::this_thread::get_id()) {
+      impl_->ownThread.detach();
+    } else {
+      impl_->ownThread.join();
+    }
+  }
+}
+
+void MainLoop::post(Task task) {
+  std::function<void()> wakeUp;
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->tasks.push_back(std::move(task));
+    wakeUp = impl_->wakeUp;
+  }
+  impl_->cv.notify_all();
+  if (wakeUp) wakeUp();
+}
+
+bool MainLoop::isCurrent() const { return impl_->thread.load() == std::this_thread::get_id(); }
+
+void MainLoop::bindCurrentThread() { impl_->thread.store(std::this_thread::get_id()); }
+
+void MainLoop::setWakeUp(std::function<void()> wakeUp) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->wakeUp = std::move(wakeUp);
+}
+
+std::size_t MainLoop::runPending(std::size_t limit) {
+  if (impl_->thread.load() == std::thread::id{}) bindCurrentThread();
+  VELTRIX_DCHECK(isCurrent());
+  std::size_t ran = 0;
+  while (ran < limit) {
+    Task task;
+    {
+      std::lock_guard<std::mutex> lock(impl_->mutex);
+      if (impl_->tasks.empty()) break;
+      task = std::move(impl_->tasks.front());
+      impl_->tasks.pop_front();
+    }
+    runTask(task);
+    ++ran;
+  }
+  return ran;
+}
+
+void MainLoop::run() {
+  bindCurrentThread();
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(impl_->mutex);
+      impl_->cv.wait(lock, [this] { return impl_->stopRequested || !impl_->tasks.empty(); });
+      if (impl_->stopRequested) {
+        impl_->stopRequested = false;
+        return;
+      }
+    }
+    runPending(1);
+  }
+}
+
+void MainLoop::stop() {
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->stopRequested = true;
+  }
+  impl_->cv.notify_all();
+}
+
+void MainLoop::startOwnThread() {
+  if (impl_->ownThread.joinable()) return;
+  std::promise<void> bound;
+  auto boundFuture = bound.get_future();
+  impl_->ownThread = std::thread([this, &bound] {
+    bindCurrentThread();
+    bound.set_value();
+    run();
+  });
+  boundFuture.wait();
+}
+
+void MainLoop::resetForTesting() {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->tasks.clear();
+  impl_->wakeUp = nullptr;
+  impl_->stopRequested = false;
+  impl_->thread.store(std::thread::id{});
+}
+
+bool MainLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeout) {
+  const auto deadline = std::chrono::steady_clock::now() + realTimeout;
+  for (;;) {
+    runPending();
+    if (done()) return true;
+    std::unique_lock<std::mutex> lock(impl_->mutex);
+    if (!impl_->tasks.empty()) continue;
+    if (std::chrono::steady_clock::now() >= deadline) break;
+    // Wake at least every few milliseconds: `done` may watch state that
+    // changes without a task being posted.
+    impl_->cv.wait_until(
+        lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5)));
+  }
+  runPending();
+  return done();
+}
+
+// --- SerialQueue -----------------------------------------------------------
+
+struct SerialQueue::Impl {
+  std::string label;
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::deque<Task> tasks;
+  bool closing = false;
+  std::thread thread;
+
+  void loop() {
+    ScopedCurrentQueue current(this);
+    for (;;) {
+      Task task;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        cv.wait(lock, [this] { return closing || !tasks.empty(); });
+        if (tasks.empty()) return;  // closing and drained
+        task = std::move(tasks.front());
+        tasks.pop_front();
+      }
+      runTask(task);
+    }
+  }
+};
+
+std::shared_ptr<SerialQueue> SerialQueue::create(std::string label) {
+  return std::shared_ptr<SerialQueue>(new SerialQueue(std::move(label)));
+}
+
+SerialQueue::SerialQueue(std::string label) : impl_(std::make_shared<Impl>()) {
+  impl_->label = std::move(label);
+  impl_->thread = std::thread([impl = impl_] { impl->loop(); });
+}
+
+SerialQueue::~SerialQueue() {
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->closing = true;
+  }
+  impl_->cv.notify_all();
+  if (impl_->thread.get_id() == std::this_thread::get_id()) {
+    // Released by one of its own tasks: the thread keeps the state alive and
+    // ends once the queue is drained.
+    impl_->thread.detach();
+  } else {
+    impl_->thread.join();
+  }
+}
+
+void SerialQueue::post(Task task) {
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->tasks.push_back(std::move(task));
+  }
+  impl_->cv.notify_one();
+}
+
+bool SerialQueue::isCurrent() const { return tlsCurrentQueue == impl_.get(); }
+
+std::string_view SerialQueue::label() const { return impl_->label; }
+
+// --- GlobalQueue -----------------------------------------------------------
+
+struct GlobalQueue::Impl {
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::deque<Task> tasks;
+  bool closing = false;
+  std::vector<std::thread> threads;
+
+  void loop() {
+    ScopedCurrentQueue current(this);
+    for (;;) {
+      Task task;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        cv.wait(lock, [this] { return closing || !tasks.empty(); });
+        if (tasks.empty()) return;
+        task = std::move(tasks.front());
+        tasks.pop_front();
+      }
+      runTask(task);
+    }
+  }
+};
+
+GlobalQueue& GlobalQueue::shared() {
+  // Probes block a worker for up to a few seconds each, so keep a few more
+  // workers than cores.
+  static std::shared_ptr<GlobalQueue> pool =
+      std::make_shared<GlobalQueue>(std::max<std::size_t>(8, std::thread::hardware_concurrency()));
+  return *pool;
+}
+
+GlobalQueue::GlobalQueue(std::size_t workers) : impl_(std::make_shared<Impl>()) {
+  for (std::size_t i = 0; i < std::max<std::size_t>(1, workers); ++i) {
+    impl_->threads.emplace_back([impl = impl_] { impl->loop(); });
+  }
+}
+
+GlobalQueue::~GlobalQueue() {
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->closing = true;
+  }
+  impl_->cv.notify_all();
+  for (auto& t : impl_->threads) {
+    if (t.get_id() == std::this_thread::get_id()) {
+      t.detach();
+    } else {
+      t.join();
+    }
+  }
+}
+
+void GlobalQueue::post(Task task) {
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->tasks.push_back(std::move(task));
+  }
+  impl_->cv.notify_one();
+}
+
+bool GlobalQueue::isCurrent() const { return tlsCurrentQueue == impl_.get(); }
+
+// --- DelayedCall, runSync ----------------------------------------------------
+
+void DelayedCall::cancel() {
+  if (cancelled_) cancelled_->store(true);
+}
+
+bool DelayedCall::isCancelled() const { return cancelled_ && cancelled_->load(); }
+
+DelayedCall after(TaskQueue& queue, Duration delay, Task task) {
+  DelayedCall call;
+  call.cancelled_ = std::make_shared<std::atomic<bool>>(false);
+  queue.postDelayed(delay, [flag = call.cancelled_, task = std::move(task)]() mutable {
+    if (!flag->load()) runTask(task);
+  });
+  return call;
+}
+
+void runSync(TaskQueue& queue, Task task) {
+  VELTRIX_DCHECK(!queue.isCurrent());
+  struct Done {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool done = false;
+  };
+  auto done = std::make_shared<Done>();
+  queue.post([done, task = std::move(task)]() mutable {
+    runTask(task);
+    {
+      std::lock_guard<std::mutex> lock(done->mutex);
+      done->done = true;
+    }
+    done->cv.notify_all();
+  });
+  std::unique_lock<std::mutex> lock(done->mutex);
+  done->cv.wait(lock, [&] { return done->done; });
+}
+
+// --- RepeatingTimer ----------------------------------------------------------
+
+std::shared_ptr<RepeatingTimer> RepeatingTimer::start(TaskQueue& queue, Duration interval,
+                                                      std::function<void()> block, bool repeats) {
+  // A non-positive interval would fire without end; use the smallest step.
+  if (interval <= Duration::zero()) interval = std::chrono::microseconds(100);
+  std::shared_ptr<RepeatingTimer> timer(
+      new RepeatingTimer(queue.weak_from_this(), interval, std::move(block), repeats));
+  timer->scheduleAt(clock().now() + interval);
+  return timer;
+}
+
+RepeatingTimer::RepeatingTimer(std::weak_ptr<TaskQueue> queue, Duration interval,
+                               std::function<void()> block, bool repeats)
+    : queue_(std::move(queue)), interval_(interval), block_(std::move(block)), repeats_(repeats) {}
+
+void RepeatingTimer::invalidate() { valid_.store(false); }
+
+bool RepeatingTimer::isValid() const { return valid_.load(); }
+
+void RepeatingTimer::scheduleAt(TimePoint deadline) {
+  // The scheduled task holds the timer: a running timer needs no other owner.
+  clock().schedule(deadline, queue_,
+                   [self = shared_from_this(), deadline] { self->fire(deadline); });
+}
+
+void RepeatingTimer::fire(TimePoint deadline) {
+  if (!valid_.load()) return;
+  runTask(block_);
+  if (!repeats_) {
+    valid_.store(false);
+    return;
+  }
+  if (!valid_.load()) return;
+  const TimePoint now = clock().now();
+  TimePoint next = deadline + interval_;
+  if (next <= now) {
+    // Late: skip the missed fires instead of bursting through them.
+    auto missed = (now - deadline) / interval_;
+    next = deadline + interval_ * (missed + 1);
+  }
+  scheduleAt(next);
+}
+
+// --- DispatchGroup -----------------------------------------------------------
+
+struct DispatchGroup::State {
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::int64_t count = 0;
+  std::vector<std::pair<std::weak_ptr<TaskQueue>, Task>> notifications;
+};
+
+DispatchGroup::DispatchGroup() : state_(std::make_shared<State>()) {}
+
+void DispatchGroup::enter() {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  ++state_->count;
+}
+
+void DispatchGroup::leave() {
+  std::vector<std::pair<std::weak_ptr<TaskQueue>, Task>> ready;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    VELTRIX_DCHECK(state_->count > 0);
+    if (state_->count == 0) return;
+    if (--state_->count == 0) ready.swap(state_->notifications);
+  }
+  state_->cv.notify_all();
+  for (auto& [queue, task] : ready) {
+    if (auto q = queue.lock()) q->post(std::move(task));
+  }
+}
+
+bool DispatchGroup::wait(Duration timeout) {
+  VELTRIX_DCHECK(!MainLoop::shared().isCurrent());
+  Clock& c = clock();
+  const TimePoint deadline = c.now() + timeout;
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  return c.waitUntil(lock, state_->cv, deadline, [this] { return state_->count == 0; });
+}
+
+void DispatchGroup::notify(TaskQueue& queue, Task task) {
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (state_->count > 0) {
+      state_->notifications.emplace_back(queue.weak_from_this(), std::move(task));
+      return;
+    }
+  }
+  queue.post(std::move(task));
+}
+
+}  // namespace veltrix::platform

@@ -1,0 +1,58 @@
+#include "veltrix/platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+
+namespace veltrix::platform {
+
+AppendFile::~AppendFile() { close(); }
+
+bool AppendFile::open(const std::filesystem::path& path) {
+  close();
+  fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  return fd_ >= 0;
+}
+
+void AppendFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+bool AppendFile::appendAndSync(std::string_view bytes) {
+  if (fd_ < 0) return false;
+  const char* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd_, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return ::fdatasync(fd_) == 0;
+}
+
+std::int64_t AppendFile::size() const {
+  if (fd_ < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return -1;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream out;
+  out << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return std::move(out).str();
+}
+
+}  // namespace veltrix::platform

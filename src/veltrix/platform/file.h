@@ -1,0 +1,38 @@
+// A file opened for appending, written and flushed line by line.
+// Not thread-safe: its owner serialises access. Non-copyable (owns a
+// descriptor).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace veltrix::platform {
+
+class AppendFile {
+ public:
+  AppendFile() = default;
+  ~AppendFile();
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+
+  // Creates the file when missing and opens it at its end. False on failure.
+  bool open(const std::filesystem::path& path);
+  void close();
+  bool isOpen() const { return fd_ >= 0; }
+
+  // Writes all of `bytes` and flushes them to storage. False on failure.
+  bool appendAndSync(std::string_view bytes);
+  // Size of the open file in bytes; -1 when closed or unknown.
+  std::int64_t size() const;
+
+ private:
+  int fd_ = -1;
+};
+
+// The whole content of a file, or nullopt when it cannot be read.
+std::optional<std::string> readWholeFile(const std::filesystem::path& path);
+
+}  // namespace veltrix::platform

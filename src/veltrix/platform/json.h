@@ -1,0 +1,48 @@
+// JSON helpers over nlohmann::ordered_json that never let an exception out.
+//
+// Parsing is strict like the platform's parser: the top level must be an
+// object or an array, and invalid UTF-8 is an error. Dumping reports values
+// that cannot be written (invalid UTF-8 in a text) as an error instead of
+// throwing. Readers are lenient: a text is taken as it is, a number (or a
+// boolean, which the platform treats as a number) becomes its decimal text,
+// anything else is absent. Stateless and thread-safe.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace veltrix::platform {
+
+using Json = nlohmann::ordered_json;
+
+// Parses `text`. On failure returns nullopt and, when `error` is given,
+// stores a one-line description.
+std::optional<Json> parseJson(std::string_view text, std::string* error = nullptr);
+
+// Parses `text` as parseJson does but also accepts a scalar at the top level.
+std::optional<Json> parseJsonFragment(std::string_view text, std::string* error = nullptr);
+
+// Compact text ({"a":1}); nullopt when the value cannot be written.
+std::optional<std::string> dumpJson(const Json& value, std::string* error = nullptr);
+// Indented text (two spaces); nullopt when the value cannot be written.
+std::optional<std::string> dumpJsonPretty(const Json& value, std::string* error = nullptr);
+
+// Decimal text of a number: 100.0 gives "100", 12.5 gives "12.5", true "1",
+// false "0". Any other type gives "".
+std::string jsonNumberText(const Json& value);
+
+// Lenient value reader: text as is, number or boolean as jsonNumberText,
+// anything else (null, object, array) absent.
+std::optional<std::string> jsonText(const Json& value);
+// jsonText of `object[key]`; absent when `object` is not an object or has no
+// such key.
+std::optional<std::string> readText(const Json& object, std::string_view key);
+
+// The member `key` of `object` when it is an object; nullptr otherwise.
+const Json* findObject(const Json& object, std::string_view key);
+// The member `key` of `object` when it is an array; nullptr otherwise.
+const Json* findArray(const Json& object, std::string_view key);
+
+}  // namespace veltrix::platform

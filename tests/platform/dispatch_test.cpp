@@ -1,0 +1,227 @@
+#include "veltrix/platform/dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "support/test_env.h"
+
+namespace veltrix::platform {
+namespace {
+
+using testing::LoopTest;
+
+class DispatchTest : public LoopTest {};
+
+TEST_F(DispatchTest, SerialQueueRunsTasksInOrderOnItsOwnThread) {
+  auto queue = SerialQueue::create("test.serial");
+  std::vector<int> order;
+  std::mutex m;
+  std::atomic<bool> allCurrent{true};
+  for (int i = 0; i < 200; ++i) {
+    queue->post([&, i] {
+      if (!queue->isCurrent() || MainLoop::shared().isCurrent()) allCurrent = false;
+      std::lock_guard<std::mutex> lock(m);
+      order.push_back(i);
+    });
+  }
+  runSync(*queue, [] {});
+  std::lock_guard<std::mutex> lock(m);
+  ASSERT_EQ(order.size(), 200u);
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(order[i], i);
+  EXPECT_TRUE(allCurrent);
+  EXPECT_FALSE(queue->isCurrent());
+  EXPECT_EQ(queue->label(), "test.serial");
+}
+
+TEST_F(DispatchTest, MainLoopRunsPostedTasksFifoOnlyWhenPumped) {
+  std::vector<int> order;
+  for (int i = 0; i < 5; ++i) main().post([&, i] { order.push_back(i); });
+  EXPECT_TRUE(order.empty());
+  EXPECT_EQ(runPending(), 5u);
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+}
+
+TEST_F(DispatchTest, TaskPostedFromAnotherThreadReachesMain) {
+  auto queue = SerialQueue::create("test.hop");
+  bool ranOnMain = false;
+  queue->post([&] { postToMain([&] { ranOnMain = MainLoop::shared().isCurrent(); }); });
+  EXPECT_TRUE(main().runUntil([&] { return ranOnMain; }));
+}
+
+TEST_F(DispatchTest, AfterRunsOnceDueAndCancelStopsIt) {
+  int fired = 0;
+  int cancelledFired = 0;
+  after(main(), seconds(2), [&] { ++fired; });
+  DelayedCall call = after(main(), seconds(1), [&] { ++cancelledFired; });
+  advanceSeconds(0.5);
+  call.cancel();
+  EXPECT_TRUE(call.isCancelled());
+  advanceSeconds(1.0);
+  EXPECT_EQ(fired, 0);
+  advanceSeconds(0.5);
+  EXPECT_EQ(fired, 1);
+  advanceSeconds(10);
+  EXPECT_EQ(fired, 1);
+  EXPECT_EQ(cancelledFired, 0);
+}
+
+TEST_F(DispatchTest, ManualClockFiresEverythingInDeadlineOrder) {
+  std::vector<std::string> order;
+  after(main(), seconds(3), [&] { order.push_back("c3"); });
+  after(main(), seconds(1), [&] {
+    order.push_back("a1");
+    // Scheduled while firing: due at 1.5 s, so it runs before "b2".
+    after(main(), seconds(0.5), [&] { order.push_back("a1+0.5"); });
+  });
+  after(main(), seconds(2), [&] { order.push_back("b2"); });
+  after(main(), seconds(2), [&] { order.push_back("b2'"); });
+  auto timer = RepeatingTimer::start(main(), seconds(1.2), [&] { order.push_back("t"); });
+  advanceSeconds(3);
+  timer->invalidate();
+  EXPECT_EQ(order, (std::vector<std::string>{"a1", "t", "a1+0.5", "b2", "b2'", "t", "c3"}));
+}
+
+TEST_F(DispatchTest, TimerInvalidatedFromItsOwnBlockStopsAndIsReleased) {
+  int fires = 0;
+  std::weak_ptr<RepeatingTimer> weak;
+  {
+    std::shared_ptr<RepeatingTimer> timer;
+    timer = RepeatingTimer::start(main(), seconds(1), [&] {
+      if (++fires == 3) weak.lock()->invalidate();
+    });
+    weak = timer;
+  }
+  advanceSeconds(10);
+  EXPECT_EQ(fires, 3);
+  EXPECT_TRUE(weak.expired()) << "an invalidated timer must not keep itself alive";
+}
+
+TEST_F(DispatchTest, LateTimerSkipsMissedFiresInsteadOfBursting) {
+  int fires = 0;
+  auto timer = RepeatingTimer::start(main(), seconds(1), [&] { ++fires; });
+  // Time moves 5.5 s while the main loop is busy elsewhere (advanced from
+  // another thread): the timer's task is queued once, so it runs once, and
+  // then the timer keeps its phase.
+  std::thread([&] { clock().advance(seconds(5.5)); }).join();
+  runPending();
+  EXPECT_EQ(fires, 1);
+  advanceSeconds(0.4);  // now 5.9 s: next fire is at 6 s
+  EXPECT_EQ(fires, 1);
+  advanceSeconds(0.1);
+  EXPECT_EQ(fires, 2);
+  timer->invalidate();
+}
+
+TEST_F(DispatchTest, OneShotTimerFiresOnceAndBecomesInvalid) {
+  int fires = 0;
+  auto timer = RepeatingTimer::start(
+      main(), seconds(1), [&] { ++fires; }, false);
+  advanceSeconds(5);
+  EXPECT_EQ(fires, 1);
+  EXPECT_FALSE(timer->isValid());
+}
+
+TEST_F(DispatchTest, GroupWaitOnWorkerEndsWhenMainLeaves) {
+  DispatchGroup group;
+  group.enter();
+  group.enter();
+  std::atomic<int> outcome{-1};
+  GlobalQueue::shared().post([&, group]() mutable { outcome = group.wait(seconds(1)) ? 1 : 0; });
+  main().post([group]() mutable { group.leave(); });
+  main().post([group]() mutable { group.leave(); });
+  EXPECT_TRUE(main().runUntil([&] { return outcome.load() != -1; }));
+  EXPECT_EQ(outcome.load(), 1);
+}
+
+TEST_F(DispatchTest, GroupWaitTimesOutOnTheClockWhileMainIsPumped) {
+  DispatchGroup group;
+  group.enter();
+  std::atomic<bool> waiting{false};
+  std::atomic<int> outcome{-1};
+  GlobalQueue::shared().post([&, group]() mutable {
+    waiting = true;
+    outcome = group.wait(seconds(1)) ? 1 : 0;
+  });
+  ASSERT_TRUE(main().runUntil([&] { return waiting.load(); }));
+  advanceSeconds(0.5);
+  EXPECT_FALSE(
+      main().runUntil([&] { return outcome.load() != -1; }, std::chrono::milliseconds(30)));
+  advanceSeconds(0.6);
+  EXPECT_TRUE(main().runUntil([&] { return outcome.load() != -1; }));
+  EXPECT_EQ(outcome.load(), 0);
+  group.leave();
+}
+
+TEST_F(DispatchTest, GroupNotifyPostsOnceEmpty) {
+  DispatchGroup group;
+  int notified = 0;
+  group.notify(main(), [&] { ++notified; });  // empty: posted at once
+  runPending();
+  EXPECT_EQ(notified, 1);
+  group.enter();
+  group.notify(main(), [&] { ++notified; });
+  runPending();
+  EXPECT_EQ(notified, 1);
+  group.leave();
+  runPending();
+  EXPECT_EQ(notified, 2);
+}
+
+TEST_F(DispatchTest, ThrowingTaskDoesNotStopTheQueue) {
+  auto queue = SerialQueue::create("test.throw");
+  std::atomic<bool> after{false};
+  queue->post([] { throw std::runtime_error("host block failed"); });
+  queue->post([&] { after = true; });
+  runSync(*queue, [] {});
+  EXPECT_TRUE(after);
+}
+
+TEST_F(DispatchTest, SerialQueueDrainsWhenReleasedFromItsOwnTask) {
+  auto queue = SerialQueue::create("test.release");
+  std::atomic<int> ran{0};
+  std::atomic<bool> done{false};
+  queue->post([&] { ++ran; });
+  queue->post([&, q = std::move(queue)]() mutable {
+    q.reset();  // last owner, from inside the queue
+    ++ran;
+    done = true;
+  });
+  EXPECT_TRUE(main().runUntil([&] { return done.load(); }));
+  EXPECT_EQ(ran.load(), 2);
+}
+
+TEST(MainLoopOwnThread, RunsTasksOnItsThreadAndStops) {
+  MainLoop loop;
+  loop.startOwnThread();
+  std::atomic<bool> onLoop{false};
+  auto ready = std::make_shared<std::atomic<bool>>(false);
+  loop.post([&, ready] {
+    onLoop = loop.isCurrent();
+    *ready = true;
+  });
+  for (int i = 0; i < 1000 && !*ready; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_TRUE(onLoop);
+  EXPECT_FALSE(loop.isCurrent());
+  loop.stop();
+}
+
+TEST(MainLoopWakeUp, HostIsWokenAndPumps) {
+  MainLoop loop;
+  std::atomic<int> wakeUps{0};
+  loop.setWakeUp([&] { ++wakeUps; });
+  int ran = 0;
+  loop.post([&] { ++ran; });
+  loop.post([&] { ++ran; });
+  EXPECT_EQ(wakeUps.load(), 2);
+  EXPECT_EQ(loop.runPending(), 2u);
+  EXPECT_EQ(ran, 2);
+  EXPECT_TRUE(loop.isCurrent());
+}
+
+}  // namespace
+}  // namespace veltrix::platform

@@ -1,0 +1,169 @@
+#include "veltrix/registry/file_logger.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "support/test_env.h"
+#include "veltrix/platform/clock.h"
+
+namespace veltrix::registry {
+namespace {
+
+using testing::LoopTest;
+using testing::ScopedTimeZone;
+
+class FileLoggerTest : public LoopTest {
+ protected:
+  std::filesystem::path path() const { return docs() / std::string(kLogFileName); }
+  std::string content() const {
+    std::ifstream in(path(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+};
+
+TEST_F(FileLoggerTest, CreatesFileAndWritesStampedLines) {
+  ScopedTimeZone tz("UTC");
+  clock().setWallMillis(1769868309007);  // 2026-01-31 14:05:09.007
+  FileLogger logger(path());
+  EXPECT_TRUE(std::filesystem::exists(path()));
+  EXPECT_EQ(content(), "");
+  logger.logMessage("url = http://127.0.0.1:9100");
+  advance(platform::millis(993));
+  logger.logMessage("支付成功\nsecond line");
+  EXPECT_EQ(content(),
+            "[2026-01-31 14:05:09.007] url = http://127.0.0.1:9100\n"
+            "[2026-01-31 14:05:10.000] 支付成功\nsecond line\n");
+  EXPECT_EQ(logger.getLogFileData(), content());
+}
+
+TEST_F(FileLoggerTest, AppendsToExistingFile) {
+  { std::ofstream(path()) << "old\n"; }
+  FileLogger logger(path());
+  logger.logWithFormat("n = {}", 5);
+  const std::regex shape(R"(old\n\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\] n = 5\n)");
+  EXPECT_TRUE(std::regex_match(content(), shape)) << content();
+}
+
+TEST_F(FileLoggerTest, RestartsOnlyWhenStrictlyAboveTheLimit) {
+  FileLogger logger(path());
+  std::filesystem::resize_file(path(), kLogFileMaxBytes);  // sparse, instant
+  logger.logMessage("kept");
+  const auto size = std::filesystem::file_size(path());
+  EXPECT_GT(size, static_cast<std::uintmax_t>(kLogFileMaxBytes)) << "exactly at the limit is kept";
+  logger.logMessage("first of the new file");
+  const std::string now = content();
+  EXPECT_EQ(now.find("kept"), std::string::npos);
+  EXPECT_NE(now.find("] first of the new file\n"), std::string::npos);
+  EXPECT_EQ(now.front(), '[');
+  EXPECT_EQ(std::count(now.begin(), now.end(), '\n'), 1);
+}
+
+TEST_F(FileLoggerTest, ClearLogFileStartsEmptyAndKeepsLogging) {
+  FileLogger logger(path());
+  logger.logMessage("one");
+  EXPECT_TRUE(logger.clearLogFile());
+  EXPECT_EQ(content(), "");
+  logger.logMessage("two");
+  EXPECT_NE(content().find("] two\n"), std::string::npos);
+}
+
+TEST_F(FileLoggerTest, FileRemovedBehindItsBackIsRecreatedOnRestart) {
+  FileLogger logger(path());
+  std::filesystem::remove(path());
+  // Writing through the old descriptor goes to the unlinked file; once that
+  // is restarted the logger must be back on the real path.
+  EXPECT_FALSE(logger.clearLogFile());
+  logger.logMessage("back");
+  EXPECT_NE(content().find("] back\n"), std::string::npos);
+}
+
+TEST_F(FileLoggerTest, ConcurrentWritersNeverTearOrLoseLines) {
+  FileLogger logger(path());
+  std::filesystem::resize_file(path(), kLogFileMaxBytes - 20000);
+  constexpr int kThreads = 8;
+  constexpr int kLines = 500;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&logger, t] {
+      for (int i = 0; i < kLines; ++i) logger.logMessage(fmt::format("t{} line {} end", t, i));
+    });
+  }
+  for (auto& th : threads) th.join();
+  // The file crossed the limit part way, so it restarted at least once; what
+  // is there now must be whole lines only, each one at most once.
+  std::string text = content();
+  ASSERT_LT(text.size(), static_cast<std::size_t>(kLogFileMaxBytes));
+  std::istringstream lines(text);
+  std::string line;
+  const std::regex shape(R"(\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\] t\d line \d+ end)");
+  std::set<std::string> seen;
+  while (std::getline(lines, line)) {
+    ASSERT_TRUE(std::regex_match(line, shape)) << line;
+    EXPECT_TRUE(seen.insert(line.substr(26)).second) << line;
+  }
+  EXPECT_GT(seen.size(), 0u);
+}
+
+TEST_F(FileLoggerTest, ConcurrentWritersBelowTheLimitKeepEveryLine) {
+  FileLogger logger(path());
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&logger, t] {
+      for (int i = 0; i < 500; ++i) logger.logMessage(fmt::format("t{} line {}", t, i));
+    });
+  }
+  for (auto& th : threads) th.join();
+  std::string text = content();
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 8 * 500);
+  for (int t = 0; t < 8; ++t) {
+    EXPECT_NE(text.find(fmt::format("] t{} line 499\n", t)), std::string::npos);
+  }
+}
+
+TEST_F(FileLoggerTest, UnwritableDirectoryIsSilent) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root ignores directory permissions";
+  auto dir = docs() / "locked";
+  std::filesystem::create_directories(dir);
+  ::chmod(dir.c_str(), 0500);
+  FileLogger logger(dir / std::string(kLogFileName));
+  logger.logMessage("dropped");
+  EXPECT_FALSE(std::filesystem::exists(dir / std::string(kLogFileName)));
+  EXPECT_EQ(logger.getLogFileData(), std::nullopt);
+}
+
+TEST_F(FileLoggerTest, PathThatCannotBeOpenedIsSilentEvenForRoot) {
+  // A directory in the file's place cannot be opened for writing by anyone.
+  auto blocked = docs() / "blocked";
+  std::filesystem::create_directories(blocked / "keep");
+  FileLogger logger(blocked);
+  logger.logMessage("dropped");
+  logger.logMessage("dropped again");
+  EXPECT_FALSE(logger.clearLogFile());
+  EXPECT_TRUE(std::filesystem::is_directory(blocked / "keep"));
+}
+
+TEST_F(FileLoggerTest, MissingDirectoryIsSilent) {
+  FileLogger logger(docs() / "no" / "such" / "dir" / std::string(kLogFileName));
+  logger.logMessage("dropped");
+  EXPECT_FALSE(logger.clearLogFile());
+  EXPECT_EQ(logger.getLogFileData(), std::nullopt);
+}
+
+TEST_F(FileLoggerTest, SharedLoggerLivesInTheDocumentsDirectory) {
+  EXPECT_EQ(FileLogger::sharedLogger().getLogFilePath().filename(), "tavioRetailer_ios_log.txt");
+  EXPECT_EQ(&FileLogger::sharedLogger(), &FileLogger::sharedLogger());
+}
+
+}  // namespace
+}  // namespace veltrix::registry
