@@ -47,6 +47,15 @@ TEST_F(FileLoggerTest, CreatesFileAndWritesStampedLines) {
   EXPECT_EQ(logger.getLogFileData(), content());
 }
 
+TEST_F(FileLoggerTest, CardDataNeverReachesTheFile) {
+  FileLogger logger(path());
+  logger.logMessage(
+      R"(repuestData = {"request":{"pan":"6222021234567891234","track2":"6222=25"}})");
+  const std::string text = content();
+  EXPECT_NE(text.find(R"("pan":"622202*********1234","track2":"***")"), std::string::npos) << text;
+  EXPECT_EQ(text.find("6222021234567891234"), std::string::npos);
+}
+
 TEST_F(FileLoggerTest, AppendsToExistingFile) {
   { std::ofstream(path()) << "old\n"; }
   FileLogger logger(path());

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "veltrix/platform/card_redaction.h"
+
 namespace veltrix::platform {
 namespace {
 
@@ -43,7 +45,9 @@ LogSink exchangeSink(LogSink sink) {
 
 void setLogSink(LogSink sink) { exchangeSink(std::move(sink)); }
 
-void logLine(std::string_view line) {
+void logLine(std::string_view raw) {
+  // Message texts are logged whole; card data in them must not reach a sink.
+  const std::string line = redactCardData(raw);
   LogSink sink;
   {
     std::lock_guard<std::mutex> lock(sinkMutex());

@@ -21,7 +21,8 @@ using LogSink = std::function<void(std::string_view line)>;
 // Installs `sink` for every later line; an empty sink restores the default.
 void setLogSink(LogSink sink);
 
-// Writes one line to the current sink. Never throws.
+// Writes one line to the current sink, card data masked (card_redaction.h).
+// Never throws.
 void logLine(std::string_view line);
 
 // Formats with fmt and writes the line. A bad format writes the format itself.

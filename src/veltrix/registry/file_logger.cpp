@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "veltrix/platform/card_redaction.h"
 #include "veltrix/platform/clock.h"
 #include "veltrix/platform/paths.h"
 #include "veltrix/platform/time_format.h"
@@ -26,7 +27,8 @@ void FileLogger::logMessage(std::string_view message) {
   std::string line = "[";
   line += platform::formatLocalTimestamp(platform::nowMillis());
   line += "] ";
-  line.append(message);
+  // Exchange texts are logged whole; card data must not rest in the file.
+  line += platform::redactCardData(message);
   line.push_back('\n');
 
   std::lock_guard<std::recursive_mutex> lock(mutex_);

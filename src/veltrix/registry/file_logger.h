@@ -1,9 +1,9 @@
 // The library's text log file in the documents directory.
 //
 // One line per entry, "[<yyyy-MM-dd HH:mm:ss.SSS>] <message>\n", UTF-8,
-// nothing escaped. Once the file is larger than 10000000 bytes the next
-// entry starts it again empty. Every entry is flushed to storage before
-// logMessage() returns.
+// nothing escaped, card data masked (platform/card_redaction.h). Once the
+// file is larger than 10000000 bytes the next entry starts it again empty.
+// Every entry is flushed to storage before logMessage() returns.
 //
 // Thread-safety: every member may be called from any thread; one lock covers
 // the size check, the restart, the write and the flush, so entries never

@@ -1,0 +1,71 @@
+// The database work of one exchange: the exchange row, the request message
+// and the response message, each its own commit, on a file on local disk.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+
+#include "veltrix/registry/database_manager.h"
+
+namespace {
+
+using veltrix::registry::DatabaseManager;
+using veltrix::registry::DbValue;
+using veltrix::registry::Row;
+
+const char* kRequest =
+    R"({"exchangeIdentification":"0F1E2D3C4B5A69788796A5B4C3D2E1F0","creationDateTime":)"
+    R"("2026-01-31T14:05:09.007+08:00","initiatingPartyType":"MERC","protocolVersion":"1.0.01",)"
+    R"("contentType":"caspReq","serviceType":"Purchase","remoteAccessType":"LAN","request":)"
+    R"({"transactionType":"PURC","amount":"100.00","currency":"CNY","pan":"6222021234567891234",)"
+    R"("expiryDate":"2512","saleItems":[{"itemId":"1","name":"咖啡","amount":"100.00"}]}})";
+const char* kResponse =
+    R"({"exchangeIdentification":"0F1E2D3C4B5A69788796A5B4C3D2E1F0","creationDateTime":)"
+    R"("2026-01-31T14:05:11.512+08:00","initiatingPartyType":"POI","protocolVersion":"1.0.01",)"
+    R"("contentType":"caspResp","serviceType":"Purchase","endFlag":"true","response":)"
+    R"({"responseCode":"SUCC","transactionType":"PURC","amount":"100.00","currency":"CNY",)"
+    R"("maskedPan":"622202******1234","printReceipts":[{"documentQualifier":"CRCP","content":)"
+    R"("商户存根 支付成功"}]}})";
+
+class ExchangeLog : public benchmark::Fixture {
+ public:
+  void SetUp(const benchmark::State&) override {
+    dir_ = std::filesystem::temp_directory_path() / "veltrix-database-bench";
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    db_ = std::make_unique<DatabaseManager>(dir_ / "Lumetra.sqlite.tavio");
+  }
+  void TearDown(const benchmark::State&) override {
+    db_.reset();
+    std::filesystem::remove_all(dir_);
+  }
+
+ protected:
+  std::filesystem::path dir_;
+  std::unique_ptr<DatabaseManager> db_;
+};
+
+BENCHMARK_F(ExchangeLog, OneExchange)(benchmark::State& state) {
+  std::int64_t n = 0;
+  for (auto _ : state) {
+    const std::string id = std::to_string(++n);
+    const Row exchange = {{"exchangeId", DbValue(id)},
+                          {"status", DbValue(std::string("0"))},
+                          {"initiatingPartyId", DbValue(std::string("TV10001234"))},
+                          {"channel", DbValue(std::string("LAN"))},
+                          {"channelSource", DbValue(std::string("192.168.1.20:8080"))},
+                          {"serviceType", DbValue(std::string("Purchase"))},
+                          {"packageName", DbValue(std::string("com.tavio.payment"))},
+                          {"serviceId", DbValue(std::string("3"))},
+                          {"isAborted", DbValue(std::string("0"))},
+                          {"initiatingCreateTime", DbValue(std::string("2026-01-31T14:05:09"))}};
+    if (!db_->insertCaspExchange(exchange) || !db_->insertCaspExchangeMsg(id, "1", kRequest) ||
+        !db_->insertCaspExchangeMsg(id, "2", kResponse)) {
+      state.SkipWithError("insert failed");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+}  // namespace

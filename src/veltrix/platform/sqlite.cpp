@@ -1,0 +1,174 @@
+#include "veltrix/platform/sqlite.h"
+
+#include <sqlite3.h>
+
+#include <utility>
+
+namespace veltrix::platform {
+namespace {
+
+constexpr std::string_view kNotOpen = "database is not open";
+
+}  // namespace
+
+// Stmt
+
+Stmt::~Stmt() { sqlite3_finalize(stmt_); }
+
+Stmt::Stmt(Stmt&& other) noexcept : stmt_(std::exchange(other.stmt_, nullptr)) {}
+
+Stmt& Stmt::operator=(Stmt&& other) noexcept {
+  if (this != &other) {
+    sqlite3_finalize(stmt_);
+    stmt_ = std::exchange(other.stmt_, nullptr);
+  }
+  return *this;
+}
+
+bool Stmt::bind(int index, std::optional<std::string_view> text) {
+  if (!stmt_) return false;
+  if (!text) return sqlite3_bind_null(stmt_, index) == SQLITE_OK;
+  // A default string_view has no data pointer, which SQLite would take for
+  // NULL; an empty text must stay "".
+  const char* data = text->data() != nullptr ? text->data() : "";
+  return sqlite3_bind_text64(stmt_, index, data, text->size(), SQLITE_TRANSIENT, SQLITE_UTF8) ==
+         SQLITE_OK;
+}
+
+bool Stmt::bind(int index, std::int64_t value) {
+  if (!stmt_) return false;
+  return sqlite3_bind_int64(stmt_, index, value) == SQLITE_OK;
+}
+
+bool Stmt::bindNull(int index) {
+  if (!stmt_) return false;
+  return sqlite3_bind_null(stmt_, index) == SQLITE_OK;
+}
+
+StepResult Stmt::step() {
+  if (!stmt_) return StepResult::Error;
+  switch (sqlite3_step(stmt_)) {
+    case SQLITE_ROW:
+      return StepResult::Row;
+    case SQLITE_DONE:
+      return StepResult::Done;
+    default:
+      return StepResult::Error;
+  }
+}
+
+void Stmt::reset() {
+  if (!stmt_) return;
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
+int Stmt::columnCount() const { return stmt_ ? sqlite3_column_count(stmt_) : 0; }
+
+bool Stmt::isNull(int column) const {
+  return !stmt_ || sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+std::optional<std::string> Stmt::text(int column) const {
+  if (isNull(column)) return std::nullopt;
+  const auto* bytes = sqlite3_column_text(stmt_, column);
+  const int size = sqlite3_column_bytes(stmt_, column);
+  if (bytes == nullptr) return std::string();
+  return std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
+}
+
+std::int64_t Stmt::int64(int column) const {
+  return stmt_ ? sqlite3_column_int64(stmt_, column) : 0;
+}
+
+std::string Stmt::errorMessage() const {
+  if (!stmt_) return std::string(kNotOpen);
+  return sqlite3_errmsg(sqlite3_db_handle(stmt_));
+}
+
+// Db
+
+Db::~Db() { close(); }
+
+bool Db::open(const std::filesystem::path& path) {
+  close();
+  openError_.clear();
+  sqlite3* db = nullptr;
+  const int rc =
+      sqlite3_open_v2(path.c_str(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    openError_ = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close_v2(db);
+    return false;
+  }
+  db_ = db;
+  return true;
+}
+
+void Db::close() {
+  if (db_ != nullptr) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+}
+
+Stmt Db::prepare(std::string_view sql) {
+  if (!db_) return Stmt();
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return Stmt();
+  }
+  return Stmt(stmt);
+}
+
+bool Db::exec(std::string_view sql) {
+  if (!db_) return false;
+  const std::string text(sql);  // sqlite3_exec wants a terminated string
+  return sqlite3_exec(db_, text.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+std::string Db::errorMessage() const {
+  if (!db_) return openError_.empty() ? std::string(kNotOpen) : openError_;
+  return sqlite3_errmsg(db_);
+}
+
+bool Db::inTransaction() const { return db_ != nullptr && sqlite3_get_autocommit(db_) == 0; }
+
+std::int64_t Db::lastInsertRowId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
+
+// Txn
+
+Txn::Txn(Db& db) : db_(db) {
+  begun_ = db_.exec("BEGIN TRANSACTION");
+  if (begun_) {
+    open_ = true;
+  } else {
+    error_ = db_.errorMessage();
+  }
+}
+
+Txn::~Txn() { rollback(); }
+
+bool Txn::commit() {
+  if (!open_) return false;
+  if (db_.exec("COMMIT")) {
+    open_ = false;
+    return true;
+  }
+  error_ = db_.errorMessage();
+  rollback();
+  return false;
+}
+
+void Txn::rollback() {
+  if (!open_) return;
+  open_ = false;
+  // SQLite may have ended the transaction itself (some errors roll back
+  // automatically); a second ROLLBACK would only fail.
+  if (db_.inTransaction()) db_.exec("ROLLBACK");
+}
+
+}  // namespace veltrix::platform

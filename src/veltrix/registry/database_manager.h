@@ -1,0 +1,283 @@
+// The local database: everything the library remembers between runs, in one
+// SQLite file "Lumetra.sqlite.tavio" in the documents directory.
+//
+// Tables: discovered_terminal and terminal_service (what discovery found),
+// remember_service and setting (the user's choices), casp_exchange and
+// casp_exchange_msg (the exchange log), device_auth_info and
+// device_cert_key_info (pairing state). The file is created with schema
+// version 1 (SQLite's user_version) or upgraded to it when opened.
+//
+// Conventions of every operation: a changing one returns true exactly when
+// its statement completed (an UPDATE or DELETE that matches nothing is
+// true); a reading one returns rows (empty when nothing matches or the
+// statement fails), a single-row one the first row (empty when none). Rows
+// are maps from column key to text or integer; a NULL text column leaves its
+// key out, a NULL integer column reads as 0. Failures go to the platform log
+// only. Every value is bound as a parameter, never written into SQL text.
+// Card data in stored message texts is masked (platform/card_redaction.h).
+//
+// Thread-safety: any thread may call any operation. Each one holds the
+// manager's recursive lock for its whole statement work, so transactions of
+// different threads never interleave on the one connection. Operations are
+// synchronous (a few tens of microseconds each; the file is in write-ahead
+// log mode).
+//
+// Ownership: the manager owns its connection; sharedManager() lives for the
+// process. Non-copyable.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <initializer_list>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "veltrix/platform/sqlite.h"
+
+namespace veltrix::registry {
+
+inline constexpr std::string_view kDatabaseFileName = "Lumetra.sqlite.tavio";
+inline constexpr std::int64_t kDatabaseVersion = 1;
+// How far (ms) a service may lag behind the newest one of its terminal
+// before fetchTerminalServicesByLatestUpdate reports it as stale.
+inline constexpr std::int64_t kStaleServiceLagMillis = 2000;
+
+// One column value of a row: text or integer.
+using DbValue = std::variant<std::string, std::int64_t>;
+// A table row, or a record handed to an insert, keyed by column key.
+using Row = std::map<std::string, DbValue, std::less<>>;
+using Rows = std::vector<Row>;
+// A text argument; nullopt binds NULL.
+using TextArg = std::optional<std::string_view>;
+
+// The integer at the start of `text`, read the way the platform's string
+// "integerValue" reads it: leading blanks skipped, an optional sign, the
+// digits that follow; 0 when there are none; clamped to the 64-bit range.
+std::int64_t leadingInteger(std::string_view text);
+
+// The value under `key` as text (an integer as its decimal text); nullopt
+// when the key is absent.
+std::optional<std::string> rowText(const Row& row, std::string_view key);
+// The value under `key` as an integer (a text by leadingInteger); 0 when the
+// key is absent.
+std::int64_t rowInt(const Row& row, std::string_view key);
+
+class DatabaseManager {
+ public:
+  // The process-wide database in the documents directory, opened (and
+  // created or upgraded) by the first call, on any thread.
+  static DatabaseManager& sharedManager();
+  static std::filesystem::path defaultPath();
+
+  // Opens the database file at `path`, creating or upgrading it (tests make
+  // their own). A file that cannot be opened leaves a manager whose
+  // operations fail as described above.
+  explicit DatabaseManager(std::filesystem::path path);
+  ~DatabaseManager();
+  DatabaseManager(const DatabaseManager&) = delete;
+  DatabaseManager& operator=(const DatabaseManager&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+  // --- schema -------------------------------------------------------------
+
+  // The stored schema version; 0 when it cannot be read.
+  std::int64_t getCurrentDatabaseVersion();
+  // Upgrades when the stored version is below kDatabaseVersion.
+  void checkAndPerformDatabaseUpgrade();
+  // In one transaction: the migrations after `from` up to `to`, every
+  // missing table, then `to` as the version. All or nothing; true on
+  // success.
+  bool upgradeDatabaseFromVersion(std::int64_t from, std::int64_t to);
+
+  // --- discovered_terminal -------------------------------------------------
+  // Row keys: "sn", "model", "address", "uuidString", "parameter", "alias",
+  // "status", "isCommunicationDevice", "isPeripheral" (integers),
+  // "firstDiscoverTime", "lastDiscoverTime".
+
+  // False for an sn already stored.
+  bool insertDiscoveredTerminal(TextArg sn, TextArg model, TextArg address, TextArg parameter,
+                                TextArg alias, std::int64_t status,
+                                std::int64_t isCommunicationDevice, std::int64_t isPeripheral,
+                                TextArg firstDiscoverTime, TextArg lastDiscoverTime,
+                                TextArg uuidString);
+  Row fetchDiscoveredTerminal(TextArg sn);
+  Rows fetchDiscoveredAllTerminal();
+  bool updateLastDiscoverTime(TextArg sn, TextArg lastDiscoverTime);
+  // After a LAN handshake.
+  bool updateLastDiscoverTerminalAddressParameter(TextArg sn, TextArg address, TextArg parameter,
+                                                  TextArg lastDiscoverTime);
+  // After a Bluetooth LE handshake.
+  bool updateLastDiscoverTerminalParameterUuidString(TextArg sn, TextArg parameter,
+                                                     TextArg uuidString, TextArg lastDiscoverTime);
+  bool updateTerminalStatus(TextArg sn, std::int64_t status);
+  bool deleteDiscoverTerminalAll();
+
+  // --- terminal_service ----------------------------------------------------
+  // Row keys: "tsId" (decimal text), "sn", "serviceType", "serviceTypeName",
+  // "serviceId", "serviceName", "isEnabled" (integer), "createTime",
+  // "updateTime", "serviceCategory". packageName is stored, never returned.
+
+  bool insertTerminalServices(TextArg sn, TextArg serviceType, TextArg serviceTypeName,
+                              TextArg packageName, TextArg serviceId, TextArg serviceName,
+                              std::int64_t isEnabled, TextArg createTime, TextArg updateTime,
+                              TextArg serviceCategory);
+  // All or nothing, in one transaction. Each record gives the columns under
+  // their keys; "isEnabled" as an integer or decimal text (absent: 0),
+  // absent texts bind NULL. An empty list is true without touching the file.
+  bool insertTerminalServicesBatch(const Rows& services);
+  Rows fetchTerminalServices();
+  // Enabled services that lag more than kStaleServiceLagMillis behind the
+  // newest service of their terminal, by sn and then newest first.
+  Rows fetchTerminalServicesByLatestUpdate();
+  // Enabled and disabled rows.
+  Rows fetchTerminalServicesWithSn(TextArg sn);
+  // Enabled and disabled rows.
+  Rows fetchTerminalServicesWithServiceType(TextArg serviceType);
+  // The queries below return enabled rows (isEnabled = 1) only.
+  Rows fetchTerminalServicesWithServiceTypeSn(TextArg serviceType, TextArg sn);
+  Rows fetchTerminalServicesWithServiceTypeSnServiceId(TextArg serviceType, TextArg sn,
+                                                       TextArg serviceId);
+  Rows fetchTerminalServicesWithServiceId(TextArg sn, TextArg serviceId);
+  Rows fetchTerminalServicesWithServiceTypeServiceId(TextArg serviceType, TextArg serviceId);
+  bool deleteTerminalServiceAll();
+  // The first enabled match, without "serviceCategory"; empty when none.
+  Row fetchTerminalServicesWithInfo(TextArg serviceType, TextArg sn, TextArg serviceId);
+  // Sets the time and enables the service again.
+  bool updataTerminalServiceLastTime(std::int64_t tsId, TextArg time);
+  bool updataTerminalServiceStatus(std::int64_t tsId, std::int64_t status);
+
+  // Rows of "serviceType" (absent for the NULL group) and "count", one per
+  // service type: over all rows; over the enabled rows of one category; over
+  // the enabled rows of one category of one terminal.
+  Rows groupCountByTerminaService();
+  Rows groupCountByTerminaService(TextArg serviceCategory);
+  Rows groupCountByTerminaService(TextArg serviceCategory, TextArg sn);
+  // Each distinct category (of every terminal, or of one) to its display
+  // name (categoryDisplayName).
+  std::map<std::string, std::string> getServiceCategoryArray();
+  std::map<std::string, std::string> getServiceCategoryArrayBySN(TextArg sn);
+  // The distinct serial numbers of terminal_service.
+  std::vector<std::string> getDeviceSNArray();
+  // "scan code" and "SCAN CODE" both give "Scan Code Service".
+  static std::string categoryDisplayName(std::string_view category);
+
+  // --- remember_service ----------------------------------------------------
+  // Row keys: "rsId" (integer), "serviceType", "sn", "serviceId", "screenId"
+  // (text form), "createTime". packageName is stored, never returned.
+
+  bool insertRememberServices(TextArg sn, TextArg serviceType, TextArg packageName,
+                              TextArg serviceId, TextArg screenId, TextArg createTime);
+  Rows fetchRememberServicesWithSn(TextArg sn);
+  Rows fetchRememberServices();
+  // The first row of the type; empty when none.
+  Row fetchRememberServicesWithType(TextArg serviceType);
+  Row fetchRememberServicesWithInfo(TextArg serviceType, TextArg sn, TextArg serviceId);
+  bool deleteRememberServiceWithType(TextArg serviceType);
+  bool deleteRememberServiceWithSn(TextArg sn);
+  bool deleteRememberServiceAll();
+
+  // --- setting -------------------------------------------------------------
+
+  // False when the key is stored already (the old value stays) or absent.
+  bool insertSetting(TextArg key, TextArg value);
+  // True also when the key is not stored (nothing is written then).
+  bool updateSetting(TextArg key, TextArg value);
+  // Inserts the key or replaces its value, whatever it holds now. False for
+  // an absent key.
+  bool upsertSetting(TextArg key, TextArg value);
+  bool deleteSetting(TextArg key);
+  // Empties the table.
+  bool deleteSetting();
+  // The value; "" when the key is not stored or its value is NULL.
+  std::string fetchSetting(TextArg key);
+
+  // --- exchange log --------------------------------------------------------
+
+  // `exchange` gives the 18 columns under their names ("exchangeId",
+  // "initiatingPartyId", "status", ...). Integer columns take an integer or
+  // the leadingInteger of a text (absent: 0); text columns take a text or
+  // the decimal text of an integer (absent: NULL).
+  bool insertCaspExchange(const Row& exchange);
+  // One message of an exchange: `requestId` is the exchange identifier,
+  // `type` "1" for the request and "2" for the response. Card data in the
+  // message is masked before it is stored.
+  bool insertCaspExchangeMsg(TextArg requestId, TextArg type, TextArg message);
+  // The first exchange with that identifier: "exchangeId", "sn" (the
+  // initiatingPartyId), "channel", "channelSource", "serviceType",
+  // "serviceId"; empty when none.
+  Row fetchCaspExchange(TextArg exchangeId);
+  // Messages first, then exchanges, in one transaction.
+  bool deleteCaspExchangeAll();
+
+  // --- device authorisation and keys ----------------------------------------
+
+  // Row keys: "deviceId", "status", "authType", "supportauthType",
+  // "authTime" (status and authTime integers). `authTime` is decimal text
+  // of milliseconds; stored as an integer.
+  bool insertDeviceAuthInfo(TextArg deviceId, std::int64_t status, TextArg authType,
+                            TextArg supportAuthType, TextArg authTime);
+  bool updateDeviceAuthInfo(TextArg deviceId, std::int64_t status);
+  Row fetchDeviceAuthInfoWithSn(TextArg deviceId);
+  bool deleteDeviceAuthInfo();
+  // Row keys: "deviceId", "eccPrivate", "eccPubilckey", "random1",
+  // "random2", "dataKey", "hmacKey".
+  bool insertDeviceCertKeyInfo(TextArg deviceId, TextArg eccPrivate, TextArg eccPubilckey,
+                               TextArg random1, TextArg random2, TextArg dataKey, TextArg hmacKey);
+  Row fetchDeviceCertKeyInfoWithSn(TextArg deviceId);
+  bool deleteDeviceCertKeyInfo();
+
+ private:
+  // A value bound to a statement parameter.
+  struct Param {
+    Param(TextArg text);
+    Param(std::int64_t num);
+    std::variant<std::monostate, std::string_view, std::int64_t> value;
+  };
+  using Params = std::initializer_list<Param>;
+  using Reader = Row (*)(const platform::Stmt&);
+
+  void initializeDatabase();
+  void useWriteAheadLog();
+  // The eight CREATE TABLE IF NOT EXISTS; each failure is logged and the
+  // rest still run. True when all succeeded.
+  bool createTables();
+  bool migrateToVersion(std::int64_t version);
+
+  static Row extractDiscoveredTerminalFromStatement(const platform::Stmt& stmt);
+  static Row extractRememberServiceFromStatement(const platform::Stmt& stmt);
+  static Row extractTerminalServiceFromStatement(const platform::Stmt& stmt);
+  static Row extractTerminalServiceInfoFromStatement(const platform::Stmt& stmt);
+  static Row extractGroupCountFromStatement(const platform::Stmt& stmt);
+  static Row extractCaspExchangeFromStatement(const platform::Stmt& stmt);
+  static Row extractDeviceAuthInfoFromStatement(const platform::Stmt& stmt);
+  static Row extractDeviceCertKeyInfoFromStatement(const platform::Stmt& stmt);
+
+  // Binds `params` to parameters 1, 2, ...; false when a bind failed (an
+  // invalid statement fails every bind).
+  static bool bindParams(platform::Stmt& stmt, Params params);
+  // Prepares, binds and steps one changing statement. When `failure` is
+  // given, a failure is logged as "<failure>: <SQLite's message>".
+  bool write(std::string_view sql, Params params, std::string_view failure = {});
+  // Every row (or the first only) read by `reader`; a statement that cannot
+  // be prepared is logged when `failure` is given.
+  Rows query(std::string_view sql, Params params, Reader reader, std::string_view failure = {});
+  Row queryFirst(std::string_view sql, Params params, Reader reader);
+  // The first column of every row, NULLs skipped.
+  std::vector<std::string> queryTexts(std::string_view sql, Params params);
+  std::map<std::string, std::string> categoryNames(std::string_view sql, Params params);
+  // Constant statements in one transaction, rolled back on any failure.
+  bool runInTransaction(std::initializer_list<std::string_view> statements);
+
+  const std::filesystem::path path_;
+  mutable std::recursive_mutex mutex_;
+  platform::Db db_;
+};
+
+}  // namespace veltrix::registry
