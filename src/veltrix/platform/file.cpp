@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -53,6 +55,32 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
   out << in.rdbuf();
   if (in.bad()) return std::nullopt;
   return std::move(out).str();
+}
+
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+  std::filesystem::path temp = path;
+  // Unique per writer, so two writers never share a temporary file.
+  static std::atomic<unsigned> counter{0};
+  temp += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  const char* p = bytes.data();
+  std::size_t left = bytes.size();
+  bool ok = true;
+  while (ok && left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      ok = errno == EINTR;
+      continue;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  ok = ok && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
 }
 
 }  // namespace veltrix::platform

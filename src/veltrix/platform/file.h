@@ -35,4 +35,9 @@ class AppendFile {
 // The whole content of a file, or nullopt when it cannot be read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path);
 
+// Replaces the file at `path` with `bytes` (mode 0600): writes a temporary
+// file beside it, flushes it to storage and renames it over the target, so
+// a reader sees the old content or the new, never a part. False on failure.
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
 }  // namespace veltrix::platform

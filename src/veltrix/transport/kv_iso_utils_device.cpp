@@ -1,0 +1,309 @@
+// Device, environment, text-check, Base64, probe and resource operations of
+// KVISOUtils.
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <mutex>
+#include <regex>
+
+#include "veltrix/platform/device_info.h"
+#include "veltrix/platform/dispatch.h"
+#include "veltrix/platform/file.h"
+#include "veltrix/platform/json.h"
+#include "veltrix/platform/log.h"
+#include "veltrix/platform/net_interfaces.h"
+#include "veltrix/platform/paths.h"
+#include "veltrix/platform/tcp_probe.h"
+#include "veltrix/platform/uuid.h"
+#include "veltrix/transport/kv_iso_utils.h"
+#include "veltrix/transport/text_utf.h"
+
+namespace veltrix::transport {
+namespace {
+
+// KVISOUtils has a member named platform(), so the namespace goes by alias.
+namespace vp = ::veltrix::platform;
+
+// ---- Model table ------------------------------------------------------------
+
+const std::map<std::string, std::string, std::less<>>& modelTable() {
+  static const auto* table = new std::map<std::string, std::string, std::less<>>{
+#include "veltrix/transport/model_table.inc"
+  };
+  return *table;
+}
+
+// ---- Device identifier ---------------------------------------------------------
+
+bool isUuidText(std::string_view text) {
+  if (text.size() != 36) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+    if (dash ? text[i] != '-' : !std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
+  }
+  return true;
+}
+
+std::string upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string_view trimAscii(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+// ---- White space of the platform's "white space and newline" set ------------------
+
+bool isWhiteSpaceOrNewline(char32_t c) {
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
+}
+
+// Decodes the UTF-8 sequence of `n` bytes at the start of `s` (validity
+// checked by the caller's use: an invalid sequence is never white space).
+char32_t decode(std::string_view s, std::size_t n) {
+  const auto b = [&](std::size_t k) { return static_cast<std::uint8_t>(s[k]); };
+  if (n == 1) return b(0);
+  if (n == 2) return static_cast<char32_t>((b(0) & 0x1F) << 6 | (b(1) & 0x3F));
+  if (n == 3) {
+    return static_cast<char32_t>((b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F));
+  }
+  return static_cast<char32_t>((b(0) & 0x07) << 18 | (b(1) & 0x3F) << 12 | (b(2) & 0x3F) << 6 |
+                               (b(3) & 0x3F));
+}
+
+std::size_t leadLength(std::uint8_t c) {
+  if (c < 0x80) return 1;
+  if ((c & 0xE0) == 0xC0) return 2;
+  if ((c & 0xF0) == 0xE0) return 3;
+  if ((c & 0xF8) == 0xF0) return 4;
+  return 0;
+}
+
+std::string_view trimWhiteSpaceAndNewlines(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t n = leadLength(static_cast<std::uint8_t>(text.front()));
+    if (n == 0 || n > text.size() || !isValidUtf8(text.substr(0, n)) ||
+        !isWhiteSpaceOrNewline(decode(text, n))) {
+      break;
+    }
+    text.remove_prefix(n);
+  }
+  while (!text.empty()) {
+    std::size_t start = text.size() - 1;
+    while (start > 0 && text.size() - start < 4 &&
+           (static_cast<std::uint8_t>(text[start]) & 0xC0) == 0x80) {
+      --start;
+    }
+    const std::string_view last = text.substr(start);
+    if (!isValidUtf8(last) || !isWhiteSpaceOrNewline(decode(last, last.size()))) break;
+    text.remove_suffix(last.size());
+  }
+  return text;
+}
+
+// ---- Base64 ---------------------------------------------------------------------------
+
+constexpr char kBase64Alphabet[] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+int base64Value(char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  return -1;
+}
+
+}  // namespace
+
+// ---- Device and network facts ---------------------------------------------------------
+
+std::optional<std::string> KVISOUtils::getUUID() {
+  static std::mutex mutex;
+  static std::filesystem::path cachedDir;
+  static std::optional<std::string> cached;
+  std::lock_guard<std::mutex> lock(mutex);
+  const std::filesystem::path dir = vp::documentsDir();
+  if (cached && cachedDir == dir) return cached;
+  const std::filesystem::path file = dir / kDeviceIdFileName;
+  if (const std::optional<std::string> stored = vp::readWholeFile(file)) {
+    const std::string_view text = trimAscii(*stored);
+    if (isUuidText(text)) {
+      cachedDir = dir;
+      cached = upper(std::string(text));
+      return cached;
+    }
+  }
+  std::string id = upper(vp::newUuid());
+  if (!isUuidText(id)) return std::nullopt;
+  if (!vp::writeFileAtomically(file, id)) {
+    vp::logf("KVISOUtils: cannot store the device identifier in {}", file.string());
+  }
+  cachedDir = dir;
+  cached = std::move(id);
+  return cached;
+}
+
+std::string KVISOUtils::getWiFiIPAddress() {
+  const std::optional<std::vector<vp::InterfaceAddress>> entries =
+      vp::networkEnvironment()->interfaceAddresses();
+  if (!entries) return "error";
+  const std::optional<std::string> wifi = vp::wifiInterfaceName(*entries);
+  if (!wifi) return "error";
+  std::string address = "error";
+  for (const vp::InterfaceAddress& entry : *entries) {
+    // Every IPv4 entry of the interface overwrites the one before.
+    if (entry.name == *wifi && entry.ipv4) address = *entry.ipv4;
+  }
+  return address;
+}
+
+std::string KVISOUtils::platform() {
+  const std::optional<std::string> machine = vp::machineHardwareName();
+  if (!machine || !isValidUtf8(*machine)) return "Unknown";
+  return *machine;
+}
+
+std::string KVISOUtils::platformName() { return platformNameFor(platform()); }
+
+std::string KVISOUtils::platformNameFor(std::string_view identifier) {
+  const auto& table = modelTable();
+  const auto it = table.find(identifier);
+  return it != table.end() ? it->second : std::string(identifier);
+}
+
+std::size_t KVISOUtils::platformNameTableSize() { return modelTable().size(); }
+
+// ---- Text checks ----------------------------------------------------------------------------
+
+bool KVISOUtils::isStringValidCompleteJSON(std::string_view text) {
+  const std::string_view trimmed = trimWhiteSpaceAndNewlines(text);
+  if (trimmed.size() < 2) return false;
+  const char first = trimmed.front();
+  const char last = trimmed.back();
+  // Opening and closing brackets are not paired here; the parse decides.
+  if ((first != '{' && first != '[') || (last != '}' && last != ']')) return false;
+  return vp::parseJson(trimmed).has_value();
+}
+
+bool KVISOUtils::isStringValidJSON(std::string_view text) {
+  if (text.empty()) return false;
+  return vp::parseJson(text).has_value();
+}
+
+bool KVISOUtils::isValidIPAndPort(std::string_view text) {
+  // No valid text is longer; a bound keeps the regex engine's recursion small.
+  if (text.empty() || text.size() > 32) return false;
+  static const std::optional<std::regex> pattern = []() -> std::optional<std::regex> {
+    try {
+      return std::regex(
+          R"(^((25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\.){3}(25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?):([1-9]|[1-5]?[0-9]{2,4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}|655[0-2][0-9]|6553[0-5])$)");
+    } catch (const std::regex_error& e) {
+      vp::logf("正则表达式错误: {}", e.what());
+      return std::nullopt;
+    }
+  }();
+  if (!pattern) return false;
+  try {
+    return std::regex_match(text.begin(), text.end(), *pattern);
+  } catch (const std::regex_error& e) {
+    vp::logf("正则表达式错误: {}", e.what());
+    return false;
+  }
+}
+
+std::optional<std::string> KVISOUtils::base64ToString(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  std::string out;
+  std::uint32_t accumulator = 0;
+  int bits = 0;
+  std::size_t symbols = 0;
+  for (const char c : text) {
+    if (c == '=') break;  // padding ends the data
+    const int v = base64Value(c);
+    if (v < 0) continue;  // line breaks, blanks and other noise
+    ++symbols;
+    accumulator = (accumulator << 6) | static_cast<std::uint32_t>(v);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      out.push_back(static_cast<char>((accumulator >> bits) & 0xFF));
+    }
+  }
+  // A single symbol left over carries fewer than 8 bits: the text is cut.
+  if (symbols == 0 || symbols % 4 == 1) return std::nullopt;
+  if (!isValidUtf8(out)) return std::nullopt;
+  return out;
+}
+
+std::optional<std::string> KVISOUtils::stringToBase64(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  const vp::ByteView bytes = vp::asBytes(text);
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+    std::uint32_t group = static_cast<std::uint32_t>(bytes[i]) << 16;
+    if (n > 1) group |= static_cast<std::uint32_t>(bytes[i + 1]) << 8;
+    if (n > 2) group |= bytes[i + 2];
+    out.push_back(kBase64Alphabet[(group >> 18) & 0x3F]);
+    out.push_back(kBase64Alphabet[(group >> 12) & 0x3F]);
+    out.push_back(n > 1 ? kBase64Alphabet[(group >> 6) & 0x3F] : '=');
+    out.push_back(n > 2 ? kBase64Alphabet[group & 0x3F] : '=');
+  }
+  return out;
+}
+
+// ---- Probe -----------------------------------------------------------------------------------
+
+void KVISOUtils::pingHost(std::string host, std::int64_t port, double timeout,
+                          std::function<void(bool reachable)> completion) {
+  const auto port16 = static_cast<std::uint16_t>(port & 0xFFFF);
+  vp::GlobalQueue::shared().post(
+      [host = std::move(host), port16, timeout, completion = std::move(completion)]() mutable {
+        bool reachable = false;
+        try {
+          reachable = vp::tcpConnectProbe(host, port16, timeout);
+        } catch (...) {
+          reachable = false;
+        }
+        vp::postToMain([completion = std::move(completion), reachable] {
+          if (completion) completion(reachable);
+        });
+      });
+}
+
+// ---- Resources -------------------------------------------------------------------------------
+
+std::filesystem::path KVISOUtils::sdkBundle() { return vp::resourceDir(); }
+
+std::optional<std::string> KVISOUtils::pathForResource(std::string_view name,
+                                                       std::string_view type) {
+  if (name.empty()) return std::nullopt;
+  std::string fileName(name);
+  if (!type.empty()) {
+    fileName += '.';
+    fileName += type;
+  }
+  const std::filesystem::path relative(fileName);
+  if (relative.is_absolute()) return std::nullopt;
+  for (const auto& part : relative) {
+    if (part == "..") return std::nullopt;
+  }
+  const std::filesystem::path path = sdkBundle() / relative;
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return std::nullopt;
+  return path.string();
+}
+
+}  // namespace veltrix::transport

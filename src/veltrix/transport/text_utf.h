@@ -1,0 +1,24 @@
+// Small UTF-8 helpers for the text codecs. Texts inside the library are
+// UTF-8; lengths that the platform counted in UTF-16 units are counted the
+// same way here. Stateless and thread-safe.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "veltrix/platform/bytes.h"
+
+namespace veltrix::transport {
+
+// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
+bool isValidUtf8(std::string_view text);
+
+// Length of `text` in UTF-16 units: a character beyond U+FFFF counts two.
+// A byte that does not start a well-formed sequence counts one.
+std::size_t utf16Length(std::string_view text);
+
+// Each byte taken as an ISO-8859-1 character, written as UTF-8.
+std::string latin1ToUtf8(platform::ByteView bytes);
+
+}  // namespace veltrix::transport
