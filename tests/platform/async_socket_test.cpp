@@ -115,6 +115,14 @@ TEST_F(AsyncTcpTest, ExchangesBytesAndReportsEachEnd) {
   EXPECT_EQ(accepted->connectedHost(), "127.0.0.1");
 }
 
+TEST_F(AsyncTcpTest, ConnectsToAHostName) {
+  ASSERT_TRUE(listener->acceptOnPort(0, kLoopback, nullptr));
+  client = AsyncTcpSocket::create(queue, clientLog.events());
+  ASSERT_TRUE(client->connectToHost("localhost", listener->localPort(), seconds(5), nullptr));
+  ASSERT_TRUE(main().runUntil([&] { return clientLog.connected; }));
+  EXPECT_EQ(client->connectedHost(), "127.0.0.1");
+}
+
 TEST_F(AsyncTcpTest, ReadTimeOutFollowsTheProcessClock) {
   connectPair();
   accepted->readData(0, seconds(30));

@@ -151,22 +151,24 @@ struct AsyncTcpSocket::Impl {
   void scheduleTimer(const Ptr& self, Deadline& deadline) {
     deadline.timerPending = true;
     const bool isRead = &deadline == &readDeadline;
-    after(*queue, deadline.at - clock().now(),
-          [weak = std::weak_ptr<AsyncTcpSocket>(self), isRead] {
-            auto s = weak.lock();
-            if (!s) return;
-            Impl& impl = *s->impl_;
-            Deadline& d = isRead ? impl.readDeadline : impl.writeDeadline;
-            d.timerPending = false;
-            if (!d.armed || impl.state.load() != TcpState::kConnected) return;
-            if (clock().now() < d.at) {
-              impl.scheduleTimer(s, d);
-              return;
-            }
-            impl.close(
-                s, SocketError::posix(std::errc::timed_out, isRead ? "Read operation timed out"
-                                                                   : "Write operation timed out"));
-          });
+    // At the deadline itself: a delay computed from a second reading of a
+    // clock that moves meanwhile would land later.
+    clock().schedule(deadline.at, std::weak_ptr<TaskQueue>(queue),
+                     [weak = std::weak_ptr<AsyncTcpSocket>(self), isRead] {
+                       auto s = weak.lock();
+                       if (!s) return;
+                       Impl& impl = *s->impl_;
+                       Deadline& d = isRead ? impl.readDeadline : impl.writeDeadline;
+                       d.timerPending = false;
+                       if (!d.armed || impl.state.load() != TcpState::kConnected) return;
+                       if (clock().now() < d.at) {
+                         impl.scheduleTimer(s, d);
+                         return;
+                       }
+                       impl.close(s, SocketError::posix(std::errc::timed_out,
+                                                        isRead ? "Read operation timed out"
+                                                               : "Write operation timed out"));
+                     });
   }
 
   void startRead(const Ptr& self) {
