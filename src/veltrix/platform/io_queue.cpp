@@ -1,0 +1,88 @@
+#include "veltrix/platform/io_queue.h"
+
+#include <asio/post.hpp>
+#include <utility>
+
+#include "veltrix/platform/asio_detail.h"
+
+namespace veltrix::platform {
+
+std::shared_ptr<IoQueue> IoQueue::create(std::string label) {
+  return std::shared_ptr<IoQueue>(new IoQueue(std::move(label)));
+}
+
+IoQueue::IoQueue(std::string label) : impl_(std::make_shared<Impl>()) {
+  impl_->label = std::move(label);
+  impl_->work.emplace(impl_->io.get_executor());
+  impl_->thread = std::thread([impl = impl_] {
+    impl->threadId.store(std::this_thread::get_id());
+    for (;;) {
+      // Tasks guard themselves; this only keeps a stray throw from a
+      // completion handler from ending the thread.
+      try {
+        impl->io.run();
+        return;
+      } catch (...) {
+      }
+    }
+  });
+}
+
+IoQueue::~IoQueue() {
+  // Without the guard, run() returns once the queued tasks and pending
+  // operations are done. Sockets hold the queue, so none is open here.
+  impl_->work.reset();
+  if (impl_->thread.get_id() == std::this_thread::get_id()) {
+    // Released by one of its own tasks: the thread keeps the state alive.
+    impl_->thread.detach();
+  } else {
+    impl_->thread.join();
+  }
+}
+
+void IoQueue::post(Task task) {
+  asio::post(impl_->io, [task = std::move(task)] {
+    try {
+      if (task) task();
+    } catch (...) {
+    }
+  });
+}
+
+bool IoQueue::isCurrent() const { return impl_->threadId.load() == std::this_thread::get_id(); }
+
+std::string_view IoQueue::label() const { return impl_->label; }
+
+void runOnQueueAndWait(TaskQueue& queue, const Task& task) {
+  if (queue.isCurrent()) {
+    task();
+  } else {
+    runSync(queue, task);
+  }
+}
+
+void settle(IoQueue& queue) {
+  if (queue.isCurrent()) return;
+  // The first pass runs the queued tasks; the completions they queue run
+  // before the second.
+  runSync(queue, [] {});
+  runSync(queue, [] {});
+}
+
+SocketError toSocketError(const asio::error_code& ec) {
+  const auto& category = ec.category();
+  if (category == asio::system_category() || category == std::generic_category()) {
+    return SocketError::posix(ec.value());
+  }
+  if (category == asio::error::get_netdb_category() ||
+      category == asio::error::get_addrinfo_category()) {
+    return SocketError{std::string(kResolverErrorDomain), ec.value(), ec.message()};
+  }
+  if (ec == asio::error::eof) {
+    return SocketError::socket(SocketErrorCode::kClosed, "Socket closed by remote peer");
+  }
+  return SocketError{std::string(kSocketErrorDomain), ec.value(),
+                     std::string(category.name()) + ": " + ec.message()};
+}
+
+}  // namespace veltrix::platform
