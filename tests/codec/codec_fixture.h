@@ -68,7 +68,8 @@ inline Json literal(std::string_view text) {
 inline Json joined(std::initializer_list<std::string_view> literals) {
   Json out = Json::object();
   for (std::string_view text : literals) {
-    for (auto& [key, value] : literal(text).items()) out[key] = value;
+    const Json part = literal(text);
+    for (const auto& [key, value] : part.items()) out[key] = value;
   }
   return out;
 }

@@ -2,6 +2,7 @@
 
 #include "veltrix/codec/transaction_header.h"
 #include "veltrix/model/codes.h"
+#include "veltrix/platform/json_writer.h"
 #include "veltrix/platform/log.h"
 
 namespace veltrix::codec {
@@ -53,7 +54,7 @@ Json nonFinancialMessage(const model::ServiceParams* service, std::optional<Json
 
 std::string nonFinancialJson(const Json& message, std::string_view errorPrefix) {
   std::string error;
-  std::optional<std::string> text = platform::dumpJsonPretty(message, &error);
+  std::optional<std::string> text = platform::writeJsonPretty(message, &error);
   if (!text) {
     platform::logf("{}{}", errorPrefix, error);
     return "{}";

@@ -2,6 +2,7 @@
 
 #include "veltrix/codec/transaction_header.h"
 #include "veltrix/model/codes.h"
+#include "veltrix/platform/json_writer.h"
 #include "veltrix/platform/log.h"
 
 namespace veltrix::codec {
@@ -110,16 +111,21 @@ Json ReqBuilderHelper::saleItemPaymentForm(const model::RetailerSaleItem& item) 
 
 Json ReqBuilderHelper::buildRequestDictionaryWithBody(const Json& body,
                                                       const model::ServiceParams* service) {
+  return buildRequestDictionaryWithBody(Json(body), service);
+}
+
+Json ReqBuilderHelper::buildRequestDictionaryWithBody(Json&& body,
+                                                      const model::ServiceParams* service) {
   Json message = service != nullptr
                      ? TransactionHeaderBuilder::buildHeaderWithServiceParams(*service)
                      : Json::object();
-  if (body.is_object() && !body.empty()) message["request"] = body;
+  if (body.is_object() && !body.empty()) message["request"] = std::move(body);
   return message;
 }
 
 std::optional<std::string> ReqBuilderHelper::buildJsonWithDictionary(const Json& message) {
   std::string error;
-  std::optional<std::string> text = platform::dumpJsonPretty(message, &error);
+  std::optional<std::string> text = platform::writeJsonPretty(message, &error);
   if (!text) platform::logf("JSON serialization error: {}", error);
   return text;
 }

@@ -55,6 +55,9 @@ struct ReqBuilderHelper {
   // when `body` is a non-empty object.
   static platform::Json buildRequestDictionaryWithBody(const platform::Json& body,
                                                        const model::ServiceParams* service);
+  // The same, taking the body over instead of copying it.
+  static platform::Json buildRequestDictionaryWithBody(platform::Json&& body,
+                                                       const model::ServiceParams* service);
   // The message as indented JSON text; nullopt and a log line when it cannot
   // be written (a text that is not valid UTF-8).
   static std::optional<std::string> buildJsonWithDictionary(const platform::Json& message);

@@ -52,6 +52,8 @@ std::optional<std::string> TransactionHeaderBuilder::deviceIdentifier() {
 Json TransactionHeaderBuilder::buildHeaderWithServiceParams(const model::ServiceParams& service,
                                                             bool runInBackground) {
   Json header = Json::object();
+  // Room for the header keys and the body that the encoders put beside them.
+  header.get_ref<Json::object_t&>().reserve(16);
   header["creationDateTime"] = platform::formatIso8601(platform::nowMillis());
   header["exchangeIdentification"] = service.exchangeId.value_or(std::string());
   if (std::optional<std::string> deviceId = deviceIdentifier()) {
