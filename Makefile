@@ -43,8 +43,9 @@ bench: deps
 format:
 	@git ls-files -co --exclude-standard '*.h' '*.cpp' | xargs -r clang-format -i
 
-tidy: build
-	@git ls-files -co --exclude-standard 'src/*.cpp' | xargs -r clang-tidy -p $(BUILD_DIR) --quiet
+tidy: deps
+	cmake -S . -B build-tidy -G Ninja -DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON >/dev/null
+	@git ls-files -co --exclude-standard 'src/*.cpp' | xargs -r clang-tidy -p build-tidy --quiet
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR) build-tidy
