@@ -230,22 +230,6 @@ TEST_F(ResultBackManagerTest, WorkQueuedBeforeDestructionStillCompletes) {
   EXPECT_EQ(deliveries().front().result->reference, "r");
 }
 
-TEST_F(ResultBackManagerTest, DeliversOnTheQueueItWasGiven) {
-  auto other = platform::SerialQueue::create("other-main");
-  ResultBackManager registry(other);
-  std::atomic<bool> onOther{false};
-  std::atomic<bool> called{false};
-  registry.registerCallback(
-      [&](ResultObject, std::int64_t, std::optional<std::string>) {
-        onOther = other->isCurrent();
-        called = true;
-      },
-      "A1");
-  registry.executeCallbackForId("A1", nullptr, 0, std::nullopt);
-  ASSERT_TRUE(main().runUntil([&] { return called.load(); }));
-  EXPECT_TRUE(onOther);
-}
-
 // --- type erasure of the typed host blocks -----------------------------------
 
 TEST(ResultObjectTest, HandsTheObjectBackOnlyAsItsOwnType) {
