@@ -1,0 +1,42 @@
+// The discovery manager's delegate protocol, and the part of the discovery
+// manager that other objects set: its scan type and its delegate.
+//
+// Only the operations that need no terminal or service record are here yet;
+// the reports of discovered terminals and services join them with those
+// records. Every operation has an empty default, so an adopter overrides only
+// what it uses.
+//
+// Threads: discovery reports to its delegate on the main loop; the control
+// operations are called on the main loop. The delegate is held weakly.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace veltrix::registry {
+
+class DiscoverManagerDelegate {
+ public:
+  virtual ~DiscoverManagerDelegate() = default;
+
+  virtual void scanPercent(float /*percent*/) {}
+  virtual void finishedScan() {}
+  virtual void onError(std::int32_t /*code*/, const std::optional<std::string>& /*msg*/) {}
+};
+
+// What the settings facade and the scan screen set on the discovery manager.
+class DiscoveryControl {
+ public:
+  virtual ~DiscoveryControl() = default;
+
+  // Set by callers; discovery itself does not read it.
+  virtual void setScanType(std::int32_t scanType) = 0;
+  // The delegate now set; null when none is set or it has gone away.
+  virtual std::shared_ptr<DiscoverManagerDelegate> delegate() const = 0;
+  // The last delegate set receives the reports.
+  virtual void setDelegate(std::weak_ptr<DiscoverManagerDelegate> delegate) = 0;
+};
+
+}  // namespace veltrix::registry
