@@ -1,0 +1,38 @@
+#include "support/ui_test_env.h"
+
+namespace veltrix::testing {
+
+UiTest::UiTest() : metrics_(std::make_shared<ui::FixedMetrics>()) { ui::resetForTesting(); }
+
+UiTest::~UiTest() {
+  driver_.reset();
+  if (window_) window_->setRootViewController(nullptr);
+  runPending();
+  window_.reset();
+  ui::resetForTesting();
+}
+
+ui::Window& UiTest::makeWindow(const ui::DeviceProfile& profile) {
+  driver_.reset();
+  window_ = std::make_shared<ui::Window>(profile);
+  window_->makeKeyAndVisible();
+  driver_ = std::make_unique<ui::Driver>(*window_);
+  return *window_;
+}
+
+ui::Window& UiTest::window() {
+  if (!window_) makeWindow();
+  return *window_;
+}
+
+ui::Driver& UiTest::driver() {
+  if (!window_) makeWindow();
+  return *driver_;
+}
+
+void UiTest::show(std::shared_ptr<ui::ViewController> root) {
+  window().setRootViewController(std::move(root));
+  driver().settle();
+}
+
+}  // namespace veltrix::testing
