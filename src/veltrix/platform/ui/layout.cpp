@@ -33,6 +33,13 @@ bool& passPosted() {
   return posted;
 }
 
+// Trees being laid out now: what changes during a pass is settled by the
+// pass's own rounds, not by another pass.
+std::vector<const View*>& treesInPass() {
+  static std::vector<const View*> trees;
+  return trees;
+}
+
 const char* attributeName(Attribute a) {
   switch (a) {
     case Attribute::Left:
@@ -88,7 +95,7 @@ void constraintsChanged() {
 std::uint64_t layoutGeneration() { return generation(); }
 
 void scheduleLayoutPass() {
-  if (passPosted()) return;
+  if (passPosted() || !treesInPass().empty()) return;
   passPosted() = true;
   platform::postToMain([] {
     passPosted() = false;
@@ -515,13 +522,14 @@ bool LayoutEngine::runLayoutSubviews(View& v) {
 }
 
 void LayoutEngine::layoutTree(View& root) {
-  static std::vector<const View*> inPass;
+  auto& inPass = treesInPass();
   if (std::find(inPass.begin(), inPass.end(), &root) != inPass.end()) return;
   inPass.push_back(&root);
   std::shared_ptr<View> keep = root.weak_from_this().lock();
   // Each round either solves changed constraints or lays out views that ask
   // for it; a tree settles in two or three rounds.
-  for (int round = 0; round < 20; ++round) {
+  bool settled = false;
+  for (int round = 0; round < 20 && !settled; ++round) {
     bool work = false;
     const std::uint64_t gen = detail::layoutGeneration();
     if (root.solvedGeneration_ != gen) {
@@ -530,9 +538,15 @@ void LayoutEngine::layoutTree(View& root) {
       work = true;
     }
     if (runLayoutSubviews(root)) work = true;
-    if (!work) break;
+    settled = !work;
   }
   inPass.pop_back();
+  if (!settled) {
+    // A layoutSubviews that keeps changing what it lays out; say so once.
+    static bool reported = false;
+    if (!reported) platform::logLine("layout: the view tree did not settle in 20 rounds");
+    reported = true;
+  }
 }
 
 void View::layoutIfNeeded() {

@@ -72,7 +72,7 @@ void BarButtonItem::trigger() {
 }
 
 void BarButtonItem::changed() {
-  if (auto bar = bar_.lock()) bar->setNeedsLayout();
+  if (auto bar = std::dynamic_pointer_cast<NavigationBar>(bar_.lock())) bar->invalidateItems();
 }
 
 void NavigationItem::setTitle(std::optional<std::string> title) {
@@ -96,7 +96,7 @@ void NavigationItem::setRightBarButtonItem(std::shared_ptr<BarButtonItem> item) 
 }
 
 void NavigationItem::changed() {
-  if (auto bar = bar_.lock()) bar->setNeedsLayout();
+  if (auto bar = std::dynamic_pointer_cast<NavigationBar>(bar_.lock())) bar->invalidateItems();
 }
 
 // --- ViewController ----------------------------------------------------------
@@ -301,7 +301,16 @@ NavigationBar::NavigationBar(NavigationController& owner) : owner_(owner) {
   debugName = "navigationBar";
 }
 
-void NavigationBar::layoutSubviews() { sync(); }
+void NavigationBar::invalidateItems() {
+  needsSync_ = true;
+  setNeedsLayout();
+}
+
+void NavigationBar::layoutSubviews() {
+  if (!needsSync_) return;
+  needsSync_ = false;
+  sync();
+}
 
 void NavigationBar::sync() {
   for (auto* b : {&back_, &left_, &right_}) {
@@ -420,7 +429,6 @@ void NavigationController::layoutChildren() {
   const double top = view_->safeAreaInsets().top - view_->additionalSafeAreaInsets().top;
   bar_->setFrame(Rect{0, top, b.width(), barHeight});
   bar_->setHidden(barHidden_);
-  bar_->setNeedsLayout();
   for (const auto& child : container_->subviews()) {
     child->setFrame(container_->bounds());
     child->setAdditionalSafeAreaInsets(Insets{barHidden_ ? 0 : barHeight, 0, 0, 0});
@@ -449,7 +457,7 @@ void NavigationController::pushViewController(std::shared_ptr<ViewController> co
   if (!isViewLoaded()) return;
   keepAlive(weak_from_this().lock());
   install(*controller);  // viewDidLoad of the new controller comes first
-  bar_->setNeedsLayout();
+  bar_->invalidateItems();
   if (!isVisible()) {
     if (old && old->view_) old->view_->removeFromSuperview();
     return;
@@ -494,7 +502,7 @@ std::shared_ptr<ViewController> NavigationController::popViewController(bool ani
   }
   install(*top);
   container_->sendSubviewToBack(*top->view_);
-  bar_->setNeedsLayout();
+  bar_->invalidateItems();
   if (!isVisible()) {
     if (old->view_) old->view_->removeFromSuperview();
     old->parent_ = nullptr;

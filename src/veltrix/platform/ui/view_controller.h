@@ -233,13 +233,19 @@ class NavigationBar : public View {
   const std::shared_ptr<Button>& leftButton() const { return left_; }
   const std::shared_ptr<Button>& rightButton() const { return right_; }
   const std::shared_ptr<Label>& titleLabel() const { return title_; }
+  // The items changed: rebuild at the next layout pass.
+  void invalidateItems();
 
   void layoutSubviews() override;
   std::string typeName() const override { return "NavigationBar"; }
 
+ protected:
+  void boundsSizeChanged() override { needsSync_ = true; }
+
  private:
   void sync();
   NavigationController& owner_;
+  bool needsSync_ = true;
   std::shared_ptr<Button> back_;
   std::shared_ptr<Button> left_;
   std::shared_ptr<Button> right_;
