@@ -10,7 +10,7 @@
 
 namespace veltrix::ui {
 
-void showToast(View& view, std::string_view message, double duration, Point position) {
+void showToastInView(View& view, std::string_view message, double duration, Point position) {
   VELTRIX_UI_CHECK_MAIN();
   // A negative or undefined duration would never show or never end.
   if (!std::isfinite(duration) || duration < 0) duration = 0;
@@ -44,9 +44,9 @@ void showToast(View& view, std::string_view message, double duration, Point posi
       });
 }
 
-void showToast(View& view, std::string_view message, double duration) {
+void showToastInView(View& view, std::string_view message, double duration) {
   const Rect b = view.bounds();
-  showToast(view, message, duration, Point{b.midX(), b.maxY() - 100});
+  showToastInView(view, message, duration, Point{b.midX(), b.maxY() - 100});
 }
 
 }  // namespace veltrix::ui

@@ -21,9 +21,9 @@ inline constexpr std::int64_t kToastTag = 9999;
 // needed) is as wide as the text measured for 0.8 x the view's width less 40
 // points, plus 40, and as high as the text plus 20. It fades in over 0.3 s,
 // stays `duration` seconds, fades out over 0.3 s and is removed.
-void showToast(View& view, std::string_view message, double duration, Point position);
+void showToastInView(View& view, std::string_view message, double duration, Point position);
 // The same, centred horizontally with its centre 100 points above the bottom
 // of the view's bounds.
-void showToast(View& view, std::string_view message, double duration);
+void showToastInView(View& view, std::string_view message, double duration);
 
 }  // namespace veltrix::ui

@@ -68,7 +68,10 @@ View::~View() {
 Rect View::frame() const {
   const double w = bounds_.width() * std::fabs(transform_.sx);
   const double h = bounds_.height() * std::fabs(transform_.sy);
-  return {center_.x - w / 2, center_.y - h / 2, w, h};
+  // The frame is kept as centre and size: round away the drift of halving
+  // so a frame set is the frame read.
+  auto clean = [](double v) { return std::round(v * 1e9) / 1e9; };
+  return {clean(center_.x - w / 2), clean(center_.y - h / 2), w, h};
 }
 
 void View::setFrame(const Rect& frame) {
