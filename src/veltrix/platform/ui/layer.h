@@ -42,6 +42,19 @@ struct LayerAnimation {
   platform::TimePoint beginTime{};  // set when added to a layer
 
   static constexpr double kRepeatForever = std::numeric_limits<double>::infinity();
+
+  static LayerAnimation basic(std::string keyPath, double from, double to) {
+    LayerAnimation a;
+    a.keyPath = std::move(keyPath);
+    a.fromValue = from;
+    a.toValue = to;
+    return a;
+  }
+  static LayerAnimation group(std::vector<LayerAnimation> members) {
+    LayerAnimation a;
+    a.animations = std::move(members);
+    return a;
+  }
 };
 
 class Layer : public std::enable_shared_from_this<Layer> {

@@ -75,6 +75,8 @@ Size FixedMetrics::measure(std::string_view text, const Font& font, double maxWi
         place(word);
       } else if (static_cast<double>(current + 1 + word) * advance <= maxWidth + 1e-6) {
         current += 1 + word;
+      } else if (word == 0) {
+        // A space at the end of a full line hangs; it starts no new line.
       } else {
         lines.push_back(current);
         place(word);
