@@ -2,6 +2,7 @@
 
 #include "support/ui_test_env.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/platform/ui/layout.h"
 #include "veltrix/platform/ui/view_controller.h"
 
 namespace veltrix::ui {
@@ -331,6 +332,71 @@ TEST_F(ControllerTest, RotationRunsTheCoordinatorsBlocksAroundTheNewSize) {
   EXPECT_EQ(turning->view().safeAreaInsets(), (Insets{44, 47, 21, 47}));
   advanceSeconds(0.35);
   EXPECT_EQ(turning->log.back(), "done");
+}
+
+TEST_F(ControllerTest, PresentingFromAControllerOutsideAWindowIsRefused) {
+  auto loose = probe("loose");
+  auto sheet = probe("sheet");
+  loose->present(sheet, false);
+  driver().settle();
+  EXPECT_EQ(loose->presentedViewController(), nullptr);
+  EXPECT_TRUE(captured_.contains("whose view is not in the window hierarchy"));
+  EXPECT_FALSE(sheet->isViewLoaded());
+}
+
+TEST_F(ControllerTest, APushDuringATransitionFinishesTheEarlierOneFirst) {
+  auto a = probe("a");
+  auto nav = showNav(a);
+  auto b = probe("b");
+  auto c = probe("c");
+  nav->pushViewController(b, true);
+  nav->pushViewController(c, true);
+  advanceSeconds(0.35);
+  EXPECT_EQ(log_,
+            (Log{"b.load", "a.willDisappear", "b.willAppear", "a.didDisappear", "b.didAppear",
+                 "c.load", "b.willDisappear", "c.willAppear", "b.didDisappear", "c.didAppear"}));
+  EXPECT_EQ(nav->viewControllers().size(), 3u);
+  nav->popToRootViewController(false);
+  driver().settle();
+  EXPECT_EQ(nav->topViewController(), a.get());
+  EXPECT_EQ(b->parentViewController(), nullptr);
+  EXPECT_EQ(std::count(log_.begin(), log_.end(), "b.willDisappear leaving"), 0)
+      << "only the top controller sees the pop";
+}
+
+class Rotating : public ViewController {
+ public:
+  void viewDidLoad() override {
+    header = std::make_shared<Label>();
+    header->setTranslatesAutoresizingMaskIntoConstraints(false);
+    header->setText("Purchase Service");
+    view().addSubview(header);
+    top = header->topAnchor().constraintEqualTo(view().safeAreaLayoutGuide().topAnchor(), offset());
+    activate({top, header->centerXAnchor().constraintEqualTo(view().centerXAnchor()),
+              header->widthAnchor().constraintEqualTo(view().widthAnchor())});
+  }
+  double offset() { return view().bounds().width() > view().bounds().height() ? 30 : 40; }
+  void viewWillTransitionToSize(Size, TransitionCoordinator& c) override {
+    c.animateAlongsideTransition({}, [this](TransitionCoordinator&) {
+      top->setConstant(offset());
+      view().layoutIfNeeded();
+    });
+  }
+  std::shared_ptr<Label> header;
+  ConstraintPtr top;
+};
+
+TEST_F(ControllerTest, HeldConstraintFollowsTheOrientationAfterRotation) {
+  auto screen = std::make_shared<Rotating>();
+  showNav(screen);
+  EXPECT_EQ(screen->header->frame().y(), 91 + 40);
+  window().rotate(true);
+  advanceSeconds(0.35);
+  EXPECT_EQ(screen->header->frame().y(), 44 + 30);
+  EXPECT_EQ(screen->header->frame().width(), 844);
+  window().rotate(false);
+  advanceSeconds(0.35);
+  EXPECT_EQ(screen->header->frame().y(), 91 + 40);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "support/ui_test_env.h"
 #include "veltrix/platform/log.h"
 #include "veltrix/platform/ui/controls.h"
+#include "veltrix/platform/ui/scroll_view.h"
 #include "veltrix/platform/ui/table_view.h"
 
 namespace veltrix::ui {
@@ -267,6 +268,56 @@ TEST_F(LayoutTest, UnconstrainedPositionsStayWhereTheyWere) {
   activate({v->widthAnchor().constraintEqualToConstant(50)});
   root->layoutIfNeeded();
   EXPECT_EQ(v->frame(), (Rect{30, 40, 50, 10}));
+}
+
+TEST_F(LayoutTest, RepeatedConstraintsAreNoConflict) {
+  auto root = std::make_shared<View>(Rect{0, 0, 400, 100});
+  auto v = add(*root);
+  activate({v->widthAnchor().constraintEqualToConstant(100),
+            v->widthAnchor().constraintEqualToConstant(100),
+            v->leadingAnchor().constraintEqualTo(root->leadingAnchor(), 5),
+            v->trailingAnchor().constraintEqualTo(root->leadingAnchor(), 105)});
+  root->layoutIfNeeded();
+  EXPECT_EQ(v->frame().x(), 5);
+  EXPECT_FALSE(log_.contains("Unable to simultaneously satisfy constraints"));
+}
+
+TEST_F(LayoutTest, ConstrainedContentOfAScrolledListStaysInItsCell) {
+  // A cell's content placed by constraints keeps its place in the cell when
+  // the list scrolls (the scroll offset is part of the coordinates).
+  auto root = std::make_shared<View>(Rect{0, 0, 390, 400});
+  auto list = std::make_shared<ScrollView>(Rect{0, 100, 390, 200});
+  list->setContentSize({390, 1000});
+  root->addSubview(list);
+  auto cell = std::make_shared<View>(Rect{0, 300, 390, 90});
+  list->addSubview(cell);
+  auto label = add(*cell, std::make_shared<Label>());
+  label->setText("row");
+  activate({label->leadingAnchor().constraintEqualTo(cell->leadingAnchor(), 16),
+            label->centerYAnchor().constraintEqualTo(cell->centerYAnchor())});
+  root->layoutIfNeeded();
+  const Rect before = label->frame();
+  EXPECT_EQ(before.x(), 16);
+  list->setContentOffset({0, 250});
+  root->layoutIfNeeded();
+  EXPECT_EQ(label->frame(), before);
+  EXPECT_EQ(label->convert(Point{0, 0}, root.get()).y, 100 + 300 - 250 + before.y());
+}
+
+TEST_F(LayoutTest, HiddenViewsKeepTheirConstraints) {
+  auto root = std::make_shared<View>(Rect{0, 0, 390, 200});
+  auto first = add(*root, std::make_shared<Label>());
+  auto second = add(*root, std::make_shared<Label>());
+  first->setText("Service");
+  second->setText("");
+  second->setHidden(true);
+  auto third = add(*root, std::make_shared<Label>());
+  third->setText("count");
+  activate({first->topAnchor().constraintEqualTo(root->topAnchor(), 10),
+            second->topAnchor().constraintEqualTo(first->bottomAnchor(), 4),
+            third->topAnchor().constraintEqualTo(second->bottomAnchor(), 4)});
+  root->layoutIfNeeded();
+  EXPECT_EQ(third->frame().y(), 10 + 21 + 4 + 0 + 4) << "an empty label is 0 high, hidden or not";
 }
 
 }  // namespace
