@@ -5,6 +5,7 @@
 #include "support/ui_test_env.h"
 #include "veltrix/platform/ui/collection_view.h"
 #include "veltrix/platform/ui/table_view.h"
+#include "veltrix/platform/ui/view_controller.h"
 
 namespace veltrix::ui {
 namespace {
@@ -248,6 +249,35 @@ TEST_F(TableTest, ValueOneCellPutsTheDetailAtTheTrailingEdge) {
   EXPECT_EQ(cell->detailTextLabel()->frame().height(), 2 * 21);
   EXPECT_EQ(cell->textLabel()->frame().x(), 16);
   EXPECT_EQ(TableViewCell().detailTextLabel(), nullptr) << "the default style has none";
+}
+
+class ServiceList : public TableViewController {
+ public:
+  ServiceList() : TableViewController(TableViewStyle::InsetGrouped) {}
+  std::int64_t numberOfRows(TableView&, std::int64_t) override { return 3; }
+  std::shared_ptr<TableViewCell> cellForRow(TableView& t, IndexPath ip) override {
+    auto cell = t.dequeueReusableCell("ServiceCell", ip);
+    cell->textLabel()->setText("service " + std::to_string(ip.row()));
+    return cell;
+  }
+  std::optional<double> heightForRow(TableView&, IndexPath) override { return 90; }
+  void didSelectRow(TableView&, IndexPath ip) override { chosen.push_back(ip.row()); }
+  void viewDidLoad() override {
+    tableView().registerCell("ServiceCell", [] {
+      return std::make_shared<TableViewCell>(TableViewCellStyle::Subtitle);
+    });
+  }
+  std::vector<std::int64_t> chosen;
+};
+
+TEST_F(ListTest, TableViewControllerServesItsOwnTable) {
+  auto list = std::make_shared<ServiceList>();
+  show(std::make_shared<NavigationController>(list));
+  EXPECT_EQ(&list->view(), &list->tableView());
+  EXPECT_EQ(list->tableView().visibleCells().size(), 3u);
+  EXPECT_TRUE(driver().isTextVisible("service 2"));
+  ASSERT_TRUE(driver().tapRow(list->tableView(), IndexPath::forRow(2)));
+  EXPECT_EQ(list->chosen, (std::vector<std::int64_t>{2}));
 }
 
 }  // namespace

@@ -108,7 +108,7 @@ void Control::removeAllTargets() { targets_.clear(); }
 void Control::sendActions(ControlEvent event) {
   VELTRIX_UI_CHECK_MAIN();
   // An action may remove the control (a row rebuilt, a screen popped).
-  keepAlive(shared_from_this());
+  keepAlive(weak_from_this().lock());
   auto targets = targets_;
   for (auto& [e, action] : targets) {
     if (e == event) action(*this);

@@ -26,7 +26,7 @@ Point GestureRecognizer::locationInView(const View* view) const {
 
 void GestureRecognizer::fire() {
   // The action may remove this recogniser from its view.
-  keepAlive(shared_from_this());
+  keepAlive(weak_from_this().lock());
   auto actions = actions_;
   for (auto& a : actions) a(*this);
 }

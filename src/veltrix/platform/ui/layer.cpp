@@ -19,10 +19,10 @@ void Layer::insertSublayer(std::shared_ptr<Layer> layer, std::size_t index) {
 }
 
 void Layer::removeFromSuperlayer() {
-  auto self = shared_from_this();
+  auto self = weak_from_this().lock();  // the superlayer may hold the last reference
   if (superlayer_) {
     auto& list = superlayer_->sublayers_;
-    list.erase(std::remove(list.begin(), list.end(), self), list.end());
+    std::erase_if(list, [this](const std::shared_ptr<Layer>& l) { return l.get() == this; });
     superlayer_ = nullptr;
   }
   if (host_) host_->removeSublayer(*this);

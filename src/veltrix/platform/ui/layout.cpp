@@ -166,7 +166,12 @@ void Constraint::setActive(bool active) {
         itemName(first_), second_ ? itemName(*second_) : std::string("(constant)")));
     return;
   }
-  host->constraints_.push_back(shared_from_this());
+  auto self = weak_from_this().lock();
+  if (!self) {
+    platform::logLine("A constraint must be owned by a std::shared_ptr to be activated");
+    return;
+  }
+  host->constraints_.push_back(std::move(self));
   installedOn_ = host;
   active_ = true;
   detail::constraintsChanged();
@@ -226,6 +231,18 @@ struct Rec {
 };
 
 double round6(double v) { return std::round(v * 1e6) / 1e6; }
+
+// A broken constraint is reported once, not at every layout pass.
+bool firstReport(const Constraint* c) {
+  static std::vector<std::weak_ptr<const Constraint>> reported;
+  if (!c) return true;
+  std::erase_if(reported, [](const auto& w) { return w.expired(); });
+  for (const auto& w : reported) {
+    if (w.lock().get() == c) return false;
+  }
+  reported.push_back(c->weak_from_this());
+  return true;
+}
 
 }  // namespace
 
@@ -404,7 +421,7 @@ void LayoutEngine::solveWith(const std::vector<Size>& intrinsic, std::vector<dou
     // two that contradict each other is the one broken.
     for (const Rec* r : list) {
       if (r->priority < priority::kRequired) continue;
-      if (!addRec(*r, true) && !logged_) {
+      if (!addRec(*r, true) && !logged_ && firstReport(r->source)) {
         platform::logLine(
             "Unable to simultaneously satisfy constraints. Will attempt to recover by breaking "
             "constraint " +

@@ -463,7 +463,7 @@ void TableView::userTapped(TableViewCell& cell) {
   if (!allowsSelection) return;
   auto ip = indexPathForCell(cell);
   if (!ip) return;
-  keepAlive(shared_from_this());
+  keepAlive(weak_from_this().lock());
   auto delegate = delegate_.lock();
   if (allowsMultipleSelection && selected_.count(*ip)) {
     deselectRow(*ip, false);

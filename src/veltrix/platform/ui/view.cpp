@@ -228,7 +228,7 @@ void View::removeFromSuperview() {
   VELTRIX_UI_CHECK_MAIN();
   if (!superview_) return;
   // Whoever called this may be a callback of this very view.
-  keepAlive(shared_from_this());
+  keepAlive(weak_from_this().lock());
   for (View* a = superview_; a; a = a->superview_) {
     auto installed = a->constraints_;
     for (auto& c : installed) {

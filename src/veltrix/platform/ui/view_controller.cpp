@@ -17,13 +17,11 @@ class NavigationRootView : public View {
  public:
   explicit NavigationRootView(NavigationController* owner) : owner(owner) {}
   void layoutSubviews() override {
-    if (owner) layoutOwner(*owner);
+    if (owner) owner->layoutChildren();
   }
   std::string typeName() const override { return "NavigationView"; }
-  static void (*layoutOwner)(NavigationController&);
   NavigationController* owner;
 };
-void (*NavigationRootView::layoutOwner)(NavigationController&) = nullptr;
 
 // The alert's own view: dims what is behind and centres the box.
 class AlertView : public View {
@@ -377,9 +375,6 @@ void NavigationBar::sync() {
 }
 
 NavigationController::NavigationController(std::shared_ptr<ViewController> root) {
-  if (!NavigationRootView::layoutOwner) {
-    NavigationRootView::layoutOwner = [](NavigationController& n) { n.layoutChildren(); };
-  }
   if (root) {
     root->parent_ = this;
     stack_.push_back(std::move(root));
@@ -396,7 +391,7 @@ NavigationController::~NavigationController() {
 void NavigationController::loadView() {
   auto root = std::make_shared<NavigationRootView>(this);
   root->setFrame(mainScreen().bounds);
-  container_ = std::make_shared<View>();
+  container_ = std::make_shared<View>(Rect{Point{0, 0}, root->bounds().size});
   container_->debugName = "navigationContent";
   bar_ = std::make_shared<NavigationBar>(*this);
   root->addSubview(container_);

@@ -181,7 +181,7 @@ class ViewController : public std::enable_shared_from_this<ViewController> {
 
   template <typename T>
   std::shared_ptr<T> sharedAs() {
-    return std::dynamic_pointer_cast<T>(shared_from_this());
+    return std::dynamic_pointer_cast<T>(weak_from_this().lock());
   }
 
   // Appearance transitions, as containers drive them.
@@ -274,11 +274,12 @@ class NavigationController : public ViewController {
   std::vector<ViewController*> appearanceChildren() const override;
   std::vector<ViewController*> childControllers() const override;
   std::string typeName() const override { return "NavigationController"; }
+  // Places the bar and the children's views (its view's layout pass).
+  void layoutChildren();
 
  private:
   friend class NavigationBar;
   void install(ViewController& child);
-  void layoutChildren();
   void finishTransition();
 
   std::vector<std::shared_ptr<ViewController>> stack_;
