@@ -1,0 +1,36 @@
+// Fixture for tests of screens and of the UI layer: a manual clock bound to
+// the test thread, fixed text metrics, a fresh UI state and a window of the
+// chosen device profile.
+#pragma once
+
+#include <memory>
+
+#include "support/test_env.h"
+#include "veltrix/platform/ui/device.h"
+#include "veltrix/platform/ui/driver.h"
+#include "veltrix/platform/ui/runtime.h"
+#include "veltrix/platform/ui/text_metrics.h"
+#include "veltrix/platform/ui/window.h"
+
+namespace veltrix::testing {
+
+class UiTest : public LoopTest {
+ protected:
+  UiTest();
+  ~UiTest() override;
+
+  // Makes the window (key and visible) for `profile`, replacing an earlier
+  // one.
+  ui::Window& makeWindow(const ui::DeviceProfile& profile = ui::DeviceProfile::phone());
+  ui::Window& window();
+  ui::Driver& driver();
+  // Shows `root` as the window's root controller and settles.
+  void show(std::shared_ptr<ui::ViewController> root);
+
+ private:
+  ui::ScopedTextMetrics metrics_;
+  std::shared_ptr<ui::Window> window_;
+  std::unique_ptr<ui::Driver> driver_;
+};
+
+}  // namespace veltrix::testing
