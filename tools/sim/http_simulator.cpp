@@ -47,11 +47,13 @@ struct HttpSimulator::Impl {
 
   // Server thread only.
   std::set<std::shared_ptr<Connection>> live;
-  std::deque<std::weak_ptr<Connection>> waiting;
+  std::deque<std::function<void()>> waiting;
   std::size_t releases = 0;
 
   void accept();
   void release();
+  // Runs `next` now if a release is pending, else when the next one comes.
+  void whenReleased(std::function<void()> next);
 };
 
 // One accepted connection: reads a request, plays its reply, and reads the
@@ -212,13 +214,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return;
     }
     after(reply_.headerDelay, [self = shared_from_this()] {
-      if (!self->reply_.waitForRelease) {
-        self->sendHead();
-      } else if (self->impl_.releases > 0) {
-        --self->impl_.releases;
-        self->sendHead();
+      if (self->reply_.waitForRelease) {
+        self->impl_.whenReleased([self] { self->sendHead(); });
       } else {
-        self->impl_.waiting.push_back(self);
+        self->sendHead();
       }
     });
   }
@@ -230,16 +229,25 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return;
     }
     after(reply_.pieces[index].delay, [self = shared_from_this(), index] {
-      std::string data = self->reply_.pieces[index].bytes;
-      if (data.empty()) {
-        self->sendPiece(index + 1);
-        return;
+      if (self->reply_.pieces[index].waitForRelease) {
+        self->impl_.whenReleased([self, index] { self->writePiece(index); });
+      } else {
+        self->writePiece(index);
       }
-      if (self->reply_.framing == Framing::kChunked) {
-        data = fmt::format("{:x}\r\n{}\r\n", data.size(), data);
-      }
-      self->write(std::move(data), [self, index] { self->sendPiece(index + 1); });
     });
+  }
+
+  void writePiece(std::size_t index) {
+    if (closed_) return;
+    std::string data = reply_.pieces[index].bytes;
+    if (data.empty()) {
+      sendPiece(index + 1);
+      return;
+    }
+    if (reply_.framing == Framing::kChunked) {
+      data = fmt::format("{:x}\r\n{}\r\n", data.size(), data);
+    }
+    write(std::move(data), [self = shared_from_this(), index] { self->sendPiece(index + 1); });
   }
 
   void finish() {
@@ -329,13 +337,21 @@ void HttpSimulator::Impl::accept() {
 }
 
 void HttpSimulator::Impl::release() {
-  ++releases;
-  while (releases > 0 && !waiting.empty()) {
-    auto connection = waiting.front().lock();
-    waiting.pop_front();
-    if (!connection) continue;
+  if (waiting.empty()) {
+    ++releases;
+    return;
+  }
+  std::function<void()> next = std::move(waiting.front());
+  waiting.pop_front();
+  next();
+}
+
+void HttpSimulator::Impl::whenReleased(std::function<void()> next) {
+  if (releases > 0) {
     --releases;
-    connection->sendHead();
+    next();
+  } else {
+    waiting.push_back(std::move(next));
   }
 }
 

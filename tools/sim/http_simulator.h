@@ -50,7 +50,8 @@ class HttpSimulator {
   void add(Reply reply, ReplyMatch match = {}, bool repeat = false);
   void add(ReplyMaker maker, ReplyMatch match = {}, bool repeat = false);
 
-  // Lets one reply that waits for release (now or later) go on.
+  // Lets one status line or piece that waits for release (now or later) go
+  // on, in the order they started waiting.
   void release();
 
   std::vector<RecordedRequest> requests() const;

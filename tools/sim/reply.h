@@ -44,10 +44,11 @@ enum class Fault {
   kReset,             // after the pieces, reset the connection (RST)
 };
 
-// Bytes written at once, after a pause.
+// Bytes written at once, after a pause (and, when asked, after a release).
 struct Piece {
   std::string bytes;
   Millis delay{0};
+  bool waitForRelease = false;
 };
 
 struct Reply {

@@ -59,6 +59,8 @@ struct StreamTask {
   // Cleared by cancel and by the delivery of the completion; checked on the
   // main queue before each block.
   std::atomic<bool> alive{true};
+  // Set on the task queue once the transfer's end has been handled.
+  std::atomic<bool> ended{false};
 
   // Task queue only.
   Utf8StreamDecoder decoder;
@@ -78,7 +80,7 @@ bool isAcceptedContentType(const std::optional<std::string>& contentType,
                      [&](const std::string& a) { return lowerTrimmed(a) == mime; });
 }
 
-struct WSStreamingHTTPSessionManager::Core {
+struct WSStreamingHTTPSessionManager::Core : std::enable_shared_from_this<Core> {
   std::shared_ptr<platform::SerialQueue> taskQueue =
       platform::SerialQueue::create(WSStreamingHTTPSessionManager::kTaskQueueLabel);
   platform::Duration resourceTimeout{};
@@ -91,6 +93,18 @@ struct WSStreamingHTTPSessionManager::Core {
   void forget(const StreamTask& task) {
     std::lock_guard<std::mutex> lock(mutex);
     tasks.erase(task.id.v);
+  }
+
+  // The completion runs on the main queue; the task stays registered until
+  // then, so a cancel made on the main queue before it still stops it.
+  void deliverCompletion(const std::shared_ptr<StreamTask>& task, std::optional<std::string> text,
+                         std::optional<HttpError> error, const HttpResponseInfo& info) {
+    std::weak_ptr<Core> weak = weak_from_this();
+    platform::postToMain([weak, task, text = std::move(text), error = std::move(error), info] {
+      if (!task->alive.exchange(false)) return;
+      if (auto core = weak.lock()) core->forget(*task);
+      if (task->completion) task->completion(text, error, info);
+    });
   }
 
   static void keep(StreamTask& task, const std::string& text) {
@@ -166,11 +180,8 @@ struct WSStreamingHTTPSessionManager::Core {
       }
     }
     std::string().swap(task->kept);
-    forget(*task);
-    platform::postToMain([task, text = std::move(text), error = std::move(error), info] {
-      if (!task->alive.exchange(false)) return;
-      if (task->completion) task->completion(text, error, info);
-    });
+    task->ended.store(true);
+    deliverCompletion(task, std::move(text), std::move(error), info);
   }
 };
 
@@ -296,6 +307,13 @@ void WSStreamingHTTPSessionManager::cancelAllRequests() {
 std::size_t WSStreamingHTTPSessionManager::taskCount() const {
   std::lock_guard<std::mutex> lock(core_->mutex);
   return core_->tasks.size();
+}
+
+std::size_t WSStreamingHTTPSessionManager::runningTaskCount() const {
+  std::lock_guard<std::mutex> lock(core_->mutex);
+  return static_cast<std::size_t>(
+      std::count_if(core_->tasks.begin(), core_->tasks.end(),
+                    [](const auto& entry) { return !entry.second->ended.load(); }));
 }
 
 }  // namespace veltrix::transport

@@ -119,8 +119,11 @@ class WSStreamingHTTPSessionManager {
   // Stops every task and forgets them; none of their blocks runs afterwards.
   void cancelAllRequests();
 
-  // Tasks registered and not yet completed or cancelled.
+  // Tasks whose completion has not run yet and that were not cancelled.
   std::size_t taskCount() const;
+  // Of those, the tasks whose transfer has not ended yet (the others wait
+  // for their completion on the main queue).
+  std::size_t runningTaskCount() const;
 
  private:
   struct Core;
