@@ -193,7 +193,7 @@ std::string responseBody(const std::string& serviceType, const std::string& ex, 
       body.add("orgExchangeIdentification", *org);
     }
   } else if (serviceType == "Display") {
-    body.addRaw(kDisplayOutputFormat);
+    body.addRaw(fmt::format(kDisplayOutputFormat));
   } else if (serviceType == "NFCTag") {
     body.add("detectCount", "1");
   } else if (serviceType == "Transmit Message") {
