@@ -49,7 +49,7 @@ std::string_view firstCharacters(std::string_view text, std::size_t count) {
 
 // One task between registration and completion. The blocks and the alive
 // flag are read on the main queue; everything else belongs to the task
-// queue.
+// queue (the session thread).
 struct StreamTask {
   HttpTaskId id;
   platform::HttpTransferId transfer = 0;
@@ -81,8 +81,6 @@ bool isAcceptedContentType(const std::optional<std::string>& contentType,
 }
 
 struct WSStreamingHTTPSessionManager::Core : std::enable_shared_from_this<Core> {
-  std::shared_ptr<platform::SerialQueue> taskQueue =
-      platform::SerialQueue::create(WSStreamingHTTPSessionManager::kTaskQueueLabel);
   platform::Duration resourceTimeout{};
   std::atomic<double> requestTimeout{WSStreamingHTTPSessionManager::kDefaultRequestTimeout};
   std::atomic<std::uint64_t> nextId{1};
@@ -127,7 +125,7 @@ struct WSStreamingHTTPSessionManager::Core : std::enable_shared_from_this<Core> 
   }
 
   // Task queue.
-  void handleReceivedData(const std::shared_ptr<StreamTask>& task, const std::string& bytes,
+  void handleReceivedData(const std::shared_ptr<StreamTask>& task, std::string_view bytes,
                           const platform::HttpResponseHead& head) {
     if (!task->alive.load()) return;
     task->info.statusCode = head.status;
@@ -198,7 +196,7 @@ WSStreamingHTTPSessionManager& WSStreamingHTTPSessionManager::sharedManager() {
 
 WSStreamingHTTPSessionManager::WSStreamingHTTPSessionManager(platform::Duration resourceTimeout)
     : core_(std::make_shared<Core>()),
-      client_(std::make_unique<platform::HttpClient>("com.ws.streaming.session")) {
+      client_(std::make_unique<platform::HttpClient>(kTaskQueueLabel)) {
   core_->resourceTimeout = resourceTimeout;
 }
 
@@ -261,18 +259,13 @@ HttpTaskId WSStreamingHTTPSessionManager::post(const std::string& url, const std
   platform::logf("Sending json request to: {}", url);
 
   std::weak_ptr<Core> weakCore = core_;
-  std::shared_ptr<platform::SerialQueue> queue = core_->taskQueue;
   platform::HttpTransferHandler handler;
-  handler.onData = [weakCore, queue, task](std::string_view bytes,
-                                           const platform::HttpResponseHead& head) {
-    queue->post([weakCore, task, bytes = std::string(bytes), head] {
-      if (auto core = weakCore.lock()) core->handleReceivedData(task, bytes, head);
-    });
+  handler.onData = [weakCore, task](std::string_view bytes,
+                                    const platform::HttpResponseHead& head) {
+    if (auto core = weakCore.lock()) core->handleReceivedData(task, bytes, head);
   };
-  handler.onEnd = [weakCore, queue, task](const platform::HttpTransferEnd& end) {
-    queue->post([weakCore, task, end] {
-      if (auto core = weakCore.lock()) core->handleTaskCompletion(task, end);
-    });
+  handler.onEnd = [weakCore, task](const platform::HttpTransferEnd& end) {
+    if (auto core = weakCore.lock()) core->handleTaskCompletion(task, end);
   };
   // Registered before the transfer starts, so its first event finds it, and
   // under the lock that cancel() takes, so a cancel sees the transfer id.
