@@ -63,7 +63,11 @@ int main(int argc, char** argv) {
     scenario = std::move(*loaded);
   }
 
-  // Block the stop signals before any thread starts, then wait for them.
+  // Block the stop signals before any thread starts, then wait for them. A
+  // shell starts background jobs with SIGINT ignored, and an ignored signal
+  // would never reach sigwait.
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
