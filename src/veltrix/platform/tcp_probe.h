@@ -1,3 +1,4 @@
+<<<<<<< HEAD
 // A TCP connect probe: can a connection to an IPv4 address and port be
 // opened within a time-out? Blocks the calling thread for at most the
 // time-out (real time: it waits on the socket, not on the library clock),
@@ -18,5 +19,29 @@ bool tcpConnectProbe(std::string_view host, std::uint16_t port, double timeoutSe
 
 // True when `text` is a dotted IPv4 address as inet_pton reads it.
 bool isDottedIPv4(std::string_view text);
+=======
+// A blocking TCP connect probe: can a connection to host:port be opened
+// within a time-out? IPv4, the host's first address.
+//
+// Thread-safe; blocks the calling thread for at most the time-out (plus the
+// name lookup), so call it from the global queue, never the main one.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace veltrix::platform {
+
+enum class TcpProbeResult {
+  kOpen,           // the connection was made (and closed again)
+  kClosed,         // refused, unreachable or not made within the time-out
+  kSocketFailed,   // no socket could be created
+  kResolveFailed,  // the host has no IPv4 address
+};
+
+TcpProbeResult probeTcpPort(const std::string& host, std::uint16_t port,
+                            std::chrono::microseconds timeout);
+>>>>>>> issue-9
 
 }  // namespace veltrix::platform
