@@ -1,31 +1,22 @@
 #include "veltrix/platform/tcp_probe.h"
 
-<<<<<<< HEAD
 #include <arpa/inet.h>
-=======
-#include <fcntl.h>
 #include <netdb.h>
->>>>>>> issue-9
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-<<<<<<< HEAD
 #include <chrono>
 #include <climits>
 #include <cmath>
 #include <optional>
 #include <string>
-=======
-#include <cstring>
->>>>>>> issue-9
 
 namespace veltrix::platform {
 namespace {
 
-<<<<<<< HEAD
 std::optional<in_addr> parseIPv4(std::string_view text) {
   // inet_pton needs a terminated text; an embedded NUL would cut it short.
   if (text.empty() || text.size() > 15 || text.find('\0') != std::string_view::npos) {
@@ -65,6 +56,25 @@ bool awaitConnect(int fd, int ms) {
   return soError == 0;
 }
 
+enum class ConnectOutcome { kConnected, kFailed, kNoSocket };
+
+ConnectOutcome connectWithin(const in_addr& address, std::uint16_t port, int ms) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return ConnectOutcome::kNoSocket;
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(port);
+  target.sin_addr = address;
+  bool connected = false;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
+    connected = true;
+  } else if (errno == EINPROGRESS || errno == EINTR) {
+    connected = awaitConnect(fd, ms);
+  }
+  ::close(fd);
+  return connected ? ConnectOutcome::kConnected : ConnectOutcome::kFailed;
+}
+
 }  // namespace
 
 bool isDottedIPv4(std::string_view text) { return parseIPv4(text).has_value(); }
@@ -72,42 +82,11 @@ bool isDottedIPv4(std::string_view text) { return parseIPv4(text).has_value(); }
 bool tcpConnectProbe(std::string_view host, std::uint16_t port, double timeoutSeconds) {
   const std::optional<in_addr> address = parseIPv4(host);
   if (!address) return false;
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  sockaddr_in target{};
-  target.sin_family = AF_INET;
-  target.sin_port = htons(port);
-  target.sin_addr = *address;
-  bool connected = false;
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
-    connected = true;
-  } else if (errno == EINPROGRESS || errno == EINTR) {
-    connected = awaitConnect(fd, timeoutMillis(timeoutSeconds));
-  }
-  ::close(fd);
-  return connected;
-=======
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
+  return connectWithin(*address, port, timeoutMillis(timeoutSeconds)) == ConnectOutcome::kConnected;
+}
 
 TcpProbeResult probeTcpPort(const std::string& host, std::uint16_t port,
                             std::chrono::microseconds timeout) {
-  Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-  if (fd.get() < 0) return TcpProbeResult::kSocketFailed;
-
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
@@ -115,31 +94,18 @@ TcpProbeResult probeTcpPort(const std::string& host, std::uint16_t port,
   if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
     return TcpProbeResult::kResolveFailed;
   }
-  sockaddr_in address{};
-  std::memcpy(&address, found->ai_addr, sizeof(address));
+  const in_addr address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
   ::freeaddrinfo(found);
-  address.sin_port = htons(port);
-
-  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
-    return TcpProbeResult::kOpen;
+  const double seconds = std::chrono::duration<double>(timeout).count();
+  switch (connectWithin(address, port, timeoutMillis(seconds))) {
+    case ConnectOutcome::kConnected:
+      return TcpProbeResult::kOpen;
+    case ConnectOutcome::kNoSocket:
+      return TcpProbeResult::kSocketFailed;
+    case ConnectOutcome::kFailed:
+      break;
   }
-  if (errno != EINPROGRESS) return TcpProbeResult::kClosed;
-
-  pollfd waitFor{fd.get(), POLLOUT, 0};
-  // Whole milliseconds, rounded up, so a short time-out still waits.
-  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(timeout).count();
-  int ready = 0;
-  do {
-    ready = ::poll(&waitFor, 1, static_cast<int>(std::max<std::int64_t>(ms, 0)));
-  } while (ready < 0 && errno == EINTR);
-  if (ready <= 0) return TcpProbeResult::kClosed;
-  int pending = 0;
-  socklen_t length = sizeof(pending);
-  if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &pending, &length) != 0 || pending != 0) {
-    return TcpProbeResult::kClosed;
-  }
-  return TcpProbeResult::kOpen;
->>>>>>> issue-9
+  return TcpProbeResult::kClosed;
 }
 
 }  // namespace veltrix::platform

@@ -1,12 +1,14 @@
-<<<<<<< HEAD
-// A TCP connect probe: can a connection to an IPv4 address and port be
-// opened within a time-out? Blocks the calling thread for at most the
-// time-out (real time: it waits on the socket, not on the library clock),
-// so call it off the main loop. Nothing is sent; the socket is closed at
-// once. Thread-safe; each call has its own socket.
+// TCP connect probes: can a connection to host:port be opened within a
+// time-out? Nothing is sent; the socket is closed at once. They block the
+// calling thread for at most the time-out (real time: they wait on the
+// socket, not on the library clock) plus any name lookup, so call them from
+// the global queue, never the main loop. Thread-safe; each call has its own
+// socket. IPv4 only.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace veltrix::platform {
@@ -19,19 +21,6 @@ bool tcpConnectProbe(std::string_view host, std::uint16_t port, double timeoutSe
 
 // True when `text` is a dotted IPv4 address as inet_pton reads it.
 bool isDottedIPv4(std::string_view text);
-=======
-// A blocking TCP connect probe: can a connection to host:port be opened
-// within a time-out? IPv4, the host's first address.
-//
-// Thread-safe; blocks the calling thread for at most the time-out (plus the
-// name lookup), so call it from the global queue, never the main one.
-#pragma once
-
-#include <chrono>
-#include <cstdint>
-#include <string>
-
-namespace veltrix::platform {
 
 enum class TcpProbeResult {
   kOpen,           // the connection was made (and closed again)
@@ -40,8 +29,9 @@ enum class TcpProbeResult {
   kResolveFailed,  // the host has no IPv4 address
 };
 
+// Like tcpConnectProbe, but `host` may be a name (its first IPv4 address is
+// tried) and the outcome says why a connection was not made.
 TcpProbeResult probeTcpPort(const std::string& host, std::uint16_t port,
                             std::chrono::microseconds timeout);
->>>>>>> issue-9
 
 }  // namespace veltrix::platform
