@@ -155,7 +155,9 @@ class DiscoverManager : public transport::TCPSocketClientDelegate,
   // stopScan(), then finishedScan to the delegate.
   void finishedScanMlan();
   void scanMlanWithPercent(float percent);
-  // The Bluetooth LE resend for stored terminals (see the source).
+  // With no terminal connected over Bluetooth LE, connects every stored
+  // terminal that has a Bluetooth LE identity and hands it the own
+  // handshake; otherwise sends the handshake to every connected terminal.
   void initDiscoveryTimerBle();
 
   // ---- the network ----------------------------------------------------------
