@@ -1,0 +1,269 @@
+// What comes back during a scan: datagrams, TCP text and Bluetooth LE
+// replies, and the acceptance and registration of a handshake.
+#include <utility>
+
+#include "veltrix/platform/log.h"
+#include "veltrix/registry/broadcast_bean.h"
+#include "veltrix/registry/database_manager.h"
+#include "veltrix/registry/discover_manager.h"
+#include "veltrix/registry/discovery_json.h"
+#include "veltrix/registry/handshake_bean.h"
+#include "veltrix/transport/kv_iso_utils.h"
+#include "veltrix/transport/text_utf.h"
+
+namespace veltrix::registry {
+
+using platform::Json;
+
+namespace {
+
+// Cheap test first: a complete JSON text ends with a closing bracket, and
+// only then is it decoded and parsed.
+bool isCompleteText(const std::string& bytes) {
+  const std::size_t last = bytes.find_last_not_of(" \t\r\n");
+  if (last == std::string::npos || (bytes[last] != '}' && bytes[last] != ']')) return false;
+  return transport::isValidUtf8(bytes) && transport::KVISOUtils::isStringValidCompleteJSON(bytes);
+}
+
+bool present(const std::optional<std::string>& text) { return text && !text->empty(); }
+
+Json textOrNull(const std::optional<std::string>& text) {
+  return text ? Json(*text) : Json(nullptr);
+}
+
+}  // namespace
+
+// ---- datagrams --------------------------------------------------------------------------------
+
+void DiscoverManager::handleDiscoveryResponse(const std::optional<std::string>& message,
+                                              const std::string& host) {
+  const std::size_t colon = host.rfind(':');
+  const std::string ip = colon == std::string::npos ? host : host.substr(colon + 1);
+  // Answering every datagram would make two scanners (or a terminal that
+  // answers every datagram) ping-pong for ever.
+  if (shouldAnswer(ip)) scanMLanWithActiveIp(ip);
+  scanMLanWithActiveIpAndMsg(ip, message);
+}
+
+bool DiscoverManager::shouldAnswer(const std::string& ip) {
+  const platform::TimePoint now = platform::clock().now();
+  const auto it = answeredAt_.find(ip);
+  if (it != answeredAt_.end() && now - it->second < platform::seconds(config_.lanTickSeconds)) {
+    platform::logf("discover packet from {} already answered in this tick", ip);
+    return false;
+  }
+  answeredAt_[ip] = now;
+  return true;
+}
+
+void DiscoverManager::scanMLanWithActiveIpAndMsg(const std::string& ip,
+                                                 const std::optional<std::string>& msg) {
+  if (ip == wifiIPAddress()) return;
+  const std::optional<Json> packet = dictionaryFromJSONString(msg);
+  if (!packet) return;
+  const std::optional<BroadcastBean> bean = BroadcastBean::fromPacket(*packet);
+  if (!bean || !bean->checkBean()) return;
+  connectForHandshake(ip);
+}
+
+// ---- TCP --------------------------------------------------------------------------------------
+
+void DiscoverManager::didConnectToHost(const std::string& /*host*/, std::int64_t connectionId) {
+  const auto it = clientSendData_.find(connectionId);
+  if (it == clientSendData_.end()) return;
+  const std::string text = std::move(it->second);
+  clientSendData_.erase(it);
+  if (tcpSocketClient_) tcpSocketClient_->sendData(text, connectionId);
+}
+
+void DiscoverManager::didDisconnectWithConnectionId(
+    std::int64_t connectionId, const std::optional<platform::SocketError>& error) {
+  platform::logf("Disconnected from server - connectionId:{} error:{}", connectionId,
+                 error ? error->toString() : std::string("(null)"));
+  clientSendData_.erase(connectionId);
+  std::erase_if(handshakeInFlight_,
+                [&](const auto& entry) { return entry.second == connectionId; });
+  std::erase_if(tcpBuffers_, [&](const auto& entry) {
+    return entry.second.fromClient && entry.second.connectionId == connectionId;
+  });
+}
+
+void DiscoverManager::didWriteDataWithTag(std::int64_t tag, std::int64_t connectionId) {
+  platform::logf("数据写入完成 - connectionId:{} tag:{}", connectionId, tag);
+}
+
+void DiscoverManager::didReceiveData(const std::vector<std::uint8_t>& data,
+                                     const platform::AsyncTcpSocket::Ptr& socket) {
+  platform::logLine("tcp client data");
+  receiveTcpBytes(data, socket, true);
+}
+
+void DiscoverManager::clientDidConnect(const platform::AsyncTcpSocket::Ptr& /*socket*/) {}
+
+void DiscoverManager::clientDidDisconnect(const platform::AsyncTcpSocket::Ptr& socket) {
+  if (socket) tcpBuffers_.erase(socket->id());
+}
+
+void DiscoverManager::didReceiveDataFromClient(const std::vector<std::uint8_t>& data,
+                                               const platform::AsyncTcpSocket::Ptr& client) {
+  receiveTcpBytes(data, client, false);
+}
+
+void DiscoverManager::receiveTcpBytes(const std::vector<std::uint8_t>& data,
+                                      const platform::AsyncTcpSocket::Ptr& socket,
+                                      bool fromClient) {
+  if (!socket || data.empty()) return;
+  const std::optional<std::string> host = socket->connectedHost();
+  if (!host) return;
+  // One buffer per connection, of bytes: a character split between two
+  // reads is decoded once both halves are there, and nothing left over
+  // from one connection reaches the next.
+  auto [it, inserted] = tcpBuffers_.try_emplace(socket->id());
+  TcpBuffer& buffer = it->second;
+  if (inserted) {
+    buffer.fromClient = fromClient;
+    if (fromClient && tcpSocketClient_) {
+      buffer.connectionId = tcpSocketClient_->getConnectionIdForSocket(socket);
+    }
+  }
+  buffer.bytes.append(data.begin(), data.end());
+  if (buffer.bytes.size() > config_.maxHandshakeBytes) {
+    platform::logf("TCP text from {} exceeds {} bytes; connection closed", *host,
+                   config_.maxHandshakeBytes);
+    tcpBuffers_.erase(it);
+    socket->disconnect();
+    return;
+  }
+  if (!isCompleteText(buffer.bytes)) return;
+  const std::string text = std::move(buffer.bytes);
+  tcpBuffers_.erase(it);
+  onReceivedMessage(text, std::nullopt, HandshakeType::Lan);
+  socket->disconnect();
+}
+
+std::size_t DiscoverManager::bufferedTextBytes() const {
+  std::size_t total = 0;
+  for (const auto& [socket, buffer] : tcpBuffers_) total += buffer.bytes.size();
+  return total;
+}
+
+// ---- Bluetooth LE -----------------------------------------------------------------------------
+
+void DiscoverManager::didReceiveData(const std::string& text, const std::string& sn) {
+  platform::logLine("ble discover data");
+  onReceivedMessage(text, sn, HandshakeType::Ble);
+}
+
+// ---- acceptance and registration --------------------------------------------------------------
+
+void DiscoverManager::onReceivedMessage(const std::optional<std::string>& message,
+                                        const std::optional<std::string>& uuidString,
+                                        HandshakeType type) {
+  if (!message) return;
+  const HandshakeBean bean = HandshakeBean::initHandshakeBean(*message);
+  if (!bean.services) return;
+  if (bean.contentType != Content_Type || bean.protocolVersion != Protocol_Version) {
+    platform::logLine("not support this terminal");
+    return;
+  }
+  const TerminalInfo info = TerminalInfo::initWithHandshakeBean(bean, uuidString, type);
+  if (!info.services || info.services->empty()) return;
+  // Without a serial number there is no row to attach its services to.
+  if (!present(info.sn)) {
+    platform::logLine("not support this terminal");
+    return;
+  }
+
+  const std::string now = std::to_string(platform::nowMillis());
+  const Row stored = database_.fetchDiscoveredTerminal(info.sn);
+  if (stored.contains("sn")) {
+    // Each side may lack a parameter; a missing one never erases the other.
+    std::optional<std::string> parameter = rowText(stored, "parameter");
+    if (!present(parameter)) {
+      parameter = info.parameter;
+    } else if (present(info.parameter) && parameter->find(*info.parameter) == std::string::npos) {
+      parameter = fmt::format("{},{}", *parameter, *info.parameter);
+    }
+    bool updated = true;
+    if (type == HandshakeType::Lan) {
+      const std::optional<std::string> address =
+          bean.address ? bean.address : rowText(stored, "address");
+      updated =
+          database_.updateLastDiscoverTerminalAddressParameter(info.sn, address, parameter, now);
+    } else if (type == HandshakeType::Ble) {
+      updated = database_.updateLastDiscoverTerminalParameterUuidString(info.sn, parameter,
+                                                                        info.uuidString, now);
+    }
+    if (!updated) platform::logLine("更新终端最后发现时间失败");
+  } else if (!database_.insertDiscoveredTerminal(
+                 info.sn, info.model, info.address, info.parameter, info.address, 1,
+                 info.isCommuincationDevice ? 1 : 0, info.isPeripheral ? 1 : 0, now, now,
+                 info.uuidString)) {
+    platform::logLine("insertDiscoveredTerminal failed");
+  }
+
+  if (auto delegate = currentDelegate()) delegate->onScanTerminalInfo(info);
+
+  // One record per (entry, service type code), in the handshake's order;
+  // entries of another shape are skipped.
+  std::vector<ServiceInfo> services;
+  for (const Json& entry : *info.services) {
+    if (!entry.is_object()) continue;
+    const Json* types = platform::findObject(entry, "serviceType");
+    if (types == nullptr) continue;
+    for (const auto& [code, name] : types->items()) {
+      Json base = Json::object();
+      base["serviceId"] = textOrNull(lenientText(entry, "serviceId"));
+      base["serviceName"] = textOrNull(lenientText(entry, "serviceName"));
+      base["serviceType"] = code;
+      base["serviceTypeName"] = textOrNull(platform::jsonText(name));
+      services.push_back(ServiceInfo::initWithServices(info, base));
+    }
+  }
+
+  Rows batch;
+  for (const ServiceInfo& service : services) {
+    std::string category(kUnknownServiceCategory);
+    if (serviceDictionary_ && service.serviceType) {
+      if (const auto it = serviceDictionary_->find(*service.serviceType);
+          it != serviceDictionary_->end()) {
+        category = it->second;
+      }
+    }
+    const Row existing = database_.fetchTerminalServicesWithInfo(
+        service.serviceType, service.serviceSn, service.serviceId);
+    if (!present(rowText(existing, "sn"))) {
+      Row row;
+      const auto put = [&row](const char* key, const std::optional<std::string>& value) {
+        if (value) row[key] = *value;
+      };
+      put("sn", service.serviceSn);
+      put("serviceType", service.serviceType);
+      put("serviceTypeName", service.serviceTypeName);
+      put("serviceId", service.serviceId);
+      put("serviceName", service.serviceName);
+      row["isEnabled"] = std::int64_t{1};
+      row["createTime"] = now;
+      row["updateTime"] = now;
+      row["serviceCategory"] = category;
+      batch.push_back(std::move(row));
+    } else if (!database_.updataTerminalServiceLastTime(rowInt(existing, "tsId"), now)) {
+      platform::logLine("更新终端最后发现时间失败");
+    }
+    if (auto delegate = currentDelegate()) delegate->onScanTerminal(service);
+  }
+  if (!batch.empty() && !database_.insertTerminalServicesBatch(batch)) {
+    platform::logLine("insertTerminalServicesBatch failed");
+  }
+
+  if (!isContentEqualsForActiove(info)) activedIps_.push_back(info);
+}
+
+bool DiscoverManager::isContentEqualsForActiove(const TerminalInfo& info) const {
+  for (const TerminalInfo& active : activedIps_) {
+    if (active.sn == info.sn) return true;
+  }
+  return false;
+}
+
+}  // namespace veltrix::registry

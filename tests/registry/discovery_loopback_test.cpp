@@ -1,0 +1,239 @@
+// Discovery end to end over loopback against a literal terminal: the three
+// roads by which a terminal is found, TCP text in chunks, the limits that
+// protect the scan from its peers, and the pairing request. The library
+// binds 127.0.0.1, the terminal 127.0.0.2; both use free ports.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "registry/discovery_fakes.h"
+#include "registry/literal_terminal.h"
+#include "support/fake_network.h"
+#include "support/test_env.h"
+#include "veltrix/platform/json.h"
+#include "veltrix/platform/log.h"
+#include "veltrix/registry/auth_manager.h"
+#include "veltrix/registry/broadcast_receiver.h"
+#include "veltrix/registry/broadcast_sender.h"
+#include "veltrix/registry/database_manager.h"
+#include "veltrix/registry/discover_manager.h"
+#include "veltrix/registry/file_logger.h"
+#include "veltrix/transport/kv_iso_utils.h"
+
+namespace veltrix::registry {
+namespace {
+
+using platform::Json;
+using testpeer::LiteralTerminal;
+
+const std::string kSn = "TAVIO-SIM-0001";
+
+class DiscoveryLoopbackTest : public testing::LoopTest {
+ protected:
+  DiscoveryLoopbackTest() : DiscoveryLoopbackTest(LiteralTerminal::Options{}) {}
+  explicit DiscoveryLoopbackTest(LiteralTerminal::Options options)
+      : peer(std::make_unique<LiteralTerminal>(std::move(options))) {
+    DiscoveryConfig config;
+    config.udpPort = 0;
+    config.tcpPort = 0;
+    config.bindAddress = testpeer::kLibraryHost;
+    config.terminalUdpPort = peer->udpPort();
+    config.terminalTcpPort = peer->tcpPort();
+    manager = std::make_unique<DiscoverManager>(
+        DiscoverManager::Collaborators{db, client, server, sender, receiver, ble, settings,
+                                       logFile},
+        config);
+    manager->setDelegate(recorder);
+  }
+
+  void startScan() {
+    ASSERT_TRUE(peer->ok());
+    manager->startScan();
+    ASSERT_NE(manager->udpListeningPort(), 0);
+    ASSERT_NE(manager->tcpListeningPort(), 0);
+    peer->setLibraryPorts(manager->udpListeningPort(), manager->tcpListeningPort());
+  }
+  bool pump(const std::function<bool()>& done) { return main().runUntil(done); }
+  bool reported() {
+    return pump([&] { return recorder->services.size() >= 2; });
+  }
+  std::size_t terminalReports() const {
+    return static_cast<std::size_t>(
+        std::count(recorder->calls.begin(), recorder->calls.end(), "terminal " + kSn));
+  }
+
+  testing::ScopedNetworkEnvironment network{
+      std::vector{testing::interfaceEntry("en0", "127.0.0.1")}};
+  platform::ScopedLogCapture log;
+  DatabaseManager db{docs() / "db.sqlite"};
+  BroadcastSender sender{testpeer::kLibraryHost};
+  BroadcastReceiver receiver;
+  transport::TCPSocketClient client;
+  transport::TCPSocketServer server;
+  transport::RadioOffBleTransport ble;
+  fakes::Settings settings;
+  FileLogger logFile{docs() / "log.txt"};
+  std::shared_ptr<fakes::Recorder> recorder = std::make_shared<fakes::Recorder>();
+  std::unique_ptr<LiteralTerminal> peer;
+  std::unique_ptr<DiscoverManager> manager;
+};
+
+TEST_F(DiscoveryLoopbackTest, FoundByItsDiscoverPacketThenOverTcp) {
+  startScan();
+  // A packet from the device's own (Wi-Fi) address is not even answered.
+  BroadcastSender self{testpeer::kLibraryHost};
+  self.sendBroadcastMessage(peer->discoverPacket(), manager->udpListeningPort(),
+                            testpeer::kLibraryHost);
+  peer->sendDiscoverPacket();
+  ASSERT_TRUE(reported());
+  EXPECT_EQ(recorder->calls[0], "terminal " + kSn);
+
+  // The library answered with its own signed packet ...
+  const auto datagrams = peer->datagrams();
+  ASSERT_GE(datagrams.size(), 1u);
+  const auto packet = platform::parseJson(datagrams[0]);
+  ASSERT_TRUE(packet);
+  EXPECT_EQ((*packet)["signature"], testpeer::packetSignature((*packet)["time"]));
+  EXPECT_EQ(log.count("Send broadcast to 127.0.0.1:"), 1u);  // only the test's own
+  // ... and handed over its handshake, which the terminal can verify.
+  ASSERT_TRUE(pump([&] { return !peer->texts().empty(); }));
+  const auto own = platform::parseJson(peer->texts()[0]);
+  ASSERT_TRUE(own);
+  EXPECT_EQ((*own)["address"], "127.0.0.1:8080");
+  EXPECT_EQ((*own)["signature"],
+            testpeer::handshakeSignature((*own)["sn"], (*own)["address"], (*own)["parameter"],
+                                         (*own)["model"], (*own)["time"]));
+
+  const Row terminal = db.fetchDiscoveredTerminal(kSn);
+  EXPECT_EQ(rowText(terminal, "address"), "127.0.0.2:8080");
+  EXPECT_EQ(rowText(terminal, "model"), "T1 Pro");
+  const Rows services = db.fetchTerminalServicesWithSn(kSn);
+  ASSERT_EQ(services.size(), 2u);
+  EXPECT_EQ(rowText(services[0], "serviceName"), "收银台");
+  EXPECT_EQ(rowText(services[1], "serviceCategory"), "payment");
+  // The connection is closed once the handshake is in.
+  EXPECT_TRUE(pump([&] { return peer->acceptedClosed() == 1; }));
+}
+
+TEST_F(DiscoveryLoopbackTest, FoundAsAStoredTerminal) {
+  const std::string old = std::to_string(clock().wallMillis() - 60000);
+  ASSERT_TRUE(db.insertDiscoveredTerminal(kSn, "T1", "127.0.0.2:8080", "ble", "Till 1", 1, 0, 0,
+                                          old, old, std::nullopt));
+  startScan();
+  ASSERT_TRUE(reported());
+  EXPECT_GE(peer->datagrams().size(), 1u);
+  const Row terminal = db.fetchDiscoveredTerminal(kSn);
+  EXPECT_EQ(rowText(terminal, "parameter"), "ble,http");
+  EXPECT_EQ(rowText(terminal, "alias"), "Till 1");
+  EXPECT_EQ(rowText(terminal, "lastDiscoverTime"), std::to_string(clock().wallMillis()));
+  EXPECT_EQ(manager->activedIps().size(), 1u);
+}
+
+TEST_F(DiscoveryLoopbackTest, FoundWhenItSpeaksFirst) {
+  startScan();
+  auto connection = peer->connectToLibrary();
+  ASSERT_TRUE(pump([&] { return connection->connected(); }));
+  connection->write(peer->handshake());
+  ASSERT_TRUE(reported());
+  EXPECT_TRUE(pump([&] { return connection->closed(); }));
+  EXPECT_EQ(manager->bufferedTextBytes(), 0u);
+}
+
+TEST_F(DiscoveryLoopbackTest, ChunkedTextIsHandledOnceWhenComplete) {
+  startScan();
+  const std::string text = peer->handshake();
+  // The second cut falls inside the three bytes of "收".
+  const std::size_t first = text.size() / 3;
+  const std::size_t second = text.find("收银台") + 1;
+  ASSERT_LT(first, second);
+  auto connection = peer->connectToLibrary();
+  ASSERT_TRUE(pump([&] { return connection->connected(); }));
+  connection->write(text.substr(0, first));
+  ASSERT_TRUE(pump([&] { return manager->bufferedTextBytes() == first; }));
+  connection->write(text.substr(first, second - first));
+  ASSERT_TRUE(pump([&] { return manager->bufferedTextBytes() == second; }));
+  connection->write(text.substr(second));
+  ASSERT_TRUE(reported());
+  EXPECT_EQ(terminalReports(), 1u);
+  EXPECT_EQ(rowText(db.fetchTerminalServicesWithSn(kSn)[0], "serviceName"), "收银台");
+}
+
+TEST_F(DiscoveryLoopbackTest, LeftoverOfAnEndedConnectionIsForgotten) {
+  startScan();
+  auto cut = peer->connectToLibrary();
+  ASSERT_TRUE(pump([&] { return cut->connected(); }));
+  cut->write(R"({"sn":"half",)");
+  ASSERT_TRUE(pump([&] { return manager->bufferedTextBytes() > 0; }));
+  cut->close();
+  ASSERT_TRUE(pump([&] { return manager->bufferedTextBytes() == 0; }));
+
+  auto whole = peer->connectToLibrary();
+  ASSERT_TRUE(pump([&] { return whole->connected(); }));
+  whole->write(peer->handshake());
+  EXPECT_TRUE(reported());
+}
+
+TEST_F(DiscoveryLoopbackTest, OverlongTextClosesTheConnection) {
+  startScan();
+  auto connection = peer->connectToLibrary();
+  ASSERT_TRUE(pump([&] { return connection->connected(); }));
+  connection->write(std::string(256 * 1024 + 1, '['));
+  ASSERT_TRUE(pump([&] { return connection->closed(); }));
+  EXPECT_EQ(manager->bufferedTextBytes(), 0u);
+  EXPECT_TRUE(log.contains("exceeds 262144 bytes; connection closed"));
+}
+
+TEST_F(DiscoveryLoopbackTest, PairingRequestCarriesTheFirstFourDigits) {
+  AuthManager auth(*manager);
+  const std::string code = auth.createRandom();
+  ASSERT_EQ(code.size(), 8u);
+  // Without a scan there is no connection to send it on.
+  EXPECT_FALSE(auth.auth(Json{{"address", "127.0.0.2:9999"}}));
+
+  startScan();
+  EXPECT_FALSE(auth.auth(Json{{"address", "127.0.0.1:8422"}}));
+  EXPECT_TRUE(auth.auth(Json{{"sn", kSn}, {"address", "127.0.0.2:9999"}}));
+  ASSERT_TRUE(pump([&] { return !peer->texts().empty(); }));
+  const auto request = platform::parseJson(peer->texts()[0]);
+  ASSERT_TRUE(request);
+  std::string model = transport::KVISOUtils::platformName();
+  std::erase(model, ' ');
+  EXPECT_EQ(*request, (Json{{"authType", "DCA"},
+                            {"initiation", "auto"},
+                            {"model", model},
+                            {"msgType", "request_auth"},
+                            {"random", code.substr(0, 4)},
+                            {"sn", transport::KVISOUtils::getUUID().value_or("")}}));
+  const auto file = logFile.getLogFileData();
+  ASSERT_TRUE(file);
+  EXPECT_NE(file->find("auth tcp client discover ip:127.0.0.2,msg:"), std::string::npos);
+  EXPECT_EQ(file->find(code), std::string::npos);
+}
+
+class EchoingTerminalTest : public DiscoveryLoopbackTest {
+ protected:
+  EchoingTerminalTest() : DiscoveryLoopbackTest(echoing()) {}
+  static LiteralTerminal::Options echoing() {
+    LiteralTerminal::Options options;
+    options.echoDatagrams = true;
+    return options;
+  }
+};
+
+TEST_F(EchoingTerminalTest, APeerThatAnswersEveryPacketGetsOneAnswerPerTick) {
+  startScan();
+  peer->sendDiscoverPacket();
+  // The terminal echoes the library's answer; the echo is not answered.
+  ASSERT_TRUE(pump([&] {
+    return log.contains("discover packet from 127.0.0.2 already answered in this tick");
+  }));
+  main().runUntil([] { return false; }, std::chrono::milliseconds(200));
+  EXPECT_EQ(peer->datagrams().size(), 1u);
+  EXPECT_EQ(log.count("Send broadcast to 127.0.0.2:"), 1u);
+  EXPECT_LE(peer->accepted(), 2);
+}
+
+}  // namespace
+}  // namespace veltrix::registry
