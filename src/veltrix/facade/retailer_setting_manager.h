@@ -34,6 +34,7 @@
 #include <string_view>
 #include <vector>
 
+#include "veltrix/registry/communication_settings.h"
 #include "veltrix/registry/database_manager.h"
 #include "veltrix/registry/discover_manager_delegate.h"
 
@@ -50,8 +51,9 @@ inline constexpr std::string_view show_setting = "SHOW_SETTING";
 inline constexpr std::string_view show_remember = "SHOW_REMEMBER";
 inline constexpr std::string_view device_Acess_List = "deviceAcessList";
 inline constexpr std::string_view remember_stragety = "REMEMBER_STRAGETY";
-inline constexpr std::string_view communicate_type_by_lan = "CommunicateTypeByLan";
-inline constexpr std::string_view communicate_type_by_bluetooth = "CommunicateTypeByBluetooth";
+inline constexpr std::string_view communicate_type_by_lan = registry::kCommunicateTypeByLanKey;
+inline constexpr std::string_view communicate_type_by_bluetooth =
+    registry::kCommunicateTypeByBluetoothKey;
 // Not a settings key: the Bluetooth LE transport's stored last device.
 inline constexpr std::string_view last_Device_UUID_Key = "BLE_Last_Connect_Device_UUID";
 

@@ -38,6 +38,7 @@
 #include "veltrix/platform/clock.h"
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/registry/database_manager.h"
+#include "veltrix/registry/discover_manager_delegate.h"
 #include "veltrix/registry/discovery_config.h"
 #include "veltrix/registry/service_categories.h"
 #include "veltrix/registry/terminal_info.h"
@@ -55,22 +56,10 @@ class AuthManagerDelegate;
 
 // Where discovery's results go. Every call arrives on the main loop; a
 // method left alone does nothing.
-class DiscoverManagerDelegate {
- public:
-  virtual ~DiscoverManagerDelegate() = default;
-  // One service type of a terminal: of each accepted handshake, and at the
-  // start of a scan of each stored service of a recently seen terminal.
-  virtual void onScanTerminal(const ServiceInfo& /*info*/) {}
-  // An accepted handshake, before its services.
-  virtual void onScanTerminalInfo(const TerminalInfo& /*info*/) {}
-  virtual void scanPercent(float /*percent*/) {}
-  virtual void finishedScan() {}
-  virtual void onError(std::int32_t /*code*/, const std::string& /*message*/) {}
-};
-
 class DiscoverManager : public transport::TCPSocketClientDelegate,
                         public transport::TCPSocketServerDelegate,
-                        public transport::BleDiscoveryDelegate {
+                        public transport::BleDiscoveryDelegate,
+                        public DiscoveryControl {
  public:
   struct Collaborators {
     DatabaseManager& database;
@@ -105,10 +94,10 @@ class DiscoverManager : public transport::TCPSocketClientDelegate,
   void stopScan();
   bool isScanning() const { return isScanning_; }
 
-  void setDelegate(std::weak_ptr<DiscoverManagerDelegate> delegate);
-  std::weak_ptr<DiscoverManagerDelegate> delegate() const { return delegate_; }
+  void setDelegate(std::weak_ptr<DiscoverManagerDelegate> delegate) override;
+  std::shared_ptr<DiscoverManagerDelegate> delegate() const override { return delegate_.lock(); }
   // Set by callers; nothing reads it.
-  void setScanType(std::int32_t scanType) { scanType_ = scanType; }
+  void setScanType(std::int32_t scanType) override { scanType_ = scanType; }
   std::int32_t scanType() const { return scanType_; }
   // Set by the pairing manager; cleared by stopScan(); never called.
   void setAuthDelegate(std::weak_ptr<AuthManagerDelegate> delegate);

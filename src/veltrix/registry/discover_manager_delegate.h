@@ -1,10 +1,8 @@
 // The discovery manager's delegate protocol, and the part of the discovery
 // manager that other objects set: its scan type and its delegate.
 //
-// Only the operations that need no terminal or service record are here yet;
-// the reports of discovered terminals and services join them with those
-// records. Every operation has an empty default, so an adopter overrides only
-// what it uses.
+// Every operation has an empty default, so an adopter overrides only what it
+// uses.
 //
 // Threads: discovery reports to its delegate on the main loop; the control
 // operations are called on the main loop. The delegate is held weakly.
@@ -17,13 +15,21 @@
 
 namespace veltrix::registry {
 
+struct ServiceInfo;
+struct TerminalInfo;
+
 class DiscoverManagerDelegate {
  public:
   virtual ~DiscoverManagerDelegate() = default;
 
+  // One service type of a terminal: of each accepted handshake, and at the
+  // start of a scan of each stored service of a recently seen terminal.
+  virtual void onScanTerminal(const ServiceInfo& /*info*/) {}
+  // An accepted handshake, before its services.
+  virtual void onScanTerminalInfo(const TerminalInfo& /*info*/) {}
   virtual void scanPercent(float /*percent*/) {}
   virtual void finishedScan() {}
-  virtual void onError(std::int32_t /*code*/, const std::optional<std::string>& /*msg*/) {}
+  virtual void onError(std::int32_t /*code*/, const std::string& /*message*/) {}
 };
 
 // What the settings facade and the scan screen set on the discovery manager.
