@@ -186,6 +186,8 @@ TEST_F(TcpSocketTest, AcceptedSocketKeepsItsPeerAfterTheEnd) {
   const std::int64_t id = client.connectToHost("127.0.0.1", listen());
   ASSERT_TRUE(pump([&] { return !serverEvents->connected.empty(); }));
   client.sendData("{}", id);
+  // A disconnect drops writes still queued, so wait until the text is out.
+  ASSERT_TRUE(pump([&] { return serverEvents->received == "{}"; }));
   client.disconnectConnection(id);
   ASSERT_TRUE(pump([&] { return !serverEvents->disconnected.empty(); }));
   EXPECT_EQ(serverEvents->received, "{}");
