@@ -7,7 +7,7 @@ BENCH_DIR    ?= build-bench
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
 
-.PHONY: all deps configure build test demo bench sanitize format tidy clean
+.PHONY: all deps configure build test demo bench sanitize fuzz format tidy clean
 
 all: build
 
@@ -39,6 +39,9 @@ bench: deps
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTRIX_BUILD_TESTS=OFF -DVELTRIX_BUILD_BENCH=ON
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	@for b in $(BENCH_DIR)/bench/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+
+fuzz: deps
+	@bash fuzz/run.sh
 
 format:
 	@git ls-files -co --exclude-standard '*.h' '*.cpp' | xargs -r clang-format -i
