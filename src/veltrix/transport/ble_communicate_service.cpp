@@ -149,6 +149,17 @@ struct BLECommunicateService::Impl final : ble::CentralDelegate,
     return it == connectedDevices.end() ? nullptr : it->second;
   }
 
+  // The record whose SN equals `sn` whatever its case (scans match so),
+  // with its key; an exact match first.
+  std::pair<std::string, std::shared_ptr<BLEDeviceConnection>> findIgnoringCase(
+      const std::string& sn) const {
+    if (auto record = find(sn)) return {sn, record};
+    for (const auto& [key, record] : connectedDevices) {
+      if (equalsIgnoringCase(key, sn)) return {key, record};
+    }
+    return {sn, nullptr};
+  }
+
   std::optional<std::string> snFor(const ble::Peripheral& peripheral) const {
     const auto it = uuidToSNMap.find(peripheral.identifier());
     if (it == uuidToSNMap.end()) return std::nullopt;
@@ -321,11 +332,11 @@ struct BLECommunicateService::Impl final : ble::CentralDelegate,
           [once, answer, target, scanning, ours](Impl& self) {
             if (once->done) return;
             if (scanning && self.scanGeneration == ours) self.stopScan();
-            const auto record = self.find(target);
+            const auto [key, record] = self.findIgnoringCase(target);
             if (record && record->connectStatus == BLEConnectStatus::Ready) {
-              once->fire(true, std::nullopt, target);
+              once->fire(true, std::nullopt, key);
             } else if (record && record->connectStatus == BLEConnectStatus::Connecting) {
-              self.awaitAttempt(record, target, once, answer);
+              self.awaitAttempt(record, key, once, answer);
             } else {
               once->fire(false, std::string(kDeviceNotFound), target);
             }

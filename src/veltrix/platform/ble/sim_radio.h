@@ -50,7 +50,7 @@ struct SimFaults {
   enum class Connect { Succeed, Fail, Hang };
   Connect connect = Connect::Succeed;
   // The error of a failed connect.
-  BleError connectError{14, "CBErrorDomain", "Peer removed pairing information"};
+  BleError connectError{10, "CBErrorDomain", "The connection failed."};
   std::optional<BleError> serviceDiscoveryError;
   std::optional<BleError> characteristicDiscoveryError;
   // Characteristics left out of every discovery.
