@@ -859,6 +859,9 @@ struct BLECommunicateService::Impl final : ble::CentralDelegate,
     std::vector<std::pair<std::string, std::shared_ptr<BLEDeviceConnection>>> records(
         connectedDevices.begin(), connectedDevices.end());
     for (const auto& [sn, record] : records) {
+      // Writes under way will never be confirmed.
+      record->isSendingData = false;
+      record->writesInFlight.clear();
       // The radio drops a pending connect when it goes off, without a word.
       if (record->connectStatus == BLEConnectStatus::Connecting) {
         failConnection(record, sn, "Device connect failed: " + text);
