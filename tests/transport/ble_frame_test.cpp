@@ -195,9 +195,21 @@ TEST_F(BleReceive, ACorruptFrameAloneDoesNotBlockTheNextNotification) {
   Bytes bad = frameOf(R"({"n":1})");
   bad[5] ^= 0x01;  // payload damaged
   EXPECT_TRUE(feed(bad).empty());
-  EXPECT_EQ(buffers.bufferedSize("SN1"), 0u);
   const auto frames = feed(frameOf(R"({"n":2})"));
   ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(text(frames[0]), R"({"n":2})");
+  EXPECT_EQ(buffers.bufferedSize("SN1"), 0u);
+}
+
+TEST_F(BleReceive, AFrameWithTooShortALengthStillCompletesOverSeveralNotifications) {
+  const std::string payload = R"({"receipt":")" + std::string(900, 'r') + R"("})";
+  Bytes frame = frameOf(payload);
+  frame[2] = 0x00;
+  frame[3] = 0x10;  // claims 10 bytes
+  frame.back() = U::calculateLRCForData(ByteView(frame).subspan(1, frame.size() - 2));
+  const auto frames = feedInPieces(frame, 185);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0], payload);
 }
 
 TEST_F(BleReceive, AcceptsPeersWhoseLengthFieldIsWrong) {

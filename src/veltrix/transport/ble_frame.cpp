@@ -39,12 +39,16 @@ void erasePrefix(Bytes& buffer, std::size_t count) {
 
 // Where a new frame may start after a frame whose check failed: right
 // behind it when a start byte stands there, else at the next start byte
-// after the length field, else nowhere (the whole buffer goes).
+// after the length field (not the check byte's place, which may hold 0x02).
+// 0 when no start byte follows: the frame may still end later, when its
+// length field is wrong, so the end test gets the next notification too.
 std::size_t resyncPoint(const Bytes& buffer, std::size_t n) {
   const std::size_t behind = n + kBleFrameOverheadBytes;
   if (behind < buffer.size() && buffer[behind] == kBleStartByte) return behind;
-  const auto it = std::find(buffer.begin() + 4, buffer.end(), kBleStartByte);
-  return static_cast<std::size_t>(it - buffer.begin());
+  for (std::size_t at = 4; at < buffer.size(); ++at) {
+    if (buffer[at] == kBleStartByte && at != n + 5) return at;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -126,6 +130,7 @@ std::vector<Bytes> BleReceiveBuffers::receive(const std::string& sn, ByteView no
     }
     if (lengthReached) {
       const std::size_t drop = resyncPoint(buffer, *n);
+      if (drop == 0) break;
       platform::logf("帧校验失败，丢弃数据: sn = {}, length = {}", sn, drop);
       erasePrefix(buffer, drop);
       continue;

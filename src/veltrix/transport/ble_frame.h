@@ -41,8 +41,9 @@ std::vector<platform::Bytes> splitBlePackets(platform::ByteView frame);
 // to the field's limit are collected. When the bytes there do not fit, the
 // older end test (the whole buffer ends in 0x03 and a matching check byte)
 // still accepts the frame, for peers whose length field is wrong; when that
-// fails too, the bytes up to the next possible start of a frame are dropped.
-// A buffer beyond kBleMaxFrameBytes is emptied. Every step is logged as the
+// fails too and another frame has begun behind it, the bytes up to that
+// start are dropped (with no start byte behind it the frame waits, as its
+// end may still come). A buffer beyond kBleMaxFrameBytes is emptied. Every step is logged as the
 // transport logs it.
 //
 // Lives on the main loop with the transport; not thread-safe.
