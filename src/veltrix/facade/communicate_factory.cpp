@@ -7,7 +7,7 @@
 
 namespace veltrix::facade {
 
-CommunicateFactory::CommunicateFactory() : http_(&createHttpTransport) {}
+CommunicateFactory::CommunicateFactory() : http_(&createHttpTransport), ble_(&createBleTransport) {}
 
 CommunicateFactory::CommunicateFactory(CommunicateCreator http, CommunicateCreator ble)
     : http_(std::move(http)), ble_(std::move(ble)) {}

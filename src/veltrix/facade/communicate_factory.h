@@ -4,8 +4,8 @@
 //
 // The transports are made by creators the factory is given, so the facade
 // does not depend on how a transport is built and tests put fakes in their
-// place. The default factory uses createHttpTransport() for type 0 and has
-// no Bluetooth LE transport yet: a request on that road gets none and fails
+// place. The default factory uses createHttpTransport() and
+// createBleTransport(); a type whose creator gives none fails the request
 // as a transport failure.
 //
 // A plain value; createService() runs the creator on the calling thread (the
@@ -28,13 +28,15 @@ using CommunicateCreator = std::function<CommunicateServicePtr(const std::string
 inline constexpr std::uint64_t kCommunicateHttp = 0;
 inline constexpr std::uint64_t kCommunicateBle = 1;
 
-// The HTTP transport posting to `url` ("http://ip:port"); null when none can
-// be made. Defined in http_transport_hook.cpp.
+// The HTTP transport posting to `url` ("http://ip:port"), and the shared
+// Bluetooth LE transport; null when there is none. Defined in
+// transport_hooks.cpp.
 CommunicateServicePtr createHttpTransport(const std::string& url);
+CommunicateServicePtr createBleTransport(const std::string& address);
 
 class CommunicateFactory {
  public:
-  // createHttpTransport for type 0; no Bluetooth LE transport.
+  // createHttpTransport for type 0, createBleTransport for type 1.
   CommunicateFactory();
   // Either creator may be empty: its type then gives no transport.
   CommunicateFactory(CommunicateCreator http, CommunicateCreator ble);
