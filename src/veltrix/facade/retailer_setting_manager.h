@@ -69,7 +69,8 @@ class RetailerSettingManager : public registry::DiscoverManagerDelegate,
  public:
   using TextArg = registry::TextArg;
 
-  // The process-wide settings facade on the shared database, made once.
+  // The process-wide settings facade on the shared database, made once and
+  // coupled to the shared discovery manager (see create()).
   static RetailerSettingManager& sharedManager();
   static std::shared_ptr<RetailerSettingManager> sharedPtr();
 

@@ -1,0 +1,31 @@
+// Small text helpers shared by the facade's sources. Stateless.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "veltrix/facade/scan_presenter.h"
+#include "veltrix/registry/database_manager.h"
+#include "veltrix/registry/file_logger.h"
+
+namespace veltrix::facade::detail {
+
+// An absent text as the log lines print it.
+inline std::string_view orNull(const std::optional<std::string>& text) {
+  return text ? std::string_view(*text) : std::string_view("(null)");
+}
+
+inline bool hasText(const std::optional<std::string>& text) { return text && !text->empty(); }
+
+// The value under `key`; absent when the dictionary lacks it.
+std::optional<std::string> dictValue(const ServiceDictionary& dict, std::string_view key);
+
+// "{key = value; ...}", the dictionaries' form in log lines.
+std::string describe(const ServiceDictionary& dict);
+std::string describe(const registry::Row& row);
+
+// Writes `line` to the platform log and to the log file.
+void logBoth(registry::LogFile& logFile, std::string_view line);
+
+}  // namespace veltrix::facade::detail
