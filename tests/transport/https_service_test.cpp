@@ -371,6 +371,21 @@ TEST_F(HttpsServiceTest, ASilentTerminalTimesOutOnceAfterTheIdleTime) {
   advance(platform::seconds(400));
   runPending();
   EXPECT_EQ(calls.results.size(), 1u);
+
+  // Without an injected value a terminal may stay silent for 180 s.
+  Reply silent;
+  silent.waitForRelease = true;
+  silent.fault = sim::Fault::kHoldOpen;
+  sim_->add(silent);
+  Calls patient;
+  send(patient);
+  ASSERT_TRUE(sim_->waitForRequests(2, 5000ms));
+  advance(platform::seconds(179.9));
+  runPending();
+  EXPECT_TRUE(patient.results.empty());
+  advance(platform::seconds(0.1));
+  finish();
+  expectFailure(patient, url_error::kTimedOut, kURLErrorDomain);
 }
 
 TEST_F(HttpsServiceTest, SendsTheFiveHeadersAndTheBodyExactlyAndLogsBoth) {

@@ -133,17 +133,20 @@ struct HttpsService::Exchange {
     if (!notification) {
       platform::logLine("交易完成，返回交易结果");
       responseDelivered = true;
-      if (result) result(std::move(message), exchangeId, endFlag, serviceType, 0, std::nullopt);
+      // A copy: the block may run the main loop, which may end the exchange.
+      const CommunicateResultBlock block = result;
+      if (block) block(std::move(message), exchangeId, endFlag, serviceType, 0, std::nullopt);
       return;
     }
     platform::logLine("解析通知报文信息");
-    if (!progress) return;
+    const CommunicateProgressBlock block = progress;
+    if (!block) return;
     const auto body = parsed->find("response");
     std::shared_ptr<const model::EventNotificationParam> record =
         codec::EventNotificationParamBuilder::parseBodyFromDictionary(
             body == parsed->end() ? nullptr : &*body);
-    progress(platform::readText(*parsed, "exchangeIdentification"),
-             platform::readText(*parsed, "serviceType"), std::move(record));
+    block(platform::readText(*parsed, "exchangeIdentification"),
+          platform::readText(*parsed, "serviceType"), std::move(record));
   }
 
   // The transfer has ended by itself: judge how.
