@@ -277,6 +277,10 @@ struct HttpClient::Impl {
       if (next != nullptr) t->headers = next;
     }
     if (t->headers != nullptr) curl_easy_setopt(e, CURLOPT_HTTPHEADER, t->headers);
+    if (r.freshConnection) {
+      curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
+      curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
+    }
     if (!r.verifyTls) {
       curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
       curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);

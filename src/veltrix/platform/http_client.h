@@ -46,6 +46,10 @@ struct HttpRequest {
   Duration totalTimeout{};  // zero: none
   // Off only for probes that must reach servers with any certificate.
   bool verifyTls = true;
+  // Send on a new connection and close it afterwards. curl sends a request
+  // a second time by itself when a reused connection dies before any answer;
+  // a request that must never arrive twice (a payment) asks for this.
+  bool freshConnection = false;
 };
 
 // What is known of the response: its status line and headers.

@@ -249,6 +249,7 @@ HttpTaskId WSStreamingHTTPSessionManager::post(const std::string& url, const std
   request.idleTimeout =
       options.idleTimeout.value_or(platform::seconds(core_->requestTimeout.load()));
   request.totalTimeout = core_->resourceTimeout;
+  request.freshConnection = options.freshConnection;
 
   auto task = std::make_shared<StreamTask>();
   task->id = HttpTaskId{core_->nextId.fetch_add(1)};

@@ -53,6 +53,10 @@ struct HttpRequestOptions {
   // MIME types of an acceptable response; absent: the manager's default
   // list (defaultAcceptedContentTypes()).
   std::optional<std::vector<std::string>> acceptedContentTypes;
+  // A new connection for this request alone, closed after it (see
+  // platform::HttpRequest::freshConnection): for requests that must never
+  // be sent twice.
+  bool freshConnection = false;
 };
 
 // What the completion learns of the response.
