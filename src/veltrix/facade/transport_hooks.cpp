@@ -2,11 +2,14 @@
 // transport is linked here, requests on its road get none and end with a
 // transport failure.
 #include "veltrix/facade/communicate_factory.h"
+#include "veltrix/transport/https_service.h"
 
 namespace veltrix::facade {
 
-// The HTTP transport plugs in here.
-CommunicateServicePtr createHttpTransport(const std::string& /*url*/) { return nullptr; }
+// One HTTP transport per request, posting to `url`.
+CommunicateServicePtr createHttpTransport(const std::string& url) {
+  return transport::HttpsService::create(url);
+}
 
 // The shared Bluetooth LE transport plugs in here.
 CommunicateServicePtr createBleTransport(const std::string& /*address*/) { return nullptr; }
