@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "veltrix/platform/log.h"
+#include "veltrix/registry/discover_manager.h"
 #include "veltrix/registry/terminal_service_helper.h"
 
 namespace veltrix::facade {
@@ -28,8 +29,8 @@ std::string destinationServiceTypeKey(std::string_view serviceName) {
 RetailerSettingManager& RetailerSettingManager::sharedManager() { return *sharedPtr(); }
 
 std::shared_ptr<RetailerSettingManager> RetailerSettingManager::sharedPtr() {
-  static std::shared_ptr<RetailerSettingManager> manager =
-      create(registry::DatabaseManager::sharedManager());
+  static std::shared_ptr<RetailerSettingManager> manager = create(
+      registry::DatabaseManager::sharedManager(), &registry::DiscoverManager::sharedInstance());
   return manager;
 }
 
