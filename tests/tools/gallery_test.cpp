@@ -4,19 +4,20 @@
 
 #include <set>
 
-#include "support/test_env.h"
+#include "support/ui_test_env.h"
 #include "veltrix/platform/ui/image.h"
-#include "veltrix/platform/ui/runtime.h"
+#include "veltrix/platform/ui/text_metrics.h"
 
 namespace veltrix::gallery {
 namespace {
 
-using testing::LoopTest;
 using testing::TempDir;
+using testing::UiTest;
 
-class GalleryTest : public LoopTest {
+// The pages lay out with the installed fonts, as the tool does.
+class GalleryTest : public UiTest {
  protected:
-  ~GalleryTest() override { ui::resetForTesting(); }
+  ui::ScopedTextMetrics fonts_{std::make_shared<ui::PangoMetrics>()};
   TempDir out_;
 };
 

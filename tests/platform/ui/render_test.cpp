@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include "support/ui_test_env.h"
@@ -123,6 +124,27 @@ TEST_F(RendererTest, AlphaCompositesAViewAsAWhole) {
   EXPECT_TRUE(near(single, Color::white(0.5), 0.01)) << toString(single);
   EXPECT_TRUE(near(c.colorAt({120, 125}), single, 0.005)) << "the overlap is no darker";
   EXPECT_EQ(inkIn(c, Rect{0, 190, 390, 70}, Color::white()), 0);
+}
+
+TEST_F(RendererTest, ViewsWhoseValuesAreNotNumbersDoNotStopTheDrawing) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  auto lost = box(Rect{0, 100, 50, 50}, Color::black());
+  lost->setCenter({nan, 125});
+  root().addSubview(lost);
+  auto odd = box(Rect{100, 100, 50, 50}, Color::rgb(nan, 0, 0));
+  odd->cornerRadius = nan;
+  odd->borderWidth = inf;
+  odd->setTransform(Transform::scale(inf, 1));
+  root().addSubview(odd);
+  auto fine = box(Rect{200, 100, 50, 50}, Color::systemBlue());
+  fine->cornerRadius = inf;
+  root().addSubview(fine);
+
+  const Canvas c = draw();
+  EXPECT_TRUE(near(c.colorAt({225, 125}), Color::systemBlue())) << "drawn after the others";
+  EXPECT_TRUE(near(c.colorAt({202, 102}), Color::white())) << "as round as it can be";
+  EXPECT_TRUE(near(c.colorAt({25, 125}), Color::white()));
 }
 
 TEST_F(RendererTest, ScaleTransformsAndScrollOffsets) {
@@ -306,6 +328,75 @@ TEST_F(RendererTest, ControlsShowTheirState) {
   EXPECT_TRUE(near(c.colorAt({62, 115}), Color::white(), 0.05)) << "the thumb on the right";
   EXPECT_TRUE(near(c.colorAt({100, 210}), Color::systemGray4())) << "a selected row";
   EXPECT_GT(inkIn(c, Rect{390 - 38, 205, 38, 34}, Color::systemGray4()), 10) << "its chevron";
+}
+
+TEST_F(RendererTest, LayersGoBelowTheirSubviewOrOnTop) {
+  auto host = std::make_shared<View>(Rect{0, 100, 200, 100});
+  auto under = box(Rect{0, 0, 100, 100}, Color::systemBlue());
+  host->addSubview(under);
+  auto below = std::make_shared<Layer>();
+  below->setFrame(Rect{0, 0, 200, 50});
+  below->backgroundColor = Color::systemRed();
+  host->insertSublayerBelow(below, *under);
+  auto above = std::make_shared<Layer>();
+  above->setFrame(Rect{0, 50, 200, 50});
+  above->backgroundColor = Color::systemGreen();
+  host->addSublayer(above);
+  root().addSubview(host);
+
+  const Canvas c = draw();
+  EXPECT_TRUE(near(c.colorAt({50, 120}), Color::systemBlue())) << "the subview over the layer";
+  EXPECT_TRUE(near(c.colorAt({150, 120}), Color::systemRed()));
+  EXPECT_TRUE(near(c.colorAt({50, 180}), Color::systemGreen())) << "the layer over the subview";
+}
+
+TEST_F(RendererTest, NavigationBarsAndTheDeviceAroundTheScreen) {
+  auto content = std::make_shared<ViewController>();
+  content->view().setBackgroundColor(Color::systemRed());
+  content->setTitle("Settings");
+  show(std::make_shared<NavigationController>(content));
+
+  Canvas c = draw(2);
+  const Color bar = c.colorAt({5, 60});
+  EXPECT_TRUE(near(bar, Color::white(0.97), 0.05)) << toString(bar);
+  EXPECT_TRUE(near(c.colorAt({5, 20}), bar, 0.005)) << "the bar's backdrop behind the status bar";
+  EXPECT_TRUE(near(c.colorAt({5, 95}), Color::systemRed()));
+  EXPECT_GT(inkIn(c, Rect{150, 47, 90, 44}, bar), 50) << "the title";
+  EXPECT_EQ(inkIn(c, Rect{0, 0, 390, 47}, bar), 0) << "no chrome unless asked";
+  EXPECT_TRUE(near(c.colorAt({195, 833}), Color::systemRed()));
+
+  RenderOptions chrome;
+  chrome.scale = 2;
+  chrome.deviceChrome = true;
+  c = renderView(window(), chrome);
+  EXPECT_GT(inkIn(c, Rect{0, 0, 120, 47}, bar), 50) << "the time";
+  EXPECT_GT(inkIn(c, Rect{300, 0, 90, 47}, bar), 50) << "the battery";
+  EXPECT_TRUE(near(c.colorAt({195, 833.5}), Color::black())) << "the home indicator";
+}
+
+class TwoRows : public TableViewController {
+ public:
+  TwoRows() : TableViewController(TableViewStyle::InsetGrouped) {}
+  std::int64_t numberOfRows(TableView&, std::int64_t) override { return 2; }
+  std::shared_ptr<TableViewCell> cellForRow(TableView&, IndexPath) override {
+    return std::make_shared<TableViewCell>();
+  }
+};
+
+TEST_F(RendererTest, InsetGroupedSectionsAreRoundAndEndWithoutSeparator) {
+  auto list = std::make_shared<TwoRows>();
+  show(list);
+  const Rect first = list->tableView().rectForRow(IndexPath::forRow(0));
+  const Rect second = list->tableView().rectForRow(IndexPath::forRow(1));
+  const Canvas c = draw(2);
+  const Color table = Color::systemGray6();
+  EXPECT_TRUE(near(c.colorAt({first.x() + 0.5, first.y() + 0.5}), table)) << "round top";
+  EXPECT_TRUE(near(c.colorAt({first.x() + 0.5, first.maxY() + 0.5}), Color::white()));
+  EXPECT_TRUE(near(c.colorAt({second.x() + 0.5, second.maxY() - 0.5}), table)) << "round bottom";
+  EXPECT_FALSE(near(c.colorAt({first.midX(), first.maxY() - 0.25}), Color::white(), 0.02))
+      << "a separator between the rows";
+  EXPECT_TRUE(near(c.colorAt({second.midX(), second.maxY() - 0.25}), Color::white(), 0.02))
+      << "none after the last";
 }
 
 TEST_F(RendererTest, PngIsWrittenAtTheDeviceScale) {

@@ -16,9 +16,11 @@
 namespace veltrix::ui {
 namespace {
 
+// A component that is not a number counts as 0.
+double unit(double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0; }
+
 void setSource(cairo_t* cr, const Color& c) {
-  cairo_set_source_rgba(cr, std::clamp(c.r, 0.0, 1.0), std::clamp(c.g, 0.0, 1.0),
-                        std::clamp(c.b, 0.0, 1.0), std::clamp(c.a, 0.0, 1.0));
+  cairo_set_source_rgba(cr, unit(c.r), unit(c.g), unit(c.b), unit(c.a));
 }
 
 cairo_fill_rule_t cairoRule(FillRule rule) {
@@ -71,6 +73,12 @@ cairo_surface_t* surfaceFromBitmap(const Bitmap& bitmap) {
   }
   cairo_surface_mark_dirty(s);
   return s;
+}
+
+bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+bool finite(const Rect& r) {
+  return finite(r.origin) && std::isfinite(r.width()) && std::isfinite(r.height());
 }
 
 }  // namespace
@@ -131,7 +139,7 @@ struct Canvas::Impl {
                     bool smooth) {
     const int w = cairo_image_surface_get_width(source);
     const int h = cairo_image_surface_get_height(source);
-    if (w <= 0 || h <= 0 || rect.isEmpty()) return;
+    if (w <= 0 || h <= 0 || rect.isEmpty() || !finite(rect)) return;
     cairo_save(cr);
     cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
     cairo_clip(cr);
@@ -198,15 +206,22 @@ void Canvas::setTime(platform::TimePoint time) { impl_->time = time; }
 
 void Canvas::save() { cairo_save(impl_->cr); }
 void Canvas::restore() { cairo_restore(impl_->cr); }
-void Canvas::translate(double dx, double dy) { cairo_translate(impl_->cr, dx, dy); }
+// A transform that is not finite would put Cairo's context in an error
+// state that ends all drawing on the canvas; such a step is ignored.
+void Canvas::translate(double dx, double dy) {
+  if (std::isfinite(dx) && std::isfinite(dy)) cairo_translate(impl_->cr, dx, dy);
+}
 void Canvas::scaleBy(double sx, double sy) {
-  // A zero scale would make the transform singular (and Cairo's context
-  // unusable); draw nothing visible instead.
+  if (!std::isfinite(sx) || !std::isfinite(sy)) return;
+  // A zero scale would make the transform singular too: shrink to nothing
+  // visible instead.
   if (sx == 0) sx = 1e-9;
   if (sy == 0) sy = 1e-9;
   cairo_scale(impl_->cr, sx, sy);
 }
-void Canvas::rotate(double radians) { cairo_rotate(impl_->cr, radians); }
+void Canvas::rotate(double radians) {
+  if (std::isfinite(radians)) cairo_rotate(impl_->cr, radians);
+}
 void Canvas::setBlendMode(BlendMode mode) {
   cairo_set_operator(impl_->cr,
                      mode == BlendMode::Erase ? CAIRO_OPERATOR_DEST_OUT : CAIRO_OPERATOR_OVER);
@@ -214,8 +229,12 @@ void Canvas::setBlendMode(BlendMode mode) {
 
 // --- Paths -------------------------------------------------------------------
 
-void Canvas::moveTo(Point p) { cairo_move_to(impl_->cr, p.x, p.y); }
+// Points that are not numbers are dropped, as transforms are.
+void Canvas::moveTo(Point p) {
+  if (finite(p)) cairo_move_to(impl_->cr, p.x, p.y);
+}
 void Canvas::lineTo(Point p) {
+  if (!finite(p)) return;
   if (!cairo_has_current_point(impl_->cr)) {
     cairo_move_to(impl_->cr, p.x, p.y);
   } else {
@@ -223,20 +242,26 @@ void Canvas::lineTo(Point p) {
   }
 }
 void Canvas::curveTo(Point c1, Point c2, Point end) {
+  if (!finite(c1) || !finite(c2) || !finite(end)) return;
   if (!cairo_has_current_point(impl_->cr)) cairo_move_to(impl_->cr, c1.x, c1.y);
   cairo_curve_to(impl_->cr, c1.x, c1.y, c2.x, c2.y, end.x, end.y);
 }
 void Canvas::arc(Point centre, double radius, double from, double to) {
-  if (radius <= 0) return;
+  if (!(radius > 0) || !std::isfinite(radius) || !finite(centre) || !std::isfinite(from) ||
+      !std::isfinite(to)) {
+    return;
+  }
   cairo_arc(impl_->cr, centre.x, centre.y, radius, from, to);
 }
 void Canvas::closePath() { cairo_close_path(impl_->cr); }
 void Canvas::addRect(const Rect& r) {
-  cairo_rectangle(impl_->cr, r.x(), r.y(), r.width(), r.height());
+  if (finite(r)) cairo_rectangle(impl_->cr, r.x(), r.y(), r.width(), r.height());
 }
 
 void Canvas::addRoundedRect(const Rect& r, double radius, unsigned corners) {
-  radius = std::clamp(radius, 0.0, std::min(r.width(), r.height()) / 2);
+  if (!finite(r)) return;
+  if (!(radius > 0)) radius = 0;
+  radius = std::min(radius, std::max(0.0, std::min(r.width(), r.height()) / 2));
   if (radius <= 0 || (corners & corner::kAll) == 0) {
     addRect(r);
     return;
@@ -274,7 +299,7 @@ void Canvas::addRoundedRect(const Rect& r, double radius, unsigned corners) {
 }
 
 void Canvas::addOval(const Rect& r) {
-  if (r.isEmpty()) return;
+  if (r.isEmpty() || !finite(r)) return;
   cairo_t* cr = impl_->cr;
   cairo_save(cr);
   cairo_translate(cr, r.midX(), r.midY());
@@ -300,8 +325,12 @@ void Canvas::fill(const Color& color, FillRule rule, bool keepPath) {
 
 void Canvas::stroke(const Color& color, double width, LineCap cap, LineJoin join, bool keepPath) {
   cairo_t* cr = impl_->cr;
+  if (!(width > 0) || !std::isfinite(width)) {
+    if (!keepPath) cairo_new_path(cr);
+    return;
+  }
   setSource(cr, color);
-  cairo_set_line_width(cr, std::max(0.0, width));
+  cairo_set_line_width(cr, width);
   cairo_set_line_cap(cr, cap == LineCap::Round    ? CAIRO_LINE_CAP_ROUND
                          : cap == LineCap::Square ? CAIRO_LINE_CAP_SQUARE
                                                   : CAIRO_LINE_CAP_BUTT);
@@ -318,9 +347,15 @@ void Canvas::stroke(const Color& color, double width, LineCap cap, LineJoin join
 void Canvas::fillLinearGradient(Point from, const Color& fromColor, Point to, const Color& toColor,
                                 bool keepPath) {
   cairo_t* cr = impl_->cr;
+  if (!finite(from) || !finite(to)) {
+    if (!keepPath) cairo_new_path(cr);
+    return;
+  }
   cairo_pattern_t* p = cairo_pattern_create_linear(from.x, from.y, to.x, to.y);
-  cairo_pattern_add_color_stop_rgba(p, 0, fromColor.r, fromColor.g, fromColor.b, fromColor.a);
-  cairo_pattern_add_color_stop_rgba(p, 1, toColor.r, toColor.g, toColor.b, toColor.a);
+  cairo_pattern_add_color_stop_rgba(p, 0, unit(fromColor.r), unit(fromColor.g), unit(fromColor.b),
+                                    unit(fromColor.a));
+  cairo_pattern_add_color_stop_rgba(p, 1, unit(toColor.r), unit(toColor.g), unit(toColor.b),
+                                    unit(toColor.a));
   cairo_set_source(cr, p);
   cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
   if (keepPath) {
@@ -357,14 +392,14 @@ void Canvas::endGroup(double alpha) {
   cairo_pop_group_to_source(cr);
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-  cairo_paint_with_alpha(cr, std::clamp(alpha, 0.0, 1.0));
+  cairo_paint_with_alpha(cr, unit(alpha));
   cairo_restore(cr);
 }
 
 // --- Text --------------------------------------------------------------------
 
 void Canvas::drawText(std::string_view text, const Rect& rect, const TextStyle& style) {
-  if (text.empty() || rect.width() <= 0 || style.color.isClear()) return;
+  if (text.empty() || !(rect.width() > 0) || !finite(rect) || style.color.isClear()) return;
   cairo_t* cr = impl_->cr;
   PangoLayout* l = impl_->layout(text, style.font);
   const double lineHeight = std::max(1.0, impl_->lineHeight(style.font));
@@ -447,7 +482,7 @@ Size Canvas::measureText(std::string_view text, const Font& font, double maxWidt
 // --- Images ------------------------------------------------------------------
 
 void Canvas::drawImage(const Image& image, const Rect& rect, std::optional<Color> tint) {
-  if (rect.isEmpty()) return;
+  if (rect.isEmpty() || !finite(rect)) return;
   const bool templated = image.isTemplate();
   const std::optional<Color> mask = templated ? std::optional(tint.value_or(Color::black())) : tint;
   switch (image.kind()) {

@@ -30,6 +30,8 @@ struct Context {
   double hairline = 1;  // one device pixel, in points
 };
 
+bool finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
+
 double secondsSince(platform::TimePoint from, platform::TimePoint to) {
   return std::chrono::duration<double>(to - from).count();
 }
@@ -171,15 +173,16 @@ void drawLayer(const Layer& layer, Context& ctx, double delay) {
     const LayerAnimation* a = layer.animation(key);
     if (a) apply(*a, secondsSince(a->beginTime, ctx.now) - delay, layer, values);
   }
-  const double opacity = std::clamp(values.opacity.value_or(layer.opacity), 0.0, 1.0);
-  if (opacity <= kInvisible) return;
+  const double opacity = values.opacity.value_or(layer.opacity);
+  if (!(opacity > kInvisible)) return;  // NaN too
   const double sx = values.scaleX.value_or(layer.transform.sx);
   const double sy = values.scaleY.value_or(layer.transform.sy);
-  if (sx == 0 || sy == 0) return;
+  const Point position{values.positionX.value_or(layer.position.x),
+                       values.positionY.value_or(layer.position.y)};
+  if (sx == 0 || sy == 0 || !finite(sx, sy) || !finite(position.x, position.y)) return;
   Canvas& c = ctx.canvas;
   c.save();
-  c.translate(values.positionX.value_or(layer.position.x),
-              values.positionY.value_or(layer.position.y));
+  c.translate(position.x, position.y);
   if (values.rotation) c.rotate(*values.rotation);
   c.scaleBy(sx, sy);
   c.translate(-layer.bounds.midX(), -layer.bounds.midY());
@@ -498,15 +501,19 @@ void drawSubviewsAndLayers(View& v, Context& ctx) {
 
 void drawView(View& v, Context& ctx, bool root) {
   if (v.isHidden()) return;
-  const double alpha = std::clamp(presentationAlpha(v, ctx.now), 0.0, 1.0);
-  if (alpha <= kInvisible) return;
+  const double alpha = std::min(1.0, presentationAlpha(v, ctx.now));
+  if (!(alpha > kInvisible)) return;  // NaN too
   const Size size = root ? v.bounds().size : presentationBoundsSize(v, ctx.now);
   const Transform t = root ? Transform::identity() : presentationTransform(v, ctx.now);
-  if (t.sx == 0 || t.sy == 0 || !std::isfinite(size.width) || !std::isfinite(size.height)) return;
+  const Point centre = root ? Point{} : presentationCenter(v, ctx.now);
+  // A view whose geometry is not a number cannot be placed: it is skipped.
+  if (t.sx == 0 || t.sy == 0 || !finite(t.sx, t.sy) || !finite(size.width, size.height) ||
+      !finite(centre.x, centre.y) || !finite(v.bounds().x(), v.bounds().y())) {
+    return;
+  }
   Canvas& c = ctx.canvas;
   c.save();
   if (!root) {
-    const Point centre = presentationCenter(v, ctx.now);
     c.translate(centre.x, centre.y);
     c.scaleBy(t.sx, t.sy);
     c.translate(-size.width / 2, -size.height / 2);
