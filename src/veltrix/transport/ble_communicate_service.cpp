@@ -562,11 +562,10 @@ struct BLECommunicateService::Impl final : ble::CentralDelegate,
     logf("BLE ready: sn = {}", orNull(sn));
     const BLEConnectCompletion completion = std::move(record->connectCompletionBlock);
     record->connectCompletionBlock = nullptr;
+    // The completion may send at once (the facade does); nothing is written
+    // here after it, or its packets would be written twice.
     callBlock(completion, true, std::string(kReady), sn);
     statusChanged(BLEConnectStatus::Ready, std::string(kReady), sn);
-    if (nonEmpty(record->requestData) && !record->answered) {
-      sendDataToPeripheral(record->requestData, record);
-    }
   }
 
   // ---- sending -------------------------------------------------------------
