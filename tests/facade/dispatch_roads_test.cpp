@@ -107,28 +107,69 @@ TEST_F(DispatchRoadsTest, BluetoothWhenTheServiceHasNoHttpOrTheLanIsOff) {
   EXPECT_EQ(network_.count(), 2u);
 }
 
-TEST_F(DispatchRoadsTest, FailedBluetoothConnectEndsTheRequestOnce) {
+TEST_F(DispatchRoadsTest, BluetoothRequestGoesOutOnlyOnceItsTerminalIsConnected) {
   settings().setCommunicateType(kCommunicateTypeLan, false);
   auto presenter = std::make_shared<FakePresenter>();
   manager().initWithNavigationController(presenter);
   manager().reprint(model::ReprintParam{}, idBlock(), recorder<model::ReprintResult>("first"));
+  const std::string firstId = lastId_;
   presenter->delegates.back()->onScanTerminalSucc(kLanService);
   transport::BleConnectCompletion firstConnect = std::move(ble_.pending);
-  std::shared_ptr<FakeTransport> firstTransport = network_.last();
-  // A later request must not receive the earlier one's connect failure.
   manager().reprint(model::ReprintParam{}, idBlock(), recorder<model::ReprintResult>("second"));
+  const std::string secondId = lastId_;
+  presenter->delegates.back()->onScanTerminalSucc(kLanService);
+  transport::BleConnectCompletion secondConnect = std::move(ble_.pending);
+  EXPECT_EQ(ble_.connects.size(), 2u);
+  // Built and logged, but nothing goes out before the connect completes.
+  EXPECT_EQ(rows("SELECT type FROM casp_exchange_msg"), (std::vector<std::string>{"1", "1"}));
+  EXPECT_EQ(network_.count(), 0u);
 
+  // A failed connect ends its own request, and nothing is ever sent for
+  // it, even if the completion came twice.
   firstConnect(false, "Device not found", "TV2024000123");
-  firstTransport->fail(-3, "Device not connected");
+  firstConnect(true, std::nullopt, "TV2024000123");
   ASSERT_TRUE(waitForDeliveries(1));
   drain();
   ASSERT_EQ(deliveries().size(), 1u);
   EXPECT_EQ(deliveries()[0].tag, "first");
   EXPECT_EQ(deliveries()[0].code, -200);
   EXPECT_EQ(deliveries()[0].message, "Device not found");
-  // The request was logged and handed on all the same.
-  EXPECT_EQ(rows("SELECT type FROM casp_exchange_msg"), (std::vector<std::string>{"1"}));
-  EXPECT_TRUE(firstTransport->sent);
+  EXPECT_EQ(network_.count(), 0u);
+
+  secondConnect(true, std::nullopt, "TV2024000123");
+  std::shared_ptr<FakeTransport> transport = network_.last();
+  ASSERT_TRUE(transport);
+  EXPECT_EQ(network_.count(), 1u);
+  EXPECT_EQ(transport->type, kCommunicateBle);
+  EXPECT_EQ(transport->exchangeId, secondId);
+  EXPECT_NE(transport->exchangeId, firstId);
+  EXPECT_EQ(transport->address, "TV2024000123");
+  transport->respond(response(secondId, "Reprint", true), true);
+  ASSERT_TRUE(waitForDeliveries(2));
+  EXPECT_EQ(deliveries()[1].tag, "second");
+  EXPECT_EQ(deliveries()[1].code, 0);
+}
+
+TEST_F(DispatchRoadsTest, BluetoothAbortHearsOnlyOnceItsTerminalIsConnected) {
+  settings().setCommunicateType(kCommunicateTypeLan, false);
+  model::AbortParam param;
+  param.orgExchangeIdentification = "0123456789ABCDEF0123456789ABCDEF";
+  param.servicesParams = at("127.0.0.1:8080");
+  std::vector<std::pair<std::int64_t, std::optional<std::string>>> answers;
+  const AbortResultBlock block = [&](std::int64_t code, std::optional<std::string> msg) {
+    answers.emplace_back(code, std::move(msg));
+  };
+  manager().abort(param, idBlock(), block);
+  EXPECT_TRUE(answers.empty());
+  ble_.pending(false, "Invalid SN", std::nullopt);
+  EXPECT_EQ(answers, (decltype(answers){{-200, "Invalid SN"}}));
+  EXPECT_EQ(network_.count(), 0u);
+
+  answers.clear();
+  manager().abort(param, idBlock(), block);
+  ble_.pending(true, std::nullopt, std::nullopt);
+  EXPECT_EQ(answers, (decltype(answers){{0, std::nullopt}}));
+  EXPECT_EQ(network_.count(), 1u);
 }
 
 TEST_F(DispatchRoadsTest, NoTransportIsATransportFailure) {
@@ -138,11 +179,12 @@ TEST_F(DispatchRoadsTest, NoTransportIsATransportFailure) {
   model::CardAuthParam param;
   param.servicesParams = at("127.0.0.1:8080");
   manager().cardAuthentication(param, idBlock(), recorder<model::CardAuthResult>("c"));
-  ble_.pending(false, "Bluetooth is not enabled", std::nullopt);
+  ble_.pending(true, std::nullopt, std::nullopt);
   ASSERT_TRUE(waitForDeliveries(1));
   drain();
   ASSERT_EQ(deliveries().size(), 1u);
-  EXPECT_EQ(deliveries()[0].message, "Bluetooth is not enabled");
+  EXPECT_EQ(deliveries()[0].code, -200);
+  EXPECT_EQ(deliveries()[0].message, "transport not available");
   EXPECT_TRUE(log.contains("msg = transport not available"));
 }
 

@@ -276,6 +276,7 @@ TEST_F(RetailerManagerTest, BluetoothRequestIsLoggedAsLanWithoutChannelSource) {
   manager().initWithNavigationController(presenter);
   manager().refund(model::RefundParam{}, idBlock(), recorder<model::RefundResult>("r"));
   presenter->delegates[0]->onScanTerminalSucc({{"sn", "TV2024000123"}, {"parameter", "http"}});
+  ble_.pending(true, std::nullopt, "TV2024000123");
 
   EXPECT_EQ(rows("SELECT channel, channelSource FROM casp_exchange"),
             (std::vector<std::string>{"LAN|(null)"}));

@@ -150,7 +150,7 @@ TEST_F(BleSendTest, TwoFramesInOneNotificationAreBothDelivered) {
   EXPECT_EQ(calls.progress.size(), 1u);
   ASSERT_EQ(calls.results.size(), 1u);
   EXPECT_EQ(calls.results[0].response, kResponse);
-  EXPECT_FALSE(calls.progress[0].notification);  // no parser set
+  EXPECT_TRUE(calls.progress[0].notification);  // the codec's parser by default
 
   // A hand-written frame of "{}" (no serviceType: a response).
   terminal.sendBytes(Bytes{0x02, 0x00, 0x00, 0x02, 0x7B, 0x7D, 0x03, 0x07});

@@ -12,6 +12,7 @@
 #include "veltrix/platform/log.h"
 #include "veltrix/platform/uuid.h"
 #include "veltrix/registry/terminal_service_helper.h"
+#include "veltrix/transport/ble_discovery_adapter.h"
 #include "veltrix/transport/kv_iso_utils.h"
 
 namespace veltrix::facade {
@@ -96,7 +97,7 @@ std::shared_ptr<RetailerManager> RetailerManager::sharedPtr() {
     return new std::shared_ptr<RetailerManager>(std::make_shared<RetailerManager>(Collaborators{
         registry::DatabaseManager::sharedManager(), ResultBackManager::sharedManager(),
         RetailerSettingManager::sharedManager(), registry::FileLogger::sharedLogger(),
-        transport::RadioOffBleTransport::shared(), CommunicateFactory()}));
+        transport::BLEDiscoveryAdapter::shared(), CommunicateFactory()}));
   }();
   return *manager;
 }

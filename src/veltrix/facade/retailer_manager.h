@@ -256,7 +256,10 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
 
   // Dispatch: encodes, logs and sends the request to `service`.
   void startHostService(const ContextPtr& context, ServiceDictionary service);
-  void connectBleIfNeeded(const ContextPtr& context, const std::optional<std::string>& sn);
+  // Bluetooth LE: sends at once to a ready terminal, else from the connect
+  // completion; a failed connect ends the request and nothing is sent.
+  void sendOverBle(const ContextPtr& context, const std::optional<std::string>& message,
+                   const ServiceDictionary& service);
   void send(const ContextPtr& context, const std::optional<std::string>& message,
             std::uint64_t communicateType, const ServiceDictionary& service);
 

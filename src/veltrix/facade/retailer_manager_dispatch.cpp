@@ -101,7 +101,8 @@ void RetailerManager::startHostService(const ContextPtr& context, ServiceDiction
   params.serviceType = context->serviceType;
 
   // 2. The local network when the service speaks HTTP, the local network
-  // is on and the terminal answered there; else Bluetooth LE.
+  // is on and the terminal answered there; else Bluetooth LE, whose
+  // terminal is connected first when needed (at the send, below).
   std::uint64_t communicateType = kCommunicateHttp;
   const bool lan = params.parameter && params.parameter->find("http") != std::string::npos &&
                    settingManager_.getCommunicateTypeState(kCommunicateTypeLan) &&
@@ -109,7 +110,6 @@ void RetailerManager::startHostService(const ContextPtr& context, ServiceDiction
   if (!lan) {
     communicateType = kCommunicateBle;
     params.netWorkTp = "BLE";
-    connectBleIfNeeded(context, params.sn);
   }
 
   // 3.
@@ -152,32 +152,52 @@ void RetailerManager::startHostService(const ContextPtr& context, ServiceDiction
   detail::logBoth(logFile_, fmt::format("caspExchange = {}", detail::describe(exchange)));
   databaseManager_.insertCaspExchange(exchange);
 
-  // 8. An abort is handed on: its host hears now.
+  if (communicateType == kCommunicateBle) {
+    sendOverBle(context, message, service);
+  } else {
+    send(context, message, communicateType, service);
+  }
+}
+
+void RetailerManager::sendOverBle(const ContextPtr& context,
+                                  const std::optional<std::string>& message,
+                                  const ServiceDictionary& service) {
+  const std::optional<std::string> sn = dictValue(service, "sn");
+  if (sn) {
+    const std::vector<std::string> ready = ble_.connectedDeviceSns();
+    if (std::find(ready.begin(), ready.end(), *sn) != ready.end()) {
+      send(context, message, kCommunicateBle, service);
+      return;
+    }
+  }
+  // The request goes out from the connect completion, and never after a
+  // failed connect: its host has been told it failed, so no payment may run.
+  auto answered = std::make_shared<bool>(false);
+  ble_.connectPeripheralWithSN(sn, [weak = weak_from_this(), context, message, service, answered](
+                                       bool ok, const std::optional<std::string>& msg,
+                                       const std::optional<std::string>& /*sn*/) {
+    if (std::exchange(*answered, true)) return;
+    auto self = weak.lock();
+    if (!self) return;
+    if (!ok) {
+      platform::logf("ble connect failed, request {} not sent: {}", context->exchangeId,
+                     orNull(msg));
+      self->reportError(context, kErrorConnect, msg);
+      return;
+    }
+    self->send(context, message, kCommunicateBle, service);
+  });
+}
+
+void RetailerManager::send(const ContextPtr& context, const std::optional<std::string>& message,
+                           std::uint64_t communicateType, const ServiceDictionary& service) {
+  // 8. An abort is handed on: its host hears now (over Bluetooth LE only
+  // once its terminal is connected; a failed connect reports the failure).
   if (context->abortResult) {
     AbortResultBlock abortResult = std::exchange(context->abortResult, {});
     abortResult(0, std::nullopt);
   }
 
-  send(context, message, communicateType, service);
-}
-
-void RetailerManager::connectBleIfNeeded(const ContextPtr& context,
-                                         const std::optional<std::string>& sn) {
-  if (sn) {
-    const std::vector<std::string> connected = ble_.connectedDeviceSns();
-    if (std::find(connected.begin(), connected.end(), *sn) != connected.end()) return;
-  }
-  // Dispatch goes on at once; a failed connect ends this request.
-  ble_.connectPeripheralWithSN(
-      sn, [weak = weak_from_this(), context](bool ok, const std::optional<std::string>& msg,
-                                             const std::optional<std::string>& /*sn*/) {
-        if (ok) return;
-        if (auto self = weak.lock()) self->reportError(context, kErrorConnect, msg);
-      });
-}
-
-void RetailerManager::send(const ContextPtr& context, const std::optional<std::string>& message,
-                           std::uint64_t communicateType, const ServiceDictionary& service) {
   const std::optional<std::string> address = dictValue(service, "address");
   const std::optional<std::string> parameter = dictValue(service, "parameter");
   platform::logf("host ip: {}//{}", orNull(parameter), orNull(address));

@@ -1,7 +1,6 @@
-// Where the library's transports plug into the transport factory. Until a
-// transport is linked here, requests on its road get none and end with a
-// transport failure.
+// Where the library's transports plug into the transport factory.
 #include "veltrix/facade/communicate_factory.h"
+#include "veltrix/transport/ble_communicate_service.h"
 #include "veltrix/transport/https_service.h"
 
 namespace veltrix::facade {
@@ -11,7 +10,10 @@ CommunicateServicePtr createHttpTransport(const std::string& url) {
   return transport::HttpsService::create(url);
 }
 
-// The shared Bluetooth LE transport plugs in here.
-CommunicateServicePtr createBleTransport(const std::string& /*address*/) { return nullptr; }
+// The shared Bluetooth LE transport; the terminal is chosen by the serial
+// number given to each send, so the address is not used.
+CommunicateServicePtr createBleTransport(const std::string& /*address*/) {
+  return transport::BLECommunicateService::sharedServicePtr();
+}
 
 }  // namespace veltrix::facade

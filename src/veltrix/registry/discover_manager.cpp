@@ -13,6 +13,7 @@
 #include "veltrix/registry/database_manager.h"
 #include "veltrix/registry/file_logger.h"
 #include "veltrix/registry/handshake_bean.h"
+#include "veltrix/transport/ble_discovery_adapter.h"
 #include "veltrix/transport/kv_iso_utils.h"
 
 namespace veltrix::registry {
@@ -68,7 +69,7 @@ DiscoverManager& DiscoverManager::sharedInstance() {
   static auto* manager = new DiscoverManager(
       Collaborators{DatabaseManager::sharedManager(), transport::TCPSocketClient::sharedInstance(),
                     transport::TCPSocketServer::sharedInstance(), BroadcastSender::sharedInstance(),
-                    BroadcastReceiver::sharedInstance(), transport::RadioOffBleTransport::shared(),
+                    BroadcastReceiver::sharedInstance(), transport::BLEDiscoveryAdapter::shared(),
                     StoredCommunicationSettings::shared(), FileLogger::sharedLogger()});
   return *manager;
 }

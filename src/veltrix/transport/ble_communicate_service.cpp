@@ -5,6 +5,7 @@
 #include <set>
 #include <utility>
 
+#include "veltrix/codec/event_notification_parser.h"
 #include "veltrix/platform/ble/sim_radio.h"
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/json.h"
@@ -87,6 +88,17 @@ std::string serialNumberOf(const ble::AdvertisementData& advertisement,
   return identifier;
 }
 
+// The record of an "EventNotification" message: its "response" object read
+// by the codec's notification parser.
+std::shared_ptr<const model::EventNotificationParam> parseEventNotification(
+    const std::string& text) {
+  const std::optional<platform::Json> json = platform::parseJson(text);
+  if (!json || !json->is_object()) return nullptr;
+  const auto body = json->find("response");
+  return codec::EventNotificationParamBuilder::parseBodyFromDictionary(
+      body == json->end() ? nullptr : &*body);
+}
+
 // A completion that runs once however often it is called.
 struct OnceCompletion {
   explicit OnceCompletion(BLEConnectCompletion b) : block(std::move(b)) {}
@@ -113,7 +125,7 @@ struct BLECommunicateService::Impl final : ble::CentralDelegate,
                                            ble::PeripheralDelegate,
                                            std::enable_shared_from_this<Impl> {
   Impl(std::shared_ptr<ble::CentralManager> c, platform::UserDefaults& d)
-      : central(std::move(c)), defaults(d) {}
+      : central(std::move(c)), defaults(d), notificationParser(&parseEventNotification) {}
 
   std::shared_ptr<ble::CentralManager> central;
   platform::UserDefaults& defaults;
@@ -550,11 +562,10 @@ struct BLECommunicateService::Impl final : ble::CentralDelegate,
     logf("BLE ready: sn = {}", orNull(sn));
     const BLEConnectCompletion completion = std::move(record->connectCompletionBlock);
     record->connectCompletionBlock = nullptr;
+    // The completion may send at once (the facade does); nothing is written
+    // here after it, or its packets would be written twice.
     callBlock(completion, true, std::string(kReady), sn);
     statusChanged(BLEConnectStatus::Ready, std::string(kReady), sn);
-    if (nonEmpty(record->requestData) && !record->answered) {
-      sendDataToPeripheral(record->requestData, record);
-    }
   }
 
   // ---- sending -------------------------------------------------------------

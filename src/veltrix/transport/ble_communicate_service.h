@@ -177,8 +177,9 @@ class BLECommunicateService final : public CommunicateServiceProtocol {
 
   void setDelegate(std::weak_ptr<BLECommunicateServiceDelegate> delegate);
   void setConnectStatusChangeBlock(BLEConnectStatusChangeBlock block);
-  // How event notifications become records; unset, they reach the progress
-  // block as nullptr.
+  // How event notifications become records: by default the codec's
+  // notification parser over the message's "response" object; an empty
+  // parser hands the progress block nullptr.
   void setNotificationParser(BLENotificationParser parser);
 
   const std::shared_ptr<platform::ble::CentralManager>& centralManager() const;

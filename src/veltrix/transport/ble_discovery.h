@@ -1,11 +1,12 @@
-// What terminal discovery needs of the Bluetooth LE transport: the
-// terminals connected now, a way to write a handshake to one of them, the
-// scan that connects every terminal it sees, and the delivery of the
+// What terminal discovery and the facade need of the Bluetooth LE
+// transport: the terminals connected now, a way to write a handshake to one
+// of them, the scan that connects every terminal it sees, connecting one
+// terminal, a plain scan that names what it sees, and the delivery of the
 // terminals' "discover" messages.
 //
-// The Bluetooth LE transport implements this interface; until a radio is
-// available, RadioOffBleTransport stands in and behaves like a transport
-// whose radio is switched off (nothing connected, nothing found).
+// BLEDiscoveryAdapter (ble_discovery_adapter.h) implements this interface
+// over the Bluetooth LE transport; RadioOffBleTransport behaves like a
+// transport whose radio is switched off (nothing connected, nothing found).
 //
 // Threads: called on the main loop; every callback and delegate call
 // arrives on the main loop. Ownership: the delegate is held weakly.
@@ -34,6 +35,9 @@ using BleConnectCompletion = std::function<void(bool connected, const std::optio
 // The serial number of a terminal just connected (or connected already);
 // absent when an attempt failed.
 using BleAutoConnectCompletion = std::function<void(const std::optional<std::string>& sn)>;
+// A terminal a scan saw, by the name it is known under: its serial number,
+// or its identifier text when it advertises none.
+using BleScanNameBlock = std::function<void(const std::string& name)>;
 
 class BleDiscoveryTransport {
  public:
@@ -51,6 +55,10 @@ class BleDiscoveryTransport {
   // Connects the terminal `sn` (scanning for it first when unknown).
   virtual void connectPeripheralWithSN(const std::optional<std::string>& sn,
                                        BleConnectCompletion completion) = 0;
+  // Scans for terminals and calls `block` for every one seen, until
+  // stopScan() or another scan takes over; nothing while Bluetooth is off.
+  virtual void startScan(BleScanNameBlock /*block*/) {}
+  virtual void stopScan() {}
 };
 
 // A Bluetooth LE transport with its radio off. Lives on the main loop.

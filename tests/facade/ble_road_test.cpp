@@ -1,0 +1,173 @@
+// The Bluetooth LE road end to end: RetailerManager, the Bluetooth LE
+// transport on the simulated radio and tavio-sim's Bluetooth LE terminal.
+// Dispatch is driven with an explicit service dictionary, as the scan
+// screen hands it over.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "facade/facade_fixture.h"
+#include "sim/ble_simulator.h"
+#include "veltrix/platform/json.h"
+#include "veltrix/platform/log.h"
+#include "veltrix/transport/ble_discovery_adapter.h"
+
+namespace veltrix::facade::test {
+namespace {
+
+namespace ble = ::veltrix::platform::ble;
+
+class BleRoadTest : public testing::LoopTest {
+ protected:
+  BleRoadTest()
+      : db_(docs() / "ble.sqlite"),
+        logFile_(docs() / "ble-log.txt"),
+        settings_(std::make_shared<RetailerSettingManager>(db_)),
+        radio(platform::MainLoop::sharedPtr()),
+        defaults_(docs() / "defaults.json"),
+        service(
+            std::make_shared<transport::BLECommunicateService>(radio.createCentral(), defaults_)),
+        adapter(service) {
+    codec::TransactionHeaderBuilder::setDeviceIdentifierProvider(
+        [] { return std::optional<std::string>("DEVICE-0001"); });
+    CommunicateFactory factory(
+        [](const std::string&) -> CommunicateServicePtr { return nullptr; },
+        [this](const std::string&) -> CommunicateServicePtr { return service; });
+    manager_ = std::make_shared<RetailerManager>(
+        RetailerManager::Collaborators{db_, registry_, *settings_, logFile_, adapter, factory});
+    manager_->setDelegate(hooks_);
+    manager_->initWithNavigationController(presenter_);
+    runPending();  // the radio's first state
+  }
+
+  ~BleRoadTest() override {
+    manager_.reset();
+    codec::TransactionHeaderBuilder::setDeviceIdentifierProvider({});
+  }
+
+  // A payment whose terminal the scan screen then names with `service`.
+  void pay(const ServiceDictionary& chosen) {
+    model::PaymentParam param;
+    param.totalAmount = "25.00";
+    param.transactionReference = "ORDER-42";
+    manager_->payment(
+        param, [this](const std::string& id) { exchangeId = id; },
+        [this](std::shared_ptr<const model::PaymentResult> result, std::int64_t code,
+               std::optional<std::string> message) {
+          deliveries.push_back({std::move(result), code, std::move(message)});
+        });
+    ASSERT_FALSE(presenter_->delegates.empty());
+    presenter_->delegates.back()->onScanTerminalSucc(chosen);
+  }
+
+  // Lets `seconds` of protocol time pass, then waits (briefly, in real
+  // time) for the result registry to hand over `n` results.
+  bool settle(double seconds, std::size_t n) {
+    advanceSeconds(seconds);
+    return main().runUntil([&] { return deliveries.size() >= n; });
+  }
+
+  std::vector<std::string> messageTypes() {
+    platform::Db peek;
+    EXPECT_TRUE(peek.open(db_.path()));
+    platform::Stmt stmt = peek.prepare("SELECT type FROM casp_exchange_msg ORDER BY id");
+    std::vector<std::string> out;
+    while (stmt.step() == platform::StepResult::Row) out.push_back(stmt.text(0).value_or("-"));
+    return out;
+  }
+
+  struct Delivery {
+    std::shared_ptr<const model::PaymentResult> result;
+    std::int64_t code;
+    std::optional<std::string> message;
+  };
+
+  platform::ScopedLogCapture log;
+  registry::DatabaseManager db_;
+  registry::FileLogger logFile_;
+  ResultBackManager registry_;
+  std::shared_ptr<RetailerSettingManager> settings_;
+  ble::SimRadio radio;
+  platform::UserDefaults defaults_;
+  std::shared_ptr<transport::BLECommunicateService> service;
+  transport::BLEDiscoveryAdapter adapter;
+  std::shared_ptr<RecordingDelegate> hooks_ = std::make_shared<RecordingDelegate>();
+  std::shared_ptr<FakePresenter> presenter_ = std::make_shared<FakePresenter>();
+  std::shared_ptr<RetailerManager> manager_;
+  std::string exchangeId;
+  std::vector<Delivery> deliveries;
+};
+
+TEST_F(BleRoadTest, APaymentReachesTheTerminalItFirstConnects) {
+  sim::BleSimulator terminal(radio, {});
+  ASSERT_TRUE(adapter.connectedDeviceSns().empty());
+  // No "parameter": the service is reached over Bluetooth LE.
+  pay({{"sn", terminal.sn()}, {"uuidString", terminal.identifier()}, {"serviceId", "pay"}});
+  ASSERT_TRUE(settle(2, 1));
+
+  ASSERT_EQ(terminal.requests().size(), 1u);
+  const std::optional<platform::Json> request = platform::parseJson(terminal.requests()[0]);
+  ASSERT_TRUE(request);
+  EXPECT_EQ((*request)["exchangeIdentification"], exchangeId);
+  EXPECT_EQ((*request)["serviceType"], "Purchase");
+  EXPECT_EQ((*request)["remoteAccessType"], "BLUETOOTH_MAC");
+
+  ASSERT_EQ(deliveries.size(), 1u);
+  EXPECT_EQ(deliveries[0].code, 0);
+  ASSERT_TRUE(deliveries[0].result);
+  EXPECT_EQ(deliveries[0].result->exchangeIdentification, exchangeId);
+  EXPECT_EQ(deliveries[0].result->transactionReference, "ORDER-42");
+  EXPECT_EQ(deliveries[0].result->totalAmount, "25.00");
+  EXPECT_EQ(deliveries[0].result->authorisedAmount, "25.00");
+  ASSERT_EQ(hooks_->notifications.size(), 2u);
+  EXPECT_EQ(hooks_->notifications[0]->event, model::EventToNotifyCode::CRDI);
+  EXPECT_EQ(messageTypes(), (std::vector<std::string>{"1", "2"}));
+
+  // The response's end flag ended the exchange: a late copy reaches no one.
+  const std::string late =
+      R"({"exchangeIdentification":")" + exchangeId +
+      R"(","serviceType":"Purchase","endFlag":true,"response":{"response":"SUCC"}})";
+  terminal.send(late);
+  advanceSeconds(0.5);
+  main().runUntil([] { return false; }, std::chrono::milliseconds(50));
+  EXPECT_EQ(deliveries.size(), 1u);
+  EXPECT_EQ(adapter.connectedDeviceSns(), std::vector<std::string>{terminal.sn()});
+}
+
+TEST_F(BleRoadTest, ARequestWithoutSerialNumberFailsAndNothingGoesOut) {
+  // One terminal connected: the transport alone would send to it.
+  sim::BleSimulator terminal(radio, {});
+  bool connected = false;
+  adapter.connectPeripheralWithSN(terminal.sn(),
+                                  [&](bool ok, const auto&, const auto&) { connected = ok; });
+  advanceSeconds(0.5);
+  ASSERT_TRUE(connected);
+
+  pay({{"address", "127.0.0.1:8080"}, {"serviceId", "pay"}});
+  ASSERT_TRUE(settle(2, 1));
+  EXPECT_EQ(deliveries[0].code, -200);
+  EXPECT_EQ(deliveries[0].message, "Invalid SN");
+  EXPECT_FALSE(deliveries[0].result);
+  EXPECT_TRUE(terminal.requests().empty());
+  EXPECT_EQ(terminal.device().writeCount(), 0);
+  EXPECT_TRUE(log.contains("ble connect failed, request " + exchangeId + " not sent: Invalid SN"));
+}
+
+TEST_F(BleRoadTest, ATerminalThatIsNotThereFailsOnceAndNothingGoesOut) {
+  sim::BleSimulator other(radio, {});
+  pay({{"sn", "TAVIO-SIM-9999"}});
+  ASSERT_TRUE(settle(4, 1));
+  advanceSeconds(15);
+  main().runUntil([] { return false; }, std::chrono::milliseconds(50));
+  ASSERT_EQ(deliveries.size(), 1u);
+  EXPECT_EQ(deliveries[0].code, -200);
+  EXPECT_EQ(deliveries[0].message, "Device not found");
+  EXPECT_EQ(other.device().writeCount(), 0);
+  EXPECT_EQ(messageTypes(), (std::vector<std::string>{"1"}));
+}
+
+}  // namespace
+}  // namespace veltrix::facade::test
