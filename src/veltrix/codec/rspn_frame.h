@@ -49,21 +49,30 @@ namespace veltrix::codec {
 
 namespace detail {
 
+// Steps 1 and 2: the message text as JSON, or nullopt after
+// "<name><qualifier>: JSON字符串为空" (absent or empty text) or
+// "<name><qualifier>: JSON解析失败 - <reason>".
+inline std::optional<platform::Json> parseLoggedText(std::optional<std::string_view> text,
+                                                     std::string_view name,
+                                                     std::string_view qualifier = {}) {
+  if (!text || text->empty()) {
+    platform::logf("{}{}: JSON字符串为空", name, qualifier);
+    return std::nullopt;
+  }
+  std::string error;
+  std::optional<platform::Json> value = parseMessageText(*text, error);
+  if (!value) platform::logf("{}{}: JSON解析失败 - {}", name, qualifier, error);
+  return value;
+}
+
 // A result from a text that holds a body object alone, through `reader`;
 // `resultName` names the result class in the two log lines.
 template <typename Reader>
 auto parseBodyJSONString(std::optional<std::string_view> text, std::string_view resultName,
                          Reader reader) -> decltype(reader(nullptr)) {
-  if (!text || text->empty()) {
-    platform::logf("{} parseFromJSONString: JSON字符串为空", resultName);
-    return nullptr;
-  }
-  std::string error;
-  const std::optional<platform::Json> value = parseMessageText(*text, error);
-  if (!value) {
-    platform::logf("{} parseFromJSONString: JSON解析失败 - {}", resultName, error);
-    return nullptr;
-  }
+  const std::optional<platform::Json> value =
+      parseLoggedText(text, resultName, " parseFromJSONString");
+  if (!value) return nullptr;
   return reader(&*value);
 }
 
@@ -133,16 +142,8 @@ class RspnFrame {
  private:
   void parse(std::optional<std::string_view> text) {
     constexpr std::string_view name = Derived::kClassName;
-    if (!text || text->empty()) {
-      platform::logf("{}: JSON字符串为空", name);
-      return;
-    }
-    std::string error;
-    const std::optional<platform::Json> root = detail::parseMessageText(*text, error);
-    if (!root) {
-      platform::logf("{}: JSON解析失败 - {}", name, error);
-      return;
-    }
+    const std::optional<platform::Json> root = detail::parseLoggedText(text, name);
+    if (!root) return;
     header_ = TransactionHeaderParser::parseHeaderFromDictionary(*root);
     if (!header_) platform::logf("{}: 报文头解析失败", name);
 
