@@ -39,6 +39,13 @@ struct TextForm {
   std::string elementCode(E value, std::string (*toCode)(E)) const {
     return value == E{} ? std::string(elementMarker) : toCode(value);
   }
+  // The result's response and response reason codes, by code().
+  std::string response(const BaseResult& r) const {
+    return code(r.response, &ResponseCodeHelper::stringFromCode);
+  }
+  std::string responseReason(const BaseResult& r) const {
+    return code(r.responseReason, &RetailerResultDetailCodeHelper::stringFromCode);
+  }
   // The whole list as compact JSON on one line ("[]" when empty), or the
   // absent marker. Text that is no valid UTF-8 is replaced, not refused:
   // display text must never fail.
