@@ -76,6 +76,19 @@ auto parseBodyJSONString(std::optional<std::string_view> text, std::string_view 
   return reader(&*value);
 }
 
+// Runs `step`; an exception it throws ends in the log line
+// "<className>: 解析异常 - <what>" ("<className>: 解析异常" without a text).
+template <typename Step>
+void runGuarded(std::string_view className, Step&& step) noexcept {
+  try {
+    step();
+  } catch (const std::exception& e) {
+    platform::logf("{}: 解析异常 - {}", className, e.what());
+  } catch (...) {
+    platform::logf("{}: 解析异常", className);
+  }
+}
+
 // Logs "<className>: 无效的报文体数据" and gives false when `body` is no
 // object.
 bool isBodyObject(const platform::Json* body, std::string_view className);
@@ -111,24 +124,12 @@ class RspnFrame {
   // Decodes one message and calls the delegate before returning. Never
   // throws: every failure is a log line.
   void startParser(std::optional<std::string_view> text) noexcept {
-    try {
-      parse(text);
-    } catch (const std::exception& e) {
-      platform::logf("{}: 解析异常 - {}", Derived::kClassName, e.what());
-    } catch (...) {
-      platform::logf("{}: 解析异常", Derived::kClassName);
-    }
+    detail::runGuarded(Derived::kClassName, [&] { parse(text); });
   }
 
   // Step 6 on its own: calls the delegate with what the decoder holds.
   void notifyDelegate() noexcept {
-    try {
-      notify();
-    } catch (const std::exception& e) {
-      platform::logf("{}: 解析异常 - {}", Derived::kClassName, e.what());
-    } catch (...) {
-      platform::logf("{}: 解析异常", Derived::kClassName);
-    }
+    detail::runGuarded(Derived::kClassName, [&] { notify(); });
   }
 
   // RspnBuilderHelper::safeString.
