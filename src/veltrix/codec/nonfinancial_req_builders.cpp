@@ -1,10 +1,9 @@
 #include "veltrix/codec/nonfinancial_req_builders.h"
 
+#include "veltrix/codec/req_builder_helper.h"
 #include "veltrix/codec/transaction_header.h"
 #include "veltrix/model/codes.h"
 #include "veltrix/model/text_form.h"
-#include "veltrix/platform/json_writer.h"
-#include "veltrix/platform/log.h"
 
 namespace veltrix::codec {
 namespace {
@@ -38,13 +37,7 @@ Json nonFinancialMessage(const model::ServiceParams* service, std::optional<Json
 }
 
 std::string nonFinancialJson(const Json& message, std::string_view errorPrefix) {
-  std::string error;
-  std::optional<std::string> text = platform::writeJsonPretty(message, &error);
-  if (!text) {
-    platform::logf("{}{}", errorPrefix, error);
-    return "{}";
-  }
-  return std::move(*text);
+  return messageText(message, errorPrefix).value_or("{}");
 }
 
 }  // namespace detail
