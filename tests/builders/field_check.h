@@ -1,6 +1,7 @@
-// Checks that a builder carries each text field into the property of the
-// same name: every setter gets its own field name as value, so a value
-// that lands in the wrong property shows up by name.
+// Shared pieces of the builder tests. expectTextFieldsCarried checks that a
+// builder carries each text field into the property of the same name: every
+// setter gets its own field name as value, so a value that lands in the
+// wrong property shows up by name.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,13 @@
 #include <string>
 
 namespace veltrix::model::testing {
+
+// A parameter class and its builder, for typed test suites.
+template <typename P, typename B>
+struct Kind {
+  using Param = P;
+  using Builder = B;
+};
 
 template <typename Builder, typename Param>
 struct TextField {

@@ -13,12 +13,7 @@ namespace veltrix::model {
 namespace {
 
 using testing::expectTextFieldsCarried;
-
-template <typename P, typename B>
-struct Kind {
-  using Param = P;
-  using Builder = B;
-};
+using testing::Kind;
 
 // Every builder that carries the base and financial fields.
 using FinancialKinds = ::testing::Types<

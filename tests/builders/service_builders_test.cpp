@@ -11,12 +11,7 @@ namespace veltrix::model {
 namespace {
 
 using testing::expectTextFieldsCarried;
-
-template <typename P, typename B>
-struct Kind {
-  using Param = P;
-  using Builder = B;
-};
+using testing::Kind;
 
 // Every builder of a direct subclass of BaseParams.
 using ServiceKinds = ::testing::Types<

@@ -57,6 +57,12 @@ class CodecTest : public veltrix::testing::LoopTest {
   veltrix::testing::ScopedTimeZone tz_{"Asia/Shanghai"};
 };
 
+// The message text a fresh encoder of type Builder writes.
+template <typename Builder>
+auto encode(const typename Builder::ParamType& param, const model::ServiceParams& service) {
+  return Builder().buildJsonWithParameters(&param, &service);
+}
+
 // Parses a literal fixture; a broken fixture fails the test loudly.
 inline Json literal(std::string_view text) {
   std::optional<Json> value = platform::parseJson(text);

@@ -101,12 +101,6 @@ constexpr std::string_view kPaymentFormItems = R"({"saleItems": [
   {"productCode": "B2", "productDescription": "", "unitOfMeasure": "PIEC"}
 ]})";
 
-template <typename Builder>
-std::optional<std::string> encode(const typename Builder::ParamType& param,
-                                  const ServiceParams& service) {
-  return Builder().buildJsonWithParameters(&param, &service);
-}
-
 class FinancialEncoderTest : public CodecTest {};
 
 // ---- Golden messages per service --------------------------------------------------------------

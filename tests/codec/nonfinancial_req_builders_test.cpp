@@ -28,11 +28,6 @@ constexpr std::string_view kForm1Empty = R"({"transactionType": "Unknown", "acco
 constexpr std::string_view kForm2Base = kForm1Base;
 constexpr std::string_view kClose = R"({"runInBackground": false})";
 
-template <typename Builder>
-std::string encode(const typename Builder::ParamType& param, const ServiceParams& service) {
-  return Builder().buildJsonWithParameters(&param, &service);
-}
-
 class NonFinancialEncoderTest : public CodecTest {};
 
 // ---- Golden messages per service --------------------------------------------------------------

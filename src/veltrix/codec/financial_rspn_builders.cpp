@@ -1,6 +1,5 @@
 #include "veltrix/codec/financial_rspn_builders.h"
 
-#include <exception>
 #include <utility>
 
 #include "veltrix/model/codes.h"
@@ -29,14 +28,6 @@ std::optional<Json> parseShortFrame(std::optional<std::string_view> text,
 
 std::string headerExchangeId(const std::optional<model::TransactionHeader>& header) {
   return header ? header->exchangeIdentification.value_or(std::string()) : std::string();
-}
-
-void logException(std::string_view className, const std::exception* e) {
-  if (e != nullptr) {
-    platform::logf("{}: 解析异常 - {}", className, e->what());
-  } else {
-    platform::logf("{}: 解析异常", className);
-  }
 }
 
 template <typename R>
@@ -69,7 +60,7 @@ std::shared_ptr<model::ReprintResult> readReprint(const Json& body) {
 // ---- Payment ----------------------------------------------------------------------------
 
 void PaymentRspnParser::startParser(std::optional<std::string_view> text) noexcept {
-  try {
+  detail::runGuarded(kClassName, [&] {
     const std::optional<Json> root = parseShortFrame(text, kClassName);
     if (!root) return;
     // The header parser logs a top level that is no object; this frame
@@ -85,11 +76,7 @@ void PaymentRspnParser::startParser(std::optional<std::string_view> text) noexce
       delegate->onPaymentResponse(result_, headerExchangeId(header_),
                                   header_ ? header_->endFlag : false);
     }
-  } catch (const std::exception& e) {
-    logException(kClassName, &e);
-  } catch (...) {
-    logException(kClassName, nullptr);
-  }
+  });
 }
 
 std::shared_ptr<model::PaymentResult> PaymentRspnParser::parseBodyFromDictionary(const Json* body) {
@@ -109,18 +96,14 @@ std::shared_ptr<model::PaymentResult> PaymentRspnParser::parseBodyFromDictionary
 // ---- Abort ------------------------------------------------------------------------------
 
 void AbortRspnParser::startParser(std::optional<std::string_view> text) noexcept {
-  try {
+  detail::runGuarded(kClassName, [&] {
     const std::optional<Json> root = parseShortFrame(text, kClassName);
     if (!root) return;
     header_ = TransactionHeaderParser::parseHeaderFromDictionary(*root);
     if (const Json* body = bodyObject(*root)) result_ = parseBodyFromDictionary(body);
     const std::shared_ptr<AbortRspnParserDelegate> delegate = delegate_.lock();
     if (delegate && result_) delegate->onAbortResponse(result_, headerExchangeId(header_));
-  } catch (const std::exception& e) {
-    logException(kClassName, &e);
-  } catch (...) {
-    logException(kClassName, nullptr);
-  }
+  });
 }
 
 std::shared_ptr<model::AbortResult> AbortRspnParser::parseBodyFromDictionary(const Json* body) {

@@ -1,19 +1,16 @@
 #include "veltrix/codec/nonfinancial_req_builders.h"
 
+#include "veltrix/codec/req_builder_helper.h"
 #include "veltrix/codec/transaction_header.h"
 #include "veltrix/model/codes.h"
-#include "veltrix/platform/json_writer.h"
-#include "veltrix/platform/log.h"
+#include "veltrix/model/text_form.h"
 
 namespace veltrix::codec {
 namespace {
 
 using platform::Json;
-
-// Writes a present text, the empty text included.
-void addIfPresent(Json& body, std::string_view key, const std::optional<std::string>& value) {
-  if (value) body[key] = *value;
-}
+// Present texts (the empty text included) and codes other than 0.
+using J = model::JsonForm;
 
 // Abort, card authentication, display, message status and NFC tag: empty
 // texts dropped, an unset transaction type "Unknown", account type always.
@@ -24,19 +21,6 @@ void addBaseFieldsForm1(Json& body, const model::BaseParams& param) {
       model::TransactionTypeHelper::stringFromTransactionType(param.transactionType);
   body["accountType"] = model::CardAccountTypeCodeHelper::stringFromCode(param.accountType);
   Builder::addIfNotNull(body, "cashierIdentification", param.cashierIdentification);
-}
-
-// Print and transmit message: empty texts kept, unset codes left out.
-void addBaseFieldsForm2(Json& body, const model::BaseParams& param) {
-  addIfPresent(body, "transactionReference", param.transactionReference);
-  if (param.transactionType != model::TransactionTypeCode{}) {
-    body["transactionType"] =
-        model::TransactionTypeHelper::stringFromTransactionType(param.transactionType);
-  }
-  if (param.accountType != model::CardAccountTypeCode{}) {
-    body["accountType"] = model::CardAccountTypeCodeHelper::stringFromCode(param.accountType);
-  }
-  addIfPresent(body, "cashierIdentification", param.cashierIdentification);
 }
 
 void closeBody(Json& body) { body["runInBackground"] = false; }
@@ -53,13 +37,7 @@ Json nonFinancialMessage(const model::ServiceParams* service, std::optional<Json
 }
 
 std::string nonFinancialJson(const Json& message, std::string_view errorPrefix) {
-  std::string error;
-  std::optional<std::string> text = platform::writeJsonPretty(message, &error);
-  if (!text) {
-    platform::logf("{}{}", errorPrefix, error);
-    return "{}";
-  }
-  return std::move(*text);
+  return messageText(message, errorPrefix).value_or("{}");
 }
 
 }  // namespace detail
@@ -118,23 +96,17 @@ void DisplayReqBuilder::addDisplayContentsIfNeeded(Json& body,
 
 Json DisplayReqBuilder::toDictionary(const model::ActionMessageParam& message) const {
   Json out = Json::object();
-  if (message.format != model::OutputFormatCode{}) {
-    out["format"] = model::OutputFormatCodeHelper::stringFromCode(message.format);
-  }
-  addIfPresent(out, "messageContent", message.messageContent);
-  if (message.informationQualifier != model::InformationQualifyCode{}) {
-    out["informationQualifier"] =
-        model::InformationQualifyCodeHelper::stringFromCode(message.informationQualifier);
-  }
-  if (message.messageDestination != model::ReceiptOutputTargetCode{}) {
-    out["messageDestination"] =
-        model::ReceiptOutputTargetHelper::stringFromCode(message.messageDestination);
-  }
+  J::putCode(out, "format", message.format, &model::OutputFormatCodeHelper::stringFromCode);
+  J::putText(out, "messageContent", message.messageContent);
+  J::putCode(out, "informationQualifier", message.informationQualifier,
+             &model::InformationQualifyCodeHelper::stringFromCode);
+  J::putCode(out, "messageDestination", message.messageDestination,
+             &model::ReceiptOutputTargetHelper::stringFromCode);
   out["minimumDisplayTime"] = message.minimumDisplayTime;
   out["responseRequiredFlag"] = message.responseRequiredFlag;
-  addIfPresent(out, "title", message.title);
-  addIfPresent(out, "positiveButtonText", message.positiveButtonText);
-  addIfPresent(out, "negativeButtonText", message.negativeButtonText);
+  J::putText(out, "title", message.title);
+  J::putText(out, "positiveButtonText", message.positiveButtonText);
+  J::putText(out, "negativeButtonText", message.negativeButtonText);
   return out;
 }
 
@@ -183,7 +155,7 @@ Json PrintReqBuilder::toDictionary(const model::PrintParam* param) const {
 
 Json PrintReqBuilder::requestBody(const model::PrintParam& param) const {
   Json body = Json::object();
-  addBaseFieldsForm2(body, param);
+  J::putBaseParamMembers(body, param);
   body["format"] = model::OutputFormatCodeHelper::stringFromCode(param.format);
   if (param.content && !param.content->empty()) body["content"] = *param.content;
   closeBody(body);
@@ -194,11 +166,11 @@ Json PrintReqBuilder::requestBody(const model::PrintParam& param) const {
 
 Json TransmitMessageReqBuilder::requestBody(const model::TransmitMessageParam& param) const {
   Json body = Json::object();
-  addBaseFieldsForm2(body, param);
-  addIfPresent(body, "destinationAddress", param.destinationAddress);
-  addIfPresent(body, "maximumTransmissionTime", param.maximumTransmissionTime);
-  addIfPresent(body, "messageToSend", param.messageToSend);
-  addIfPresent(body, "maximumWaitingTime", param.maximumWaitingTime);
+  J::putBaseParamMembers(body, param);
+  J::putText(body, "destinationAddress", param.destinationAddress);
+  J::putText(body, "maximumTransmissionTime", param.maximumTransmissionTime);
+  J::putText(body, "messageToSend", param.messageToSend);
+  J::putText(body, "maximumWaitingTime", param.maximumWaitingTime);
   closeBody(body);
   return body;
 }

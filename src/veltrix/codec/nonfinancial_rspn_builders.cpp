@@ -59,13 +59,8 @@ std::shared_ptr<model::ReconciliationResult> ReconciliationRspnBuilder::parseBod
 std::optional<std::vector<model::TransTotalsSet>>
 ReconciliationRspnBuilder::parseTransTotalsSetFromArray(const Json* array) {
   if (array == nullptr || !array->is_array()) return std::nullopt;
-  std::vector<model::TransTotalsSet> sets;
-  for (const Json& element : *array) {
-    if (std::optional<model::TransTotalsSet> set = parseTransTotalsSetFromDictionary(&element)) {
-      sets.push_back(std::move(*set));
-    }
-  }
-  return sets;
+  return detail::parsedElements(
+      *array, [](const Json& element) { return parseTransTotalsSetFromDictionary(&element); });
 }
 
 std::optional<model::TransTotalsSet> ReconciliationRspnBuilder::parseTransTotalsSetFromDictionary(
@@ -86,12 +81,8 @@ std::optional<model::TransTotalsSet> ReconciliationRspnBuilder::parseTransTotals
   set.brand = bodyText(o, "brand");
   set.cashierIdentification = bodyText(o, "cashierIdentification");
   if (const Json* totals = platform::findArray(o, "transactionTotals")) {
-    std::vector<model::TransTotals> list;
-    for (const Json& element : *totals) {
-      if (std::optional<model::TransTotals> entry = parseTransTotalFromDictionary(&element)) {
-        list.push_back(std::move(*entry));
-      }
-    }
+    std::vector<model::TransTotals> list = detail::parsedElements(
+        *totals, [](const Json& element) { return parseTransTotalFromDictionary(&element); });
     if (!list.empty()) set.transactionTotal = list.front();
     set.transactionTotals = std::move(list);
   }
@@ -152,13 +143,8 @@ std::shared_ptr<model::DisplayResult> DisplayRspnBuilder::parseFromDictionaryByD
   auto result = std::make_shared<model::DisplayResult>();
   detail::readResponseFields(*result, *body);
   if (const Json* outputs = platform::findArray(*body, "outputResultList")) {
-    std::vector<model::OutputResult> list;
-    for (const Json& element : *outputs) {
-      if (std::optional<model::OutputResult> output = parseFromDictionary(&element)) {
-        list.push_back(std::move(*output));
-      }
-    }
-    result->outputResultList = std::move(list);
+    result->outputResultList = detail::parsedElements(
+        *outputs, [](const Json& element) { return parseFromDictionary(&element); });
   }
   return result;
 }

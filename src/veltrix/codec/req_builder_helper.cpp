@@ -124,10 +124,18 @@ Json ReqBuilderHelper::buildRequestDictionaryWithBody(Json&& body,
 }
 
 std::optional<std::string> ReqBuilderHelper::buildJsonWithDictionary(const Json& message) {
+  return detail::messageText(message, "JSON serialization error: ");
+}
+
+namespace detail {
+
+std::optional<std::string> messageText(const Json& message, std::string_view errorPrefix) {
   std::string error;
   std::optional<std::string> text = platform::writeJsonPretty(message, &error);
-  if (!text) platform::logf("JSON serialization error: {}", error);
+  if (!text) platform::logf("{}{}", errorPrefix, error);
   return text;
 }
+
+}  // namespace detail
 
 }  // namespace veltrix::codec

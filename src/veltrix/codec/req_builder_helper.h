@@ -63,4 +63,10 @@ struct ReqBuilderHelper {
   static std::optional<std::string> buildJsonWithDictionary(const platform::Json& message);
 };
 
+namespace detail {
+// The message as indented JSON text; nullopt and the log line
+// "<errorPrefix><reason>" when it cannot be written.
+std::optional<std::string> messageText(const platform::Json& message, std::string_view errorPrefix);
+}  // namespace detail
+
 }  // namespace veltrix::codec

@@ -19,17 +19,9 @@ using platform::Json;
 // A list of amounts from `body[key]` when that is an array.
 void readAmountList(std::optional<std::vector<DetailedAmount>>& out, const Json& body,
                     std::string_view key) {
-  const Json* array = platform::findArray(body, key);
-  if (array == nullptr) return;
-  std::vector<DetailedAmount> list;
-  list.reserve(array->size());
-  for (const Json& element : *array) {
-    if (std::optional<DetailedAmount> amount =
-            RspnBuilderHelper::parseDetailedAmountFromDictionary(element)) {
-      list.push_back(std::move(*amount));
-    }
+  if (const Json* array = platform::findArray(body, key)) {
+    out = detail::parsedElements(*array, &RspnBuilderHelper::parseDetailedAmountFromDictionary);
   }
-  out = std::move(list);
 }
 
 // Peer texts may carry bytes that are no UTF-8 into the parser's error
@@ -68,14 +60,8 @@ void RspnBuilderHelper::parseBaseResultFields(model::BaseResult& result, const J
   using detail::bodyText;
   result.exchangeIdentification = bodyText(body, "exchangeIdentification");
   result.cashierIdentification = bodyText(body, "cashierIdentification");
-  result.recipientPartyIdentification = bodyText(body, "recipientPartyIdentification");
-  result.response = model::ResponseCodeHelper::codeFromString(bodyText(body, "response"));
-  result.responseReason =
-      model::RetailerResultDetailCodeHelper::codeFromString(bodyText(body, "responseReason"));
-  result.refualResponse =
-      model::RefusalReasonCodeHelper::codeFromString(bodyText(body, "refualResponse"));
+  detail::readResponseFields(result, body);
   result.authRspnReason = bodyText(body, "authRspnReason");
-  result.additionalResponseInformation = bodyText(body, "additionalResponseInformation");
   result.issuerReferenceData = bodyText(body, "issuerReferenceData");
 }
 
@@ -126,17 +112,9 @@ void RspnBuilderHelper::parseFeesArray(std::optional<std::vector<DetailedAmount>
 
 void RspnBuilderHelper::parsePrintReceiptsArray(
     std::optional<std::vector<model::PrintReceipt>>& out, const Json& body) {
-  const Json* array = platform::findArray(body, "printReceipts");
-  if (array == nullptr) return;
-  std::vector<model::PrintReceipt> list;
-  list.reserve(array->size());
-  for (const Json& element : *array) {
-    if (std::optional<model::PrintReceipt> receipt =
-            model::PrintReceipt::parseFromDictionary(element)) {
-      list.push_back(std::move(*receipt));
-    }
+  if (const Json* array = platform::findArray(body, "printReceipts")) {
+    out = detail::parsedElements(*array, &model::PrintReceipt::parseFromDictionary);
   }
-  out = std::move(list);
 }
 
 void RspnBuilderHelper::parseIccRelatedData(std::optional<std::vector<Json>>& out,

@@ -16,6 +16,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "veltrix/model/print_receipt.h"
@@ -74,6 +76,19 @@ inline constexpr std::size_t kMaxMessageDepth = 512;
 // nested at most kMaxMessageDepth deep. On failure nullopt and a one-line
 // description in `error`.
 std::optional<platform::Json> parseMessageText(std::string_view text, std::string& error);
+
+// The elements of `array` that `parse` (taking `const Json&`, giving an
+// optional) accepts, in order; the others are skipped.
+template <typename Parse>
+auto parsedElements(const platform::Json& array, Parse&& parse) {
+  using Element = typename std::invoke_result_t<Parse&, const platform::Json&>::value_type;
+  std::vector<Element> list;
+  list.reserve(array.size());
+  for (const platform::Json& element : array) {
+    if (auto parsed = parse(element)) list.push_back(std::move(*parsed));
+  }
+  return list;
+}
 
 // The text of key `key` of `object` (RspnBuilderHelper::safeString);
 // absent when `object` is no object or lacks the key.

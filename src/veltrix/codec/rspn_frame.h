@@ -49,22 +49,44 @@ namespace veltrix::codec {
 
 namespace detail {
 
+// Steps 1 and 2: the message text as JSON, or nullopt after
+// "<name><qualifier>: JSON字符串为空" (absent or empty text) or
+// "<name><qualifier>: JSON解析失败 - <reason>".
+inline std::optional<platform::Json> parseLoggedText(std::optional<std::string_view> text,
+                                                     std::string_view name,
+                                                     std::string_view qualifier = {}) {
+  if (!text || text->empty()) {
+    platform::logf("{}{}: JSON字符串为空", name, qualifier);
+    return std::nullopt;
+  }
+  std::string error;
+  std::optional<platform::Json> value = parseMessageText(*text, error);
+  if (!value) platform::logf("{}{}: JSON解析失败 - {}", name, qualifier, error);
+  return value;
+}
+
 // A result from a text that holds a body object alone, through `reader`;
 // `resultName` names the result class in the two log lines.
 template <typename Reader>
 auto parseBodyJSONString(std::optional<std::string_view> text, std::string_view resultName,
                          Reader reader) -> decltype(reader(nullptr)) {
-  if (!text || text->empty()) {
-    platform::logf("{} parseFromJSONString: JSON字符串为空", resultName);
-    return nullptr;
-  }
-  std::string error;
-  const std::optional<platform::Json> value = parseMessageText(*text, error);
-  if (!value) {
-    platform::logf("{} parseFromJSONString: JSON解析失败 - {}", resultName, error);
-    return nullptr;
-  }
+  const std::optional<platform::Json> value =
+      parseLoggedText(text, resultName, " parseFromJSONString");
+  if (!value) return nullptr;
   return reader(&*value);
+}
+
+// Runs `step`; an exception it throws ends in the log line
+// "<className>: 解析异常 - <what>" ("<className>: 解析异常" without a text).
+template <typename Step>
+void runGuarded(std::string_view className, Step&& step) noexcept {
+  try {
+    step();
+  } catch (const std::exception& e) {
+    platform::logf("{}: 解析异常 - {}", className, e.what());
+  } catch (...) {
+    platform::logf("{}: 解析异常", className);
+  }
 }
 
 // Logs "<className>: 无效的报文体数据" and gives false when `body` is no
@@ -102,24 +124,12 @@ class RspnFrame {
   // Decodes one message and calls the delegate before returning. Never
   // throws: every failure is a log line.
   void startParser(std::optional<std::string_view> text) noexcept {
-    try {
-      parse(text);
-    } catch (const std::exception& e) {
-      platform::logf("{}: 解析异常 - {}", Derived::kClassName, e.what());
-    } catch (...) {
-      platform::logf("{}: 解析异常", Derived::kClassName);
-    }
+    detail::runGuarded(Derived::kClassName, [&] { parse(text); });
   }
 
   // Step 6 on its own: calls the delegate with what the decoder holds.
   void notifyDelegate() noexcept {
-    try {
-      notify();
-    } catch (const std::exception& e) {
-      platform::logf("{}: 解析异常 - {}", Derived::kClassName, e.what());
-    } catch (...) {
-      platform::logf("{}: 解析异常", Derived::kClassName);
-    }
+    detail::runGuarded(Derived::kClassName, [&] { notify(); });
   }
 
   // RspnBuilderHelper::safeString.
@@ -133,16 +143,8 @@ class RspnFrame {
  private:
   void parse(std::optional<std::string_view> text) {
     constexpr std::string_view name = Derived::kClassName;
-    if (!text || text->empty()) {
-      platform::logf("{}: JSON字符串为空", name);
-      return;
-    }
-    std::string error;
-    const std::optional<platform::Json> root = detail::parseMessageText(*text, error);
-    if (!root) {
-      platform::logf("{}: JSON解析失败 - {}", name, error);
-      return;
-    }
+    const std::optional<platform::Json> root = detail::parseLoggedText(text, name);
+    if (!root) return;
     header_ = TransactionHeaderParser::parseHeaderFromDictionary(*root);
     if (!header_) platform::logf("{}: 报文头解析失败", name);
 

@@ -2,16 +2,13 @@
 
 #include <fmt/format.h>
 
-#include "veltrix/platform/log.h"
+#include "veltrix/model/text_form.h"
 
 namespace veltrix::model {
 namespace {
 
 using platform::Json;
-
-void putText(Json& out, const char* key, const std::optional<std::string>& value) {
-  if (value) out[key] = *value;
-}
+using J = JsonForm;
 
 std::string numberOrNull(const std::optional<std::int64_t>& value) {
   return value ? fmt::format("{}", *value) : std::string("(null)");
@@ -21,30 +18,20 @@ std::string numberOrNull(const std::optional<std::int64_t>& value) {
 
 Json CardReaderAPDUParam::toDictionary() const {
   Json out = Json::object();
-  putText(out, "transactionReference", transactionReference);
-  if (transactionType != TransactionTypeCode{}) {
-    out["transactionType"] = TransactionTypeHelper::stringFromTransactionType(transactionType);
-  }
-  if (accountType != CardAccountTypeCode{}) {
-    out["accountType"] = CardAccountTypeCodeHelper::stringFromCode(accountType);
-  }
-  putText(out, "cashierIdentification", cashierIdentification);
-  putText(out, "exchangeIdentification", exchangeIdentification);
+  J::putBaseParamMembers(out, *this);
+  J::putText(out, "exchangeIdentification", exchangeIdentification);
   out["runInBackground"] = runInBackground;
-  putText(out, "clazz", clazz);
-  putText(out, "instruction", instruction);
-  putText(out, "parameter1", parameter1);
-  putText(out, "parameter2", parameter2);
-  putText(out, "data", data);
-  putText(out, "expectedLength", expectedLength);
+  J::putText(out, "clazz", clazz);
+  J::putText(out, "instruction", instruction);
+  J::putText(out, "parameter1", parameter1);
+  J::putText(out, "parameter2", parameter2);
+  J::putText(out, "data", data);
+  J::putText(out, "expectedLength", expectedLength);
   return out;
 }
 
 std::optional<std::string> CardReaderAPDUParam::toJSONString() const {
-  std::string error;
-  auto text = platform::dumpJsonPretty(toDictionary(), &error);
-  if (!text) platform::logf("Error converting to JSON: {}", error);
-  return text;
+  return J::textOrLog(toDictionary(), "Error converting to JSON");
 }
 
 Json MsgDisplayCapabilities::toDictionary() const {
@@ -53,15 +40,12 @@ Json MsgDisplayCapabilities::toDictionary() const {
   out["availableFormat"] = MsgCapabilityOutputFormatCodeHelper::stringFromCode(availableFormat);
   if (numberOfLines) out["numberOfLines"] = *numberOfLines;
   if (lineWidth) out["lineWidth"] = *lineWidth;
-  putText(out, "availableLanguage", availableLanguage);
+  J::putText(out, "availableLanguage", availableLanguage);
   return out;
 }
 
 std::optional<std::string> MsgDisplayCapabilities::toJSONString() const {
-  std::string error;
-  auto text = platform::dumpJsonPretty(toDictionary(), &error);
-  if (!text) platform::logf("❌ JSON 序列化失败: {}", error);
-  return text;
+  return J::textOrLog(toDictionary(), "❌ JSON 序列化失败");
 }
 
 std::string MsgDisplayCapabilities::toString() const {

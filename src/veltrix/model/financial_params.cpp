@@ -1,15 +1,12 @@
 #include "veltrix/model/financial_params.h"
 
-#include "veltrix/platform/log.h"
+#include "veltrix/model/text_form.h"
 
 namespace veltrix::model {
 namespace {
 
 using platform::Json;
-
-void putText(Json& out, const char* key, const std::optional<std::string>& value) {
-  if (value) out[key] = *value;
-}
+using J = JsonForm;
 
 void putFlag(Json& out, const char* key, bool value) {
   if (value) out[key] = true;
@@ -32,17 +29,15 @@ Json amountList(const std::vector<DetailedAmount>& amounts) {
 // Unlike RetailerSaleItem::toDictionary, an empty text is written here.
 Json saleItemEntry(const RetailerSaleItem& item) {
   Json out = Json::object();
-  putText(out, "productCode", item.productCode);
-  if (item.unitOfMeasure != UnitOfMeasureCode{}) {
-    out["unitOfMeasure"] = UnitOfMeasureCodeHelper::stringFromCode(item.unitOfMeasure);
-  }
-  putText(out, "productAmount", item.productAmount);
-  putText(out, "productQuantity", item.productQuantity);
-  putText(out, "unitPrice", item.unitPrice);
-  putText(out, "productLabel", item.productLabel);
-  putText(out, "productDescription", item.productDescription);
-  putText(out, "valueAddedTax", item.valueAddedTax);
-  putText(out, "taxType", item.taxType);
+  J::putText(out, "productCode", item.productCode);
+  J::putCode(out, "unitOfMeasure", item.unitOfMeasure, &UnitOfMeasureCodeHelper::stringFromCode);
+  J::putText(out, "productAmount", item.productAmount);
+  J::putText(out, "productQuantity", item.productQuantity);
+  J::putText(out, "unitPrice", item.unitPrice);
+  J::putText(out, "productLabel", item.productLabel);
+  J::putText(out, "productDescription", item.productDescription);
+  J::putText(out, "valueAddedTax", item.valueAddedTax);
+  J::putText(out, "taxType", item.taxType);
   return out;
 }
 
@@ -50,41 +45,31 @@ Json saleItemEntry(const RetailerSaleItem& item) {
 
 Json PaymentParam::toDictionary() const {
   Json out = Json::object();
-  putText(out, "transactionReference", transactionReference);
-  if (transactionType != TransactionTypeCode{}) {
-    out["transactionType"] = TransactionTypeHelper::stringFromTransactionType(transactionType);
-  }
-  if (accountType != CardAccountTypeCode{}) {
-    out["accountType"] = CardAccountTypeCodeHelper::stringFromCode(accountType);
-  }
-  putText(out, "cashierIdentification", cashierIdentification);
-  putText(out, "totalAmount", totalAmount);
-  putText(out, "gratuity", gratuity);
-  putText(out, "cashBack", cashBack);
-  if (currency != ISO4217ActiveCurrency{}) {
-    out["currency"] = ISO4217ActiveCurrencyHelper::currencyCodeFromEnum(currency);
-  }
-  putText(out, "pan", pan);
-  putText(out, "track1", track1);
-  putText(out, "track2", track2);
-  putText(out, "track3", track3);
-  putText(out, "maskedPAN", maskedPAN);
-  putText(out, "requestedAmount", requestedAmount);
-  putText(out, "postCode", postCode);
-  putText(out, "addressLine", addressLine);
-  putText(out, "expiryDate", expiryDate);
-  putText(out, "cvv2", cvv2);
-  putText(out, "additionalSaleData", additionalSaleData);
-  putText(out, "additionalSaleData1", additionalSaleData1);
-  putText(out, "additionalSaleData2", additionalSaleData2);
-  putText(out, "cardBrand", cardBrand);
-  if (cardDataEntryMode != CardDataReadingCode{}) {
-    out["cardDataEntryMode"] = CardDataReadingCodeHelper::stringFromCode(cardDataEntryMode);
-  }
-  putText(out, "emailAddress", emailAddress);
+  J::putBaseParamMembers(out, *this);
+  J::putText(out, "totalAmount", totalAmount);
+  J::putText(out, "gratuity", gratuity);
+  J::putText(out, "cashBack", cashBack);
+  J::putCode(out, "currency", currency, &ISO4217ActiveCurrencyHelper::currencyCodeFromEnum);
+  J::putText(out, "pan", pan);
+  J::putText(out, "track1", track1);
+  J::putText(out, "track2", track2);
+  J::putText(out, "track3", track3);
+  J::putText(out, "maskedPAN", maskedPAN);
+  J::putText(out, "requestedAmount", requestedAmount);
+  J::putText(out, "postCode", postCode);
+  J::putText(out, "addressLine", addressLine);
+  J::putText(out, "expiryDate", expiryDate);
+  J::putText(out, "cvv2", cvv2);
+  J::putText(out, "additionalSaleData", additionalSaleData);
+  J::putText(out, "additionalSaleData1", additionalSaleData1);
+  J::putText(out, "additionalSaleData2", additionalSaleData2);
+  J::putText(out, "cardBrand", cardBrand);
+  J::putCode(out, "cardDataEntryMode", cardDataEntryMode,
+             &CardDataReadingCodeHelper::stringFromCode);
+  J::putText(out, "emailAddress", emailAddress);
   putFlag(out, "forceOnlineFlag", forceOnlineFlag);
-  putText(out, "merchantIdentification", merchantIdentification);
-  putText(out, "merchantIdentificationName", merchantIdentificationName);
+  J::putText(out, "merchantIdentification", merchantIdentification);
+  J::putText(out, "merchantIdentificationName", merchantIdentificationName);
   if (hasElements(mobilePhone)) {
     Json phones = Json::array();
     for (const std::string& phone : *mobilePhone) phones.push_back(phone);
@@ -92,9 +77,9 @@ Json PaymentParam::toDictionary() const {
   }
   putFlag(out, "partialApproval", partialApproval);
   putFlag(out, "requiredESignFlag", requiredESignFlag);
-  putText(out, "tokenIdentification", tokenIdentification);
+  J::putText(out, "tokenIdentification", tokenIdentification);
   putFlag(out, "runInBackground", runInBackground);
-  putText(out, "poiIdentificationId", poiIdentificationId);
+  J::putText(out, "poiIdentificationId", poiIdentificationId);
   if (hasElements(fees)) out["fees"] = amountList(*fees);
   if (hasElements(valueAddedTaxs)) out["valueAddedTax"] = amountList(*valueAddedTaxs);
   if (hasElements(receiptConstruct)) {
@@ -113,10 +98,7 @@ Json PaymentParam::toDictionary() const {
 }
 
 std::optional<std::string> PaymentParam::toJSONString() const {
-  std::string error;
-  auto text = platform::dumpJsonPretty(toDictionary(), &error);
-  if (!text) platform::logf("Error converting to JSON: {}", error);
-  return text;
+  return J::textOrLog(toDictionary(), "Error converting to JSON");
 }
 
 }  // namespace veltrix::model

@@ -24,12 +24,6 @@ std::string transactionTypeText(const TextForm& f, const BaseFinancialResult& r)
 std::string currencyText(const TextForm& f, ISO4217ActiveCurrency currency) {
   return f.code(currency, &ISO4217ActiveCurrencyHelper::currencyCodeFromEnum);
 }
-std::string responseText(const TextForm& f, const BaseResult& r) {
-  return f.code(r.response, &ResponseCodeHelper::stringFromCode);
-}
-std::string reasonText(const TextForm& f, const BaseResult& r) {
-  return f.code(r.responseReason, &RetailerResultDetailCodeHelper::stringFromCode);
-}
 std::string entryModeText(const TextForm& f, const BaseFinancialResult& r) {
   return f.code(r.cardDataEntryMode, &CardDataReadingCodeHelper::stringFromCode);
 }
@@ -65,8 +59,8 @@ std::string refundFormText(const BaseFinancialResult& r, const RefundResult* ref
   f.line(out, "Transaction DateTime", f.text(r.transactionDateTime));
   f.line(out, "Recipient Party ID", f.text(r.recipientPartyIdentification));
   f.line(out, "Exchange ID", f.text(r.exchangeIdentification));
-  f.line(out, "Response", responseText(f, r));
-  f.line(out, "Response Reason", reasonText(f, r));
+  f.line(out, "Response", f.response(r));
+  f.line(out, "Response Reason", f.responseReason(r));
   f.line(out, "Auth Response Reason", f.text(r.authRspnReason));
   f.line(out, "Additional Info", f.text(r.additionalResponseInformation));
   if (succeeded(r)) {
@@ -126,8 +120,8 @@ std::string propertyFormText(const BaseFinancialResult& r, const AuthAdjustmentR
   f.line(out, "transactionDateTime", f.text(r.transactionDateTime));
   f.line(out, "recipientPartyIdentification", f.text(r.recipientPartyIdentification));
   f.line(out, "exchangeIdentification", f.text(r.exchangeIdentification));
-  f.line(out, "response", responseText(f, r));
-  f.line(out, "responseReason", reasonText(f, r));
+  f.line(out, "response", f.response(r));
+  f.line(out, "responseReason", f.responseReason(r));
   f.line(out, "authRspnReason", f.text(r.authRspnReason));
   f.line(out, "additionalResponseInformation", f.text(r.additionalResponseInformation));
   if (succeeded(r)) {
@@ -186,8 +180,8 @@ std::string PaymentResult::toString() const {
   f.line(out, "Transaction DateTime", f.text(transactionDateTime));
   f.line(out, "Recipient Party ID", f.text(recipientPartyIdentification));
   f.line(out, "Exchange ID", f.text(exchangeIdentification));
-  f.line(out, "Response", responseText(f, *this));
-  f.line(out, "Response Reason", reasonText(f, *this));
+  f.line(out, "Response", f.response(*this));
+  f.line(out, "Response Reason", f.responseReason(*this));
   f.line(out, "Auth Response Reason", f.text(authRspnReason));
   f.line(out, "End Flag", endFlag ? "YES" : "NO");
   f.line(out, "Additional Info", f.text(additionalResponseInformation));
@@ -320,7 +314,7 @@ std::string BalanceInquiryResult::toString() const {
       "  poiTransactionIdentification: {}\n"
       "}}",
       f.text(exchangeIdentification), f.text(cashierIdentification),
-      f.text(recipientPartyIdentification), responseText(f, *this), reasonText(f, *this),
+      f.text(recipientPartyIdentification), f.response(*this), f.responseReason(*this),
       f.text(authRspnReason), f.text(additionalResponseInformation), f.text(issuerReferenceData),
       f.text(transactionDateTime), currencyText(f, currency), f.text(currentBalance),
       f.text(merchantIdentification), f.text(merchantIdentificationName),

@@ -14,19 +14,12 @@ using platform::Json;
 constexpr TextForm kNilForm{"nil", ""};
 constexpr TextForm kTotalsForm{"null", ""};
 
-std::string responseText(const TextForm& f, const BaseResult& r) {
-  return f.code(r.response, &ResponseCodeHelper::stringFromCode);
-}
-std::string reasonText(const TextForm& f, const BaseResult& r) {
-  return f.code(r.responseReason, &RetailerResultDetailCodeHelper::stringFromCode);
-}
-
 // The four opening lines of the name-value forms.
 void responseLines(std::string& out, const BaseResult& r) {
   const TextForm& f = kNilForm;
   f.line(out, "recipientPartyIdentification", f.text(r.recipientPartyIdentification));
-  f.line(out, "response", responseText(f, r));
-  f.line(out, "responseReason", reasonText(f, r));
+  f.line(out, "response", f.response(r));
+  f.line(out, "responseReason", f.responseReason(r));
   f.line(out, "additionalResponseInformation", f.text(r.additionalResponseInformation));
 }
 
@@ -61,11 +54,8 @@ std::string CardAuthResult::toString() const {
   std::string out;
   f.line(out, "交易参考号", f.text(transactionReference));
   f.line(out, "接收方标识", f.text(recipientPartyIdentification));
-  out += fmt::format("  response: {},\n",
-                     kNilForm.code(response, &ResponseCodeHelper::stringFromCode));
-  out +=
-      fmt::format("  responseReason: {},\n",
-                  kNilForm.code(responseReason, &RetailerResultDetailCodeHelper::stringFromCode));
+  out += fmt::format("  response: {},\n", kNilForm.response(*this));
+  out += fmt::format("  responseReason: {},\n", kNilForm.responseReason(*this));
   if (additionalResponseInformation) {
     f.line(out, "附加响应信息", *additionalResponseInformation);
   }

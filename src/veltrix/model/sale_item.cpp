@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "veltrix/model/text_form.h"
 #include "veltrix/platform/log.h"
 
 namespace veltrix::model {
@@ -22,9 +23,7 @@ std::string_view orEmpty(const std::optional<std::string>& value) {
 Json RetailerSaleItem::toDictionary() const {
   Json out = Json::object();
   putNonEmpty(out, "productCode", productCode);
-  if (unitOfMeasure != UnitOfMeasureCode{}) {
-    out["unitOfMeasure"] = UnitOfMeasureCodeHelper::stringFromCode(unitOfMeasure);
-  }
+  JsonForm::putCode(out, "unitOfMeasure", unitOfMeasure, &UnitOfMeasureCodeHelper::stringFromCode);
   putNonEmpty(out, "productAmount", productAmount);
   putNonEmpty(out, "productQuantity", productQuantity);
   putNonEmpty(out, "unitPrice", unitPrice);

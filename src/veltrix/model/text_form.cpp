@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "veltrix/platform/log.h"
+
 namespace veltrix::model {
 
 using platform::Json;
@@ -36,6 +38,14 @@ void JsonForm::putBaseMembers(Json& out, const BaseResult& result) {
   putText(out, "issuerReferenceData", result.issuerReferenceData);
 }
 
+void JsonForm::putBaseParamMembers(Json& out, const BaseParams& param) {
+  putText(out, "transactionReference", param.transactionReference);
+  putCode(out, "transactionType", param.transactionType,
+          &TransactionTypeHelper::stringFromTransactionType);
+  putCode(out, "accountType", param.accountType, &CardAccountTypeCodeHelper::stringFromCode);
+  putText(out, "cashierIdentification", param.cashierIdentification);
+}
+
 Json JsonForm::receiptArray(const std::vector<PrintReceipt>& receipts) {
   const TextForm form{"", ""};
   Json array = Json::array();
@@ -54,6 +64,13 @@ std::string JsonForm::text(const Json& object) {
   std::string error;
   if (auto text = platform::dumpJsonPretty(object, &error)) return std::move(*text);
   return fmt::format("Error converting to JSON: {}", error);
+}
+
+std::optional<std::string> JsonForm::textOrLog(const Json& object, std::string_view failure) {
+  std::string error;
+  std::optional<std::string> text = platform::dumpJsonPretty(object, &error);
+  if (!text) platform::logf("{}: {}", failure, error);
+  return text;
 }
 
 }  // namespace veltrix::model

@@ -1,5 +1,6 @@
-// The pieces every text form of the results is made of, written once so that
-// the printers differ only in their labels, order and markers.
+// The pieces every text form of the results (and the JSON form of the
+// requests) is made of, written once so that the printers differ only in
+// their labels, order and markers.
 //
 // A form prints an absent text as its absent marker ("N/A", "nil", "null")
 // and, inside the elements of a list, as its element marker (the empty
@@ -37,6 +38,13 @@ struct TextForm {
   template <typename E>
   std::string elementCode(E value, std::string (*toCode)(E)) const {
     return value == E{} ? std::string(elementMarker) : toCode(value);
+  }
+  // The result's response and response reason codes, by code().
+  std::string response(const BaseResult& r) const {
+    return code(r.response, &ResponseCodeHelper::stringFromCode);
+  }
+  std::string responseReason(const BaseResult& r) const {
+    return code(r.responseReason, &RetailerResultDetailCodeHelper::stringFromCode);
   }
   // The whole list as compact JSON on one line ("[]" when empty), or the
   // absent marker. Text that is no valid UTF-8 is replaced, not refused:
@@ -97,11 +105,20 @@ struct JsonForm {
   // The eight printable members of BaseResult, each under its condition;
   // refualResponse is never printed.
   static void putBaseMembers(platform::Json& out, const BaseResult& result);
+  // The four members of a request's base fields, each under its condition:
+  // "transactionReference", "transactionType", "accountType",
+  // "cashierIdentification" (runInBackground and the destination are not
+  // among them).
+  static void putBaseParamMembers(platform::Json& out, const BaseParams& param);
   // The receipts as an array of {"format", "messageContent",
   // "documentQualifier"}, 0 and absent as "".
   static platform::Json receiptArray(const std::vector<PrintReceipt>& receipts);
   // Pretty-printed UTF-8 text, or "Error converting to JSON: <reason>".
   static std::string text(const platform::Json& object);
+  // Pretty-printed UTF-8 text; nullopt after the log line
+  // "<failure>: <reason>" when it cannot be written.
+  static std::optional<std::string> textOrLog(const platform::Json& object,
+                                              std::string_view failure);
 };
 
 }  // namespace veltrix::model

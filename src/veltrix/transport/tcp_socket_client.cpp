@@ -7,6 +7,7 @@
 
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/transport/main_loop_delegate.h"
 
 namespace veltrix::transport {
 
@@ -20,13 +21,7 @@ struct TCPSocketClient::State {
   std::map<std::int64_t, AsyncTcpSocket::Ptr> sockets;
   std::int64_t nextConnectionId = 1;
 
-  std::mutex delegateMutex;
-  std::weak_ptr<TCPSocketClientDelegate> delegate;
-
-  std::shared_ptr<TCPSocketClientDelegate> currentDelegate() {
-    std::lock_guard<std::mutex> guard(delegateMutex);
-    return delegate.lock();
-  }
+  MainLoopDelegate<TCPSocketClientDelegate> delegate;
 };
 
 namespace {
@@ -37,11 +32,7 @@ using State = TCPSocketClient::State;
 // the client still exists.
 template <typename Call>
 void notify(const std::weak_ptr<State>& weak, Call call) {
-  platform::postToMain([weak, call = std::move(call)]() mutable {
-    auto state = weak.lock();
-    if (!state) return;
-    if (auto delegate = state->currentDelegate()) call(*delegate);
-  });
+  notifyOnMain(weak, std::move(call));
 }
 
 AsyncTcpSocket::Events eventsFor(const std::weak_ptr<State>& weak, std::int64_t connectionId) {
@@ -111,8 +102,7 @@ TCPSocketClient::~TCPSocketClient() {
 }
 
 void TCPSocketClient::setDelegate(std::weak_ptr<TCPSocketClientDelegate> delegate) {
-  std::lock_guard<std::mutex> guard(state_->delegateMutex);
-  state_->delegate = std::move(delegate);
+  state_->delegate.set(std::move(delegate));
 }
 
 std::int64_t TCPSocketClient::connectToHost(const std::string& host, std::int64_t port) {

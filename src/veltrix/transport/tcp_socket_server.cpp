@@ -7,6 +7,7 @@
 
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/transport/main_loop_delegate.h"
 
 namespace veltrix::transport {
 
@@ -22,13 +23,7 @@ struct TCPSocketServer::State {
   AsyncTcpListener::Ptr listenSocket;
   std::vector<AsyncTcpSocket::Ptr> connectedSockets;
 
-  std::mutex delegateMutex;
-  std::weak_ptr<TCPSocketServerDelegate> delegate;
-
-  std::shared_ptr<TCPSocketServerDelegate> currentDelegate() {
-    std::lock_guard<std::mutex> guard(delegateMutex);
-    return delegate.lock();
-  }
+  MainLoopDelegate<TCPSocketServerDelegate> delegate;
 };
 
 namespace {
@@ -39,11 +34,7 @@ using State = TCPSocketServer::State;
 // the server still exists.
 template <typename Call>
 void notify(const std::weak_ptr<State>& weak, Call call) {
-  platform::postToMain([weak, call = std::move(call)]() mutable {
-    auto state = weak.lock();
-    if (!state) return;
-    if (auto delegate = state->currentDelegate()) call(*delegate);
-  });
+  notifyOnMain(weak, std::move(call));
 }
 
 void readNext(const AsyncTcpSocket::Ptr& socket) {
@@ -123,8 +114,7 @@ TCPSocketServer::~TCPSocketServer() {
 }
 
 void TCPSocketServer::setDelegate(std::weak_ptr<TCPSocketServerDelegate> delegate) {
-  std::lock_guard<std::mutex> guard(state_->delegateMutex);
-  state_->delegate = std::move(delegate);
+  state_->delegate.set(std::move(delegate));
 }
 
 bool TCPSocketServer::startOnPort(std::uint16_t port,
