@@ -79,9 +79,10 @@ TEST_F(SimDiscoveryTest, FoundByItsPacketThenOverTcp) {
   EXPECT_EQ(recorder->calls.front(), "terminal " + kSn);
   EXPECT_EQ(recorder->services.size(), kDefaultServiceTypes);
 
-  // The library answered with a packet the terminal could verify ...
+  // The library answered with a packet the terminal could verify (recorded
+  // on the terminal's own thread, maybe after the handshake was reported) ...
+  ASSERT_TRUE(pump([&] { return !sim->datagrams().empty(); }));
   const auto datagrams = sim->datagrams();
-  ASSERT_FALSE(datagrams.empty());
   EXPECT_TRUE(datagrams[0].validPacket);
   EXPECT_TRUE(datagrams[0].from.starts_with("127.0.0.1:"));
   // ... and handed over its handshake, signed by the terminal's own rule.
