@@ -60,10 +60,13 @@ TEST_F(DispatchRoadsTest, ScanScreenGetsTheRequestAndItsAnswerDispatches) {
   EXPECT_EQ(deliveries()[0].message, "Service not found");
 }
 
-TEST_F(DispatchRoadsTest, WithoutAPresenterTheScreenCannotOpen) {
+TEST_F(DispatchRoadsTest, WithoutAPresenterTheRequestEndsWithServiceNotFound) {
   ScopedLogCapture log;
   manager().refund(model::RefundParam{}, idBlock(), recorder<model::RefundResult>("r"));
   EXPECT_TRUE(log.contains("startScanViewControllerWithSN: navigationController is nil!"));
+  ASSERT_TRUE(waitForDeliveries(1));
+  EXPECT_EQ(deliveries()[0].code, -101);
+  EXPECT_EQ(deliveries()[0].message, "Service not found");
   EXPECT_EQ(network_.count(), 0u);
 }
 
@@ -138,11 +141,13 @@ TEST_F(DispatchRoadsTest, NoTransportIsATransportFailure) {
   model::CardAuthParam param;
   param.servicesParams = at("127.0.0.1:8080");
   manager().cardAuthentication(param, idBlock(), recorder<model::CardAuthResult>("c"));
-  ble_.pending(false, "Bluetooth is not enabled", std::nullopt);
   ASSERT_TRUE(waitForDeliveries(1));
+  // The connect failing afterwards finds the request ended.
+  ble_.pending(false, "Bluetooth is not enabled", std::nullopt);
   drain();
   ASSERT_EQ(deliveries().size(), 1u);
-  EXPECT_EQ(deliveries()[0].message, "Bluetooth is not enabled");
+  EXPECT_EQ(deliveries()[0].code, -200);
+  EXPECT_EQ(deliveries()[0].message, "transport not available");
   EXPECT_TRUE(log.contains("msg = transport not available"));
 }
 

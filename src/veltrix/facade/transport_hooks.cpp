@@ -1,14 +1,24 @@
 // Where the library's transports plug into the transport factory. Until a
 // transport is linked here, requests on its road get none and end with a
 // transport failure.
+#include "veltrix/facade/candidate_probes.h"
 #include "veltrix/facade/communicate_factory.h"
+#include "veltrix/transport/https_service.h"
 
 namespace veltrix::facade {
 
-// The HTTP transport plugs in here.
-CommunicateServicePtr createHttpTransport(const std::string& /*url*/) { return nullptr; }
+// A new HTTP transport per request, posting to `url`.
+CommunicateServicePtr createHttpTransport(const std::string& url) {
+  return transport::HttpsService::create(url);
+}
 
 // The shared Bluetooth LE transport plugs in here.
 CommunicateServicePtr createBleTransport(const std::string& /*address*/) { return nullptr; }
+
+// The candidate probes' view of the Bluetooth LE transport plugs in here;
+// until then their presence checks see a radio that is off.
+std::shared_ptr<BleProbeService> createBleProbeService() {
+  return std::make_shared<RadioOffBleProbeService>();
+}
 
 }  // namespace veltrix::facade
