@@ -300,6 +300,8 @@ TEST(SettingKeysTest, ExportedNames) {
 
 class FakeDiscovery : public registry::DiscoveryControl {
  public:
+  void startScan() override {}
+  void stopScan() override {}
   void setScanType(std::int32_t type) override { scanType = type; }
   std::shared_ptr<registry::DiscoverManagerDelegate> delegate() const override {
     return delegate_.lock();

@@ -3,6 +3,9 @@
 // the scan screen shows, which terminals are allowed, and the operations that
 // forget stored choices. Every choice is a row of the database's settings
 // table, read there by the choice of the terminal service and by dispatch.
+// It also lets the host run terminal discovery without the scan screen
+// (startDiscoverServices): it keeps the services reported since the start
+// and forwards every service and terminal to the host's delegate.
 //
 // Setting keys and their values (an unset key reads as ""):
 //   "CommunicateTypeByLan", "CommunicateTypeByBluetooth"  "1" / "0"; unset:
@@ -19,12 +22,14 @@
 //
 // Threads: the operations run on the caller's thread (the host's and the
 // screens' calls come from the main loop) with no lock of their own; the
-// database serialises each statement.
+// database serialises each statement. Discovery and the host's delegate
+// are used on the main loop only.
 //
 // Ownership: the facade refers to the database and the discovery manager,
-// which must outlive it; sharedManager() lives for the process. It is the
-// discovery manager's delegate (held weakly there), so it is owned through a
-// std::shared_ptr. Non-copyable.
+// which must outlive it; sharedManager() lives for the process and is coupled
+// to the process-wide discovery manager. It is the discovery manager's
+// delegate (held weakly there), so it is owned through a std::shared_ptr;
+// the host's delegate is held weakly. Non-copyable.
 #pragma once
 
 #include <cstdint>
@@ -34,9 +39,11 @@
 #include <string_view>
 #include <vector>
 
+#include "veltrix/facade/retailer_setting_manager_delegate.h"
 #include "veltrix/registry/communication_settings.h"
 #include "veltrix/registry/database_manager.h"
 #include "veltrix/registry/discover_manager_delegate.h"
+#include "veltrix/registry/terminal_info.h"
 
 namespace veltrix::facade {
 
@@ -69,8 +76,8 @@ class RetailerSettingManager : public registry::DiscoverManagerDelegate,
  public:
   using TextArg = registry::TextArg;
 
-  // The process-wide settings facade on the shared database, made once and
-  // coupled to the shared discovery manager (see create()).
+  // The process-wide settings facade on the shared database and the shared
+  // discovery manager, made once (first use on the main loop).
   static RetailerSettingManager& sharedManager();
   static std::shared_ptr<RetailerSettingManager> sharedPtr();
 
@@ -143,12 +150,38 @@ class RetailerSettingManager : public registry::DiscoverManagerDelegate,
   // discovered terminal, pairing state, key and exchange log entry.
   void clearRemember();
 
+  // --- discovery for the host -------------------------------------------------
+
+  void setDelegate(std::weak_ptr<RetailerSettingManagerDelegate> delegate);
+  std::shared_ptr<RetailerSettingManagerDelegate> delegate() const { return delegate_.lock(); }
+
+  // Discovery's scan type becomes 1 and this facade its delegate (taking it
+  // from the scan screen, if that had it), the list of services starts
+  // empty, a running discovery starts again, then the delegate hears
+  // onStartDiscoverServices. Without a discovery manager nothing starts.
+  void startDiscoverServices();
+  // Stops discovery, then onStopDiscoverServices. The list stays.
+  void stopDiscoverServices();
+  // The services reported since the last startDiscoverServices, one per
+  // (serviceSn, serviceType, serviceId), in the order first reported;
+  // nullopt before the first start.
+  std::optional<std::vector<registry::ServiceInfo>> showAllService() const;
+  // The same list (despite its name: services, not terminals).
+  std::optional<std::vector<registry::ServiceInfo>> getDiscoverDeviceInfos() const;
+
+  // DiscoverManagerDelegate: what discovery reports, passed on to the host.
+  void onScanTerminal(const registry::ServiceInfo& info) override;
+  void onScanTerminalInfo(const registry::TerminalInfo& info) override;
+  void finishedScan() override;
+
  private:
   void resetDestinations();
   void writeSetting(std::string_view key, std::string_view value);
 
+  std::weak_ptr<RetailerSettingManagerDelegate> delegate_;
   registry::DatabaseManager& databaseManager_;
   registry::DiscoveryControl* discoverManager_;
+  std::optional<std::vector<registry::ServiceInfo>> discoverServicesArray_;
 };
 
 }  // namespace veltrix::facade

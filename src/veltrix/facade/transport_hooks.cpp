@@ -7,7 +7,7 @@
 
 namespace veltrix::facade {
 
-// A new HTTP transport per request, posting to `url`.
+// One HTTP transport per request, posting to `url`.
 CommunicateServicePtr createHttpTransport(const std::string& url) {
   return transport::HttpsService::create(url);
 }

@@ -87,11 +87,11 @@ class DiscoverManager : public transport::TCPSocketClientDelegate,
   // ---- scan -----------------------------------------------------------------
   // Starts a scan (ignored, with a log line, while one runs). The two
   // connection-method settings are read here.
-  void startScan();
+  void startScan() override;
   // Stops timers and sockets and forgets this scan's state. The delegate,
   // the Bluetooth LE transport (its connections go on and their handshakes
   // are still registered), the sending UDP socket and the database stay.
-  void stopScan();
+  void stopScan() override;
   bool isScanning() const { return isScanning_; }
 
   void setDelegate(std::weak_ptr<DiscoverManagerDelegate> delegate) override;

@@ -32,10 +32,15 @@ class DiscoverManagerDelegate {
   virtual void onError(std::int32_t /*code*/, const std::string& /*message*/) {}
 };
 
-// What the settings facade and the scan screen set on the discovery manager.
+// What the settings facade and the scan screen do with the discovery
+// manager: set its scan type and delegate, start and stop it.
 class DiscoveryControl {
  public:
   virtual ~DiscoveryControl() = default;
+
+  // Starts a scan (a running one goes on); stops it.
+  virtual void startScan() = 0;
+  virtual void stopScan() = 0;
 
   // Set by callers; discovery itself does not read it.
   virtual void setScanType(std::int32_t scanType) = 0;

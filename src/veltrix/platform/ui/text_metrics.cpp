@@ -1,11 +1,11 @@
 #include "veltrix/platform/ui/text_metrics.h"
 
-#include <pango/pangocairo.h>
-
 #include <cmath>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "veltrix/platform/ui/render/pango_text.h"
 
 namespace veltrix::ui {
 namespace {
@@ -100,40 +100,16 @@ struct PangoMetrics::Impl {
   PangoContext* context = nullptr;
 
   PangoLayout* layout(std::string_view text, const Font& font) const {
-    PangoLayout* l = pango_layout_new(context);
-    PangoFontDescription* desc = pango_font_description_from_string("DejaVu Sans");
-    PangoWeight weight = PANGO_WEIGHT_NORMAL;
-    switch (font.weight) {
-      case FontWeight::Light:
-        weight = PANGO_WEIGHT_LIGHT;
-        break;
-      case FontWeight::Regular:
-        weight = PANGO_WEIGHT_NORMAL;
-        break;
-      case FontWeight::Medium:
-        weight = PANGO_WEIGHT_MEDIUM;
-        break;
-      case FontWeight::Semibold:
-        weight = PANGO_WEIGHT_SEMIBOLD;
-        break;
-      case FontWeight::Bold:
-        weight = PANGO_WEIGHT_BOLD;
-        break;
-    }
-    pango_font_description_set_weight(desc, weight);
-    pango_font_description_set_absolute_size(desc, font.size * PANGO_SCALE);
-    pango_layout_set_font_description(l, desc);
-    pango_font_description_free(desc);
-    pango_layout_set_text(l, text.data(), static_cast<int>(text.size()));
-    return l;
+    return detail::newLayout(context, text, font);
   }
 };
 
 PangoMetrics::PangoMetrics() : impl_(std::make_unique<Impl>()) {
   PangoFontMap* map = pango_cairo_font_map_get_default();
   impl_->context = pango_font_map_create_context(map);
-  // One Pango unit per point: layout works in points, the renderer scales.
-  pango_cairo_context_set_resolution(impl_->context, 72);
+  // Points, with the renderer's glyph metrics: layout works in points, the
+  // renderer scales.
+  detail::configureTextContext(impl_->context);
 }
 
 PangoMetrics::~PangoMetrics() {

@@ -451,7 +451,8 @@ void View::removeSublayer(const Layer& layer) {
 std::string View::describe() const {
   std::string out = typeName();
   if (!debugName.empty()) out += fmt::format(" '{}'", debugName);
-  out += " " + toString(frame());
+  out += ' ';
+  out += toString(frame());
   if (tag != 0) out += fmt::format(" tag={}", tag);
   if (hidden_) out += " hidden";
   if (alpha_ < 1) out += fmt::format(" alpha={:g}", alpha_);

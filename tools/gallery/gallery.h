@@ -1,0 +1,101 @@
+// The screen gallery: pages that build sample screens from the UI layer and
+// write pictures of them, for people to look at.
+//
+// A page is a function that builds a screen on a Stage (a fresh key window of
+// the chosen device, with the manual clock and a finger) and takes one
+// snapshot per state it shows. Pages register themselves from any file of
+// this folder:
+//
+//   VELTRIX_GALLERY_PAGE("scan_orbit", [](gallery::Stage& stage) {
+//     stage.show(makeScanScreen());
+//     stage.advance(1.0);
+//     stage.snapshot("scan_orbit");
+//   });
+//
+// Files in this folder are picked up by the build, so a screen adds its
+// states by adding a file.
+//
+// Thread: the main loop (bound to the calling thread), with a
+// platform::ManualClock installed as the process clock.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "veltrix/platform/ui/device.h"
+#include "veltrix/platform/ui/driver.h"
+#include "veltrix/platform/ui/view_controller.h"
+#include "veltrix/platform/ui/window.h"
+
+namespace veltrix::gallery {
+
+struct Options {
+  // The device, in the orientation to draw.
+  ui::DeviceProfile device = ui::DeviceProfile::phone();
+  std::filesystem::path out;
+  // Pixels per point; 0: the device's.
+  double scale = 0;
+};
+
+class Stage {
+ public:
+  explicit Stage(const Options& options);
+  ~Stage();
+  Stage(const Stage&) = delete;
+  Stage& operator=(const Stage&) = delete;
+
+  ui::Window& window() { return *window_; }
+  ui::Driver& driver() { return *driver_; }
+  const ui::DeviceProfile& device() const { return window_->device(); }
+  // The screen's size in points.
+  ui::Size size() const { return window_->bounds().size; }
+
+  // Makes `root` the window's root controller and lets it settle.
+  void show(std::shared_ptr<ui::ViewController> root);
+  // Moves the clock (animations, timers, transitions), then lays out.
+  void advance(double seconds);
+  // Runs what is queued and lays out.
+  void settle();
+  // Writes the screen as it looks now to <out>/<name>.png.
+  void snapshot(const std::string& name);
+
+  const std::vector<std::filesystem::path>& written() const { return written_; }
+  const std::vector<std::string>& failures() const { return failures_; }
+
+ private:
+  Options options_;
+  std::shared_ptr<ui::Window> window_;
+  std::unique_ptr<ui::Driver> driver_;
+  std::vector<std::filesystem::path> written_;
+  std::vector<std::string> failures_;
+};
+
+struct Page {
+  std::string name;
+  std::function<void(Stage&)> build;
+};
+
+// Registers a page; returns true so it can initialise a static.
+bool addPage(Page page);
+// Every registered page, by name.
+std::vector<Page> pages();
+
+struct Result {
+  std::vector<std::filesystem::path> files;
+  // "page: what went wrong", for pages that failed or wrote nothing.
+  std::vector<std::string> failures;
+};
+
+// Runs every page on a fresh stage.
+Result run(const Options& options);
+
+}  // namespace veltrix::gallery
+
+#define VELTRIX_GALLERY_CONCAT2(a, b) a##b
+#define VELTRIX_GALLERY_CONCAT(a, b) VELTRIX_GALLERY_CONCAT2(a, b)
+#define VELTRIX_GALLERY_PAGE(name, ...)                                              \
+  [[maybe_unused]] static const bool VELTRIX_GALLERY_CONCAT(galleryPage, __LINE__) = \
+      ::veltrix::gallery::addPage({name, __VA_ARGS__})
