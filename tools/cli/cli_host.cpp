@@ -88,24 +88,22 @@ class WatchedTransport final : public transport::CommunicateServiceProtocol {
 
 }  // namespace
 
-// The host's observer: prints every notification of the request in flight.
+// The host's observer: passes every notification on to the host.
 class CliHost::Notifications final : public facade::RetailerManagerDelegate {
  public:
-  Notifications(Printer& printer, const std::string& exchangeId)
-      : printer_(printer), exchangeId_(exchangeId) {}
+  explicit Notifications(CliHost& host) : host_(host) {}
   void onNotification(std::shared_ptr<const model::EventNotificationParam> param) override {
-    if (param) printer_.notification(exchangeId_, *param);
+    if (param) host_.notified(*param);
   }
 
  private:
-  Printer& printer_;
-  const std::string& exchangeId_;
+  CliHost& host_;
 };
 
 CliHost::CliHost(Printer& printer) : printer_(printer) {
   platform::MainLoop::shared().bindCurrentThread();
   watcher_ = std::make_shared<Watcher>([this](const std::string& id) { transportEnded(id); });
-  notifications_ = std::make_shared<Notifications>(printer_, exchangeId_);
+  notifications_ = std::make_shared<Notifications>(*this);
 
   std::weak_ptr<Watcher> weak = watcher_;
   auto wrap = [weak](facade::CommunicateCreator creator) -> facade::CommunicateCreator {
@@ -148,6 +146,12 @@ facade::ExchangeIdBlock CliHost::exchangeIdBlock() {
     exchangeId_ = id;
     printer_.exchange(id);
   };
+}
+
+void CliHost::notified(const model::EventNotificationParam& param) {
+  // The output ends with the request's result: what a terminal notifies
+  // afterwards (an abort's own progress) is not shown.
+  if (!done_) printer_.notification(exchangeId_, param);
 }
 
 void CliHost::delivered(std::int64_t code, std::optional<std::string> message,

@@ -92,6 +92,7 @@ class CliHost {
 
   void begin();
   facade::ExchangeIdBlock exchangeIdBlock();
+  void notified(const model::EventNotificationParam& param);
   // One host result: printed with the end flag the watcher knows of.
   void delivered(std::int64_t code, std::optional<std::string> message,
                  std::optional<std::string> text);
