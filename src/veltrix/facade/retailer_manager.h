@@ -20,14 +20,17 @@
 // Threads: lives on the main loop. Service methods, the transports' blocks,
 // the decoder callbacks and the scan screen's answers all run there; host
 // result blocks run there too, always after the call that produced them has
-// returned.
+// returned. The candidate probes wait for their terminal on the global
+// queue (candidate_probes.h) and come back to the main loop to dispatch.
 //
-// Ownership: owned through std::shared_ptr (the decoders and the screen
-// hold it weakly); sharedManager() lives for the process. It refers to the
-// database, the registry, the settings facade, the log file and the
-// Bluetooth LE transport, which must outlive it; it holds the transport of
-// each request in flight until its last message. The host delegate is held
-// weakly, the scan presenter strongly. Non-copyable.
+// Ownership: owned through std::shared_ptr (the decoders, the screen and
+// the probes hold it weakly); sharedManager() lives for the process. It
+// refers to the database, the registry, the settings facade, the log file
+// and the Bluetooth LE transport, which must outlive it; it shares the
+// probes' pinger and Bluetooth LE presence service with the probes running;
+// it holds the transport of each request in flight until its last message.
+// The host delegate is held weakly, the scan presenter strongly.
+// Non-copyable.
 #pragma once
 
 #include <cstdint>
