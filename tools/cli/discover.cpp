@@ -15,8 +15,8 @@ int runDiscover(const CommandLine& line, Printer& printer) {
   loop.bindCurrentThread();
 
   facade::RetailerSettingManager& settings = facade::RetailerSettingManager::sharedManager();
-  printer.note("Discovering terminals for " + std::to_string(seconds) + " s...");
   settings.startDiscoverServices();
+  printer.note("Discovering terminals for " + std::to_string(seconds) + " s...");
   loop.runUntil([] { return false; }, std::chrono::seconds(seconds));
   settings.stopDiscoverServices();
 

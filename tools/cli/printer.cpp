@@ -85,8 +85,15 @@ void Printer::service(const registry::ServiceInfo& info) {
                    {"serviceName", textOrNull(info.serviceName)}}));
     return;
   }
-  emit(fmt::format("{}  {}  {}  {} {} ({})", info.deviceSn.value_or("-"), info.model.value_or("-"),
-                   info.address.value_or("-"), info.serviceTypeName.value_or("-"),
+  // People get one heading per terminal, then its services.
+  const std::string terminal =
+      fmt::format("{}  {}  {}  {}", info.deviceSn.value_or("-"), info.model.value_or("-"),
+                  info.address.value_or("-"), info.parameter.value_or("-"));
+  if (terminal != lastTerminal_) {
+    emit(terminal);
+    lastTerminal_ = terminal;
+  }
+  emit(fmt::format("  {:<20} {:<8} {}", info.serviceType.value_or("-"),
                    info.serviceId.value_or("-"), info.serviceName.value_or("-")));
 }
 

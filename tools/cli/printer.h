@@ -26,7 +26,8 @@ class Printer {
   // message.
   void result(std::int64_t code, const std::optional<std::string>& message, bool endFlag,
               const std::optional<std::string>& text);
-  // A terminal service that discovery found.
+  // A terminal service that discovery found; services of one terminal come
+  // one after another.
   void service(const registry::ServiceInfo& info);
   // A line for people only (headings, where files are); nothing in JSON mode.
   void note(const std::string& line);
@@ -35,6 +36,7 @@ class Printer {
   void emit(const std::string& line);
 
   bool json_;
+  std::string lastTerminal_;
 };
 
 }  // namespace veltrix::cli
