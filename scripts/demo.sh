@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# The main job: a payment against the built-in simulated terminal.
+# The main job: a payment, a refund of it and a reconciliation through the
+# library against the simulated terminal, which the demo starts in its own
+# process on loopback. Each run uses a fresh temporary data directory.
 set -euo pipefail
 BUILD_DIR="${1:-build}"
-if [ -x "$BUILD_DIR/tools/demo/veltrix-demo" ]; then
-  exec "$BUILD_DIR/tools/demo/veltrix-demo"
+CLI="$BUILD_DIR/tools/cli/veltrix-cli"
+if [ ! -x "$CLI" ]; then
+  echo "veltrix-cli is not built in $BUILD_DIR (run: make build)" >&2
+  exit 1
 fi
-echo "VeltrixConnect built. The demo (a payment against the simulated terminal) arrives with the first end-to-end payment."
+exec "$CLI" demo

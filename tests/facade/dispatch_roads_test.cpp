@@ -60,10 +60,13 @@ TEST_F(DispatchRoadsTest, ScanScreenGetsTheRequestAndItsAnswerDispatches) {
   EXPECT_EQ(deliveries()[0].message, "Service not found");
 }
 
-TEST_F(DispatchRoadsTest, WithoutAPresenterTheScreenCannotOpen) {
+TEST_F(DispatchRoadsTest, WithoutAPresenterTheRequestEndsWithServiceNotFound) {
   ScopedLogCapture log;
   manager().refund(model::RefundParam{}, idBlock(), recorder<model::RefundResult>("r"));
   EXPECT_TRUE(log.contains("startScanViewControllerWithSN: navigationController is nil!"));
+  ASSERT_TRUE(waitForDeliveries(1));
+  EXPECT_EQ(deliveries()[0].code, -101);
+  EXPECT_EQ(deliveries()[0].message, "Service not found");
   EXPECT_EQ(network_.count(), 0u);
 }
 
@@ -179,6 +182,7 @@ TEST_F(DispatchRoadsTest, NoTransportIsATransportFailure) {
   model::CardAuthParam param;
   param.servicesParams = at("127.0.0.1:8080");
   manager().cardAuthentication(param, idBlock(), recorder<model::CardAuthResult>("c"));
+  ASSERT_TRUE(main().runUntil([&] { return static_cast<bool>(ble_.pending); }));
   ble_.pending(true, std::nullopt, std::nullopt);
   ASSERT_TRUE(waitForDeliveries(1));
   drain();

@@ -8,7 +8,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <typeindex>
@@ -18,6 +22,7 @@
 #include "support/test_env.h"
 #include "veltrix/codec/transaction_header.h"
 #include "veltrix/facade/retailer_manager.h"
+#include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/json.h"
 #include "veltrix/platform/sqlite.h"
 
@@ -110,6 +115,89 @@ class FakeBle final : public transport::BleDiscoveryTransport {
   transport::BleConnectCompletion pending;
 };
 
+// A TCP probe that answers from a table: yes, no, or never (the check then
+// times out). Answers come on the main loop like the real probe's. Called on
+// the global queue.
+class FakePinger final : public Pinger {
+ public:
+  enum class Answer { kYes, kNo, kSilent };
+
+  void pingHost(std::string host, std::int64_t port, double timeoutSeconds,
+                std::function<void(bool reachable)> completion) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string target = host + ":" + std::to_string(port);
+    pings_.push_back(target);
+    timeouts_.push_back(timeoutSeconds);
+    auto found = answers_.find(target);
+    const Answer answer = found == answers_.end() ? fallback_ : found->second;
+    if (answer == Answer::kSilent) {
+      held_.push_back(std::move(completion));
+      return;
+    }
+    platform::postToMain(
+        [completion = std::move(completion), answer] { completion(answer == Answer::kYes); });
+  }
+
+  void set(const std::string& target, Answer answer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answers_[target] = answer;
+  }
+  void setFallback(Answer answer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fallback_ = answer;
+  }
+  std::vector<std::string> pings() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pings_;
+  }
+  std::vector<double> timeouts() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return timeouts_;
+  }
+  // Answers the probes that were left without an answer (late answers).
+  void answerHeld(bool reachable) {
+    std::vector<std::function<void(bool)>> held;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      held.swap(held_);
+    }
+    for (auto& completion : held) {
+      platform::postToMain([completion, reachable] { completion(reachable); });
+    }
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::map<std::string, Answer> answers_;
+  Answer fallback_ = Answer::kYes;
+  std::vector<std::string> pings_;
+  std::vector<double> timeouts_;
+  std::vector<std::function<void(bool)>> held_;
+};
+
+// The Bluetooth LE side of the probes: a radio that is on, the terminals
+// connected now, and what a scan sees. Main loop only.
+class FakeBleProbe final : public BleProbeService {
+ public:
+  bool isPoweredOn() const override { return poweredOn; }
+  bool isConnected(const std::string& sn) const override {
+    return std::find(connected.begin(), connected.end(), sn) != connected.end();
+  }
+  void startScan(std::function<void(const BleSighting&)> onPeripheral) override {
+    ++scans;
+    for (const BleSighting& sighting : visible) {
+      platform::postToMain([onPeripheral, sighting] { onPeripheral(sighting); });
+    }
+  }
+  void stopScan() override { ++stops; }
+
+  bool poweredOn = true;
+  std::vector<std::string> connected;
+  std::vector<BleSighting> visible;
+  int scans = 0;
+  int stops = 0;
+};
+
 // Every host hook, and the device identifier reads that mark each message
 // build, in the order they happened.
 class RecordingDelegate final : public RetailerManagerDelegate {
@@ -161,7 +249,7 @@ class FacadeTest : public testing::LoopTest {
       return std::optional<std::string>("DEVICE-0001");
     });
     manager_ = std::make_shared<RetailerManager>(RetailerManager::Collaborators{
-        *db_, registry_, *settings_, *logFile_, ble_, network_.factory()});
+        *db_, registry_, *settings_, *logFile_, ble_, network_.factory(), pinger_, bleProbe_});
     manager_->setDelegate(delegate_);
   }
 
@@ -190,6 +278,20 @@ class FacadeTest : public testing::LoopTest {
   }
 
   std::vector<Delivery>& deliveries() { return deliveries_; }
+  // Runs the main loop until `n` transports have been made: probes answer
+  // on the global queue first.
+  bool waitForTransports(std::size_t n) {
+    return main().runUntil([&] { return network_.count() >= n; });
+  }
+  // Runs the main loop, moving the manual clock on in small steps, until
+  // `done()` holds: for probes that wait for an answer that never comes.
+  bool runWithClockUntil(const std::function<bool()>& done) {
+    for (int step = 0; step < 400; ++step) {
+      if (main().runUntil(done, std::chrono::milliseconds(5))) return true;
+      advance(platform::millis(100));
+    }
+    return done();
+  }
   bool waitForDeliveries(std::size_t n) {
     return main().runUntil([&] { return deliveries_.size() >= n; });
   }
@@ -250,6 +352,8 @@ class FacadeTest : public testing::LoopTest {
 
   FakeNetwork network_;
   FakeBle ble_;
+  std::shared_ptr<FakePinger> pinger_ = std::make_shared<FakePinger>();
+  std::shared_ptr<FakeBleProbe> bleProbe_ = std::make_shared<FakeBleProbe>();
   std::string lastId_;
   std::size_t transportsAtId_ = 0;
 

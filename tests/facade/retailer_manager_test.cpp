@@ -134,7 +134,9 @@ TEST_F(RetailerManagerTest, EveryServiceTravelsUnderItsNameWithItsEncoderAndDeco
   for (const ServiceCase& c : allServices()) {
     SCOPED_TRACE(c.method);
     const std::string ref = "TR-" + c.method;
+    const std::size_t made = network_.count();
     c.call(*this, ref, address);
+    ASSERT_TRUE(waitForTransports(made + 1));
     std::shared_ptr<FakeTransport> transport = network_.last();
     ASSERT_TRUE(transport && transport->sent);
     EXPECT_EQ(transport->url, "http://" + address);
@@ -172,7 +174,9 @@ TEST_F(RetailerManagerTest, PaymentServiceFollowsTheTransactionType) {
     model::PaymentParam param;
     param.transactionType = static_cast<model::TransactionTypeCode>(type);
     param.servicesParams = at("127.0.0.1:8080");
+    const std::size_t made = network_.count();
     manager().payment(param, idBlock(), recorder<model::PaymentResult>("p"));
+    ASSERT_TRUE(waitForTransports(made + 1));
     EXPECT_EQ(network_.last()->serviceType, name) << type;
   }
 }
@@ -191,19 +195,21 @@ TEST_F(RetailerManagerTest, ExchangeIdComesFirstAndIsFresh) {
   EXPECT_NE(lastId_, first);
   // An absent block is skipped.
   manager().refund(param, {}, recorder<model::RefundResult>("r"));
-  EXPECT_EQ(network_.count(), 3u);
+  EXPECT_TRUE(waitForTransports(3));
 }
 
 TEST_F(RetailerManagerTest, HostHooksAroundTheMessageBuild) {
   model::PaymentParam payment;
   payment.servicesParams = at("127.0.0.1:8080");
   manager().payment(payment, idBlock(), recorder<model::PaymentResult>("p"));
+  ASSERT_TRUE(waitForTransports(1));
   EXPECT_EQ(hooks().events, (std::vector<std::string>{"build", "onStartOptions"}));
 
   hooks().events.clear();
   model::PrintParam print;
   print.servicesParams = at("127.0.0.1:8080");
   manager().print(print, idBlock(), recorder<model::PrintResult>("p"));
+  ASSERT_TRUE(waitForTransports(2));
   EXPECT_EQ(hooks().events, (std::vector<std::string>{"onStartPrint", "build"}));
 
   hooks().events.clear();
@@ -217,6 +223,7 @@ TEST_F(RetailerManagerTest, HostHooksAroundTheMessageBuild) {
   model::RefundParam refund;
   refund.servicesParams = at("127.0.0.1:8080");
   manager().refund(refund, idBlock(), recorder<model::RefundResult>("r"));
+  ASSERT_TRUE(waitForTransports(4));
   EXPECT_EQ(hooks().events, (std::vector<std::string>{"build"}));
 }
 
@@ -292,6 +299,7 @@ TEST_F(RetailerManagerTest, IntermediateResultsThenTheFinalOneThenNothing) {
   model::RefundParam param;
   param.servicesParams = at("127.0.0.1:8080");
   manager().refund(param, idBlock(), recorder<model::RefundResult>("r"));
+  ASSERT_TRUE(waitForTransports(1));
   std::shared_ptr<FakeTransport> transport = network_.last();
 
   auto notification = std::make_shared<model::EventNotificationParam>();
@@ -317,6 +325,7 @@ TEST_F(RetailerManagerTest, TransportFailureReachesTheHostAsMinus200) {
   model::PaymentParam param;
   param.servicesParams = at("127.0.0.1:8080");
   manager().payment(param, idBlock(), recorder<model::PaymentResult>("p"));
+  ASSERT_TRUE(waitForTransports(1));
   network_.last()->fail(-1001, "veltrix.url");
   ASSERT_TRUE(waitForDeliveries(1));
   EXPECT_EQ(deliveries()[0].result, nullptr);
@@ -347,9 +356,11 @@ TEST_F(RetailerManagerTest, TwoRequestsInFlightNeverCross) {
   param.servicesParams = at("127.0.0.1:8080");
   manager().payment(param, idBlock(), recorder<model::PaymentResult>("A"));
   const std::string idA = lastId_;
+  ASSERT_TRUE(waitForTransports(1));
   std::shared_ptr<FakeTransport> a = network_.last();
   manager().payment(param, idBlock(), recorder<model::PaymentResult>("B"));
   const std::string idB = lastId_;
+  ASSERT_TRUE(waitForTransports(2));
   std::shared_ptr<FakeTransport> b = network_.last();
 
   b->respond(response(idB, "Purchase", true, "for B"), true);
@@ -374,9 +385,11 @@ TEST_F(RetailerManagerTest, TransportIsKeptUntilTheLastMessage) {
   model::RefundParam param;
   param.servicesParams = at("127.0.0.1:8080");
   manager().refund(param, idBlock(), recorder<model::RefundResult>("first"));
+  ASSERT_TRUE(waitForTransports(1));
   std::weak_ptr<FakeTransport> first = network_.made.back();
   const std::string firstId = lastId_;
   manager().refund(param, idBlock(), recorder<model::RefundResult>("second"));
+  ASSERT_TRUE(waitForTransports(2));
   ASSERT_FALSE(first.expired()) << "a newer request must not drop an older one's transport";
 
   first.lock()->respond(response(firstId, "Refund", true), true);

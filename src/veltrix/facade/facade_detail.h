@@ -1,6 +1,7 @@
 // Small text helpers shared by the facade's sources. Stateless.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,8 +19,21 @@ inline std::string_view orNull(const std::optional<std::string>& text) {
 
 inline bool hasText(const std::optional<std::string>& text) { return text && !text->empty(); }
 
+// The length of a text as the design counts it: UTF-16 code units (a
+// character beyond U+FFFF counts 2). Bytes that are not UTF-8 count 1 each.
+std::size_t textLength(std::string_view text);
+inline std::size_t textLength(const std::string& text) {
+  return textLength(std::string_view(text));
+}
+inline std::size_t textLength(const std::optional<std::string>& text) {
+  return text ? textLength(std::string_view(*text)) : 0;
+}
+
 // The value under `key`; absent when the dictionary lacks it.
 std::optional<std::string> dictValue(const ServiceDictionary& dict, std::string_view key);
+
+// A database row as a service dictionary: integers as decimal text.
+ServiceDictionary dictionaryFromRow(const registry::Row& row);
 
 // "{key = value; ...}", the dictionaries' form in log lines.
 std::string describe(const ServiceDictionary& dict);

@@ -50,8 +50,10 @@ struct RequestContext {
   std::optional<model::DestinationParams> destination;
   // When the request started, ms since 1970.
   std::int64_t transDataTimeIn = 0;
-  // Set when the terminal could not be reached over the local network:
-  // dispatch then takes Bluetooth LE.
+  // While the choice runs: true when the last reach check found nothing
+  // (the scan screen is told so). At dispatch: true sends over Bluetooth
+  // LE. A candidate reached only by its Bluetooth LE presence sets it, one
+  // that answered its probe and a scan-screen choice clear it.
   std::atomic<bool> isOffline{false};
   // Abort only; called once, then cleared.
   AbortResultBlock abortResult;

@@ -55,38 +55,6 @@ std::optional<std::string> destinationAddress(const std::optional<model::Destina
 
 }  // namespace
 
-// The scan screen's answers for one request. Answers after the first are
-// dropped: the request has been sent or has ended by then.
-class RetailerManager::ScanDelegate final : public ScanViewControllerDelegate {
- public:
-  ScanDelegate(std::weak_ptr<RetailerManager> manager, ContextPtr context)
-      : manager_(std::move(manager)), context_(std::move(context)) {}
-
-  void onScanTerminalSucc(const ServiceDictionary& service) override {
-    if (!firstAnswer()) return;
-    if (auto manager = manager_.lock()) manager->startHostService(context_, service);
-  }
-
-  void onError(std::int64_t code, const std::optional<std::string>& msg) override {
-    if (!firstAnswer()) return;
-    if (auto manager = manager_.lock()) manager->reportError(context_, code, msg);
-  }
-
- private:
-  bool firstAnswer() {
-    if (answered_) {
-      platform::logf("scan screen answered twice for {}", context_->exchangeId);
-      return false;
-    }
-    answered_ = true;
-    return true;
-  }
-
-  std::weak_ptr<RetailerManager> manager_;
-  ContextPtr context_;
-  bool answered_ = false;
-};
-
 RetailerManager& RetailerManager::sharedManager() { return *sharedPtr(); }
 
 std::shared_ptr<RetailerManager> RetailerManager::sharedPtr() {
@@ -108,7 +76,10 @@ RetailerManager::RetailerManager(Collaborators c)
       settingManager_(c.settings),
       logFile_(c.logFile),
       ble_(c.ble),
-      factory_(std::move(c.factory)) {}
+      factory_(std::move(c.factory)),
+      reachChecker_(std::make_shared<ReachChecker>(
+          c.pinger ? std::move(c.pinger) : std::make_shared<TcpPinger>(),
+          c.bleProbe ? std::move(c.bleProbe) : createBleProbeService(), c.probeTimeouts)) {}
 
 RetailerManager::~RetailerManager() = default;
 
@@ -313,68 +284,6 @@ void RetailerManager::transmission(const model::TransmissionParam& param, Exchan
                                    ResultBlock<model::TransmissionResult> result) {
   startRequest(service::kTransmission, {}, param.servicesParams, block,
                eraseResultBlock(std::move(result)));
-}
-
-// --- choice of the terminal service --------------------------------------------
-
-void RetailerManager::scanTerminService(const ContextPtr& context,
-                                        const std::optional<std::string>& sn,
-                                        const std::optional<std::string>& serviceId,
-                                        const std::optional<std::string>& address) {
-  platform::logf("sn = {}, serviceId = {},address = {}", orNull(sn), orNull(serviceId),
-                 orNull(address));
-  context->isOffline = false;
-  // The stored destinations, remembered services and terminal probes come
-  // in here, ahead of the scan screen.
-  if (detail::hasText(address)) {
-    ServiceDictionary service{
-        {"model", ""}, {"address", *address}, {"parameter", "http"}, {"netWorkTp", "LAN"}};
-    if (serviceId) service["serviceId"] = *serviceId;
-    startHostService(context, std::move(service));
-    return;
-  }
-  startScanViewController(context, std::nullopt, std::nullopt, std::string(), std::nullopt);
-}
-
-void RetailerManager::startScanViewController(const ContextPtr& context,
-                                              const std::optional<std::string>& sn,
-                                              const std::optional<std::string>& serviceId,
-                                              const std::string& strSn,
-                                              const std::optional<std::string>& showString) {
-  platform::logf("startScanViewControllerWithSN, nav={}, isMainThread={}",
-                 navigationController_ ? "ScanPresenter" : "(null)",
-                 platform::MainLoop::shared().isCurrent() ? 1 : 0);
-  ScanRequest request;
-  request.serviceType = context->serviceType;
-  request.isScanAllService = false;
-  request.isOffline = context->isOffline;
-  if (sn && sn->size() > 10) request.sn = sn;
-  if (strSn.size() > 10) request.sn = strSn;
-  request.snList = databaseManager_.fetchSetting(device_Acess_List);
-  if (detail::hasText(serviceId)) request.serviceId = serviceId;
-  request.showString = showString;
-  if (!navigationController_) {
-    platform::logLine("startScanViewControllerWithSN: navigationController is nil!");
-    return;
-  }
-  navigationController_->presentScan(request,
-                                     std::make_shared<ScanDelegate>(weak_from_this(), context));
-}
-
-void RetailerManager::startAbort(const ContextPtr& context) {
-  // The default terminal and the target exchange's own terminal come in
-  // here when the request names no address.
-  const std::optional<std::string> address = destinationAddress(context->destination);
-  if (!detail::hasText(address)) {
-    platform::logLine("abort: no terminal for the exchange to abort");
-    return;
-  }
-  ServiceDictionary service{{"address", *address},
-                            {"parameter", "http"},
-                            {"netWorkTp", "LAN"},
-                            {"serviceType", context->serviceType}};
-  platform::logf("newDict = {}", detail::describe(service));
-  startHostService(context, std::move(service));
 }
 
 }  // namespace veltrix::facade

@@ -20,14 +20,17 @@
 // Threads: lives on the main loop. Service methods, the transports' blocks,
 // the decoder callbacks and the scan screen's answers all run there; host
 // result blocks run there too, always after the call that produced them has
-// returned.
+// returned. The candidate probes wait for their terminal on the global
+// queue (candidate_probes.h) and come back to the main loop to dispatch.
 //
-// Ownership: owned through std::shared_ptr (the decoders and the screen
-// hold it weakly); sharedManager() lives for the process. It refers to the
-// database, the registry, the settings facade, the log file and the
-// Bluetooth LE transport, which must outlive it; it holds the transport of
-// each request in flight until its last message. The host delegate is held
-// weakly, the scan presenter strongly. Non-copyable.
+// Ownership: owned through std::shared_ptr (the decoders, the screen and
+// the probes hold it weakly); sharedManager() lives for the process. It
+// refers to the database, the registry, the settings facade, the log file
+// and the Bluetooth LE transport, which must outlive it; it shares the
+// probes' pinger and Bluetooth LE presence service with the probes running;
+// it holds the transport of each request in flight until its last message.
+// The host delegate is held weakly, the scan presenter strongly.
+// Non-copyable.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +42,7 @@
 #include <string_view>
 
 #include "veltrix/codec/response_delegates.h"
+#include "veltrix/facade/candidate_probes.h"
 #include "veltrix/facade/communicate_factory.h"
 #include "veltrix/facade/facade_errors.h"
 #include "veltrix/facade/request_context.h"
@@ -103,6 +107,11 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
     registry::LogFile& logFile;
     transport::BleDiscoveryTransport& ble;
     CommunicateFactory factory;
+    // The candidate probes' network; null takes TcpPinger and
+    // createBleProbeService().
+    std::shared_ptr<Pinger> pinger = nullptr;
+    std::shared_ptr<BleProbeService> bleProbe = nullptr;
+    ProbeTimeouts probeTimeouts = {};
   };
 
   // The process-wide facade over the production singletons, made once on
@@ -230,6 +239,14 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
   // with the end flag.
   void handleResponse(ResultObject result, const std::string& exchangeId, bool endFlag);
 
+  // The service dictionary of `service` (a terminal-service or
+  // remembered-service row) on `terminal` (a discovered-terminal row): the
+  // service row's keys, then "model", "address", "uuidString" and
+  // "parameter" from the terminal row; a value the terminal row lacks
+  // removes the key.
+  static ServiceDictionary buildServiceDictWithTerminal(const registry::Row& terminal,
+                                                        const registry::Row& service);
+
  private:
   using ContextPtr = std::shared_ptr<RequestContext>;
   class ScanDelegate;
@@ -242,16 +259,53 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
   ContextPtr newContext(std::string serviceType);
   void callExchangeIdBlock(const ExchangeIdBlock& block, const std::string& exchangeId);
 
-  // The choice of the terminal service: an explicit address is used as
-  // given; without one the scan screen is opened.
+  // The choice of the terminal service: gathers the candidates (the
+  // explicit or default address, the stored destinations, the remembered
+  // services), probes them one after another and dispatches to the first
+  // that answers; else reports the error or opens the scan screen.
   void scanTerminService(const ContextPtr& context, const std::optional<std::string>& sn,
                          const std::optional<std::string>& serviceId,
                          const std::optional<std::string>& address);
+  // Opens the scan screen for the request; without a presenter the request
+  // ends with -101 "Service not found".
   void startScanViewController(const ContextPtr& context, const std::optional<std::string>& sn,
                                const std::optional<std::string>& serviceId,
                                const std::string& strSn,
                                const std::optional<std::string>& showString);
-  // The abort's target terminal: the request's explicit address.
+  // Ends the request with (no result, code, message) during the choice.
+  void failChoice(const ContextPtr& context, std::int64_t code, std::string_view msg);
+
+  // --- candidate probes -------------------------------------------------------
+  // Each calls `completion` exactly once: true when it reached its terminal
+  // and started the request. Without what it needs it answers false at once,
+  // on the calling thread, with no network work.
+  using ProbeCompletion = std::function<void(bool started)>;
+  void tryUseServiceWithStaticIP(const ContextPtr& context, const std::optional<std::string>& ip,
+                                 const std::optional<std::string>& serviceId,
+                                 ProbeCompletion completion);
+  void tryUseRememberedServiceWithSN(const ContextPtr& context, const std::string& sn,
+                                     const std::string& serviceType, ProbeCompletion completion);
+  void tryUseRememberedServiceWithSN(const ContextPtr& context, const std::string& sn,
+                                     const std::string& serviceType, const std::string& serviceId,
+                                     ProbeCompletion completion);
+  void tryUseRememberedTerminal(const ContextPtr& context, const std::string& serviceType,
+                                ProbeCompletion completion);
+  // The remembered-row probe: `service` on `terminal`.
+  void tryUseRememberedRow(const ContextPtr& context, const registry::Row& terminal,
+                           const registry::Row& service, ProbeCompletion completion);
+  // Reaches `terminal` (which may change the offline flag) and always
+  // answers false.
+  void tryUseTerminalOnly(const ContextPtr& context, const registry::Row& terminal,
+                          ProbeCompletion completion);
+  // The reach check of `terminal` on the global queue; on success, on the
+  // main loop, dispatch to `service` on it.
+  void probeAndStart(const ContextPtr& context, registry::Row terminal, registry::Row service,
+                     std::string_view successLine, ProbeCompletion completion);
+  // Stale terminal services are disabled before a choice.
+  void resetTerminalServiceStatus();
+
+  // The abort's target terminal: the request's address, the default
+  // terminal, or the terminal the aborted exchange went to.
   void startAbort(const ContextPtr& context);
 
   // Dispatch: encodes, logs and sends the request to `service`.
@@ -283,6 +337,8 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
   registry::LogFile& logFile_;
   transport::BleDiscoveryTransport& ble_;
   CommunicateFactory factory_;
+  // Shared with the probes running on the global queue.
+  std::shared_ptr<ReachChecker> reachChecker_;
 
   std::weak_ptr<RetailerManagerDelegate> delegate_;
   std::shared_ptr<ScanPresenter> navigationController_;

@@ -1,4 +1,5 @@
 // Where the library's transports plug into the transport factory.
+#include "veltrix/facade/candidate_probes.h"
 #include "veltrix/facade/communicate_factory.h"
 #include "veltrix/transport/ble_communicate_service.h"
 #include "veltrix/transport/https_service.h"
@@ -14,6 +15,12 @@ CommunicateServicePtr createHttpTransport(const std::string& url) {
 // number given to each send, so the address is not used.
 CommunicateServicePtr createBleTransport(const std::string& /*address*/) {
   return transport::BLECommunicateService::sharedServicePtr();
+}
+
+// The candidate probes' view of the Bluetooth LE transport plugs in here;
+// until then their presence checks see a radio that is off.
+std::shared_ptr<BleProbeService> createBleProbeService() {
+  return std::make_shared<RadioOffBleProbeService>();
 }
 
 }  // namespace veltrix::facade

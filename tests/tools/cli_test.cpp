@@ -1,0 +1,182 @@
+// veltrix-cli as a user runs it: separate processes against tavio-sim on
+// loopback, JSON output read line by line.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/test_env.h"
+#include "veltrix/registry/database_manager.h"
+
+namespace veltrix {
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+using testing::ChildProcess;
+using testing::runCommand;
+
+std::filesystem::path builtTool(const std::string& relative) {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return self.parent_path().parent_path() / relative;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists(cli_) || !std::filesystem::exists(builtTool(kSim))) {
+      GTEST_SKIP() << "veltrix-cli or tavio-sim is not built next to the tests";
+    }
+    std::string error;
+    sim_ = ChildProcess::spawn({builtTool(kSim).string(), "--http", "127.0.0.1:0"}, {}, &error);
+    ASSERT_TRUE(sim_) << error;
+    ASSERT_TRUE(sim_->waitForOutput("listening on http://", 5000ms)) << sim_->output();
+    const std::string& out = sim_->output();
+    const std::size_t from = out.find("http://") + 7;
+    address_ = out.substr(from, out.find('\n', from) - from);
+  }
+
+  // Runs veltrix-cli with the data directory of this test.
+  testing::CommandResult cli(std::vector<std::string> args) {
+    args.insert(args.begin(), {cli_.string(), "--data-dir", data_.path().string()});
+    return runCommand(args, 30000ms);
+  }
+
+  // Every line of `output` as JSON; a line that is not fails the test.
+  static std::vector<json> jsonLines(const std::string& output) {
+    std::vector<json> lines;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);) {
+      json value = json::parse(line, nullptr, false);
+      EXPECT_TRUE(value.is_object()) << "not a JSON object: " << line;
+      lines.push_back(std::move(value));
+    }
+    return lines;
+  }
+
+  // The lines of one request that succeeded: exchange, notifications of
+  // that exchange, one final result. Returns the result's text.
+  static std::string expectExchange(const std::vector<json>& lines, std::string* exchangeId) {
+    EXPECT_GE(lines.size(), 2u);
+    if (lines.size() < 2) return "";
+    EXPECT_EQ(lines.front()["type"], "exchange");
+    const std::string id = lines.front().value("exchangeId", "");
+    EXPECT_EQ(id.size(), 32u);
+    for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+      EXPECT_EQ(lines[i]["type"], "notification");
+      EXPECT_EQ(lines[i]["exchangeId"], id);
+      EXPECT_TRUE(lines[i]["event"].is_string());
+    }
+    const json& result = lines.back();
+    EXPECT_EQ(result["type"], "result");
+    EXPECT_EQ(result["code"], 0);
+    EXPECT_TRUE(result["message"].is_null());
+    EXPECT_EQ(result["endFlag"], true);
+    if (exchangeId) *exchangeId = id;
+    return result.value("text", "");
+  }
+
+  static constexpr const char* kSim = "tools/sim/tavio-sim";
+  const std::filesystem::path cli_ = builtTool("tools/cli/veltrix-cli");
+  testing::TempDir data_;
+  std::unique_ptr<ChildProcess> sim_;
+  std::string address_;
+};
+
+TEST_F(CliTest, PaymentRefundAndReconciliationInJsonMode) {
+  testing::CommandResult run = cli({"--json", "payment", "--address", address_, "--amount", "12.50",
+                                    "--currency", "EUR", "--reference", "POS-1"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  std::vector<json> lines = jsonLines(run.output);
+  std::string paymentId;
+  std::string text = expectExchange(lines, &paymentId);
+  EXPECT_EQ(lines.size(), 4u) << run.output;  // two notifications
+  EXPECT_NE(text.find("Total Amount: 12.50"), std::string::npos) << text;
+  EXPECT_NE(text.find("Currency: EUR"), std::string::npos) << text;
+
+  run = cli({"refund", "--address", address_, "--org-reference", "POS-1", "--json"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  std::string refundId;
+  text = expectExchange(jsonLines(run.output), &refundId);
+  EXPECT_NE(text.find("Original Transaction Reference: POS-1"), std::string::npos) << text;
+
+  run = cli({"--json", "reconciliation", "--address", address_});
+  ASSERT_EQ(run.status, 0) << run.output;
+  std::string reconciliationId;
+  text = expectExchange(jsonLines(run.output), &reconciliationId);
+  EXPECT_NE(text.find("reconciliationType: AREC"), std::string::npos) << text;
+
+  // Each went to the terminal under its own exchange and is in the log.
+  for (const std::string& id : {paymentId, refundId, reconciliationId}) {
+    EXPECT_TRUE(sim_->waitForOutput("exchangeIdentification=" + id, 5000ms)) << id;
+  }
+  registry::DatabaseManager db(data_.path() / registry::kDatabaseFileName);
+  EXPECT_EQ(registry::rowText(db.fetchCaspExchange(paymentId), "serviceType"), "Purchase");
+  EXPECT_EQ(registry::rowText(db.fetchCaspExchange(refundId), "serviceType"), "Refund");
+}
+
+TEST_F(CliTest, AbortOfALoggedExchangeGoesToItsTerminal) {
+  testing::CommandResult run = cli({"--json", "payment", "--address", address_});
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::string paymentId = jsonLines(run.output).front().value("exchangeId", "");
+
+  run = cli({"--json", "abort", "--org-exchange-id", paymentId});
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::vector<json> lines = jsonLines(run.output);
+  ASSERT_EQ(lines.size(), 2u) << run.output;
+  EXPECT_EQ(lines[1]["code"], 0);
+  EXPECT_TRUE(lines[1]["text"].is_null());
+  // The program waited for its message to reach the terminal.
+  EXPECT_TRUE(sim_->waitForOutput("serviceType=Abort", 5000ms)) << sim_->output();
+}
+
+TEST_F(CliTest, CodedErrorsExitWithTwo) {
+  // Nothing listens there any more.
+  sim_->stop();
+  testing::CommandResult run = cli({"--json", "payment", "--address", address_});
+  EXPECT_EQ(run.status, 2) << run.output;
+  std::vector<json> lines = jsonLines(run.output);
+  ASSERT_EQ(lines.size(), 2u) << run.output;
+  EXPECT_EQ(lines[1]["code"], -200);
+  EXPECT_EQ(lines[1]["message"], "fail to ping terminal");
+
+  // No destination and no screen to choose one on.
+  run = cli({"--json", "balance"});
+  EXPECT_EQ(run.status, 2) << run.output;
+  lines = jsonLines(run.output);
+  ASSERT_EQ(lines.size(), 2u) << run.output;
+  EXPECT_EQ(lines[1]["code"], -101);
+  EXPECT_EQ(lines[1]["message"], "Service not found");
+
+  run = cli({"--json", "abort", "--org-exchange-id", "0123456789ABCDEF0123456789ABCDEF"});
+  EXPECT_EQ(run.status, 2) << run.output;
+  EXPECT_EQ(jsonLines(run.output).back()["code"], -403);
+}
+
+TEST_F(CliTest, UsageErrorsExitWithOneAndOneLine) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"payment", "--text", "x"},
+                                             {"payment", "--amount", "12,50"},
+                                             {"payment", "--currency", "EURO"},
+                                             {"payment", "--transaction-type", "NOPE"},
+                                             {"print", "--address"},
+                                             {"pay"},
+                                             {"--json"},
+                                             {"discover", "--seconds", "0"},
+                                             {"refund", "--reference", "a", "--reference", "b"}}) {
+    testing::CommandResult run = cli(args);
+    EXPECT_EQ(run.status, 1) << args[0];
+    EXPECT_EQ(run.output.rfind("veltrix-cli: ", 0), 0u) << run.output;
+    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+  }
+}
+
+}  // namespace
+}  // namespace veltrix
