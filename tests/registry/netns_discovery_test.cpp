@@ -10,20 +10,23 @@
 // Only addresses inside the two namespaces are used; both are deleted
 // (with the veth pair) and both processes stopped, however the test ends.
 //
-// Still to come with the CLI host: a payment sent to the discovered
-// terminal's HTTP service (the simulator serves it at 10.213.7.2:8080).
+// Then a payment goes, by veltrix-cli run in the library's namespace, to
+// the address the library discovered: the simulator's HTTP service at its
+// namespace address, which must answer with a final result.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 
 #include "registry/discovery_fakes.h"
 #include "support/child_process.h"
 #include "support/test_env.h"
+#include "support/veth_namespaces.h"
 #include "veltrix/registry/broadcast_receiver.h"
 #include "veltrix/registry/broadcast_sender.h"
 #include "veltrix/registry/communication_settings.h"
@@ -40,74 +43,34 @@ namespace {
 using namespace std::chrono_literals;
 using testing::ChildProcess;
 using testing::runCommand;
+using testing::VethNamespaces;
 
-constexpr const char* kLibraryAddress = "10.213.7.1";
-constexpr const char* kTerminalAddress = "10.213.7.2";
-constexpr const char* kPrefix = "/24";
-constexpr const char* kBroadcast = "10.213.7.255";
-constexpr const char* kLibraryInterface = "vx-lib";
-constexpr const char* kTerminalInterface = "vx-term";
+constexpr const char* kLibraryAddress = VethNamespaces::kLibraryAddress;
+constexpr const char* kTerminalAddress = VethNamespaces::kTerminalAddress;
+constexpr const char* kBroadcast = VethNamespaces::kBroadcast;
+constexpr const char* kLibraryInterface = VethNamespaces::kLibraryInterface;
 constexpr const char* kExpectVariable = "VELTRIX_NETNS_EXPECT";
 
-// Two namespaces joined by a veth pair, each end addressed and up. The
-// pair is made inside the namespaces, so nothing appears outside them.
-class VethNamespaces {
- public:
-  VethNamespaces()
-      : library_(fmt::format("veltrix-lib-{}", ::getpid())),
-        terminal_(fmt::format("veltrix-term-{}", ::getpid())) {}
-  ~VethNamespaces() {
-    for (const std::string& ns : created_) runCommand({"ip", "netns", "delete", ns});
-  }
-  VethNamespaces(const VethNamespaces&) = delete;
-  VethNamespaces& operator=(const VethNamespaces&) = delete;
-
-  // False, with the failing command and its output in `why`.
-  bool create(std::string* why) {
-    for (const std::string& ns : {library_, terminal_}) {
-      if (!run({"ip", "netns", "add", ns}, why)) return false;
-      created_.push_back(ns);
-    }
-    return run({"ip", "link", "add", kLibraryInterface, "netns", library_, "type", "veth", "peer",
-                "name", kTerminalInterface, "netns", terminal_},
-               why) &&
-           run({"ip", "-n", library_, "addr", "add", std::string(kLibraryAddress) + kPrefix,
-                "broadcast", kBroadcast, "dev", kLibraryInterface},
-               why) &&
-           run({"ip", "-n", terminal_, "addr", "add", std::string(kTerminalAddress) + kPrefix,
-                "broadcast", kBroadcast, "dev", kTerminalInterface},
-               why) &&
-           run({"ip", "-n", library_, "link", "set", kLibraryInterface, "up"}, why) &&
-           run({"ip", "-n", terminal_, "link", "set", kTerminalInterface, "up"}, why) &&
-           run({"ip", "-n", library_, "link", "set", "lo", "up"}, why) &&
-           run({"ip", "-n", terminal_, "link", "set", "lo", "up"}, why);
-  }
-
-  const std::string& library() const { return library_; }
-  const std::string& terminal() const { return terminal_; }
-
- private:
-  static bool run(const std::vector<std::string>& argv, std::string* why) {
-    const auto result = runCommand(argv);
-    if (result.status == 0) return true;
-    std::string command;
-    for (const auto& arg : argv) command += (command.empty() ? "" : " ") + arg;
-    *why = fmt::format("`{}` failed ({}): {}", command, result.status, result.output);
-    return false;
-  }
-
-  std::string library_;
-  std::string terminal_;
-  std::vector<std::string> created_;
-};
+// The text between `before` and the next `after` in `text`; empty when
+// either is missing.
+std::string between(const std::string& text, const std::string& before, const std::string& after) {
+  const std::size_t from = text.find(before);
+  if (from == std::string::npos) return "";
+  const std::size_t start = from + before.size();
+  const std::size_t end = text.find(after, start);
+  return end == std::string::npos ? "" : text.substr(start, end - start);
+}
 
 TEST(TwoNamespaceDiscoveryTest, LibraryFindsTheSimulatorByRealBroadcast) {
   std::error_code ec;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   ASSERT_FALSE(ec) << ec.message();
   const std::filesystem::path simulator = self.parent_path().parent_path() / "tools/sim/tavio-sim";
-  if (!std::filesystem::exists(simulator)) {
-    GTEST_SKIP() << "tavio-sim is not built next to the tests (" << simulator << ")";
+  const std::filesystem::path cli = self.parent_path().parent_path() / "tools/cli/veltrix-cli";
+  for (const std::filesystem::path& tool : {simulator, cli}) {
+    if (!std::filesystem::exists(tool)) {
+      GTEST_SKIP() << tool.filename() << " is not built next to the tests (" << tool << ")";
+    }
   }
   VethNamespaces net;
   std::string why;
@@ -136,6 +99,37 @@ TEST(TwoNamespaceDiscoveryTest, LibraryFindsTheSimulatorByRealBroadcast) {
                 "library found TAVIO-SIM-0001 at {}:8080 with 16 services", kTerminalAddress)),
             std::string::npos)
       << library->output();
+
+  // A payment to the address discovery reported, from the library's
+  // namespace: it crosses the veth pair to the simulator's HTTP service
+  // and comes back with the final result.
+  const std::string discovered =
+      between(library->output(), "library found TAVIO-SIM-0001 at ", " with");
+  ASSERT_EQ(discovered, fmt::format("{}:8080", kTerminalAddress)) << library->output();
+  testing::TempDir data;
+  const testing::CommandResult payment =
+      runCommand({"ip", "netns", "exec", net.library(), cli.string(), "--data-dir",
+                  data.path().string(), "--json", "payment", "--address", discovered, "--amount",
+                  "7.25", "--currency", "EUR", "--reference", "NETNS-1"},
+                 20000ms);
+  ASSERT_EQ(payment.status, 0) << payment.output;
+  std::vector<nlohmann::json> lines;
+  std::istringstream in(payment.output);
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(nlohmann::json::parse(line, nullptr, false));
+  }
+  ASSERT_GE(lines.size(), 2u) << payment.output;
+  ASSERT_TRUE(lines.front().is_object()) << payment.output;
+  EXPECT_EQ(lines.front()["type"], "exchange");
+  const std::string exchangeId = lines.front().value("exchangeId", "");
+  const nlohmann::json& result = lines.back();
+  ASSERT_TRUE(result.is_object()) << payment.output;
+  EXPECT_EQ(result["type"], "result");
+  EXPECT_EQ(result["code"], 0);
+  EXPECT_EQ(result["endFlag"], true);
+  EXPECT_NE(result.value("text", "").find("Total Amount: 7.25"), std::string::npos)
+      << payment.output;
+  EXPECT_TRUE(sim->waitForOutput("exchangeIdentification=" + exchangeId, 5000ms)) << sim->output();
 
   // The terminal heard the library's broadcast, answered it, and answered
   // the library's handshake.
