@@ -92,7 +92,7 @@ TEST(TwoNamespaceDiscoveryTest, LibraryFindsTheSimulatorByRealBroadcast) {
        "--gtest_filter=TwoNamespaceLibrarySide.*", "--gtest_also_run_disabled_tests"},
       {{"VELTRIX_WIFI_INTERFACE", kLibraryInterface}, {kExpectVariable, "TAVIO-SIM-0001"}}, &error);
   ASSERT_TRUE(library) << error;
-  const std::optional<int> status = library->wait(40000ms);
+  const std::optional<int> status = library->wait(20000ms);
   ASSERT_TRUE(status) << "the library side did not finish:\n" << library->output();
   EXPECT_EQ(*status, 0) << library->output();
   EXPECT_NE(library->output().find(fmt::format(
@@ -111,7 +111,7 @@ TEST(TwoNamespaceDiscoveryTest, LibraryFindsTheSimulatorByRealBroadcast) {
       runCommand({"ip", "netns", "exec", net.library(), cli.string(), "--data-dir",
                   data.path().string(), "--json", "payment", "--address", discovered, "--amount",
                   "7.25", "--currency", "EUR", "--reference", "NETNS-1"},
-                 20000ms);
+                 15000ms);
   ASSERT_EQ(payment.status, 0) << payment.output;
   std::vector<nlohmann::json> lines;
   std::istringstream in(payment.output);
