@@ -198,7 +198,7 @@ TEST_F(BleRoadTest, ATerminalFoundOnlyOverBluetoothDuringTheProbesIsSentOverBlue
   // The probes wait on the process clock: move it on in steps short of
   // their waits while the radio's scan and the exchange run.
   for (int step = 0; step < 100 && deliveries.empty(); ++step) {
-    main().runUntil([&] { return !deliveries.empty(); }, std::chrono::milliseconds(5));
+    main().runUntil([&] { return !deliveries.empty(); }, std::chrono::milliseconds(20));
     advance(platform::millis(100));
   }
   ASSERT_EQ(deliveries.size(), 1u);
