@@ -1,7 +1,8 @@
 // The Bluetooth LE road end to end: RetailerManager, the Bluetooth LE
 // transport on the simulated radio and tavio-sim's Bluetooth LE terminal.
 // Dispatch is driven with an explicit service dictionary, as the scan
-// screen hands it over.
+// screen hands it over, or by the candidate probes with the real TCP probe
+// on loopback and the presence check over the same transport.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,6 +12,8 @@
 
 #include "facade/facade_fixture.h"
 #include "sim/ble_simulator.h"
+#include "support/loopback_listener.h"
+#include "veltrix/facade/ble_transport_probe.h"
 #include "veltrix/platform/json.h"
 #include "veltrix/platform/log.h"
 #include "veltrix/transport/ble_discovery_adapter.h"
@@ -36,8 +39,9 @@ class BleRoadTest : public testing::LoopTest {
     CommunicateFactory factory(
         [](const std::string&) -> CommunicateServicePtr { return nullptr; },
         [this](const std::string&) -> CommunicateServicePtr { return service; });
-    manager_ = std::make_shared<RetailerManager>(
-        RetailerManager::Collaborators{db_, registry_, *settings_, logFile_, adapter, factory});
+    manager_ = std::make_shared<RetailerManager>(RetailerManager::Collaborators{
+        db_, registry_, *settings_, logFile_, adapter, factory, std::make_shared<TcpPinger>(),
+        std::make_shared<BleTransportProbeService>(service)});
     manager_->setDelegate(hooks_);
     manager_->initWithNavigationController(presenter_);
     runPending();  // the radio's first state
@@ -167,6 +171,79 @@ TEST_F(BleRoadTest, ATerminalThatIsNotThereFailsOnceAndNothingGoesOut) {
   EXPECT_EQ(deliveries[0].message, "Device not found");
   EXPECT_EQ(other.device().writeCount(), 0);
   EXPECT_EQ(messageTypes(), (std::vector<std::string>{"1"}));
+}
+
+TEST_F(BleRoadTest, ATerminalFoundOnlyOverBluetoothDuringTheProbesIsSentOverBluetooth) {
+  // The default terminal's address refuses connections; it is in range of
+  // the radio, not yet connected, advertising its serial number.
+  testing::ClosedLoopbackPort refusing;
+  ASSERT_TRUE(refusing.ok());
+  const std::string address = "127.0.0.1:" + std::to_string(refusing.port());
+  sim::BleSimulator terminal(radio, {});
+  ASSERT_TRUE(db_.upsertSetting("DESTINATION_SN", terminal.sn()));
+  ASSERT_TRUE(db_.insertDiscoveredTerminal(terminal.sn(), "T1 Pro", address, "http", std::nullopt,
+                                           1, 1, 0, "1000", "1000", terminal.identifier()));
+  ASSERT_TRUE(db_.insertTerminalServices(terminal.sn(), "Purchase", "Purchase", "com.tavio.pay",
+                                         "pay", "Pay", 1, "1000", "1000", "payment"));
+
+  model::PaymentParam param;
+  param.totalAmount = "25.00";
+  param.transactionReference = "ORDER-43";
+  manager_->payment(
+      param, [this](const std::string& id) { exchangeId = id; },
+      [this](std::shared_ptr<const model::PaymentResult> result, std::int64_t code,
+             std::optional<std::string> message) {
+        deliveries.push_back({std::move(result), code, std::move(message)});
+      });
+  // The probes wait on the process clock: move it on in steps short of
+  // their waits while the radio's scan and the exchange run.
+  for (int step = 0; step < 100 && deliveries.empty(); ++step) {
+    main().runUntil([&] { return !deliveries.empty(); }, std::chrono::milliseconds(20));
+    advance(platform::millis(100));
+  }
+  ASSERT_EQ(deliveries.size(), 1u);
+
+  EXPECT_TRUE(log.contains("checkBleHost: found target device"));
+  EXPECT_TRUE(presenter_->requests.empty());
+  ASSERT_EQ(terminal.requests().size(), 1u);
+  const std::optional<platform::Json> request = platform::parseJson(terminal.requests()[0]);
+  ASSERT_TRUE(request);
+  EXPECT_EQ((*request)["exchangeIdentification"], exchangeId);
+  EXPECT_EQ((*request)["remoteAccessType"], "BLUETOOTH_MAC");
+  EXPECT_EQ(deliveries[0].code, 0);
+  ASSERT_TRUE(deliveries[0].result);
+  EXPECT_EQ(deliveries[0].result->transactionReference, "ORDER-43");
+  ASSERT_EQ(hooks_->notifications.size(), 2u);
+  EXPECT_EQ(adapter.connectedDeviceSns(), std::vector<std::string>{terminal.sn()});
+  EXPECT_EQ(messageTypes(), (std::vector<std::string>{"1", "2"}));
+}
+
+TEST_F(BleRoadTest, PresenceCheckSeesTheTransportsTerminals) {
+  BleTransportProbeService probe(service);
+  sim::BleTerminalOptions options;
+  options.sn = "tavio-sim-0002";
+  sim::BleSimulator terminal(radio, options);
+  ASSERT_TRUE(probe.isPoweredOn());
+  EXPECT_FALSE(probe.isConnected(terminal.sn()));
+
+  std::vector<BleSighting> seen;
+  probe.startScan([&](const BleSighting& sighting) { seen.push_back(sighting); });
+  advanceSeconds(0.5);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen[0].manufacturerName, terminal.sn());
+  EXPECT_EQ(seen[0].uuidString, terminal.identifier());
+  probe.stopScan();
+
+  bool connected = false;
+  adapter.connectPeripheralWithSN(terminal.sn(),
+                                  [&](bool ok, const auto&, const auto&) { connected = ok; });
+  advanceSeconds(0.5);
+  ASSERT_TRUE(connected);
+  EXPECT_TRUE(probe.isConnected(terminal.sn()));
+
+  radio.setState(ble::ManagerState::PoweredOff);
+  runPending();
+  EXPECT_FALSE(probe.isPoweredOn());
 }
 
 }  // namespace

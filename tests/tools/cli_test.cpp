@@ -122,6 +122,24 @@ TEST_F(CliTest, PaymentRefundAndReconciliationInJsonMode) {
   EXPECT_EQ(registry::rowText(db.fetchCaspExchange(refundId), "serviceType"), "Refund");
 }
 
+TEST_F(CliTest, DemoEndsWithAPaymentOverBluetooth) {
+  testing::CommandResult run = cli({"demo"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::size_t ble = run.output.find("== Payment of 8.00 EUR over Bluetooth LE");
+  ASSERT_NE(ble, std::string::npos) << run.output;
+  const std::string tail = run.output.substr(ble);
+  EXPECT_NE(tail.find("result 0"), std::string::npos) << tail;
+  EXPECT_NE(tail.find("Transaction Reference: DEMO-0004"), std::string::npos) << tail;
+
+  // It went to the Bluetooth LE terminal, which has no network address.
+  const std::size_t from = tail.find("exchange ") + 9;
+  const std::string id = tail.substr(from, tail.find('\n', from) - from);
+  registry::DatabaseManager db(data_.path() / registry::kDatabaseFileName);
+  const registry::Row exchange = db.fetchCaspExchange(id);
+  EXPECT_EQ(registry::rowText(exchange, "sn"), "TAVIO-SIM-0002");
+  EXPECT_FALSE(registry::rowText(exchange, "channelSource").has_value());
+}
+
 TEST_F(CliTest, AbortOfALoggedExchangeGoesToItsTerminal) {
   testing::CommandResult run = cli({"--json", "payment", "--address", address_});
   ASSERT_EQ(run.status, 0) << run.output;

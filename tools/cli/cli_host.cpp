@@ -8,7 +8,7 @@
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/registry/database_manager.h"
 #include "veltrix/registry/file_logger.h"
-#include "veltrix/transport/ble_discovery.h"
+#include "veltrix/transport/ble_discovery_adapter.h"
 #include "veltrix/transport/kv_iso_utils.h"
 
 namespace veltrix::cli {
@@ -126,7 +126,7 @@ CliHost::CliHost(Printer& printer) : printer_(printer) {
   manager_ = std::make_shared<facade::RetailerManager>(facade::RetailerManager::Collaborators{
       registry::DatabaseManager::sharedManager(), facade::ResultBackManager::sharedManager(),
       facade::RetailerSettingManager::sharedManager(), registry::FileLogger::sharedLogger(),
-      transport::RadioOffBleTransport::shared(),
+      transport::BLEDiscoveryAdapter::shared(),
       facade::CommunicateFactory(wrap(&facade::createHttpTransport),
                                  wrap(&facade::createBleTransport))});
   manager_->setDelegate(notifications_);

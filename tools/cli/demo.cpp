@@ -1,6 +1,7 @@
 // veltrix-cli demo: a payment, a refund of it and a reconciliation through
 // RetailerManager against the simulated terminal, started in this process
-// on loopback, over a fresh data directory.
+// on loopback, then a payment over Bluetooth LE against a simulated
+// terminal on the simulated radio, over a fresh data directory.
 #include <fmt/format.h>
 
 #include <filesystem>
@@ -9,10 +10,12 @@
 
 #include "cli/cli_host.h"
 #include "cli/commands.h"
+#include "sim/ble_simulator.h"
 #include "sim/http_simulator.h"
 #include "veltrix/facade/retailer_setting_manager.h"
 #include "veltrix/model/currency.h"
 #include "veltrix/model/financial_params.h"
+#include "veltrix/platform/ble/sim_radio.h"
 #include "veltrix/platform/paths.h"
 #include "veltrix/platform/uuid.h"
 #include "veltrix/registry/database_manager.h"
@@ -36,6 +39,47 @@ std::filesystem::path freshDirectory() {
 
 bool succeeded(const Outcome& outcome) {
   return outcome.finished && outcome.lastCode && *outcome.lastCode == 0;
+}
+
+constexpr const char* kBleTerminalSn = "TAVIO-SIM-0002";
+
+// A payment to a terminal that has no local-network address: it becomes
+// the default terminal, and the library finds it by its Bluetooth LE
+// presence, connects it and sends over Bluetooth LE. The terminal is
+// recorded as discovery records one it met over Bluetooth LE, with its
+// purchase service.
+bool payOverBle(CliHost& host, Printer& printer, const model::ISO4217ActiveCurrency& currency) {
+  sim::BleTerminalOptions options;
+  options.sn = kBleTerminalSn;
+  sim::BleSimulator terminal(platform::ble::SimRadio::shared(), options);
+  printer.note("");
+  printer.note(fmt::format("Simulated Bluetooth LE terminal {} in range", terminal.sn()));
+
+  registry::DatabaseManager& db = registry::DatabaseManager::sharedManager();
+  const std::string now = std::to_string(platform::nowMillis());
+  db.insertDiscoveredTerminal(terminal.sn(), options.model, std::nullopt, options.parameter,
+                              std::nullopt, 1, 1, 0, now, now, terminal.identifier());
+  for (const sim::ServiceEntry& entry : options.services) {
+    for (const auto& [type, typeName] : entry.types) {
+      if (type != "Purchase") continue;
+      db.insertTerminalServices(terminal.sn(), type, typeName, entry.packageName, entry.serviceId,
+                                entry.serviceName, 1, now, now, "payment");
+    }
+  }
+  facade::RetailerSettingManager::sharedManager().destination(terminal.sn());
+  printer.note(fmt::format("Default terminal set to {}", terminal.sn()));
+
+  printer.note("");
+  printer.note("== Payment of 8.00 EUR over Bluetooth LE");
+  model::PaymentParam payment;
+  payment.transactionReference = "DEMO-0004";
+  payment.totalAmount = "8.00";
+  payment.currency = currency;
+  const Outcome outcome = host.run<model::PaymentResult>(
+      [&](ExchangeIdBlock block, ResultBlock<model::PaymentResult> result) {
+        host.manager().payment(payment, std::move(block), std::move(result));
+      });
+  return succeeded(outcome);
 }
 
 }  // namespace
@@ -101,6 +145,8 @@ int runDemo(const CommandLine& line, Printer& printer) {
         });
     ok = succeeded(outcome);
   }
+
+  if (ok) ok = payOverBle(host, printer, euro);
 
   terminal->stop();
   printer.note("");

@@ -4,9 +4,9 @@
 //
 // The probes reach the network through two small interfaces, so tests put
 // fakes in their place: a Pinger (production: KVISOUtils::pingHost) and a
-// BleProbeService (production: whatever createBleProbeService() in
-// transport_hooks.cpp gives; a radio that is off until the Bluetooth LE
-// side is linked there). Every wait comes from ProbeTimeouts.
+// BleProbeService (production: createBleProbeService() in
+// transport_hooks.cpp, a BleTransportProbeService over the shared Bluetooth
+// LE transport). Every wait comes from ProbeTimeouts.
 //
 // Threads: ReachChecker's checks block the calling thread (up to
 // pingWait, then up to bleWait) and must run off the main loop, normally on

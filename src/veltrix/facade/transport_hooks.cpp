@@ -1,4 +1,5 @@
 // Where the library's transports plug into the transport factory.
+#include "veltrix/facade/ble_transport_probe.h"
 #include "veltrix/facade/candidate_probes.h"
 #include "veltrix/facade/communicate_factory.h"
 #include "veltrix/transport/ble_communicate_service.h"
@@ -17,10 +18,11 @@ CommunicateServicePtr createBleTransport(const std::string& /*address*/) {
   return transport::BLECommunicateService::sharedServicePtr();
 }
 
-// The candidate probes' view of the Bluetooth LE transport plugs in here;
-// until then their presence checks see a radio that is off.
+// The candidate probes look for terminals through the shared Bluetooth LE
+// transport, the one requests are then sent over.
 std::shared_ptr<BleProbeService> createBleProbeService() {
-  return std::make_shared<RadioOffBleProbeService>();
+  return std::make_shared<BleTransportProbeService>(
+      transport::BLECommunicateService::sharedServicePtr());
 }
 
 }  // namespace veltrix::facade
