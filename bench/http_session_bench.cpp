@@ -83,8 +83,8 @@ void BM_SplitStream(benchmark::State& state) {
   // Eight messages of 128 KiB, fed in pieces of the given size.
   std::string stream;
   for (int i = 0; i < 8; ++i) {
-    stream += R"({"n":)" + std::to_string(i) + R"(,"text":")" + std::string(128 * 1024, 'x') +
-              "\"}\n";
+    stream +=
+        R"({"n":)" + std::to_string(i) + R"(,"text":")" + std::string(128 * 1024, 'x') + "\"}\n";
   }
   const auto piece = static_cast<std::size_t>(state.range(0));
   for (auto _ : state) {

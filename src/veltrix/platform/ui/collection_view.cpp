@@ -259,21 +259,16 @@ void CollectionView::userTapped(CollectionViewCell& cell) {
   if (!ip) return;
   keepAlive(weak_from_this().lock());
   auto delegate = delegate_.lock();
-  if (allowsMultipleSelection && selected_.count(*ip)) {
-    deselectItem(*ip, false);
-    if (delegate) delegate->didDeselectItem(*this, *ip);
-    return;
-  }
-  if (!allowsMultipleSelection) {
-    auto previous = selected_;
-    for (const IndexPath& p : previous) {
-      if (p == *ip) continue;
-      deselectItem(p, false);
-      if (delegate) delegate->didDeselectItem(*this, p);
-    }
-  }
-  selectItem(*ip, false);
-  if (delegate) delegate->didSelectItem(*this, *ip);
+  applyTapToSelection(
+      selected_, *ip, allowsMultipleSelection,
+      [&](const IndexPath& p) {
+        deselectItem(p, false);
+        if (delegate) delegate->didDeselectItem(*this, p);
+      },
+      [&](const IndexPath& p) {
+        selectItem(p, false);
+        if (delegate) delegate->didSelectItem(*this, p);
+      });
 }
 
 }  // namespace veltrix::ui

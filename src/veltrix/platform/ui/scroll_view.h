@@ -10,6 +10,7 @@
 #include <compare>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "veltrix/platform/ui/gesture.h"
@@ -28,6 +29,26 @@ struct IndexPath {
 };
 
 std::string toString(const IndexPath& ip);
+
+// A user's tap on `tapped` applied to the selection of a table or collection:
+// in a multiple selection a selected item is toggled off; otherwise every
+// other item is deselected and `tapped` selected. `deselect` and `select`
+// change the view and tell its delegate.
+template <typename Deselect, typename Select>
+void applyTapToSelection(const std::set<IndexPath>& selected, const IndexPath& tapped,
+                         bool multiple, Deselect deselect, Select select) {
+  if (multiple && selected.count(tapped)) {
+    deselect(tapped);
+    return;
+  }
+  if (!multiple) {
+    const std::set<IndexPath> previous = selected;  // deselect() changes `selected`
+    for (const IndexPath& p : previous) {
+      if (p != tapped) deselect(p);
+    }
+  }
+  select(tapped);
+}
 
 class ScrollView : public View {
  public:

@@ -465,21 +465,16 @@ void TableView::userTapped(TableViewCell& cell) {
   if (!ip) return;
   keepAlive(weak_from_this().lock());
   auto delegate = delegate_.lock();
-  if (allowsMultipleSelection && selected_.count(*ip)) {
-    deselectRow(*ip, false);
-    if (delegate) delegate->didDeselectRow(*this, *ip);
-    return;
-  }
-  if (!allowsMultipleSelection) {
-    auto previous = selected_;
-    for (const IndexPath& p : previous) {
-      if (p == *ip) continue;
-      deselectRow(p, false);
-      if (delegate) delegate->didDeselectRow(*this, p);
-    }
-  }
-  selectRow(*ip, false);
-  if (delegate) delegate->didSelectRow(*this, *ip);
+  applyTapToSelection(
+      selected_, *ip, allowsMultipleSelection,
+      [&](const IndexPath& p) {
+        deselectRow(p, false);
+        if (delegate) delegate->didDeselectRow(*this, p);
+      },
+      [&](const IndexPath& p) {
+        selectRow(p, false);
+        if (delegate) delegate->didSelectRow(*this, p);
+      });
 }
 
 }  // namespace veltrix::ui
