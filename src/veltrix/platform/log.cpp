@@ -46,13 +46,15 @@ LogSink exchangeSink(LogSink sink) {
 void setLogSink(LogSink sink) { exchangeSink(std::move(sink)); }
 
 void logLine(std::string_view raw) {
-  // Message texts are logged whole; card data in them must not reach a sink.
-  const std::string line = redactCardData(raw);
   LogSink sink;
   {
     std::lock_guard<std::mutex> lock(sinkMutex());
     sink = sinkSlot();
   }
+  // The silent default needs no line at all: skip the masking.
+  if (!sink && !stderrWanted()) return;
+  // Message texts are logged whole; card data in them must not reach a sink.
+  const std::string line = redactCardData(raw);
   try {
     if (sink) {
       sink(line);
