@@ -79,6 +79,9 @@ class LiteralTerminal {
   // Sends the discover packet to the library's UDP port.
   void sendDiscoverPacket();
   std::shared_ptr<Connection> connectToLibrary();
+  // A connection to any address, as a host elsewhere on the network would
+  // open it.
+  std::shared_ptr<Connection> connectTo(const std::string& host, std::uint16_t port);
 
   // Datagrams received, in order.
   std::vector<std::string> datagrams() const;
