@@ -1,13 +1,19 @@
 // JSON helpers over nlohmann::ordered_json that never let an exception out.
 //
 // Parsing is strict like the platform's parser: the top level must be an
-// object or an array, and invalid UTF-8 is an error. Dumping reports values
+// object or an array, and invalid UTF-8 is an error. It is also safe for
+// text from the network: nesting deeper than kMaxJsonDepth is refused before
+// any value is built (copying and printing a value recurse once per level),
+// and the cost is linear in the text, whatever the number of members (a
+// member is appended, not looked up among its siblings; a repeated key
+// keeps its first place and takes the last value). Dumping reports values
 // that cannot be written (invalid UTF-8 in a text) as an error instead of
 // throwing. Readers are lenient: a text is taken as it is, a number (or a
 // boolean, which the platform treats as a number) becomes its decimal text,
 // anything else is absent. Stateless and thread-safe.
 #pragma once
 
+#include <cstddef>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -16,6 +22,10 @@
 namespace veltrix::platform {
 
 using Json = nlohmann::ordered_json;
+
+// The deepest nesting of arrays and objects a parse accepts; the top level
+// is level 1.
+inline constexpr std::size_t kMaxJsonDepth = 512;
 
 // Parses `text`. On failure returns nullopt and, when `error` is given,
 // stores a one-line description.
