@@ -128,7 +128,12 @@ class Builder {
   bool tooDeep_ = false;
 };
 
+thread_local ParsedJsonLoan* innermostLoan = nullptr;
+
 std::optional<Json> parse(std::string_view text, bool allowScalar, std::string* error) {
+  if (std::optional<Json> lent = ParsedJsonLoan::take(text)) {
+    if (allowScalar || lent->is_structured()) return lent;
+  }
   try {
     Builder builder;
     if (!Json::sax_parse(text.begin(), text.end(), &builder, Json::input_format_t::json, true)) {
@@ -172,6 +177,21 @@ std::string doubleText(double d) {
 }
 
 }  // namespace
+
+ParsedJsonLoan::ParsedJsonLoan(std::string_view text, Json value)
+    : text_(text), value_(std::move(value)), outer_(innermostLoan) {
+  innermostLoan = this;
+}
+
+ParsedJsonLoan::~ParsedJsonLoan() { innermostLoan = outer_; }
+
+std::optional<Json> ParsedJsonLoan::take(std::string_view text) {
+  ParsedJsonLoan* loan = innermostLoan;
+  if (loan == nullptr || !loan->value_ || loan->text_ != text) return std::nullopt;
+  std::optional<Json> value = std::move(loan->value_);
+  loan->value_.reset();
+  return value;
+}
 
 std::optional<Json> parseJson(std::string_view text, std::string* error) {
   return parse(text, false, error);

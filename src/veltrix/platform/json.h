@@ -34,6 +34,30 @@ std::optional<Json> parseJson(std::string_view text, std::string* error = nullpt
 // Parses `text` as parseJson does but also accepts a scalar at the top level.
 std::optional<Json> parseJsonFragment(std::string_view text, std::string* error = nullptr);
 
+// Lends a value parsed from `text` to the first parseJson or
+// parseJsonFragment of that same text on this thread while the loan lives,
+// so a message handed on as text through several layers is parsed once.
+// The value stands for the whole text: a transport that cut a message from
+// a stream may lend the value of the document it carries with the blanks
+// around it. `text` must outlive the loan. Loans nest; a parse looks at the
+// innermost one only. Lives on the stack of one thread; non-copyable.
+class ParsedJsonLoan {
+ public:
+  ParsedJsonLoan(std::string_view text, Json value);
+  ~ParsedJsonLoan();
+  ParsedJsonLoan(const ParsedJsonLoan&) = delete;
+  ParsedJsonLoan& operator=(const ParsedJsonLoan&) = delete;
+
+  // The lent value when `text` is the innermost loan's text and the value is
+  // still there; it is handed over once.
+  static std::optional<Json> take(std::string_view text);
+
+ private:
+  std::string_view text_;
+  std::optional<Json> value_;
+  ParsedJsonLoan* outer_;
+};
+
 // Compact text ({"a":1}); nullopt when the value cannot be written.
 std::optional<std::string> dumpJson(const Json& value, std::string* error = nullptr);
 // Indented text (two spaces); nullopt when the value cannot be written.
