@@ -211,6 +211,18 @@ TEST_F(DiscoveryLoopbackTest, DeeplyNestedHandshakeLeavesDiscoveryWorking) {
   EXPECT_TRUE(reported());
 }
 
+TEST_F(DiscoveryLoopbackTest, DeeplyNestedDatagramLeavesDiscoveryWorking) {
+  startScan();
+  // About as deep as one datagram can carry.
+  const std::size_t levels = 30000;
+  peer->sendDatagram(R"({"time":"1","signature":"x","deep":)" + std::string(levels, '[') +
+                     std::string(levels, ']') + "}");
+  ASSERT_TRUE(pump([&] { return !peer->datagrams().empty(); }));  // answered all the same
+  EXPECT_EQ(peer->accepted(), 0);
+  peer->sendDiscoverPacket();
+  EXPECT_TRUE(reported());
+}
+
 TEST_F(DiscoveryLoopbackTest, NestingWithinTheKeptLevelsSurvivesAndDeeperIsCut) {
   startScan();
   // An entry whose service type names are nested: kept down to the

@@ -28,6 +28,12 @@ TEST(JsonTextScannerTest, CompleteWhenTheOpeningBracketIsClosedWhateverThePieces
   JsonTextScanner open;
   EXPECT_EQ(scanAll({"\t\r\n[1,", "[2]", "]"}, open), State::kComplete);
   EXPECT_EQ(open.begin(), 3u);
+  // The platform's white space, a no-break space (C2 A0) and a line
+  // separator (E2 80 A8) included, even when a piece cuts it.
+  JsonTextScanner unicode;
+  EXPECT_EQ(scanAll({"\v\xC2", "\xA0{}\xE2\x80", "\xA8\f"}, unicode), State::kComplete);
+  EXPECT_EQ(unicode.begin(), 3u);
+  EXPECT_EQ(unicode.end(), 5u);
 }
 
 TEST(JsonTextScannerTest, PiecesEndingInClosingBracketsAreNotTheEnd) {
@@ -45,7 +51,9 @@ TEST(JsonTextScannerTest, TextThatCanNeverCompleteIsInvalid) {
            {"\"{}\""},
            {"{}", " x"},
            {"[1]", "[2]"},
-           {"\xC2\xA0{}"},
+           {"\xC2", "{}"},
+           {"{}\xE2\x80", "x"},
+           {"\xC3\xA9{}"},
        }) {
     JsonTextScanner scanner;
     EXPECT_EQ(scanAll(pieces, scanner), State::kInvalid) << pieces[0];

@@ -169,13 +169,15 @@ void LiteralTerminal::setLibraryPorts(std::uint16_t udpPort, std::uint16_t tcpPo
 std::string LiteralTerminal::discoverPacket() const { return state_->packet(); }
 std::string LiteralTerminal::handshake() const { return state_->handshake(); }
 
-void LiteralTerminal::sendDiscoverPacket() {
+void LiteralTerminal::sendDiscoverPacket() { sendDatagram(discoverPacket()); }
+
+void LiteralTerminal::sendDatagram(const std::string& text) {
   std::uint16_t port = 0;
   {
     std::lock_guard<std::mutex> guard(state_->mutex);
     port = state_->libraryUdpPort;
   }
-  state_->udp->send(platform::toBytes(discoverPacket()), kLibraryHost, port, 0);
+  state_->udp->send(platform::toBytes(text), kLibraryHost, port, 0);
 }
 
 std::shared_ptr<LiteralTerminal::Connection> LiteralTerminal::connectToLibrary() {

@@ -78,6 +78,8 @@ class LiteralTerminal {
   std::string handshake() const;
   // Sends the discover packet to the library's UDP port.
   void sendDiscoverPacket();
+  // Sends any text there.
+  void sendDatagram(const std::string& text);
   std::shared_ptr<Connection> connectToLibrary();
   // A connection to any address, as a host elsewhere on the network would
   // open it.

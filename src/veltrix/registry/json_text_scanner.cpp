@@ -1,25 +1,30 @@
 #include "veltrix/registry/json_text_scanner.h"
 
+#include "veltrix/transport/text_utf.h"
+
 namespace veltrix::registry {
-namespace {
 
-bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-}  // namespace
+bool JsonTextScanner::takeOutsideByte(char c) {
+  if (!started_ && outside_.empty() && (c == '{' || c == '[')) return false;
+  outside_ += c;
+  bool incomplete = false;
+  const std::size_t blank = transport::leadingWhiteSpaceLength(outside_, &incomplete);
+  if (blank == outside_.size()) {
+    outside_.clear();
+  } else if (blank != 0 || !incomplete) {
+    state_ = State::kInvalid;
+  }
+  return true;
+}
 
 JsonTextScanner::State JsonTextScanner::append(std::string_view piece) {
   for (std::size_t i = 0; i < piece.size() && state_ != State::kInvalid; ++i) {
     const char c = piece[i];
-    if (state_ == State::kComplete) {
-      if (!isBlank(c)) state_ = State::kInvalid;
-    } else if (!started_) {
-      if (c == '{' || c == '[') {
-        started_ = true;
-        begin_ = offset_ + i;
-        depth_ = 1;
-      } else if (!isBlank(c)) {
-        state_ = State::kInvalid;
-      }
+    if (!started_ || state_ == State::kComplete) {
+      if (takeOutsideByte(c)) continue;
+      started_ = true;
+      begin_ = offset_ + i;
+      depth_ = 1;
     } else if (inString_) {
       if (escaped_) {
         escaped_ = false;

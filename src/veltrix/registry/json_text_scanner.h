@@ -12,13 +12,14 @@
 //
 // Text that can never become complete makes it invalid for good: anything
 // but white space before the opening bracket or after the closing one.
-// White space here is ASCII: space, tab, line feed, vertical tab, form feed
-// and carriage return.
+// White space is the platform's white-space-and-newline set, as its JSON
+// completeness test trims it; a character of it may be cut between pieces.
 //
 // A plain value, one per stream; no thread affinity.
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace veltrix::registry {
@@ -39,6 +40,10 @@ class JsonTextScanner {
   std::size_t end() const { return end_; }
 
  private:
+  // A byte before the opening or after the closing bracket; false when it
+  // opens the text.
+  bool takeOutsideByte(char c);
+
   State state_ = State::kIncomplete;
   std::size_t offset_ = 0;  // bytes of the stream looked at so far
   std::size_t begin_ = 0;
@@ -47,6 +52,7 @@ class JsonTextScanner {
   bool started_ = false;
   bool inString_ = false;
   bool escaped_ = false;
+  std::string outside_;  // the start of a white-space character cut by a piece
 };
 
 }  // namespace veltrix::registry
