@@ -324,14 +324,28 @@ TEST_F(SettingsTest, CreationBecomesDiscoverysDelegateOnlyWhenItHasNone) {
   EXPECT_EQ(discovery.scanType, 1);
   EXPECT_EQ(discovery.delegate(), first);
 
-  // The scan screen (here: any other delegate) keeps what it holds.
+  // A delegate that is gone counts as none.
+  discovery.setDelegate(std::make_shared<registry::DiscoverManagerDelegate>());
+  auto second = RetailerSettingManager::create(db(), &discovery);
+  EXPECT_EQ(discovery.delegate(), second);
+}
+
+TEST_F(SettingsTest, CreationDuringAScanScreenLeavesTheScreenItsReports) {
+  FakeDiscovery discovery;
+  // The scan screen takes discovery's delegate for its lifetime and puts
+  // back the one before it (here: none) at its end.
   auto screen = std::make_shared<registry::DiscoverManagerDelegate>();
+  const auto before = discovery.delegate();
   discovery.setDelegate(screen);
   discovery.scanType = 0;
-  auto second = RetailerSettingManager::create(db(), &discovery);
+  auto facade = RetailerSettingManager::create(db(), &discovery);
   EXPECT_EQ(discovery.scanType, 1);
   EXPECT_EQ(discovery.delegate(), screen);
-  EXPECT_EQ(discovery.delegateSets, 2);
+  discovery.setDelegate(before);
+
+  // The host's own discovery takes it when it starts.
+  facade->startDiscoverServices();
+  EXPECT_EQ(discovery.delegate(), facade);
 }
 
 }  // namespace
