@@ -77,10 +77,12 @@ RetailerManager::RetailerManager(Collaborators c)
       logFile_(c.logFile),
       ble_(c.ble),
       factory_(std::move(c.factory)),
-      probeQueue_(c.probeQueue ? std::move(c.probeQueue)
-                               : platform::GlobalQueue::shared().shared_from_this()),
+      ownProbeQueue_(c.probeQueue),
+      probeQueue_(ownProbeQueue_
+                      ? *ownProbeQueue_
+                      : static_cast<platform::TaskQueue&>(platform::GlobalQueue::shared())),
       reachChecker_(std::make_shared<ReachChecker>(
-          c.pinger ? std::move(c.pinger) : std::make_shared<TcpPinger>(probeQueue_),
+          c.pinger ? std::move(c.pinger) : std::make_shared<TcpPinger>(std::move(c.probeQueue)),
           c.bleProbe ? std::move(c.bleProbe) : createBleProbeService(), c.probeTimeouts)) {}
 
 RetailerManager::~RetailerManager() = default;

@@ -345,8 +345,9 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
   registry::LogFile& logFile_;
   transport::BleDiscoveryTransport& ble_;
   CommunicateFactory factory_;
-  // Where the probes wait (the global queue).
-  std::shared_ptr<platform::TaskQueue> probeQueue_;
+  // Where the probes wait: the global queue, or the one given (owned).
+  std::shared_ptr<platform::TaskQueue> ownProbeQueue_;
+  platform::TaskQueue& probeQueue_;
   // Shared with the probes running on the probe queue.
   std::shared_ptr<ReachChecker> reachChecker_;
 
