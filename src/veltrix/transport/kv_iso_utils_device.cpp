@@ -234,8 +234,13 @@ std::optional<std::string> KVISOUtils::stringToBase64(std::string_view text) {
 
 void KVISOUtils::pingHost(std::string host, std::int64_t port, double timeout,
                           std::function<void(bool reachable)> completion) {
+  pingHost(vp::GlobalQueue::shared(), std::move(host), port, timeout, std::move(completion));
+}
+
+void KVISOUtils::pingHost(vp::TaskQueue& queue, std::string host, std::int64_t port, double timeout,
+                          std::function<void(bool reachable)> completion) {
   const auto port16 = static_cast<std::uint16_t>(port & 0xFFFF);
-  vp::GlobalQueue::shared().post(
+  queue.post(
       [host = std::move(host), port16, timeout, completion = std::move(completion)]() mutable {
         bool reachable = false;
         try {
