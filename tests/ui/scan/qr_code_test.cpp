@@ -94,6 +94,15 @@ TEST_F(QRCodeViewTest, CardShowsTheCodeAndTwoLines) {
   for (auto* label : card.findAll<Label>()) lines.push_back(label->text());
   EXPECT_EQ(lines, (std::vector<std::string>{"Please scan this code with the Tavio",
                                              "Tavio app to pair."}));
+  // Both lines are whole: a face wider than the platform's gets a smaller
+  // size, a line that fits keeps bold 17.
+  auto labels = card.findAll<Label>();
+  for (auto* label : labels) {
+    EXPECT_LE(label->sizeThatFits({}).width, label->bounds().width()) << label->text();
+    EXPECT_EQ(label->font().weight, FontWeight::Bold);
+    EXPECT_GE(label->font().size, 13);
+  }
+  EXPECT_EQ(labels[1]->font(), Font::bold(17));
 }
 
 TEST_F(QRCodeViewTest, OverlongTextLeavesTheImageEmpty) {

@@ -102,8 +102,9 @@ void GridCollectionViewCell::setupSubviews() {
   detailLabel_->textAlignment = TextAlignment::Center;
   detailLabel_->setFont(Font::system(11));
   detailLabel_->textColor = Color::gray();
-  detailLabel_->setNumberOfLines(0);
-  detailLabel_->lineBreakMode = LineBreakMode::Clip;
+  // One line that ends in an ellipsis: a tile has no room for a second,
+  // and a clipped first word reads as a different service.
+  detailLabel_->lineBreakMode = LineBreakMode::TruncateTail;
   content.addSubview(detailLabel_);
 
   content.setBackgroundColor(Color::white());

@@ -11,6 +11,17 @@ constexpr Size kCodeSize{260, 260};
 const Rect kImageFrame{20, 20, 280, 280};
 const Rect kFirstLineFrame{20, 300, 300, 40};
 const Rect kSecondLineFrame{20, 320, 300, 40};
+constexpr double kLineFontSize = 17;
+constexpr double kLineMinFontSize = 13;
+
+// The lines are sized for the platform's narrow system face; where ours
+// sets a line wider than its frame, a smaller size keeps it whole.
+void fitToWidth(Label& label) {
+  for (double size = kLineFontSize; size >= kLineMinFontSize; size -= 0.5) {
+    label.setFont(Font::bold(size));
+    if (label.sizeThatFits(Size{0, 0}).width <= label.bounds().width()) return;
+  }
+}
 
 }  // namespace
 
@@ -32,8 +43,8 @@ void QRCodeView::setupUI() {
     auto line = std::make_shared<Label>(frame);
     line->setText(text);
     line->textColor = Color::black();
-    line->setFont(Font::bold(17));
     line->textAlignment = TextAlignment::Center;
+    fitToWidth(*line);
     addSubview(line);
   }
 }
