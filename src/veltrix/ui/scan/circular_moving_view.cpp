@@ -16,7 +16,8 @@ const Rect kSerialFrame{0, 70, 200, 40};
 // do not overlap.
 const Rect kServiceNameFrame{0, 86, 200, 40};
 const Rect kMoreLabelFrame{55, 50, 80, 40};
-const Rect kMoreSerialFrame{65, 70, 60, 40};
+// Wider than the icon, about the same centre, so "(*.more)" is not cut.
+const Rect kMoreSerialFrame{45, 70, 100, 40};
 constexpr double kModelFontSize = 16;
 constexpr double kDetailFontSize = 13;
 constexpr double kReleaseDuration = 0.5;
