@@ -15,7 +15,7 @@ namespace veltrix::gallery {
 namespace {
 
 using ui::scan::ScanDialogs;
-using ui::scan::ServiceInfo;
+using ui::scan::ServiceInfoDict;
 
 // What lies under the dialogs: the scan screen's bar and backdrop with its
 // centre image.
@@ -29,15 +29,17 @@ std::shared_ptr<ui::ViewController> scanScreen() {
   });
 }
 
-std::vector<ServiceInfo> overflow() {
+std::vector<ServiceInfoDict> overflow() {
   const char* models[] = {"T420", "T310", "TMIX Z3", "T420", "Q7", "T310", "T420"};
   const char* names[] = {"Purchase", "Refund",         "Pre-Authorization",  "Balance Inquiry",
                          "Purchase", "Reconciliation", "Card Authentication"};
-  std::vector<ServiceInfo> out;
+  std::vector<ServiceInfoDict> out;
   for (int i = 0; i < 7; ++i) {
-    out.push_back({{"model", models[i]},
-                   {"sn", "TAVIO20240" + std::to_string(5811 + 97 * i)},
-                   {"serviceName", names[i]}});
+    ServiceInfoDict s;
+    s.model = models[i];
+    s.sn = "TAVIO20240" + std::to_string(5811 + 97 * i);
+    s.serviceName = names[i];
+    out.push_back(s);
   }
   return out;
 }

@@ -64,10 +64,12 @@ TEST_F(ScanOptionViewTest, TextsAndImagesAreFixedWhateverTheOptions) {
 }
 
 TEST_F(ScanOptionViewTest, ServiceIconViewShowsModelAndShortSerial) {
-  const facade::ServiceDictionary info{
-      {"model", "T310"}, {"sn", "TAVIO5678"}, {"serviceName", "Refund"}};
+  ServiceInfoDict info;
+  info.model = "T310";
+  info.sn = "TAVIO5678";
+  info.serviceName = "Refund";
   ServiceMovingView view(info);
-  EXPECT_EQ(view.getServiceInfo(), info);
+  EXPECT_EQ(view.getServiceInfo().toDictionary(), info.toDictionary());
   std::vector<std::string> texts;
   for (auto* label : view.findAll<Label>()) texts.push_back(label->text());
   EXPECT_EQ(texts, (std::vector<std::string>{"T310", "*5678"}));

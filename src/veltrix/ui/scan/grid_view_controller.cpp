@@ -1,7 +1,6 @@
 #include "veltrix/ui/scan/grid_view_controller.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 
 #include "veltrix/platform/ui/animation.h"
@@ -14,7 +13,6 @@ namespace veltrix::ui::scan {
 namespace {
 
 constexpr char kCellIdentifier[] = "GridCell";
-constexpr char kFallbackIcon[] = "icon_t420_enabled";
 
 // Panel.
 constexpr double kPanelMarginPad = 300;
@@ -48,28 +46,11 @@ constexpr double kTitleHeight = 17;     // one line of 14 points
 constexpr double kSubtitleHeight = 15;  // one line of 12 points
 constexpr double kDetailHeight = 14;    // one line of 11 points
 
-std::string lowerCase(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
-
-std::string valueOf(const ServiceInfo& info, std::string_view key) {
-  auto it = info.find(key);
-  return it == info.end() ? std::string() : it->second;
-}
-
 }  // namespace
 
 std::string gridSubtitle(std::string_view sn) {
   const std::size_t keep = std::min<std::size_t>(sn.size(), 4);
   return "(*" + std::string(sn.substr(sn.size() - keep)) + ")";
-}
-
-std::string enabledIconName(std::string_view model) {
-  std::string name = "icon_" + lowerCase(model) + "_enabled";
-  return loadImageNamed(name) ? name : kFallbackIcon;
 }
 
 double gridTileSide(double width) {
@@ -155,7 +136,7 @@ void GridCollectionViewCell::configureWithTitle(const std::optional<std::string>
 
 // --- GridViewController -------------------------------------------------------
 
-GridViewController::GridViewController(std::vector<ServiceInfo> gridData)
+GridViewController::GridViewController(std::vector<ServiceInfoDict> gridData)
     : gridData_(std::move(gridData)) {
   modalPresentationStyle = ModalPresentationStyle::OverCurrentContext;
   modalTransitionStyle = ModalTransitionStyle::CrossDissolve;
@@ -255,10 +236,9 @@ std::shared_ptr<CollectionViewCell> GridViewController::cellForItem(CollectionVi
   auto cell = view.dequeueReusableCell(kCellIdentifier, indexPath);
   auto* tile = dynamic_cast<GridCollectionViewCell*>(cell.get());
   if (!tile || indexPath.item < 0 || indexPath.item >= numberOfItems(view, 0)) return cell;
-  const ServiceInfo& info = gridData_[static_cast<std::size_t>(indexPath.item)];
-  const std::string model = valueOf(info, "model");
-  tile->configureWithTitle(model, gridSubtitle(valueOf(info, "sn")), valueOf(info, "serviceName"),
-                           enabledIconName(model));
+  const ServiceInfoDict& info = gridData_[static_cast<std::size_t>(indexPath.item)];
+  tile->configureWithTitle(info.model, gridSubtitle(info.sn), info.serviceName,
+                           iconNames(info.model, libraryImageExists).enabled);
   return cell;
 }
 
@@ -270,7 +250,7 @@ std::optional<Size> GridViewController::sizeForItem(CollectionView& view, FlowLa
 void GridViewController::didSelectItem(CollectionView& view, IndexPath indexPath) {
   if (indexPath.item < 0 || indexPath.item >= numberOfItems(view, 0)) return;
   // The delegate may end the scan screen; keep the chosen entry meanwhile.
-  const ServiceInfo chosen = gridData_[static_cast<std::size_t>(indexPath.item)];
+  const ServiceInfoDict chosen = gridData_[static_cast<std::size_t>(indexPath.item)];
   keepAlive(shared_from_this());
   if (auto delegate = delegate_.lock()) delegate->onScanMoreTerminalSucc(chosen);
   closePopup();

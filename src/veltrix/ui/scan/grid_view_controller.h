@@ -16,28 +16,23 @@
 #include <string_view>
 #include <vector>
 
-#include "veltrix/facade/scan_presenter.h"
 #include "veltrix/platform/ui/collection_view.h"
 #include "veltrix/platform/ui/controls.h"
 #include "veltrix/platform/ui/view_controller.h"
+#include "veltrix/ui/scan/scan_logic.h"
 
 namespace veltrix::ui::scan {
-
-using ServiceInfo = facade::ServiceDictionary;
 
 class GridViewControllerDelegate {
  public:
   virtual ~GridViewControllerDelegate() = default;
   // The service of the tapped tile, unchanged.
-  virtual void onScanMoreTerminalSucc(const ServiceInfo& service) = 0;
+  virtual void onScanMoreTerminalSucc(const ServiceInfoDict& service) = 0;
 };
 
 // "(*1234)": the last four characters of a serial number, or the whole of
 // a shorter one.
 std::string gridSubtitle(std::string_view sn);
-// The library image of a model's enabled icon, "icon_t420_enabled" when the
-// library has none for it.
-std::string enabledIconName(std::string_view model);
 // Side of a tile in a collection `width` points wide: three tiles, the two
 // section insets and the two gaps fill a row.
 double gridTileSide(double width);
@@ -75,9 +70,9 @@ class GridViewController : public ViewController,
  public:
   // Keeps a copy of `gridData`; presented over the current context with a
   // cross-dissolve.
-  explicit GridViewController(std::vector<ServiceInfo> gridData);
+  explicit GridViewController(std::vector<ServiceInfoDict> gridData);
 
-  const std::vector<ServiceInfo>& gridData() const { return gridData_; }
+  const std::vector<ServiceInfoDict>& gridData() const { return gridData_; }
   void setDelegate(std::weak_ptr<GridViewControllerDelegate> delegate) {
     delegate_ = std::move(delegate);
   }
@@ -109,7 +104,7 @@ class GridViewController : public ViewController,
   void addDismissGesture();
   void handleBackgroundTap(GestureRecognizer& recognizer);
 
-  std::vector<ServiceInfo> gridData_;
+  std::vector<ServiceInfoDict> gridData_;
   std::weak_ptr<GridViewControllerDelegate> delegate_;
   std::shared_ptr<View> containerView_;
   std::shared_ptr<CollectionView> collectionView_;

@@ -551,18 +551,7 @@ void ScanViewController::handleCenterZoneEventForView(CircularMovingView& bubble
 void ScanViewController::handleTapOnView(CircularMovingView& bubble) {
   auto* nav = navigationController();
   if (bubble.isMore()) {
-    std::weak_ptr<ScanViewController> weak = self();
-    auto grid = makeOverflowGrid(moreActivedIps_, [weak](const ServiceInfoDict& chosen) {
-      if (auto s = weak.lock()) {
-        s->saveToDatabase(chosen);
-        s->setPaymentHostParamter(chosen);
-      }
-    });
-    if (dynamic_cast<PlaceholderViewController*>(grid.get()) && nav) {
-      nav->pushViewController(grid, true);
-    } else {
-      present(grid, true);
-    }
+    showGridPopup();
     return;
   }
   if (nav) nav->pushViewController(makeTerminalDetail({bubble.getServiceInfo(), {}}), true);
@@ -824,6 +813,41 @@ void ScanViewController::cleanAllResources() {
   moreActivedIps_.clear();
   if (isViewLoaded()) view().removeAllGestureRecognizers();
   blankTap_.reset();
+  if (popupView_) popupView_->closePopup();
+  if (dialogs_) dialogs_->cleanUp();
+}
+
+// --- overflow grid and dialogs ---------------------------------------------------
+
+void ScanViewController::showGridPopup() {
+  // The grid keeps its own copy: the ageing may promote entries meanwhile.
+  popupView_ = std::make_shared<GridViewController>(moreActivedIps_);
+  popupView_->setDelegate(std::weak_ptr<GridViewControllerDelegate>(self()));
+  present(popupView_, true);
+}
+
+void ScanViewController::onScanMoreTerminalSucc(const ServiceInfoDict& service) {
+  saveToDatabase(service);
+  setPaymentHostParamter(service);
+}
+
+ScanDialogs& ScanViewController::dialogs() {
+  if (!dialogs_) dialogs_ = ScanDialogs::create(*this, dialogServices);
+  return *dialogs_;
+}
+
+void ScanViewController::plusQRCode() { dialogs().plusQRCode(); }
+
+void ScanViewController::showQRCodeDialog() { dialogs().showQRCodeDialog(); }
+
+void ScanViewController::showAuthRandomView(const platform::Json& terminal) {
+  dialogs().showAuthRandomView(terminal);
+}
+
+void ScanViewController::onScanTerminal2(const platform::Notification& notification) {
+  if (auto* info = static_cast<const registry::ServiceInfo*>(notification.object.get())) {
+    onScanTerminal(*info);
+  }
 }
 
 }  // namespace veltrix::ui::scan

@@ -21,11 +21,15 @@
 
 #include "veltrix/facade/scan_presenter.h"
 #include "veltrix/platform/dispatch.h"
+#include "veltrix/platform/json.h"
+#include "veltrix/platform/notification_center.h"
 #include "veltrix/platform/ui/layer.h"
 #include "veltrix/platform/ui/view_controller.h"
 #include "veltrix/registry/database_manager.h"
 #include "veltrix/registry/discover_manager_delegate.h"
 #include "veltrix/ui/scan/circular_moving_view.h"
+#include "veltrix/ui/scan/grid_view_controller.h"
+#include "veltrix/ui/scan/scan_dialogs.h"
 #include "veltrix/ui/scan/scan_logic.h"
 
 namespace veltrix::ui::scan {
@@ -46,7 +50,8 @@ struct TerminalItem {
 
 class ScanViewController : public ViewController,
                            public registry::DiscoverManagerDelegate,
-                           public CircularMovingDelegate {
+                           public CircularMovingDelegate,
+                           public GridViewControllerDelegate {
  public:
   static constexpr double kExitSeconds = 30.0;
   static constexpr double kScanSeconds = 1.0;
@@ -65,6 +70,9 @@ class ScanViewController : public ViewController,
   bool isOffline = false;
   bool isScanAllService = false;
   std::shared_ptr<facade::ScanViewControllerDelegate> delegate;
+  // Pairing and this device's handshake text for the dialogs; the
+  // process-wide AuthManager and own record when empty.
+  ScanDialogs::Services dialogServices;
 
   // --- lifecycle ------------------------------------------------------------
   void viewDidLoad() override;
@@ -82,6 +90,25 @@ class ScanViewController : public ViewController,
 
   // --- bubbles ------------------------------------------------------------------
   void onReadjustView() override;
+
+  // --- overflow grid and dialogs ---------------------------------------------------
+  // Presents the overflow grid over the screen (a tap on "more").
+  void showGridPopup();
+  // A service picked in the grid: remembered and returned like a drop.
+  void onScanMoreTerminalSucc(const ServiceInfoDict& service) override;
+  // Entry points no control calls: the add-device chooser (whose "Device
+  // Code" opens the QR code dialog), the QR code dialog, and the pairing
+  // code card for a terminal record ("sn", "address").
+  void plusQRCode();
+  void showQRCodeDialog();
+  void showAuthRandomView(const platform::Json& terminal);
+  // A discovered service posted as a notification whose object is a
+  // registry::ServiceInfo; one without an object is ignored.
+  void onScanTerminal2(const platform::Notification& notification);
+  bool isShowQRView() const { return dialogs_ && dialogs_->isShowQRView(); }
+  // The dialogs over the screen's view (made on first use).
+  ScanDialogs& dialogs();
+  GridViewController* popupView() const { return popupView_.get(); }
 
   // --- endings ------------------------------------------------------------------
   // The time-out and the back item: -101, then the screen leaves.
@@ -198,6 +225,8 @@ class ScanViewController : public ViewController,
   ConstraintPtr subHeaderLabelTopConstraint_;
   ConstraintPtr collectionViewTopConstraint_;
   std::shared_ptr<GestureRecognizer> blankTap_;
+  std::shared_ptr<GridViewController> popupView_;
+  std::shared_ptr<ScanDialogs> dialogs_;
 };
 
 }  // namespace veltrix::ui::scan

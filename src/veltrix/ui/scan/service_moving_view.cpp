@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "veltrix/platform/ui/image.h"
-#include "veltrix/ui/scan/grid_view_controller.h"
 
 namespace veltrix::ui::scan {
 namespace {
@@ -14,11 +13,6 @@ const Rect kIconFrame{0, 0, 60, 60};
 const Rect kModelFrame{0, 50, 60, 40};
 const Rect kSerialFrame{0, 70, 60, 40};
 
-std::string valueOf(const facade::ServiceDictionary& info, std::string_view key) {
-  auto it = info.find(key);
-  return it == info.end() ? std::string() : it->second;
-}
-
 }  // namespace
 
 std::string iconViewSerial(std::string_view sn) {
@@ -26,7 +20,7 @@ std::string iconViewSerial(std::string_view sn) {
   return "*" + std::string(sn.substr(sn.size() - keep));
 }
 
-ServiceMovingView::ServiceMovingView(facade::ServiceDictionary serviceInfo)
+ServiceMovingView::ServiceMovingView(ServiceInfoDict serviceInfo)
     : serviceInfo_(std::move(serviceInfo)) {
   setupUI();
 }
@@ -34,10 +28,10 @@ ServiceMovingView::ServiceMovingView(facade::ServiceDictionary serviceInfo)
 void ServiceMovingView::setupUI() {
   setBackgroundColor(Color::white());
   cornerRadius = kCornerRadius;
-  const std::string model = valueOf(serviceInfo_, "model");
+  const std::string& model = serviceInfo_.model;
 
   auto icon = std::make_shared<ImageView>(kIconFrame);
-  icon->setImage(loadImageNamed(enabledIconName(model)));
+  icon->setImage(loadImageNamed(iconNames(model, libraryImageExists).enabled));
   addSubview(icon);
 
   auto modelLabel = std::make_shared<Label>(kModelFrame);
@@ -48,7 +42,7 @@ void ServiceMovingView::setupUI() {
   addSubview(modelLabel);
 
   auto serial = std::make_shared<Label>(kSerialFrame);
-  serial->setText(iconViewSerial(valueOf(serviceInfo_, "sn")));
+  serial->setText(iconViewSerial(serviceInfo_.sn));
   serial->textColor = Color::gray();
   serial->setFont(Font::bold(13));
   serial->textAlignment = TextAlignment::Center;

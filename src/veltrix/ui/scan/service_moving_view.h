@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "veltrix/facade/scan_presenter.h"
 #include "veltrix/platform/ui/controls.h"
+#include "veltrix/ui/scan/scan_logic.h"
 
 namespace veltrix::ui::scan {
 
@@ -20,15 +20,15 @@ std::string iconViewSerial(std::string_view sn);
 
 class ServiceMovingView : public View {
  public:
-  explicit ServiceMovingView(facade::ServiceDictionary serviceInfo);
+  explicit ServiceMovingView(ServiceInfoDict serviceInfo);
 
-  const facade::ServiceDictionary& getServiceInfo() const { return serviceInfo_; }
+  const ServiceInfoDict& getServiceInfo() const { return serviceInfo_; }
 
   std::string typeName() const override { return "ServiceMovingView"; }
 
  private:
   void setupUI();
-  facade::ServiceDictionary serviceInfo_;
+  ServiceInfoDict serviceInfo_;
 };
 
 }  // namespace veltrix::ui::scan
