@@ -96,32 +96,26 @@ void GridCollectionViewCell::setupSubviews() {
 }
 
 // The icon above the model, the shortened serial number and the service
-// name, all centred in the tile. A tile too small for all of them drops the
-// service name, then the serial number, so the icon stays recognisable.
+// name, all centred in the tile. The texts tell terminals of one model
+// apart, so a tile too small for all of them (a pad's panel keeps 300
+// points on each side) drops the icon rather than a line.
 void GridCollectionViewCell::layoutSubviews() {
   CollectionViewCell::layoutSubviews();
   const Size size = contentView()->bounds().size;
-  const double lines[] = {kTitleHeight, kSubtitleHeight, kDetailHeight};
-  int shown = 3;
-  auto iconSide = [&] {
-    double text = 0;
-    for (int i = 0; i < shown; ++i) text += lines[i];
-    return std::min(kIconMaxSide, size.height - 2 * kTilePadding - kIconGap - text);
-  };
-  while (shown > 1 && iconSide() < kIconMinSide) --shown;
-  const double icon = std::max(0.0, iconSide());
-  double text = 0;
-  for (int i = 0; i < shown; ++i) text += lines[i];
-  double y = std::max(kTilePadding, (size.height - icon - kIconGap - text) / 2);
+  const double text = kTitleHeight + kSubtitleHeight + kDetailHeight;
+  double icon = std::min(kIconMaxSide, size.height - 2 * kTilePadding - kIconGap - text);
+  if (icon < kIconMinSide) icon = 0;
+  imageView_->setHidden(icon == 0);
+  const double block = icon > 0 ? icon + kIconGap + text : text;
+  double y = std::max(0.0, (size.height - block) / 2);
   imageView_->setFrame(Rect{(size.width - icon) / 2, y, icon, icon});
-  y += icon + kIconGap;
+  if (icon > 0) y += icon + kIconGap;
   const double textWidth = std::max(0.0, size.width - 2 * kTextInset);
-  Label* labels[] = {titleLabel_.get(), subtitleLabel_.get(), detailLabel_.get()};
-  for (int i = 0; i < 3; ++i) {
-    labels[i]->setHidden(i >= shown);
-    labels[i]->setFrame(Rect{kTextInset, y, textWidth, lines[i]});
-    if (i < shown) y += lines[i];
-  }
+  titleLabel_->setFrame(Rect{kTextInset, y, textWidth, kTitleHeight});
+  y += kTitleHeight;
+  subtitleLabel_->setFrame(Rect{kTextInset, y, textWidth, kSubtitleHeight});
+  y += kSubtitleHeight;
+  detailLabel_->setFrame(Rect{kTextInset, y, textWidth, kDetailHeight});
 }
 
 void GridCollectionViewCell::configureWithTitle(const std::optional<std::string>& title,
