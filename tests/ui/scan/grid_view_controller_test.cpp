@@ -130,6 +130,29 @@ TEST_F(GridTest, TilesFillRowsOfThreeInListOrder) {
   EXPECT_GT(c.contentSize().height, c.bounds().height());
 }
 
+TEST_F(GridTest, SmallPadTilesKeepTheirTextsAndDropTheIcon) {
+  auto tile = [&](int item) {
+    return std::dynamic_pointer_cast<GridCollectionViewCell>(
+        grid->collectionView().cellForItem(IndexPath::forItem(item)));
+  };
+  present(services(2));
+  ASSERT_TRUE(tile(0));
+  EXPECT_TRUE(tile(0)->imageView()->isVisibleInTree());
+  EXPECT_GE(tile(0)->imageView()->frame().height(), 24);
+
+  present(services(2), DeviceProfile::pad());
+  ASSERT_TRUE(tile(0));
+  EXPECT_NEAR(tile(0)->frame().width(), 60, 1e-9);
+  EXPECT_FALSE(tile(0)->imageView()->isVisibleInTree());
+  for (const char* text : {"T420", "(*0000)", "Payment 0"}) {
+    EXPECT_TRUE(driver().isTextVisible(text)) << text;
+  }
+  for (Label* label : {tile(0)->titleLabel().get(), tile(0)->subtitleLabel().get(),
+                       tile(0)->detailLabel().get()}) {
+    EXPECT_LE(label->frame().maxY(), tile(0)->bounds().height()) << label->text();
+  }
+}
+
 TEST_F(GridTest, UnknownModelShowsTheFallbackIconAndItsOwnName) {
   auto data = services(0);
   data.push_back(service("Z9", "7", "Refund"));
