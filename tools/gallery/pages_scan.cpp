@@ -1,7 +1,7 @@
 // Gallery pages of the terminal scan screen: the orbit with 1, 5 and 9
-// terminals (portrait, and landscape on a phone), an aged (grey) bubble, and
-// the hint of a request whose terminal is missing. Each page runs the real
-// screen over a database of its own and feeds it discovery reports.
+// terminals (run with --orientation landscape for the landscape pictures), an aged (grey) bubble,
+// and the hint of a request whose terminal is missing. Each page runs the real screen over a
+// database of its own and feeds it discovery reports.
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -91,18 +91,17 @@ class ScanSetup {
   std::shared_ptr<ui::scan::ScanViewController> screen_;
 };
 
-std::string suffix(Stage& stage) { return stage.device().isPad() ? "_pad" : ""; }
+std::string suffix(Stage& stage) {
+  std::string s = stage.device().isPad() ? "_pad" : "";
+  if (stage.device().landscape) s += "_landscape";
+  return s;
+}
 
 void orbit(Stage& stage, int terminals, const std::string& name) {
   ScanSetup setup(stage);
   for (int i = 0; i < terminals; ++i) setup.report(i);
   stage.advance(1.5);
   stage.snapshot(name + suffix(stage));
-  if (!stage.device().isPad()) {
-    stage.window().rotate(true);
-    stage.advance(1.5);
-    stage.snapshot(name + "_landscape");
-  }
 }
 
 VELTRIX_GALLERY_PAGE("scan_orbit_1", [](Stage& stage) { orbit(stage, 1, "scan_orbit_1"); });
