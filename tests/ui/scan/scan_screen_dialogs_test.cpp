@@ -50,6 +50,8 @@ TEST_F(ScanScreenDialogsTest, MoreOpensTheGridAndAPickChoosesThatService) {
   ASSERT_TRUE(grid);
   EXPECT_EQ(nav->presentedViewController(), grid);
   ASSERT_EQ(grid->gridData().size(), 2u);
+  s.showGridPopup();
+  EXPECT_EQ(s.popupView(), grid) << "one grid at a time";
   EXPECT_TRUE(driver().isTextVisible("(*1009)"));
 
   ASSERT_TRUE(driver().tapItem(grid->collectionView(), IndexPath::forItem(1)));

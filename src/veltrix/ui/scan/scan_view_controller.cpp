@@ -820,6 +820,8 @@ void ScanViewController::cleanAllResources() {
 // --- overflow grid and dialogs ---------------------------------------------------
 
 void ScanViewController::showGridPopup() {
+  // One grid at a time; the one shown is the one the clean-up closes.
+  if (popupView_ && popupView_->presentingViewController()) return;
   // The grid keeps its own copy: the ageing may promote entries meanwhile.
   popupView_ = std::make_shared<GridViewController>(moreActivedIps_);
   popupView_->setDelegate(std::weak_ptr<GridViewControllerDelegate>(self()));
