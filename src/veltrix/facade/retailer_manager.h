@@ -60,6 +60,10 @@
 #include "veltrix/registry/file_logger.h"
 #include "veltrix/transport/ble_discovery.h"
 
+namespace veltrix::ui {
+class NavigationController;
+}
+
 namespace veltrix::facade {
 
 // Called with the new exchange identifier before the service method returns.
@@ -132,6 +136,10 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
   // Where the scan screen is shown; none until the host's navigation
   // installs one.
   void initWithNavigationController(std::shared_ptr<ScanPresenter> presenter);
+  // The host's navigation controller (held weakly): requests that need a
+  // choice push the scan screen on it, over this facade's database and its
+  // settings facade's discovery.
+  void initWithNavigationController(std::shared_ptr<ui::NavigationController> navigation);
   // A terminal service for the next display request, which then goes
   // straight to it; used once.
   void initWithServiceBean(ServiceDictionary serviceBean);

@@ -94,6 +94,9 @@ class RetailerSettingManager : public registry::DiscoverManagerDelegate,
   RetailerSettingManager(const RetailerSettingManager&) = delete;
   RetailerSettingManager& operator=(const RetailerSettingManager&) = delete;
 
+  // The discovery this facade is coupled to, or null.
+  registry::DiscoveryControl* discoveryControl() const { return discoverManager_; }
+
   // --- connection methods ---------------------------------------------------
 
   // Stores `state` for kCommunicateTypeLan or kCommunicateTypeBluetooth;

@@ -1,0 +1,75 @@
+// Makers of the screens that the scan screen pushes or presents but that
+// are built elsewhere: the settings hub, the terminal detail sheet, the
+// overflow ("more") grid and the remember-option sheet. Those screens
+// register their maker once at start-up; until one is registered, the scan
+// screen shows a plain placeholder screen titled after what is missing.
+//
+// Thread: the main loop (register before the first scan screen opens). The
+// registry is process-wide and owns the makers; each call makes a new
+// controller that the caller owns.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "veltrix/platform/ui/view_controller.h"
+#include "veltrix/ui/scan/scan_logic.h"
+
+namespace veltrix::ui::scan {
+
+// What the terminal detail sheet needs of the terminal it opens for: the
+// tapped service's dictionary (its "sn" names the terminal) and the
+// indices of the service categories already selected (none from the scan
+// screen).
+struct TerminalDetailInput {
+  ServiceInfoDict service;
+  std::vector<std::int64_t> selectedIndices;
+};
+
+// Hands a chosen overflow entry back to the scan screen.
+using OverflowChoice = std::function<void(const ServiceInfoDict&)>;
+// Hands a chosen remember option (0 to 2) back to the scan screen.
+using RememberChoice = std::function<void(int option)>;
+
+struct ScreenMakers {
+  // The settings hub, pushed by the gear item.
+  std::function<std::shared_ptr<ViewController>()> settingsHub;
+  // The terminal detail sheet, pushed by a tap on a terminal's bubble.
+  std::function<std::shared_ptr<ViewController>(const TerminalDetailInput&)> terminalDetail;
+  // The overflow grid over `overflow`, presented by a tap on "more".
+  std::function<std::shared_ptr<ViewController>(const std::vector<ServiceInfoDict>& overflow,
+                                                OverflowChoice choose)>
+      overflowGrid;
+  // The remember-option sheet with `options`, presented by the remember
+  // button.
+  std::function<std::shared_ptr<ViewController>(const std::vector<std::string>& options,
+                                                RememberChoice choose)>
+      rememberOptions;
+};
+
+// The makers now registered (empty ones stand for "not yet built").
+ScreenMakers& screenMakers();
+
+// Each returns the registered screen, or a placeholder titled `title`.
+std::shared_ptr<ViewController> makeSettingsHub();
+std::shared_ptr<ViewController> makeTerminalDetail(const TerminalDetailInput& input);
+std::shared_ptr<ViewController> makeOverflowGrid(const std::vector<ServiceInfoDict>& overflow,
+                                                 OverflowChoice choose);
+std::shared_ptr<ViewController> makeRememberOptions(const std::vector<std::string>& options,
+                                                    RememberChoice choose);
+
+// A plain screen with a title and one centred line of text.
+class PlaceholderViewController : public ViewController {
+ public:
+  PlaceholderViewController(std::string title, std::string text);
+  void viewDidLoad() override;
+  const std::string& text() const { return text_; }
+  std::string typeName() const override { return "PlaceholderViewController"; }
+
+ private:
+  std::string text_;
+};
+
+}  // namespace veltrix::ui::scan
