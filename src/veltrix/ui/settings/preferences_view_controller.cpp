@@ -21,6 +21,8 @@ constexpr double kTileSpacing = 10;
 constexpr double kCheckSize = 28;
 constexpr double kRowHeight = 60;
 constexpr double kChosenTileAlpha = 0.1;
+// Our choice: the chosen tile's tint follows the card's rounding.
+constexpr double kTileCornerRadius = 12;
 
 }  // namespace
 
@@ -88,6 +90,7 @@ PreferencesViewController::Tile PreferencesViewController::makeTile(const char* 
   Tile tile;
   tile.container = makeLaidOut();
   tile.container->setBackgroundColor(Color::clear());
+  tile.container->cornerRadius = kTileCornerRadius;
   mainContainerView_->addSubview(tile.container);
 
   tile.icon = makeLaidOut<ImageView>();

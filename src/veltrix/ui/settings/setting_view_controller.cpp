@@ -61,6 +61,8 @@ void SettingViewController::viewDidLoad() {
   view().setBackgroundColor(backdropColor());
 
   tableView_ = std::make_shared<TableView>(view().bounds(), TableViewStyle::Grouped);
+  // One backdrop from the bar down to the version line.
+  tableView_->setBackgroundColor(Color::clear());
   auto self = std::static_pointer_cast<SettingViewController>(shared_from_this());
   tableView_->setDataSource(std::weak_ptr<TableViewDataSource>(self));
   tableView_->setDelegate(std::weak_ptr<TableViewDelegate>(self));
