@@ -181,6 +181,21 @@ TEST_F(ConnectionMethodTest, PortAlert) {
   EXPECT_EQ(again->portNumber(), "8423");
 }
 
+TEST_F(ConnectionMethodTest, TheDeviceSettingsRowAlwaysShowsLan) {
+  makeWindow();  // the main screen: 390 wide
+  ConnectionMethodCell cell({{"sn", "A1"}, {"parameter", "ble"}});
+  auto labels = cell.contentView()->findAll<Label>();
+  ASSERT_EQ(labels.size(), 2u);
+  EXPECT_EQ(labels[0]->text(), "Connection Method");
+  EXPECT_EQ(labels[1]->text(), "LAN");
+  EXPECT_EQ(labels[1]->frame(), Rect(240, 10, 60, 40));
+  auto* icon = cell.contentView()->findDescendant<ImageView>();
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(icon->frame(), Rect(290, 15, 30, 30));
+  ASSERT_TRUE(icon->image());
+  EXPECT_EQ(icon->image()->name(), "icon_more_setting");
+}
+
 TEST_F(ConnectionMethodTest, AcceptedPorts) {
   EXPECT_EQ(acceptedPort("8423"), "8423");
   EXPECT_EQ(acceptedPort("0"), "0");
