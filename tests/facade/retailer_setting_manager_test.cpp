@@ -223,11 +223,23 @@ TEST_F(SettingsTest, ScanScreenOptions) {
 }
 
 TEST_F(SettingsTest, AllowedDevices) {
-  settings().deviceAcessList(std::vector<std::string>{"SN1", "SN2", "SN3"});
+  EXPECT_TRUE(settings().deviceAcessList(std::vector<std::string>{"SN1", "SN2", "SN3"}));
   EXPECT_EQ(setting(device_Acess_List), "SN1:SN2:SN3");
-  settings().deviceAcessList(std::vector<std::string>{});
-  settings().deviceAcessList(std::nullopt);
+  EXPECT_FALSE(settings().deviceAcessList(std::vector<std::string>{}));
+  EXPECT_FALSE(settings().deviceAcessList(std::nullopt));
   EXPECT_EQ(setting(device_Acess_List), "SN1:SN2:SN3");
+}
+
+TEST_F(SettingsTest, ASerialNumberHoldingTheSeparatorIsNeverStored) {
+  ScopedLogCapture log;
+  // Stored, "A:B" would read back as the two terminals A and B.
+  EXPECT_TRUE(settings().deviceAcessList(std::vector<std::string>{"SN1", "A:B", "SN2"}));
+  EXPECT_EQ(setting(device_Acess_List), "SN1:SN2");
+  EXPECT_TRUE(log.contains("serial number 'A:B' contains ':'"));
+
+  // Nothing left: the earlier list stays and the caller hears of it.
+  EXPECT_FALSE(settings().deviceAcessList(std::vector<std::string>{"C:D"}));
+  EXPECT_EQ(setting(device_Acess_List), "SN1:SN2");
 }
 
 TEST_F(SettingsTest, AKeyHoldingAnEmptyValueCanStillChange) {
