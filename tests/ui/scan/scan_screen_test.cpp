@@ -7,6 +7,7 @@
 
 #include "ui/scan/scan_fixture.h"
 #include "veltrix/ui/scan/screen_factory.h"
+#include "veltrix/ui/settings/setting_view_controller.h"
 
 namespace veltrix::ui::scan::test {
 namespace {
@@ -221,7 +222,7 @@ TEST_F(ScanScreenTest, CoveringStopsTimersAndReturningRestartsThem) {
   driver().advance(20.0);
   ASSERT_TRUE(driver().tapBarItem(/*right=*/true));  // the gear: settings
   driver().advance(0.5);
-  EXPECT_NE(nav->topViewController(), &s);
+  EXPECT_NE(dynamic_cast<settings::SettingViewController*>(nav->topViewController()), nullptr);
   EXPECT_FALSE(s.hasTimers());
   EXPECT_FALSE(discovery.running);
   driver().advance(60.0);

@@ -1,5 +1,7 @@
 #include "veltrix/ui/scan/screen_factory.h"
 
+#include "veltrix/ui/settings/setting_view_controller.h"
+
 namespace veltrix::ui::scan {
 
 ScreenMakers& screenMakers() {
@@ -9,19 +11,12 @@ ScreenMakers& screenMakers() {
 
 std::shared_ptr<ViewController> makeSettingsHub() {
   if (auto& make = screenMakers().settingsHub) return make();
-  return std::make_shared<PlaceholderViewController>("Settings", "Settings are not available.");
+  return settings::makeSettingViewController();
 }
 
 std::shared_ptr<ViewController> makeTerminalDetail(const TerminalDetailInput& input) {
   if (auto& make = screenMakers().terminalDetail) return make(input);
   return std::make_shared<PlaceholderViewController>(input.service.model, input.service.sn);
-}
-
-std::shared_ptr<ViewController> makeOverflowGrid(const std::vector<ServiceInfoDict>& overflow,
-                                                 OverflowChoice choose) {
-  if (auto& make = screenMakers().overflowGrid) return make(overflow, std::move(choose));
-  return std::make_shared<PlaceholderViewController>(
-      "More", std::to_string(overflow.size()) + " more services");
 }
 
 std::shared_ptr<ViewController> makeRememberOptions(const std::vector<std::string>& options,

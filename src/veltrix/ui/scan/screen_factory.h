@@ -1,8 +1,9 @@
 // Makers of the screens that the scan screen pushes or presents but that
-// are built elsewhere: the settings hub, the terminal detail sheet, the
-// overflow ("more") grid and the remember-option sheet. Those screens
-// register their maker once at start-up; until one is registered, the scan
-// screen shows a plain placeholder screen titled after what is missing.
+// are built elsewhere: the settings hub, the terminal detail sheet and the
+// remember-option sheet. A maker registered here takes the place of the
+// library's own screen (tests put fakes here); where the library has no
+// screen of its own yet, the scan screen shows a plain placeholder screen
+// titled after what is missing.
 //
 // Thread: the main loop (register before the first scan screen opens). The
 // registry is process-wide and owns the makers; each call makes a new
@@ -28,8 +29,6 @@ struct TerminalDetailInput {
   std::vector<std::int64_t> selectedIndices;
 };
 
-// Hands a chosen overflow entry back to the scan screen.
-using OverflowChoice = std::function<void(const ServiceInfoDict&)>;
 // Hands a chosen remember option (0 to 2) back to the scan screen.
 using RememberChoice = std::function<void(int option)>;
 
@@ -38,10 +37,6 @@ struct ScreenMakers {
   std::function<std::shared_ptr<ViewController>()> settingsHub;
   // The terminal detail sheet, pushed by a tap on a terminal's bubble.
   std::function<std::shared_ptr<ViewController>(const TerminalDetailInput&)> terminalDetail;
-  // The overflow grid over `overflow`, presented by a tap on "more".
-  std::function<std::shared_ptr<ViewController>(const std::vector<ServiceInfoDict>& overflow,
-                                                OverflowChoice choose)>
-      overflowGrid;
   // The remember-option sheet with `options`, presented by the remember
   // button.
   std::function<std::shared_ptr<ViewController>(const std::vector<std::string>& options,
@@ -52,11 +47,10 @@ struct ScreenMakers {
 // The makers now registered (empty ones stand for "not yet built").
 ScreenMakers& screenMakers();
 
-// Each returns the registered screen, or a placeholder titled `title`.
+// Each returns the registered screen, else the library's own, else a
+// placeholder.
 std::shared_ptr<ViewController> makeSettingsHub();
 std::shared_ptr<ViewController> makeTerminalDetail(const TerminalDetailInput& input);
-std::shared_ptr<ViewController> makeOverflowGrid(const std::vector<ServiceInfoDict>& overflow,
-                                                 OverflowChoice choose);
 std::shared_ptr<ViewController> makeRememberOptions(const std::vector<std::string>& options,
                                                     RememberChoice choose);
 
