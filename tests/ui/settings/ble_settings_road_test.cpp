@@ -41,6 +41,7 @@ TEST_F(BleSettingsRoadTest, ATappedTerminalIsConnectedStoredAndCarriesThePayment
   EXPECT_TRUE(service->isDeviceConnectedWithSN(terminal.sn()));
   EXPECT_TRUE(screen->isDevicePaired(found));
   driver().advance(2);
+  EXPECT_TRUE(driver().isTextVisible("Paired"));
   EXPECT_EQ(driver().alert(), nullptr);
 
   payAndExpectItOverBluetooth(terminal);

@@ -68,6 +68,16 @@ class BleSettingsTest : public testing::UiTest {
     if (!alert) return std::nullopt;
     return alert->message();
   }
+  // The texts of a device row, top to bottom as built.
+  std::vector<std::string> rowTexts(std::int64_t row) {
+    std::vector<std::string> texts;
+    const auto cell = screen->deviceTableView()->cellForRow(IndexPath::forRow(row));
+    if (!cell) return texts;
+    for (const auto& v : cell->contentView()->subviews()) {
+      if (auto* label = dynamic_cast<Label*>(v.get())) texts.push_back(label->text());
+    }
+    return texts;
+  }
   bool tapDevice(std::int64_t row) {
     return driver().tapRow(*screen->deviceTableView(), IndexPath::forRow(row));
   }
@@ -142,13 +152,9 @@ TEST_F(BleSettingsTest, ListsNamedTerminalsOnceEachWithStateSerialAndSignal) {
     EXPECT_FALSE(driver().isTextVisible(text)) << text;
   }
   // The stored terminal is paired, the others are not; no signal, no line.
-  const auto cell = screen->deviceTableView()->cellForRow(IndexPath::forRow(1));
-  ASSERT_TRUE(cell);
-  std::vector<std::string> texts;
-  for (const auto& v : cell->contentView()->subviews()) {
-    if (auto* label = dynamic_cast<Label*>(v.get())) texts.push_back(label->text());
-  }
-  EXPECT_EQ(texts, (std::vector<std::string>{"Tavio T2", "TAVIO-0002", "Paired"}));
+  EXPECT_EQ(rowTexts(0),
+            (std::vector<std::string>{"Tavio T1", "TAVIO-0001", "Unpaired", "-58 dBm"}));
+  EXPECT_EQ(rowTexts(1), (std::vector<std::string>{"Tavio T2", "TAVIO-0002", "Paired"}));
   Label* unpaired = driver().labelWithText("Unpaired");
   ASSERT_NE(unpaired, nullptr);
   EXPECT_EQ(unpaired->textColor, Color::systemGray());
@@ -189,6 +195,7 @@ TEST_F(BleSettingsTest, ASuccessfulConnectionIsStoredOnTheMainLoopAndShown) {
   EXPECT_TRUE(screen->loadingView()->isAnimating());
   EXPECT_FALSE(bluetoothSwitch().isOn());
 
+  link->statuses["TAVIO-0001"] = BLEConnectStatus::Ready;
   link->completeOffMain(true, "Device connected and ready for communication");
   EXPECT_EQ(bluetoothSetting(), "0") << "nothing happens on the completion's thread";
   EXPECT_FALSE(driver().alert());
@@ -197,6 +204,7 @@ TEST_F(BleSettingsTest, ASuccessfulConnectionIsStoredOnTheMainLoopAndShown) {
   EXPECT_TRUE(idleShown());
   EXPECT_TRUE(screen->isBleEnabled());
   EXPECT_TRUE(bluetoothSwitch().isOn()) << "the switch row shows the stored state";
+  EXPECT_EQ(rowTexts(0).at(2), "Paired");
 
   EXPECT_EQ(alertText(), "Device connected and ready for communication");
   EXPECT_EQ(driver().alert()->alertTitle(), std::nullopt);

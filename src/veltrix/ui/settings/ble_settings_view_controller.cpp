@@ -40,6 +40,7 @@ constexpr double kModeNameGap = 10;
 constexpr double kRefreshSide = 30;
 constexpr double kPairButtonHeight = 60;
 constexpr double kPairButtonFontSize = 17;
+constexpr double kDisabledTitleAlpha = 0.7;
 
 constexpr double kDeviceInset = 16;
 constexpr double kNameTop = 12;
@@ -237,6 +238,8 @@ void BleSettingsViewController::setupPairButton() {
   pairButton_->setTitle(kPairTerminal, ControlState::Normal);
   pairButton_->setTitle(kScanning, ControlState::Disabled);
   pairButton_->setTitleColor(Color::white(), ControlState::Normal);
+  // The platform's grey disabled title cannot be read on the blue fill.
+  pairButton_->setTitleColor(Color::white(1, kDisabledTitleAlpha), ControlState::Disabled);
   pairButton_->titleLabel()->setFont(Font::system(kPairButtonFontSize, FontWeight::Semibold));
   pairButton_->setBackgroundColor(Color::systemBlue());
   pairButton_->cornerRadius = kCornerRadius;
@@ -406,9 +409,12 @@ void BleSettingsViewController::connected(bool success, const std::optional<std:
   pairButton_->setEnabled(true);
   showToast(message.value_or(""));
   if (success) {
+    // The switch and the rows' paired states would otherwise show what
+    // held before the connection.
     isBleEnabled_ =
         collaborators_.settings->getCommunicateTypeState(facade::kCommunicateTypeBluetooth);
     reloadSwitchRow();
+    deviceTableView_->reloadData();
   }
 }
 
