@@ -8,9 +8,9 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "support/fake_ble_link.h"
 #include "support/ui_test_env.h"
 #include "veltrix/facade/retailer_setting_manager.h"
 #include "veltrix/registry/database_manager.h"
@@ -21,51 +21,8 @@ namespace {
 using transport::BLEConnectStatus;
 using transport::BLEPeripheralModel;
 
-BLEPeripheralModel peripheral(std::optional<std::string> name, std::string uuid,
-                              std::optional<std::int64_t> rssi = -58,
-                              std::string sn = "TAVIO-0001") {
-  BLEPeripheralModel m;
-  m.name = std::move(name);
-  m.uuidString = std::move(uuid);
-  m.rssi = rssi;
-  m.manufacturerName = std::move(sn);
-  return m;
-}
-
-class FakeLink final : public BleDeviceLink {
- public:
-  void startScan(transport::BLEScanSingleBlock block) override {
-    ++scans;
-    scanBlock = std::move(block);
-  }
-  void stopScan() override {
-    ++stops;
-    scanBlock = nullptr;
-  }
-  void connectPeripheralWithModel(const BLEPeripheralModel& model,
-                                  transport::BLEConnectCompletion completion) override {
-    connects.push_back(model);
-    pendingConnect = std::move(completion);
-  }
-  void setConnectStatusChangeBlock(transport::BLEConnectStatusChangeBlock block) override {
-    statusBlock = std::move(block);
-  }
-
-  void report(const BLEPeripheralModel& model) {
-    if (scanBlock) scanBlock(model);
-  }
-  // The transport may complete on another thread.
-  void completeOffMain(bool success, std::string message) {
-    std::thread([&] { pendingConnect(success, message, std::string("TAVIO-0001")); }).join();
-  }
-
-  int scans = 0;
-  int stops = 0;
-  transport::BLEScanSingleBlock scanBlock;
-  std::vector<BLEPeripheralModel> connects;
-  transport::BLEConnectCompletion pendingConnect;
-  transport::BLEConnectStatusChangeBlock statusBlock;
-};
+using FakeLink = testing::FakeBleLink;
+using testing::peripheral;
 
 class BleDeviceScanTest : public testing::UiTest {
  protected:

@@ -17,7 +17,6 @@ using transport::BLEPeripheralModel;
 
 constexpr const char* kTitle = "Ble Device Scan";
 constexpr const char* kCellIdentifier = "BLEDeviceCell";
-constexpr const char* kUnknownDevice = "Unknown Device";
 constexpr const char* kStartScan = "Start Scan";
 constexpr const char* kScanning = "Scanning...";
 
@@ -44,46 +43,7 @@ constexpr std::array<StatusRow, 3> kStatusTexts{{
     {BLEConnectStatus::Failed, "Connect Failed", true},
 }};
 
-class TransportLink final : public BleDeviceLink {
- public:
-  explicit TransportLink(std::shared_ptr<transport::BLECommunicateService> service)
-      : service_(std::move(service)) {}
-  void startScan(transport::BLEScanSingleBlock block) override {
-    service_->startScan(std::move(block));
-  }
-  void stopScan() override { service_->stopScan(); }
-  void connectPeripheralWithModel(const BLEPeripheralModel& model,
-                                  transport::BLEConnectCompletion completion) override {
-    service_->connectPeripheralWithModel(model, std::move(completion));
-  }
-  void setConnectStatusChangeBlock(transport::BLEConnectStatusChangeBlock block) override {
-    service_->setConnectStatusChangeBlock(std::move(block));
-  }
-
- private:
-  std::shared_ptr<transport::BLECommunicateService> service_;
-};
-
 }  // namespace
-
-std::shared_ptr<BleDeviceLink> makeBleDeviceLink(
-    std::shared_ptr<transport::BLECommunicateService> service) {
-  return std::make_shared<TransportLink>(std::move(service));
-}
-
-bool isListedPeripheral(const BLEPeripheralModel& model) {
-  return model.name && !model.name->empty() && *model.name != kUnknownDevice;
-}
-
-bool addScannedPeripheral(std::vector<BLEPeripheralModel>& devices,
-                          const BLEPeripheralModel& model) {
-  if (!isListedPeripheral(model)) return false;
-  const bool known = std::any_of(devices.begin(), devices.end(),
-                                 [&](const auto& d) { return d.uuidString == model.uuidString; });
-  if (known) return false;
-  devices.push_back(model);
-  return true;
-}
 
 std::string peripheralDetailText(const BLEPeripheralModel& model) {
   const std::string signal = model.rssi ? fmt::format("{} dBm", *model.rssi) : "Unknown RSSI";
@@ -108,7 +68,6 @@ BLEDeviceScanViewController::BLEDeviceScanViewController(Collaborators collabora
 
 BLEDeviceScanViewController::~BLEDeviceScanViewController() {
   scanStop_.cancel();
-  alertDismissal_.cancel();
   if (collaborators_.ble) collaborators_.ble->stopScan();
 }
 
@@ -260,39 +219,7 @@ void BLEDeviceScanViewController::statusChanged(BLEConnectStatus status) {
 }
 
 void BLEDeviceScanViewController::showToast(const std::string& message) {
-  alertDismissal_.cancel();
-  pendingToast_ = message;
-  // The dismissal under way shows the latest message when it ends.
-  if (replacingAlert_) return;
-  // The platform refuses a presentation while another shows: the earlier
-  // alert goes first, at once.
-  if (auto previous = alert_.lock(); previous && previous->presentingViewController()) {
-    replacingAlert_ = true;
-    auto weak = weakSelf();
-    previous->dismiss(false, [weak] {
-      if (auto self = weak.lock()) {
-        self->replacingAlert_ = false;
-        self->presentPendingToast();
-      }
-    });
-    return;
-  }
-  presentPendingToast();
-}
-
-void BLEDeviceScanViewController::presentPendingToast() {
-  if (!pendingToast_) return;
-  auto alert = std::make_shared<AlertController>(std::nullopt, *pendingToast_);
-  pendingToast_.reset();
-  alert_ = alert;
-  present(alert, true);
-  std::weak_ptr<AlertController> weakAlert = alert;
-  alertDismissal_ =
-      platform::after(platform::MainLoop::shared(), platform::seconds(kToastSeconds), [weakAlert] {
-        if (auto shown = weakAlert.lock(); shown && shown->presentingViewController()) {
-          shown->dismiss(true);
-        }
-      });
+  toast_.show(*this, message);
 }
 
 std::int64_t BLEDeviceScanViewController::numberOfRows(TableView&, std::int64_t) {

@@ -5,8 +5,8 @@
 // The host shows it (pushed or presented); no screen of the library opens
 // it.
 //
-// Decisions kept apart from the views (the free functions below): which
-// scan results are listed, a row's detail text, what a status shows.
+// Decisions kept apart from the views: which scan results are listed
+// (ui/ble_link.h), and below a row's detail text and what a status shows.
 //
 // Thread: the main loop. The transport's scan results, connection
 // completion and status changes are moved there before they touch the
@@ -26,34 +26,17 @@
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/ui/view_controller.h"
 #include "veltrix/transport/ble_communicate_service.h"
+#include "veltrix/ui/ble_link.h"
+#include "veltrix/ui/self_dismissing_alert.h"
 
 namespace veltrix::ui::scan {
 
-// What the screen needs of the Bluetooth LE transport. Blocks may come on
-// any thread.
-class BleDeviceLink {
- public:
-  virtual ~BleDeviceLink() = default;
-  virtual void startScan(transport::BLEScanSingleBlock block) = 0;
-  virtual void stopScan() = 0;
-  virtual void connectPeripheralWithModel(const transport::BLEPeripheralModel& model,
-                                          transport::BLEConnectCompletion completion) = 0;
-  // Replaces the transport's single connection-status handler.
-  virtual void setConnectStatusChangeBlock(transport::BLEConnectStatusChangeBlock block) = 0;
-};
+// The link and the list rules are shared with the Bluetooth settings screen.
+using ::veltrix::ui::addScannedPeripheral;
+using ::veltrix::ui::BleDeviceLink;
+using ::veltrix::ui::isListedPeripheral;
+using ::veltrix::ui::makeBleDeviceLink;
 
-// The link over the library's transport (the process-wide one by default).
-std::shared_ptr<BleDeviceLink> makeBleDeviceLink(
-    std::shared_ptr<transport::BLECommunicateService> service =
-        transport::BLECommunicateService::sharedServicePtr());
-
-// A scan result worth a row: it has a name other than "" and "Unknown
-// Device".
-bool isListedPeripheral(const transport::BLEPeripheralModel& model);
-// Appends `model` when it is listed and no entry has its identifier; true
-// when it was appended.
-bool addScannedPeripheral(std::vector<transport::BLEPeripheralModel>& devices,
-                          const transport::BLEPeripheralModel& model);
 // "<serial number>\n<rssi> dBm", or "...\nUnknown RSSI" without a signal.
 std::string peripheralDetailText(const transport::BLEPeripheralModel& model);
 
@@ -114,7 +97,6 @@ class BLEDeviceScanViewController final : public ViewController,
   void scanned(const transport::BLEPeripheralModel& model);
   void connected(bool success, const std::optional<std::string>& message);
   void statusChanged(transport::BLEConnectStatus status);
-  void presentPendingToast();
   std::weak_ptr<BLEDeviceScanViewController> weakSelf();
 
   Collaborators collaborators_;
@@ -125,12 +107,7 @@ class BLEDeviceScanViewController final : public ViewController,
   // The pending end of the latest scan; a newer scan or a connection
   // cancels it, so it never cuts their work short.
   platform::DelayedCall scanStop_;
-  // The alert shown (or being shown), the message waiting to replace it,
-  // and whether its dismissal for that is under way.
-  std::weak_ptr<AlertController> alert_;
-  std::optional<std::string> pendingToast_;
-  bool replacingAlert_ = false;
-  platform::DelayedCall alertDismissal_;
+  SelfDismissingAlert toast_{kToastSeconds};
 };
 
 }  // namespace veltrix::ui::scan
