@@ -89,6 +89,25 @@ TEST(JsonParse, ManyMembersCostLinearTime) {
   EXPECT_LT(elapsed, std::chrono::seconds(10));
 }
 
+TEST(ParsedJsonLoan, HandsItsValueToTheFirstParseOfTheSameTextOnly) {
+  const std::string text = R"({"a":1})";
+  {
+    ParsedJsonLoan loan(text, Json{{"lent", true}});
+    EXPECT_EQ(*dumpJson(*parseJson(R"({"b":2})")), R"({"b":2})");  // another text
+    EXPECT_EQ(*dumpJson(*parseJson(text)), R"({"lent":true})");
+    EXPECT_EQ(*dumpJson(*parseJson(text)), R"({"a":1})");  // handed over once
+    {
+      ParsedJsonLoan inner(text, Json::array());
+      EXPECT_EQ(*dumpJson(*parseJson(text)), "[]");
+    }
+  }
+  EXPECT_EQ(*dumpJson(*parseJson(text)), R"({"a":1})");
+  // A loan does not make a scalar acceptable where the top level must be
+  // structured.
+  ParsedJsonLoan scalar("5", Json(5));
+  EXPECT_FALSE(parseJson("5"));
+}
+
 TEST(JsonDump, InvalidUtf8IsReportedNotThrown) {
   Json v = {{"bad", std::string("\xc3\x28")}};
   std::string error;
