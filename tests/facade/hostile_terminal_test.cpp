@@ -45,9 +45,10 @@ class HostileTerminalTest : public testing::LoopTest {
     std::optional<std::string> message;
   };
 
-  // Pays at `peer` and runs the main loop until the request has ended and
-  // its transfer is over.
-  void pay(const testing::HostileHttpPeer& peer, std::chrono::milliseconds limit = 20000ms) {
+  // Pays at `peer` and runs the main loop until the host has heard
+  // `outcomes` times and the transfer is over.
+  void pay(const testing::HostileHttpPeer& peer, std::size_t outcomes = 1,
+           std::chrono::milliseconds limit = 20000ms) {
     ASSERT_TRUE(peer.ok());
     model::PaymentParam param;
     param.transactionReference = "POS-0001";
@@ -60,8 +61,8 @@ class HostileTerminalTest : public testing::LoopTest {
                std::optional<std::string> message) {
           outcomes_.push_back({std::move(result), code, std::move(message)});
         });
-    ASSERT_TRUE(
-        main().runUntil([&] { return !outcomes_.empty() && session_.taskCount() == 0; }, limit))
+    ASSERT_TRUE(main().runUntil(
+        [&] { return outcomes_.size() >= outcomes && session_.taskCount() == 0; }, limit))
         << "results " << outcomes_.size() << ", transfers " << session_.taskCount();
     runPending();
   }
@@ -94,7 +95,6 @@ TEST_F(HostileTerminalTest, DeepNestingEndsThePaymentOnceWithoutExhaustingTheSta
     outcomes_.clear();
     testing::HostileHttpPeer peer(body);
     pay(peer);
-    EXPECT_EQ(peer.answered(), 1u);
     ASSERT_EQ(outcomes_.size(), 1u);
     EXPECT_EQ(outcomes_[0].result, nullptr);
     EXPECT_EQ(outcomes_[0].code, -200);
@@ -112,7 +112,7 @@ TEST_F(HostileTerminalTest, AMessageWithManyMembersIsDecodedInLinearTime) {
   body += "}}";
   testing::HostileHttpPeer peer(body);
   const auto start = std::chrono::steady_clock::now();
-  pay(peer, 120000ms);
+  pay(peer, 1, 120000ms);
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_LT(elapsed, 60s) << "generous for a loaded machine under a sanitizer";
   ASSERT_EQ(outcomes_.size(), 1u);
@@ -140,7 +140,7 @@ TEST_F(HostileTerminalTest, ABodyEndingWithoutAFinalAnswerEndsTheRequestOnce) {
     testing::HostileHttpPeer peer(
         R"({"serviceType":"Purchase","endFlag":false,"response":{"response":"SUCC"}})"
         "\n");
-    pay(peer);
+    pay(peer, 2);
     ASSERT_EQ(outcomes_.size(), 2u);
     EXPECT_EQ(outcomes_[0].code, 0);
     EXPECT_EQ(outcomes_[1].code, -200);

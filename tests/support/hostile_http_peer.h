@@ -8,7 +8,6 @@
 #pragma once
 
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -25,8 +24,6 @@ class HostileHttpPeer {
   bool ok() const { return fd_ >= 0; }
   // "127.0.0.1:<port>".
   std::string address() const;
-  // Requests answered so far.
-  std::size_t answered() const { return answered_.load(); }
 
  private:
   void serve();
@@ -36,7 +33,6 @@ class HostileHttpPeer {
   int fd_ = -1;
   std::uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
-  std::atomic<std::size_t> answered_{0};
   std::thread thread_;
 };
 
