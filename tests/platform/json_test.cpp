@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
 #include <string>
 
 namespace veltrix::platform {
@@ -50,6 +51,26 @@ TEST(JsonParse, GivesWhatTheLibraryParserGives) {
     const auto value = parseJson(text);
     ASSERT_TRUE(value) << text;
     EXPECT_EQ(*dumpJson(*value), Json::parse(text).dump()) << text;
+  }
+}
+
+TEST(JsonParse, RepeatedKeysMergeAsTheLibraryParserMergesThem) {
+  // Small objects and large ones (merged differently), keys repeated any
+  // number of times, values nested.
+  std::mt19937 random(32);
+  for (int round = 0; round < 200; ++round) {
+    const int members = 1 + static_cast<int>(random() % 60);
+    const int keys = 1 + static_cast<int>(random() % 30);
+    std::string text = "{";
+    for (int i = 0; i < members; ++i) {
+      if (i > 0) text += ",";
+      text += "\"k" + std::to_string(random() % keys) + "\":";
+      text += random() % 4 == 0 ? R"({"x":[)" + std::to_string(i) + "]}" : std::to_string(i);
+    }
+    text += "}";
+    const auto value = parseJson(text);
+    ASSERT_TRUE(value) << text;
+    ASSERT_EQ(*dumpJson(*value), Json::parse(text).dump()) << text;
   }
 }
 
