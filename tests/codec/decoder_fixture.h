@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -112,10 +113,16 @@ inline std::string message(std::string_view body,
   return text;
 }
 
-// A golden message of tests/codec/fixtures.
+// A golden message of tests/codec/fixtures. The source tree comes from ctest's
+// environment when it is there: __FILE__ may be relative to the build
+// directory (compiler caches rewrite it), which ctest does not run from.
 inline std::string fixture(std::string_view name) {
-  const std::filesystem::path path =
-      std::filesystem::path(__FILE__).parent_path() / "fixtures" / name;
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): read only
+  const char* source = std::getenv("VELTRIX_TEST_SOURCE_DIR");
+  const std::filesystem::path dir = source && *source
+                                        ? std::filesystem::path(source) / "tests" / "codec"
+                                        : std::filesystem::path(__FILE__).parent_path();
+  const std::filesystem::path path = dir / "fixtures" / name;
   std::ifstream in(path, std::ios::binary);
   EXPECT_TRUE(in) << "missing fixture " << path;
   std::ostringstream text;
