@@ -1,6 +1,7 @@
 #include "veltrix/platform/process_exit.h"
 
 #include <openssl/crypto.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,6 +23,8 @@ struct Registry {
   std::map<std::uint64_t, Entry> entries;
   std::uint64_t nextId = 1;
   bool handlerInstalled = false;
+  // The process whose threads the stops end: a forked child has none of them.
+  pid_t owner = 0;
   std::atomic<bool> exiting{false};
   // The stop running now, and on which thread.
   std::uint64_t running = 0;
@@ -41,6 +44,7 @@ void runExitStops() {
   {
     std::lock_guard<std::mutex> lock(r.mutex);
     if (r.exiting.exchange(true)) return;
+    if (r.owner != ::getpid()) return;
     for (const auto& [id, entry] : r.entries) order.emplace_back(entry.stage, id);
   }
   std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
@@ -89,6 +93,7 @@ ExitStop::ExitStop(ExitStage stage, Stop stop) {
   if (!r.handlerInstalled) {
     installHandler();
     r.handlerInstalled = true;
+    r.owner = ::getpid();
   }
   id_ = r.nextId++;
   r.entries.emplace(id_, Entry{stage, std::move(stop)});
