@@ -66,6 +66,9 @@ TEST_F(ServiceListTest, RowsShowTheItemsAndHideAnEmptySecondSubtitle) {
   for (std::int64_t r : {0, 1}) {
     EXPECT_EQ(list->tableView().rectForRow(IndexPath::forRow(r)).height(), 90);
   }
+  // The first row starts 8 below the navigation bar.
+  const Rect first = purchase->convert(purchase->bounds(), nullptr);
+  EXPECT_EQ(first.minY(), 91 + 8);
   // The texts stay apart: the count right of the title, the lines stacked.
   const Rect title = purchase->titleLabel()->frame();
   EXPECT_LE(title.maxX() + 16, purchase->availableLabel()->frame().minX());

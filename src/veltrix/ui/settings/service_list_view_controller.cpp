@@ -87,8 +87,10 @@ void ServiceListViewController::viewDidLayoutSubviews() {
   TableView& table = tableView();
   const Insets safe = table.safeAreaInsets();
   const Insets wanted{kListInset + safe.top, 0, kListInset + safe.bottom, 0};
-  if (table.contentInset == wanted) return;
-  const bool atTop = table.contentOffset().y <= -table.contentInset.top;
+  if (insetsApplied_ && table.contentInset == wanted) return;
+  // The list starts at its top; later it keeps the user's place.
+  const bool atTop = !insetsApplied_ || table.contentOffset().y <= -table.contentInset.top;
+  insetsApplied_ = true;
   table.contentInset = wanted;
   if (atTop) table.setContentOffset(Point{0, -wanted.top});
 }

@@ -94,6 +94,7 @@ class ServiceListViewController : public TableViewController {
   std::optional<std::string> sn_;
   std::string titleName_;
   registry::Rows terminalserviceList_;
+  bool insetsApplied_ = false;
 };
 
 }  // namespace veltrix::ui::settings
