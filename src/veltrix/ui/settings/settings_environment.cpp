@@ -29,6 +29,45 @@ class DatabaseAdapter final : public SettingsDatabase {
     return sns;
   }
 
+  std::vector<std::string> getDeviceSNArray() override { return db_->getDeviceSNArray(); }
+  std::map<std::string, std::string> getServiceCategoryArray() override {
+    return db_->getServiceCategoryArray();
+  }
+  std::map<std::string, std::string> getServiceCategoryArrayBySN(registry::TextArg sn) override {
+    return db_->getServiceCategoryArrayBySN(sn);
+  }
+  registry::Rows groupCountByTerminaService(registry::TextArg category) override {
+    return db_->groupCountByTerminaService(category);
+  }
+  registry::Rows groupCountByTerminaService(registry::TextArg category,
+                                            registry::TextArg sn) override {
+    return db_->groupCountByTerminaService(category, sn);
+  }
+  registry::Rows fetchTerminalServicesWithServiceType(registry::TextArg type) override {
+    return db_->fetchTerminalServicesWithServiceType(type);
+  }
+  registry::Rows fetchTerminalServicesWithServiceTypeSn(registry::TextArg type,
+                                                        registry::TextArg sn) override {
+    return db_->fetchTerminalServicesWithServiceTypeSn(type, sn);
+  }
+  registry::Row fetchRememberServicesWithType(registry::TextArg type) override {
+    return db_->fetchRememberServicesWithType(type);
+  }
+  bool insertRememberServices(registry::TextArg sn, registry::TextArg type,
+                              registry::TextArg packageName, registry::TextArg serviceId,
+                              registry::TextArg screenId, registry::TextArg createTime) override {
+    return db_->insertRememberServices(sn, type, packageName, serviceId, screenId, createTime);
+  }
+  bool replaceRememberServices(registry::TextArg sn, registry::TextArg type,
+                               registry::TextArg packageName, registry::TextArg serviceId,
+                               registry::TextArg screenId, registry::TextArg createTime) override {
+    return db_->replaceRememberServices(sn, type, packageName, serviceId, screenId, createTime);
+  }
+  bool deleteRememberServiceWithType(registry::TextArg type) override {
+    return db_->deleteRememberServiceWithType(type);
+  }
+  bool deleteRememberServiceAll() override { return db_->deleteRememberServiceAll(); }
+
  private:
   std::shared_ptr<registry::DatabaseManager> db_;
 };

@@ -1,5 +1,6 @@
-// What the settings screens use of the library: the settings table and the
-// list of discovered terminals (SettingsDatabase), the settings facade
+// What the settings screens use of the library: the settings table, the
+// list of discovered terminals and the terminal and remembered services
+// (SettingsDatabase), the settings facade
 // (SettingsFacade) and the library's bundle. SettingsEnvironment::shared()
 // joins the process-wide singletons; tests and the gallery build one over a
 // database of their own, or put a fake in one place.
@@ -10,16 +11,15 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "veltrix/registry/database_manager.h"
 #include "veltrix/ui/settings/library_bundle.h"
 
-namespace veltrix::registry {
-class DatabaseManager;
-}
 namespace veltrix::facade {
 class RetailerSettingManager;
 }
@@ -37,6 +37,32 @@ class SettingsDatabase {
   virtual bool deleteSetting(std::string_view key) = 0;
   // The "sn" of every discovered terminal, in the registry's row order.
   virtual std::vector<std::string> discoveredTerminalSns() = 0;
+
+  // Terminal services and remembered services, as DatabaseManager reads
+  // and writes them (rows keyed by column).
+  virtual std::vector<std::string> getDeviceSNArray() = 0;
+  // Category key to title, ordered by key.
+  virtual std::map<std::string, std::string> getServiceCategoryArray() = 0;
+  virtual std::map<std::string, std::string> getServiceCategoryArrayBySN(registry::TextArg sn) = 0;
+  virtual registry::Rows groupCountByTerminaService(registry::TextArg category) = 0;
+  virtual registry::Rows groupCountByTerminaService(registry::TextArg category,
+                                                    registry::TextArg sn) = 0;
+  // Enabled and disabled rows of the type, every terminal's.
+  virtual registry::Rows fetchTerminalServicesWithServiceType(registry::TextArg type) = 0;
+  // Enabled rows of the type on one terminal.
+  virtual registry::Rows fetchTerminalServicesWithServiceTypeSn(registry::TextArg type,
+                                                                registry::TextArg sn) = 0;
+  virtual registry::Row fetchRememberServicesWithType(registry::TextArg type) = 0;
+  virtual bool insertRememberServices(registry::TextArg sn, registry::TextArg type,
+                                      registry::TextArg packageName, registry::TextArg serviceId,
+                                      registry::TextArg screenId, registry::TextArg createTime) = 0;
+  // The type's rows replaced by one, all or nothing.
+  virtual bool replaceRememberServices(registry::TextArg sn, registry::TextArg type,
+                                       registry::TextArg packageName, registry::TextArg serviceId,
+                                       registry::TextArg screenId,
+                                       registry::TextArg createTime) = 0;
+  virtual bool deleteRememberServiceWithType(registry::TextArg type) = 0;
+  virtual bool deleteRememberServiceAll() = 0;
 };
 
 // The settings-facade operations the screens make.
