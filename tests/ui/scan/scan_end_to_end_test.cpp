@@ -96,6 +96,8 @@ class ScanEndToEndTest : public testing::UiTest {
     driver().advance(0.5);
   }
 
+  void payTwiceRemembering(int option);
+
   ScanViewController* scanScreen() {
     return dynamic_cast<ScanViewController*>(nav_->topViewController());
   }
@@ -151,7 +153,10 @@ TEST_F(ScanEndToEndTest, ADraggedBubbleCarriesThePayment) {
   EXPECT_EQ(outcomes_.size(), 1u);
 }
 
-TEST_F(ScanEndToEndTest, ARememberedServiceCarriesTheNextPaymentWithoutTheScreen) {
+// A first payment whose service the user picks from the list after
+// choosing remember option `option` on the sheet, then a second payment
+// that names no terminal: it must reach tavio-sim without the screen.
+void ScanEndToEndTest::payTwiceRemembering(int option) {
   ASSERT_NO_FATAL_FAILURE(start(/*withTerminal=*/true));
   library_->db.updateSetting("preferencesMode", "2");
   pay();
@@ -167,7 +172,7 @@ TEST_F(ScanEndToEndTest, ARememberedServiceCarriesTheNextPaymentWithoutTheScreen
   driver().advance(0.1);
   auto* sheet = driver().find<RememberOptionView>();
   ASSERT_NE(sheet, nullptr);
-  ASSERT_TRUE(driver().tap(*sheet->buttons()[1]));  // "Remember this service"
+  ASSERT_TRUE(driver().tap(*sheet->buttons().at(static_cast<std::size_t>(option))));
   driver().advance(0.1);
   ASSERT_TRUE(driver().tapItem(*screen->collectionView(), IndexPath::forItem(0)));
   ASSERT_TRUE(main().runUntil([&] { return !outcomes_.empty(); }, 10s));
@@ -175,12 +180,9 @@ TEST_F(ScanEndToEndTest, ARememberedServiceCarriesTheNextPaymentWithoutTheScreen
   ASSERT_EQ(http_->requestCount(), 1u);
   driver().advance(1.0);
   EXPECT_EQ(scanScreen(), nullptr);
-  EXPECT_EQ(library_->db.fetchSetting("Purchase"), "1");
-  EXPECT_EQ(registry::rowText(library_->db.fetchRememberServicesWithType("Purchase"), "sn"),
-            "TAVIO-SIM-0001");
 
-  // The next payment names no terminal: the facade tries the remembered
-  // service first and the scan screen never opens.
+  // The facade tries the remembered candidate first; the scan screen never
+  // opens.
   pay();
   EXPECT_EQ(nav_->viewControllers().size(), 1u);
   ASSERT_TRUE(main().runUntil([&] { return outcomes_.size() == 2; }, 10s));
@@ -189,6 +191,21 @@ TEST_F(ScanEndToEndTest, ARememberedServiceCarriesTheNextPaymentWithoutTheScreen
   EXPECT_TRUE(outcomes_[1].hasResult);
   ASSERT_EQ(http_->requestCount(), 2u);
   EXPECT_EQ(http_->requests()[1].jsonText("serviceType"), "Purchase");
+}
+
+TEST_F(ScanEndToEndTest, ARememberedServiceCarriesTheNextPaymentWithoutTheScreen) {
+  ASSERT_NO_FATAL_FAILURE(payTwiceRemembering(1));  // "Remember this service"
+  EXPECT_EQ(library_->db.fetchSetting("Purchase"), "1");
+  EXPECT_EQ(registry::rowText(library_->db.fetchRememberServicesWithType("Purchase"), "sn"),
+            "TAVIO-SIM-0001");
+}
+
+TEST_F(ScanEndToEndTest, ARememberedTerminalCarriesTheNextPaymentWithoutTheScreen) {
+  ASSERT_NO_FATAL_FAILURE(payTwiceRemembering(2));  // "Remember this terminal"
+  EXPECT_EQ(library_->db.fetchSetting("Purchase"), "2");
+  EXPECT_EQ(registry::rowText(library_->db.fetchRememberServicesWithType("ALL"), "sn"),
+            "TAVIO-SIM-0001");
+  EXPECT_TRUE(library_->db.fetchRememberServicesWithType("Purchase").empty());
 }
 
 TEST_F(ScanEndToEndTest, NothingFoundEndsWithServiceNotFoundOnce) {
