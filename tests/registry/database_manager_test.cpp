@@ -496,6 +496,23 @@ TEST_F(DatabaseTest, ReplacingARememberedServiceDropsEveryRowOfItsTypeAtOnce) {
   EXPECT_EQ(db->fetchRememberServices().size(), 2u);
 }
 
+TEST_F(DatabaseTest, TransactionsCommitOrRollBackAsAWhole) {
+  auto db = open();
+  ASSERT_TRUE(db->insertRememberServices("SN1", "ALL", "", "", std::nullopt, "1"));
+  // A body that fails after its delete leaves the old row.
+  EXPECT_FALSE(db->performInTransaction([&] {
+    EXPECT_TRUE(db->deleteRememberServiceWithType("ALL"));
+    return false;
+  }));
+  EXPECT_EQ(rowText(db->fetchRememberServicesWithType("ALL"), "sn"), "SN1");
+  EXPECT_TRUE(db->performInTransaction([&] {
+    return db->deleteRememberServiceWithType("ALL") &&
+           db->insertRememberServices("SN2", "ALL", "", "", std::nullopt, "2");
+  }));
+  EXPECT_EQ(db->fetchRememberServices().size(), 1u);
+  EXPECT_EQ(rowText(db->fetchRememberServicesWithType("ALL"), "sn"), "SN2");
+}
+
 TEST_F(DatabaseTest, SettingsReadEmptyWhenUnsetAndUpsertAlwaysWrites) {
   auto db = open();
   EXPECT_EQ(db->fetchSetting("missing"), "");

@@ -359,6 +359,17 @@ std::map<std::string, std::string> DatabaseManager::categoryNames(std::string_vi
   return names;
 }
 
+bool DatabaseManager::performInTransaction(const std::function<bool()>& body) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Txn txn(db_);
+  if (!txn.begun()) {
+    logFailure("Failed to begin transaction", txn.error());
+    return false;
+  }
+  if (!body()) return false;  // the guard rolls back
+  return txn.commit();
+}
+
 bool DatabaseManager::runInTransaction(std::initializer_list<std::string_view> statements) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   Txn txn(db_);

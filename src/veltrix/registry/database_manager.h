@@ -189,6 +189,11 @@ class DatabaseManager {
   bool deleteRememberServiceWithSn(TextArg sn);
   bool deleteRememberServiceAll();
 
+  // Runs `body` (operations of this manager) in one transaction under the
+  // manager's lock: committed when it returns true, rolled back when it
+  // returns false. False, without running `body`, when BEGIN fails.
+  bool performInTransaction(const std::function<bool()>& body);
+
   // --- setting -------------------------------------------------------------
 
   // False when the key is stored already (the old value stays) or absent.

@@ -19,13 +19,6 @@ std::shared_ptr<ViewController> makeTerminalDetail(const TerminalDetailInput& in
   return std::make_shared<PlaceholderViewController>(input.service.model, input.service.sn);
 }
 
-std::shared_ptr<ViewController> makeRememberOptions(const std::vector<std::string>& options,
-                                                    RememberChoice choose) {
-  if (auto& make = screenMakers().rememberOptions) return make(options, std::move(choose));
-  return std::make_shared<PlaceholderViewController>("Remember option",
-                                                     options.empty() ? "" : options.front());
-}
-
 PlaceholderViewController::PlaceholderViewController(std::string title, std::string text)
     : text_(std::move(text)) {
   setTitle(std::move(title));

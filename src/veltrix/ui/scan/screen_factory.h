@@ -1,9 +1,9 @@
 // Makers of the screens that the scan screen pushes or presents but that
-// are built elsewhere: the settings hub, the terminal detail sheet and the
-// remember-option sheet. A maker registered here takes the place of the
-// library's own screen (tests put fakes here); where the library has no
-// screen of its own yet, the scan screen shows a plain placeholder screen
-// titled after what is missing.
+// are built elsewhere: the settings hub and the terminal detail sheet; and
+// a stand-in for the scan screen's own remember-option sheet. A maker
+// registered here takes the place of the library's own screen (tests put
+// fakes here); where the library has no screen of its own yet, the scan
+// screen shows a plain placeholder screen titled after what is missing.
 //
 // Thread: the main loop (register before the first scan screen opens). The
 // registry is process-wide and owns the makers; each call makes a new
@@ -16,16 +16,21 @@
 #include <vector>
 
 #include "veltrix/platform/ui/view_controller.h"
+#include "veltrix/registry/database_manager.h"
 #include "veltrix/ui/scan/scan_logic.h"
 
 namespace veltrix::ui::scan {
 
 // What the terminal detail sheet needs of the terminal it opens for: the
-// tapped service's dictionary (its "sn" names the terminal) and the
+// tapped service's dictionary (its "sn" names the terminal), the stored
+// terminal record (fetchDiscoveredTerminal; empty when none) and its stored
+// service records (fetchTerminalServicesWithSn, enabled or not), and the
 // indices of the service categories already selected (none from the scan
 // screen).
 struct TerminalDetailInput {
   ServiceInfoDict service;
+  registry::Row terminal;
+  registry::Rows services;
   std::vector<std::int64_t> selectedIndices;
 };
 
@@ -37,8 +42,8 @@ struct ScreenMakers {
   std::function<std::shared_ptr<ViewController>()> settingsHub;
   // The terminal detail sheet, pushed by a tap on a terminal's bubble.
   std::function<std::shared_ptr<ViewController>(const TerminalDetailInput&)> terminalDetail;
-  // The remember-option sheet with `options`, presented by the remember
-  // button.
+  // Presented by the remember button in place of the screen's own
+  // remember-option sheet when set (tests); `choose` takes the option.
   std::function<std::shared_ptr<ViewController>(const std::vector<std::string>& options,
                                                 RememberChoice choose)>
       rememberOptions;
@@ -51,8 +56,6 @@ ScreenMakers& screenMakers();
 // placeholder.
 std::shared_ptr<ViewController> makeSettingsHub();
 std::shared_ptr<ViewController> makeTerminalDetail(const TerminalDetailInput& input);
-std::shared_ptr<ViewController> makeRememberOptions(const std::vector<std::string>& options,
-                                                    RememberChoice choose);
 
 // A plain screen with a title and one centred line of text.
 class PlaceholderViewController : public ViewController {
