@@ -748,15 +748,11 @@ Row DatabaseManager::fetchRememberServicesWithInfo(TextArg serviceType, TextArg 
 bool DatabaseManager::replaceRememberServices(TextArg sn, TextArg serviceType, TextArg packageName,
                                               TextArg serviceId, TextArg screenId,
                                               TextArg createTime) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  Txn txn(db_);
-  if (!txn.begun()) return false;
-  // A failed step leaves the guard to roll back: the old rows stay.
-  if (!write("DELETE FROM remember_service WHERE serviceType = ?", {serviceType}) ||
-      !insertRememberServices(sn, serviceType, packageName, serviceId, screenId, createTime)) {
-    return false;
-  }
-  return txn.commit();
+  // A failed step rolls back: the old rows stay.
+  return performInTransaction([&] {
+    return write("DELETE FROM remember_service WHERE serviceType = ?", {serviceType}) &&
+           insertRememberServices(sn, serviceType, packageName, serviceId, screenId, createTime);
+  });
 }
 
 bool DatabaseManager::deleteRememberServiceWithType(TextArg serviceType) {

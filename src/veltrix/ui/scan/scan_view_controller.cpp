@@ -925,21 +925,12 @@ void ScanViewController::saveToDatabase(const ServiceInfoDict& service) {
     case 1:
       db.updateSetting(serviceType, "1");
       // The type's remembered row is replaced as a whole or not at all.
-      db.performInTransaction([&] {
-        if (!db.deleteRememberServiceWithType(service.serviceType)) return false;
-        const registry::Row kept =
-            db.fetchRememberServicesWithInfo(service.serviceType, service.sn, service.serviceId);
-        if (!registry::rowText(kept, "sn").value_or("").empty()) return true;
-        return db.insertRememberServices(service.sn, service.serviceType, std::nullopt,
-                                         service.serviceId, std::nullopt, now);
-      });
+      db.replaceRememberServices(service.sn, service.serviceType, std::nullopt, service.serviceId,
+                                 std::nullopt, now);
       break;
     case 2:
       db.updateSetting(serviceType, "2");
-      db.performInTransaction([&] {
-        return db.deleteRememberServiceWithType(kRememberAll) &&
-               db.insertRememberServices(service.sn, kRememberAll, "", "", std::nullopt, now);
-      });
+      db.replaceRememberServices(service.sn, kRememberAll, "", "", std::nullopt, now);
       break;
     default:
       // A message is shown: nothing is remembered.
