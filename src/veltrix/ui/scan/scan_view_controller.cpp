@@ -554,7 +554,10 @@ void ScanViewController::handleTapOnView(CircularMovingView& bubble) {
     showGridPopup();
     return;
   }
-  if (nav) nav->pushViewController(makeTerminalDetail({bubble.getServiceInfo(), {}}), true);
+  if (nav) {
+    nav->pushViewController(
+        makeTerminalDetail(terminalDetailInput(bubble.getServiceInfo(), services_.database)), true);
+  }
 }
 
 // --- narrowing ----------------------------------------------------------------------

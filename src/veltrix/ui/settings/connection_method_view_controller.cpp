@@ -163,7 +163,7 @@ void ConnectionMethodViewController::didSelectRow(TableView& table, IndexPath in
 
 // --- ConnectionMethodCell -------------------------------------------------------------------
 
-ConnectionMethodCell::ConnectionMethodCell(std::map<std::string, std::string> terminalInfo)
+ConnectionMethodCell::ConnectionMethodCell(registry::Row terminalInfo)
     : TableViewCell(TableViewCellStyle::Default), terminalInfo_(std::move(terminalInfo)) {
   setFrame(Rect{});
   setupUI();
