@@ -36,16 +36,24 @@ constexpr double kServiceTypeRowHeight = 80;
 constexpr double kSectionSpacing = 5;
 constexpr double kCellCornerRadius = 10;
 
-// The serial-number label ends 100 points before W and is 250 wide; on
-// screens narrower than 350 its start stays on the screen.
-constexpr double kSnLabelEndFromRight = 100;
-constexpr double kSnLabelWidth = 250;
+// Our font is wider than the design's: titles get the room up to the
+// control beside them, the switch keeps the row's 16-point right margin,
+// and the remembered serial number goes on the count's line, between the
+// count and the chevron (on the type's line it ran into the type).
+constexpr double kTitleWidth = 200;
+constexpr double kRowInsets = 40;
+constexpr double kRowMargin = 16;
+constexpr double kChevronFromRight = 82;
+constexpr double kSnLabelX = 168;
+constexpr double kSnLabelEndFromRight = 90;
 
 double screenWidth() { return mainScreen().bounds.width(); }
 
-void styleRow(TableViewCell& cell) {
+// Rows alone in their section round their own corners; rows sharing one are
+// rounded by the section (corners of their own would notch the card).
+void styleRow(TableViewCell& cell, bool roundCorners = true) {
   cell.setBackgroundColor(Color::white());
-  cell.cornerRadius = kCellCornerRadius;
+  if (roundCorners) cell.cornerRadius = kCellCornerRadius;
 }
 
 std::shared_ptr<Label> addLabel(View& parent, const Rect& frame, std::string text, Font font,
@@ -68,15 +76,17 @@ AuthenticationCell::AuthenticationCell(registry::Row terminalInfo, bool authStat
   setFrame(Rect{});
   styleRow(*this);
   const double width = screenWidth();
-  addLabel(*contentView(), {20, 20, 150, 40}, "Authentication", Font::bold(18), Color::black());
+  addLabel(*contentView(), {20, 20, kTitleWidth, 40}, "Authentication", Font::bold(18),
+           Color::black());
 
   authSwitch_ = std::make_shared<Switch>();
   const Size size = authSwitch_->intrinsicContentSize();
-  authSwitch_->setFrame(Rect{width - 100, 20, size.width, size.height});
+  authSwitch_->setFrame(
+      Rect{width - kRowInsets - kRowMargin - size.width, 25, size.width, size.height});
   authSwitch_->userInteractionEnabled = true;
   authSwitch_->setOn(authStatus);
-  authSwitch_->onTintColor = Color::green();
-  authSwitch_->setTintColor(Color::red());
+  authSwitch_->onTintColor = Color::systemGreen();
+  authSwitch_->setTintColor(Color::systemRed());
   authSwitch_->thumbTintColor = Color::white();
   authSwitch_->addTarget(ControlEvent::ValueChanged, [this](Control& sender) {
     switchValueChanged(static_cast<Switch&>(sender));
@@ -98,9 +108,10 @@ void AuthenticationCell::layoutSubviews() {
 DeviceOptionsCell::DeviceOptionsCell(registry::Row terminalInfo)
     : TableViewCell(TableViewCellStyle::Default), terminalInfo_(std::move(terminalInfo)) {
   setFrame(Rect{});
-  styleRow(*this);
+  styleRow(*this, false);
   const double width = screenWidth();
-  addLabel(*contentView(), {20, 10, 180, 40}, "Remember options", Font::bold(18), Color::black());
+  addLabel(*contentView(), {20, 10, kTitleWidth, 40}, "Remember options", Font::bold(18),
+           Color::black());
 
   buttonScan_ = std::make_shared<Button>(ButtonType::Custom, Rect{width - 150, 10, 100, 40});
   buttonScan_->tag = 0;
@@ -133,7 +144,7 @@ std::string remoteCountText(const registry::Row& serviceCount) {
 TerminalServicesCell::TerminalServicesCell(registry::Row serviceCount, std::string rememberedSn)
     : TableViewCell(TableViewCellStyle::Default), serviceCount_(std::move(serviceCount)) {
   setFrame(Rect{});
-  styleRow(*this);
+  styleRow(*this, false);
   const double width = screenWidth();
   View& content = *contentView();
 
@@ -147,14 +158,13 @@ TerminalServicesCell::TerminalServicesCell(registry::Row serviceCount, std::stri
                          Color::gray(), TextAlignment::Center);
   countLabel_->setBackgroundColor(detailBadgeColor());
 
-  auto more = std::make_shared<ImageView>(Rect{width - 100, 20, 30, 30});
+  auto more = std::make_shared<ImageView>(Rect{width - kChevronFromRight, 25, 30, 30});
   more->setImage(loadImageNamed("icon_more_setting"));
   content.addSubview(more);
 
-  const double snEnd = width - kSnLabelEndFromRight;
-  const double snStart = std::max(0.0, snEnd - kSnLabelWidth);
-  snLabel_ = addLabel(content, {snStart, 15, snEnd - snStart, 40}, std::move(rememberedSn),
-                      Font::bold(14), Color::gray(), TextAlignment::Right);
+  snLabel_ = addLabel(content,
+                      {kSnLabelX, 40, std::max(0.0, width - kSnLabelEndFromRight - kSnLabelX), 20},
+                      std::move(rememberedSn), Font::bold(12), Color::gray(), TextAlignment::Right);
 }
 
 // --- DeviceSettingsController ---------------------------------------------------------

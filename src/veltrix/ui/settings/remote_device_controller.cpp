@@ -41,6 +41,7 @@ constexpr double kButtonHeight = 44;
 constexpr double kButtonWidth = 200;
 constexpr double kButtonInset = 15;
 constexpr double kButtonCornerRadius = 5;
+constexpr double kToastAboveBar = 40;
 
 constexpr std::int64_t kStatusInUse = 1;
 constexpr std::int64_t kStatusRemoved = 2;
@@ -214,6 +215,7 @@ std::shared_ptr<TableViewCell> RemoteDeviceController::cellForRow(TableView&, In
     default:
       if (indexPath.row() == 0) {
         cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, kCapabilityCellId);
+        cell->setBackgroundColor(Color::white());
         cell->textLabel()->setText("Device Capability");
         cell->textLabel()->textColor = Color::black();
         cell->textLabel()->setFont(Font::bold(18));
@@ -259,6 +261,14 @@ void RemoteDeviceController::didSelectRow(TableView& table, IndexPath indexPath)
 // --- Actions ---------------------------------------------------------------------------
 
 void RemoteDeviceController::showToast(const std::string& message) {
+  // Above the button bar: the usual place, 100 points over the bottom,
+  // would cover FIND DEVICE.
+  if (buttonContainerView_ && buttonContainerView_->frame().height() > 0) {
+    const Point above{view().bounds().midX(),
+                      buttonContainerView_->frame().minY() - kToastAboveBar};
+    showToastInView(view(), message, kToastSeconds, above);
+    return;
+  }
   showToastInView(view(), message, kToastSeconds);
 }
 

@@ -12,6 +12,11 @@ namespace veltrix::ui::settings {
 namespace {
 
 constexpr double kCellCornerRadius = 10;
+// Inset-grouped rows are 40 narrower than the screen; 16 is the row's own
+// right margin.
+constexpr double kRowInsets = 40;
+constexpr double kRowMargin = 16;
+constexpr double kLinkWidth = 76;
 
 std::string asciiLower(std::string text) {
   for (char& c : text) {
@@ -33,9 +38,11 @@ std::shared_ptr<Label> addLabel(View& parent, const Rect& frame, std::string tex
   return label;
 }
 
-void styleRow(TableViewCell& cell) {
+// Rows alone in their section round their own corners; rows sharing one are
+// rounded by the section (corners of their own would notch the card).
+void styleRow(TableViewCell& cell, bool roundCorners = true) {
   cell.setBackgroundColor(Color::white());
-  cell.cornerRadius = kCellCornerRadius;
+  if (roundCorners) cell.cornerRadius = kCellCornerRadius;
 }
 
 std::string text(const registry::Row& row, std::string_view key) {
@@ -89,9 +96,13 @@ void RemoteTerminalCell::setupUI() {
 
   addLabel(content, {80, 20, 120, 40}, text(terminalInfo_, "model"), Font::bold(18),
            Color::black());
-  addLabel(content, {80, 45, 150, 40}, text(terminalInfo_, "sn"), Font::bold(16), Color::gray());
+  // The badge sits at the row's right margin and the serial number takes
+  // the room before it: the frames of the design truncate both in our font.
+  const double linkX = width - kRowInsets - kRowMargin - kLinkWidth;
+  addLabel(content, {80, 45, linkX - 8 - 80, 40}, text(terminalInfo_, "sn"), Font::bold(16),
+           Color::gray());
 
-  linkLabel_ = addLabel(content, {width - 150, 30, 60, 40},
+  linkLabel_ = addLabel(content, {linkX, 30, kLinkWidth, 40},
                         linkText(registry::rowText(terminalInfo_, "parameter")), Font::bold(13),
                         detailLinkColor(), TextAlignment::Center);
   linkLabel_->setBackgroundColor(detailBadgeColor());
@@ -114,8 +125,8 @@ void AuthStatusCell::setupUI() {
   authImage_->setImage(loadImageNamed("icon_unverified"));
   content.addSubview(authImage_);
 
-  statusLabel_ = addLabel(content, {60, 10, 150, 40}, "Auth type: NONE", Font::bold(17),
-                          Color::rgb255(14, 177, 118));
+  statusLabel_ = addLabel(content, {60, 10, width - 150 - 8 - 60, 40}, "Auth type: NONE",
+                          Font::bold(17), Color::rgb255(14, 177, 118));
 
   verifyButton_ = std::make_shared<Button>(ButtonType::Custom, Rect{width - 150, 10, 50, 40});
   verifyButton_->tag = 0;
@@ -145,26 +156,29 @@ void DeviceStatusCell::setupUI() {
   styleRow(*this);
   View& content = *contentView();
 
-  addLabel(content, {20, 0, 120, 40}, "Device Status", Font::bold(17), Color::black());
+  constexpr double kTitleWidth = 150;
+  addLabel(content, {20, 0, kTitleWidth, 40}, "Device Status", Font::bold(17), Color::black());
+  // Three equal columns across the row: the design's frames overlap in our
+  // font ("charging" runs into "Storage").
+  const double column = (width - kRowInsets - 40) / 3;
   struct Fixed {
-    const char* text;
-    Rect frame;
-    Color color;
+    const char* value;
+    const char* caption;
   };
-  const Fixed texts[] = {
-      {"--%", {30, 40, 60, 40}, Color::black()},
-      {"charging", {30, 70, 100, 40}, Color::gray()},
-      {"--G", {width / 2 - 90, 40, 60, 40}, Color::black()},
-      {"Storage", {width / 2 - 90, 70, 60, 40}, Color::gray()},
-      {"Enable", {width - 150, 40, 60, 40}, Color::black()},
-      {"Wifi", {width - 150, 70, 60, 40}, Color::gray()},
-  };
-  for (const Fixed& fixed : texts) {
-    addLabel(content, fixed.frame, fixed.text, Font::bold(16), fixed.color, TextAlignment::Center);
+  const Fixed columns[] = {{"--%", "charging"}, {"--G", "Storage"}, {"Enable", "Wifi"}};
+  for (int i = 0; i < 3; ++i) {
+    const double x = 20 + i * column;
+    addLabel(content, {x, 40, column, 40}, columns[i].value, Font::bold(16), Color::black(),
+             TextAlignment::Center);
+    addLabel(content, {x, 70, column, 40}, columns[i].caption, Font::bold(16), Color::gray(),
+             TextAlignment::Center);
   }
 
-  updateButton_ = std::make_shared<Button>(ButtonType::Custom, Rect{width - 260, 0, 220, 40});
+  const double updateX = 20 + kTitleWidth + 2;
+  updateButton_ = std::make_shared<Button>(
+      ButtonType::Custom, Rect{updateX, 0, width - kRowInsets - kRowMargin - updateX, 40});
   updateButton_->setTitle("Updated 1 minute ago", ControlState::Normal);
+  updateButton_->titleLabel()->setFont(Font::system(12));
   updateButton_->setTitleColor(Color::gray(), ControlState::Normal);
   updateButton_->setImage(loadImageNamed("refresh@2x"), ControlState::Normal);
   updateButton_->semanticContentAttribute = SemanticContentAttribute::ForceRightToLeft;
@@ -185,7 +199,7 @@ std::int64_t DeviceCapabilityCell::tsId() const { return registry::rowInt(servic
 
 void DeviceCapabilityCell::setupUI() {
   const double width = screenWidth();
-  styleRow(*this);
+  styleRow(*this, false);
   View& content = *contentView();
 
   addLabel(content, {70, 10, 200, 40}, text(serviceInfo_, "serviceType"), Font::bold(17),
