@@ -255,104 +255,106 @@ void RetailerManager::scanTerminService(const ContextPtr& context,
   // scan screen over the first.
   const bool pinnedDisplay =
       passSn && passServiceId && name == TerminalServiceHelper::stringForService(service::kDisplay);
-  if (!pinnedDisplay) {
-    // T4: the destination stored for this service type.
-    const std::string typeDestination =
-        databaseManager_.fetchSetting(fmt::format("{}-{}", destination_servicetype, name));
-    destinationSn = typeDestination;
-    if (textLength(typeDestination) > 10) {
-      candidates.push_back(candidate(
-          [typeDestination, name](RetailerManager& self, const ContextPtr& c, Completion done) {
-            self.tryUseRememberedServiceWithSN(c, typeDestination, name, std::move(done));
-          }));
-      hint = fmt::format("No {} in {} , Showing all supported devices.", name, typeDestination);
-    }
+  const std::size_t pinnedCandidates = candidates.size();
 
-    // T5: the service remembered for this type.
-    {
-      const Row remembered = databaseManager_.fetchRememberServicesWithType(name);
-      auto found = remembered.find("sn");
-      const auto* rememberedSn =
-          found == remembered.end() ? nullptr : std::get_if<std::string>(&found->second);
-      if (rememberedSn && textLength(*rememberedSn) > 10) {
+  // T4: the destination stored for this service type.
+  const std::string typeDestination =
+      databaseManager_.fetchSetting(fmt::format("{}-{}", destination_servicetype, name));
+  destinationSn = typeDestination;
+  if (textLength(typeDestination) > 10) {
+    candidates.push_back(candidate(
+        [typeDestination, name](RetailerManager& self, const ContextPtr& c, Completion done) {
+          self.tryUseRememberedServiceWithSN(c, typeDestination, name, std::move(done));
+        }));
+    hint = fmt::format("No {} in {} , Showing all supported devices.", name, typeDestination);
+  }
+
+  // T5: the service remembered for this type.
+  {
+    const Row remembered = databaseManager_.fetchRememberServicesWithType(name);
+    auto found = remembered.find("sn");
+    const auto* rememberedSn =
+        found == remembered.end() ? nullptr : std::get_if<std::string>(&found->second);
+    if (rememberedSn && textLength(*rememberedSn) > 10) {
+      candidates.push_back(
+          candidate([name](RetailerManager& self, const ContextPtr& c, Completion done) {
+            self.tryUseRememberedTerminal(c, name, std::move(done));
+          }));
+    }
+  }
+
+  // T6: the destination terminal.
+  const std::string terminalDestination = databaseManager_.fetchSetting(destination_sn);
+  if (textLength(terminalDestination) > 10) {
+    candidates.push_back(candidate(
+        [terminalDestination, name](RetailerManager& self, const ContextPtr& c, Completion done) {
+          self.tryUseRememberedServiceWithSN(c, terminalDestination, name, std::move(done));
+        }));
+    passSn = true;
+    destinationSn = terminalDestination;
+  }
+
+  // T7: the destination service, "sn:serviceId". A value without ":" names
+  // no service and counts as not set.
+  const std::string serviceDestination = databaseManager_.fetchSetting(destination_sn_serviceid);
+  const std::size_t colon = serviceDestination.find(':');
+  if (textLength(serviceDestination) > 10 && colon != std::string::npos) {
+    const std::string sn7 = serviceDestination.substr(0, colon);
+    const std::size_t end = serviceDestination.find(':', colon + 1);
+    const std::string serviceId7 = serviceDestination.substr(
+        colon + 1, end == std::string::npos ? std::string::npos : end - colon - 1);
+    candidates.push_back(candidate(
+        [sn7, name, serviceId7](RetailerManager& self, const ContextPtr& c, Completion done) {
+          self.tryUseRememberedServiceWithSN(c, sn7, name, serviceId7, std::move(done));
+        }));
+    passSn = true;
+    passServiceId = true;
+    if (!enabled(sn7)) {
+      hint = fmt::format("The selected {} is unavailable in {}, Showing all supported devices.",
+                         serviceId7, sn7);
+    } else if (hasServices(sn7)) {
+      hint = fmt::format("The selected {} is unavailable, searching for other services in {}.",
+                         serviceId7, sn7);
+    } else {
+      hint = fmt::format("No {} in {},  Showing all supported devices.", name, sn7);
+    }
+  }
+
+  // T8: the service remembered for all types, unless this type's strategy
+  // is "0".
+  {
+    const Row all = databaseManager_.fetchRememberServicesWithType("ALL");
+    const std::string strategy = databaseManager_.fetchSetting(name);
+    platform::logf("optionMode = {}", strategy);
+    const std::optional<std::string> rememberedSn = rowText(all, "sn");
+    if (hasText(rememberedSn) && strategy != "0") {
+      platform::logf("remember sn = {}", *rememberedSn);
+      const registry::Rows rows =
+          databaseManager_.fetchTerminalServicesWithServiceTypeSn(name, *rememberedSn);
+      const Row terminal = databaseManager_.fetchDiscoveredTerminal(*rememberedSn);
+      const std::optional<std::string> rememberedServiceId = rowText(all, "serviceId");
+      auto rowCandidate = [&](const Row& service) {
+        candidates.push_back(candidate(
+            [terminal, service](RetailerManager& self, const ContextPtr& c, Completion done) {
+              self.tryUseRememberedRow(c, terminal, service, std::move(done));
+            }));
+      };
+      if (rows.size() == 1) {
+        rowCandidate(rows.front());
+      } else if (hasText(rememberedServiceId)) {
+        for (const Row& row : rows) {
+          if (rowText(row, "serviceId") == rememberedServiceId) rowCandidate(row);
+        }
+      } else {
         candidates.push_back(
-            candidate([name](RetailerManager& self, const ContextPtr& c, Completion done) {
-              self.tryUseRememberedTerminal(c, name, std::move(done));
+            candidate([terminal](RetailerManager& self, const ContextPtr& c, Completion done) {
+              self.tryUseTerminalOnly(c, terminal, std::move(done));
             }));
       }
     }
-
-    // T6: the destination terminal.
-    const std::string terminalDestination = databaseManager_.fetchSetting(destination_sn);
-    if (textLength(terminalDestination) > 10) {
-      candidates.push_back(candidate(
-          [terminalDestination, name](RetailerManager& self, const ContextPtr& c, Completion done) {
-            self.tryUseRememberedServiceWithSN(c, terminalDestination, name, std::move(done));
-          }));
-      passSn = true;
-      destinationSn = terminalDestination;
-    }
-
-    // T7: the destination service, "sn:serviceId". A value without ":" names
-    // no service and counts as not set.
-    const std::string serviceDestination = databaseManager_.fetchSetting(destination_sn_serviceid);
-    const std::size_t colon = serviceDestination.find(':');
-    if (textLength(serviceDestination) > 10 && colon != std::string::npos) {
-      const std::string sn7 = serviceDestination.substr(0, colon);
-      const std::size_t end = serviceDestination.find(':', colon + 1);
-      const std::string serviceId7 = serviceDestination.substr(
-          colon + 1, end == std::string::npos ? std::string::npos : end - colon - 1);
-      candidates.push_back(candidate(
-          [sn7, name, serviceId7](RetailerManager& self, const ContextPtr& c, Completion done) {
-            self.tryUseRememberedServiceWithSN(c, sn7, name, serviceId7, std::move(done));
-          }));
-      passSn = true;
-      passServiceId = true;
-      if (!enabled(sn7)) {
-        hint = fmt::format("The selected {} is unavailable in {}, Showing all supported devices.",
-                           serviceId7, sn7);
-      } else if (hasServices(sn7)) {
-        hint = fmt::format("The selected {} is unavailable, searching for other services in {}.",
-                           serviceId7, sn7);
-      } else {
-        hint = fmt::format("No {} in {},  Showing all supported devices.", name, sn7);
-      }
-    }
-
-    // T8: the service remembered for all types, unless this type's strategy
-    // is "0".
-    {
-      const Row all = databaseManager_.fetchRememberServicesWithType("ALL");
-      const std::string strategy = databaseManager_.fetchSetting(name);
-      platform::logf("optionMode = {}", strategy);
-      const std::optional<std::string> rememberedSn = rowText(all, "sn");
-      if (hasText(rememberedSn) && strategy != "0") {
-        platform::logf("remember sn = {}", *rememberedSn);
-        const registry::Rows rows =
-            databaseManager_.fetchTerminalServicesWithServiceTypeSn(name, *rememberedSn);
-        const Row terminal = databaseManager_.fetchDiscoveredTerminal(*rememberedSn);
-        const std::optional<std::string> rememberedServiceId = rowText(all, "serviceId");
-        auto rowCandidate = [&](const Row& service) {
-          candidates.push_back(candidate(
-              [terminal, service](RetailerManager& self, const ContextPtr& c, Completion done) {
-                self.tryUseRememberedRow(c, terminal, service, std::move(done));
-              }));
-        };
-        if (rows.size() == 1) {
-          rowCandidate(rows.front());
-        } else if (hasText(rememberedServiceId)) {
-          for (const Row& row : rows) {
-            if (rowText(row, "serviceId") == rememberedServiceId) rowCandidate(row);
-          }
-        } else {
-          candidates.push_back(
-              candidate([terminal](RetailerManager& self, const ContextPtr& c, Completion done) {
-                self.tryUseTerminalOnly(c, terminal, std::move(done));
-              }));
-        }
-      }
-    }
   }
+
+  if (pinnedDisplay) candidates.resize(pinnedCandidates);
 
   auto openScan = [weak, context, scanSn = passSn ? sn : std::nullopt,
                    scanServiceId = passServiceId ? serviceId : std::nullopt, destinationSn, hint] {
