@@ -149,8 +149,8 @@ TEST_F(ScanListTest, DetailButtonAndBubbleTapOpenTheDetailWithTheStoredRecords) 
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].service.sn, serial(2));
   EXPECT_EQ(seen[0].service.serviceId, "2");
-  EXPECT_EQ(registry::rowText(seen[0].terminal, "sn"), serial(2));
-  EXPECT_EQ(seen[0].services.size(), 2u);
+  EXPECT_EQ(registry::rowText(seen[0].terminalInfo, "sn"), serial(2));
+  EXPECT_EQ(seen[0].serviceArray.size(), 2u);
   EXPECT_EQ(answers->answers(), 0u) << "the detail only covers the screen";
 
   // Back, then the orbit: a bubble tap pulses and opens the same sheet; a
@@ -166,8 +166,8 @@ TEST_F(ScanListTest, DetailButtonAndBubbleTapOpenTheDetailWithTheStoredRecords) 
   EXPECT_EQ(bubble->transform(), Transform::identity());
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1].service.sn, serial(1));
-  EXPECT_TRUE(seen[1].terminal.empty());
-  EXPECT_EQ(seen[1].services.size(), 1u);
+  EXPECT_TRUE(seen[1].terminalInfo.empty());
+  EXPECT_EQ(seen[1].serviceArray.size(), 1u);
 }
 
 TEST_F(ScanListTest, BlankAreaTapClosesOnlyADialogThatShows) {

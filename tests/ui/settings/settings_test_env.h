@@ -88,9 +88,50 @@ class RecordingDatabase final : public SettingsDatabase {
     writes.push_back("deleteRememberAll");
     return inner_->deleteRememberServiceAll();
   }
+  registry::Row fetchDiscoveredTerminal(registry::TextArg sn) override {
+    return inner_->fetchDiscoveredTerminal(sn);
+  }
+  bool updateTerminalStatus(registry::TextArg sn, std::int64_t status) override {
+    return write(fmt::format("updateTerminalStatus {} {}", sn.value_or("(null)"), status),
+                 [&] { return inner_->updateTerminalStatus(sn, status); });
+  }
+  registry::Rows fetchTerminalServicesWithSn(registry::TextArg sn) override {
+    return inner_->fetchTerminalServicesWithSn(sn);
+  }
+  bool updataTerminalServiceStatus(std::int64_t tsId, std::int64_t status) override {
+    return write(fmt::format("updataTerminalServiceStatus {} {}", tsId, status),
+                 [&] { return inner_->updataTerminalServiceStatus(tsId, status); });
+  }
+  registry::Rows groupCountByTerminaService() override {
+    return inner_->groupCountByTerminaService();
+  }
+  registry::Row fetchDeviceAuthInfoWithSn(registry::TextArg deviceId) override {
+    return inner_->fetchDeviceAuthInfoWithSn(deviceId);
+  }
+  bool insertDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status,
+                            registry::TextArg authType, registry::TextArg supportAuthType,
+                            registry::TextArg authTime) override {
+    return write(fmt::format("insertDeviceAuthInfo {} {}", status, authType.value_or("(null)")),
+                 [&] {
+                   return inner_->insertDeviceAuthInfo(deviceId, status, authType, supportAuthType,
+                                                       authTime);
+                 });
+  }
+  bool updateDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status) override {
+    return write(fmt::format("updateDeviceAuthInfo {}", status),
+                 [&] { return inner_->updateDeviceAuthInfo(deviceId, status); });
+  }
+
   Calls writes;
+  // Writes recorded while this is set fail without reaching the database.
+  bool failWrites = false;
 
  private:
+  template <typename Write>
+  bool write(std::string call, Write&& forward) {
+    writes.push_back(std::move(call));
+    return !failWrites && forward();
+  }
   std::shared_ptr<SettingsDatabase> inner_;
 };
 

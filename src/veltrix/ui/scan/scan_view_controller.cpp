@@ -580,11 +580,8 @@ void ScanViewController::handleTapOnView(CircularMovingView& bubble) {
 void ScanViewController::openTerminalDetail(const ServiceInfoDict& service) {
   auto* nav = navigationController();
   if (!nav) return;
-  TerminalDetailInput input;
-  input.service = service;
-  input.terminal = services_.database.fetchDiscoveredTerminal(service.sn);
-  input.services = services_.database.fetchTerminalServicesWithSn(service.sn);
-  nav->pushViewController(makeTerminalDetail(input), true);
+  nav->pushViewController(makeTerminalDetail(terminalDetailInput(service, services_.database)),
+                          true);
 }
 
 // --- narrowing ----------------------------------------------------------------------

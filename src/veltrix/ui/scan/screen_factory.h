@@ -21,18 +21,22 @@
 
 namespace veltrix::ui::scan {
 
-// What the terminal detail sheet needs of the terminal it opens for: the
-// tapped service's dictionary (its "sn" names the terminal), the stored
-// terminal record (fetchDiscoveredTerminal; empty when none) and its stored
-// service records (fetchTerminalServicesWithSn, enabled or not), and the
-// indices of the service categories already selected (none from the scan
-// screen).
+// What the terminal detail sheet opens with: the tapped service (its "sn"
+// names the terminal), that terminal's discovered-terminal row and its
+// service rows as they were at the tap, and the database the sheet stores
+// into (the one the opening screen reads; null: the shared one). Made by
+// terminalDetailInput.
 struct TerminalDetailInput {
   ServiceInfoDict service;
-  registry::Row terminal;
-  registry::Rows services;
-  std::vector<std::int64_t> selectedIndices;
+  registry::Row terminalInfo;
+  registry::Rows serviceArray;
+  registry::DatabaseManager* database = nullptr;
 };
+
+// The input for a tap on `service`, read from `database`, which must
+// outlive the sheet.
+TerminalDetailInput terminalDetailInput(const ServiceInfoDict& service,
+                                        registry::DatabaseManager& database);
 
 // Hands a chosen remember option (0 to 2) back to the scan screen.
 using RememberChoice = std::function<void(int option)>;
@@ -40,7 +44,8 @@ using RememberChoice = std::function<void(int option)>;
 struct ScreenMakers {
   // The settings hub, pushed by the gear item.
   std::function<std::shared_ptr<ViewController>()> settingsHub;
-  // The terminal detail sheet, pushed by a tap on a terminal's bubble.
+  // The terminal detail sheet, pushed by a tap on a terminal's bubble or a
+  // list row's detail button.
   std::function<std::shared_ptr<ViewController>(const TerminalDetailInput&)> terminalDetail;
   // Presented by the remember button in place of the screen's own
   // remember-option sheet when set (tests); `choose` takes the option.

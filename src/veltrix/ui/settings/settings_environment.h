@@ -1,9 +1,11 @@
 // What the settings screens use of the library: the settings table, the
-// list of discovered terminals and the terminal and remembered services
-// (SettingsDatabase), the settings facade
-// (SettingsFacade) and the library's bundle. SettingsEnvironment::shared()
-// joins the process-wide singletons; tests and the gallery build one over a
-// database of their own, or put a fake in one place.
+// terminal registry, the remembered services and this device's pairing row
+// (SettingsDatabase), the settings facade (SettingsFacade), the service
+// facade's Display request (ServiceFacade), this device's identifier and the
+// library's bundle.
+// SettingsEnvironment::shared() joins the process-wide singletons; tests and
+// the gallery build one over a database of their own, or put a fake in one
+// place.
 //
 // Thread: the main loop (every screen call comes from there).
 // Ownership: an environment shares its parts; each adapter keeps alive what
@@ -11,18 +13,24 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "veltrix/facade/result_back_manager.h"
+#include "veltrix/model/nonfinancial_params.h"
+#include "veltrix/model/nonfinancial_results.h"
 #include "veltrix/registry/database_manager.h"
 #include "veltrix/ui/settings/library_bundle.h"
 
 namespace veltrix::facade {
+class RetailerManager;
 class RetailerSettingManager;
-}
+}  // namespace veltrix::facade
 
 namespace veltrix::ui::settings {
 
@@ -63,6 +71,18 @@ class SettingsDatabase {
                                        registry::TextArg createTime) = 0;
   virtual bool deleteRememberServiceWithType(registry::TextArg type) = 0;
   virtual bool deleteRememberServiceAll() = 0;
+  // The terminal registry, as DatabaseManager has it (empty rows when none).
+  virtual registry::Row fetchDiscoveredTerminal(registry::TextArg sn) = 0;
+  virtual bool updateTerminalStatus(registry::TextArg sn, std::int64_t status) = 0;
+  virtual registry::Rows fetchTerminalServicesWithSn(registry::TextArg sn) = 0;
+  virtual bool updataTerminalServiceStatus(std::int64_t tsId, std::int64_t status) = 0;
+  virtual registry::Rows groupCountByTerminaService() = 0;
+  // This device's pairing row, keyed by its identifier.
+  virtual registry::Row fetchDeviceAuthInfoWithSn(registry::TextArg deviceId) = 0;
+  virtual bool insertDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status,
+                                    registry::TextArg authType, registry::TextArg supportAuthType,
+                                    registry::TextArg authTime) = 0;
+  virtual bool updateDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status) = 0;
 };
 
 // The settings-facade operations the screens make.
@@ -77,15 +97,34 @@ class SettingsFacade {
   virtual bool deviceAcessList(const std::vector<std::string>& sns) = 0;
 };
 
+// The service-facade requests the screens send (FIND DEVICE).
+class ServiceFacade {
+ public:
+  using ExchangeIdBlock = std::function<void(const std::string& exchangeId)>;
+  virtual ~ServiceFacade() = default;
+  virtual void display(const model::DisplayParam& param, ExchangeIdBlock block,
+                       facade::ResultBlock<model::DisplayResult> result) = 0;
+};
+
+// `manager`'s requests; null takes the process-wide facade, made on the
+// first request (not before: it starts the library's singletons).
+std::shared_ptr<ServiceFacade> serviceFacadeOver(std::shared_ptr<facade::RetailerManager> manager);
+
 struct SettingsEnvironment {
   std::shared_ptr<SettingsDatabase> database;
   std::shared_ptr<SettingsFacade> facade;
+  std::shared_ptr<ServiceFacade> services;
+  // This device's identifier, the key of its pairing row (the one the
+  // library's handshake reads).
+  std::function<std::string()> deviceIdentifier;
   std::shared_ptr<const LibraryBundle> bundle;
 
   // The shared database, the shared settings facade and the built bundle.
   static SettingsEnvironment shared();
   // A database of the caller's with a settings facade of its own over it
-  // (coupled to no discovery), and the built bundle.
+  // (coupled to no discovery), the process-wide service facade (replace it
+  // to keep requests off the shared one), this device's identifier and the
+  // built bundle.
   static SettingsEnvironment over(std::shared_ptr<registry::DatabaseManager> database);
   // The same with the caller's settings facade, which must use `database`.
   static SettingsEnvironment over(std::shared_ptr<registry::DatabaseManager> database,
