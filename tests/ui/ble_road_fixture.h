@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,6 +110,17 @@ class BleRoadTest : public UiTest {
     return dynamic_cast<ui::scan::ScanViewController*>(nav->topViewController());
   }
 
+  // Waits for `done` while the manual clock moves on in steps of 0.1 s, at
+  // most 10 s (a third of the scan screen's time-out), giving each step up
+  // to 50 ms of real time for the probes' thread.
+  bool paced(const std::function<bool()>& done) {
+    for (int step = 0; step < 100; ++step) {
+      if (main().runUntil(done, std::chrono::milliseconds(50))) return true;
+      driver().advance(0.1);
+    }
+    return done();
+  }
+
   struct Payment {
     std::string exchangeId;
     std::vector<std::int64_t> codes;
@@ -137,12 +149,7 @@ class BleRoadTest : public UiTest {
   // the manual clock, come in; then checks it reached `terminal` as its
   // `index`-th request over Bluetooth LE and ended with code 0.
   void expectOverBluetooth(sim::BleSimulator& terminal, const Payment& payment, std::size_t index) {
-    ASSERT_TRUE(main().runUntil(
-        [&] {
-          driver().advance(0.1);
-          return !payment.codes.empty();
-        },
-        std::chrono::seconds(10)));
+    ASSERT_TRUE(paced([&] { return !payment.codes.empty(); }));
     EXPECT_EQ(payment.codes, std::vector<std::int64_t>{0});
     ASSERT_EQ(terminal.requests().size(), index + 1);
     const std::optional<platform::Json> request = platform::parseJson(terminal.requests()[index]);
@@ -166,12 +173,7 @@ class BleRoadTest : public UiTest {
     driver().advance(0.5);
     ui::scan::ScanViewController* screen = scanScreen();
     ASSERT_NE(screen, nullptr) << "the facade pushed the scan screen";
-    ASSERT_TRUE(main().runUntil(
-        [&] {
-          driver().advance(0.1);
-          return !screen->movingViews().empty();
-        },
-        std::chrono::seconds(10)));
+    ASSERT_TRUE(paced([&] { return !screen->movingViews().empty(); }));
     driver().advance(1.0);
     ASSERT_EQ(screen->movingViews().size(), 1u);
     EXPECT_EQ(screen->movingViews()[0]->getServiceInfo().sn, terminal.sn());
