@@ -1,7 +1,8 @@
 // The Bluetooth device list end to end: the screen on the library's
 // Bluetooth LE transport and the simulated radio with tavio-sim's Bluetooth
-// LE terminal, then a payment through RetailerManager to the terminal the
-// screen connected.
+// LE terminal, then payments through RetailerManager to the terminal the
+// screen connected: one chosen on the library's scan screen, one naming the
+// terminal's serial number.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -18,7 +19,7 @@ TEST_F(BleDeviceScanRoadTest, ATappedTerminalIsConnectedStoredAndCarriesThePayme
   sim::BleSimulator terminal(radio, {});
   auto screen = std::make_shared<BLEDeviceScanViewController>(
       BLEDeviceScanViewController::Collaborators{makeBleDeviceLink(service), settings});
-  show(std::make_shared<NavigationController>(screen));
+  showOverHost(screen);
   driver().advance(1);
 
   ASSERT_EQ(screen->deviceArray().size(), 1u);
@@ -36,7 +37,33 @@ TEST_F(BleDeviceScanRoadTest, ATappedTerminalIsConnectedStoredAndCarriesThePayme
   driver().advance(2);
   EXPECT_EQ(driver().alert(), nullptr);
 
-  payAndExpectItOverBluetooth(terminal);
+  payTwiceOverBluetooth(terminal);
+}
+
+// A terminal the LAN once knew, at an address where nothing answers now:
+// once the device list has connected it, a payment naming it goes over
+// Bluetooth LE, although its stored access parameter says "http".
+TEST_F(BleDeviceScanRoadTest, ATerminalWhoseLanAddressIsSilentIsPaidOverBluetooth) {
+  sim::BleSimulator terminal(radio, {});
+  const std::string gone = "127.0.0.1:1";
+  ASSERT_TRUE(db.insertDiscoveredTerminal(terminal.sn(), "T1 Pro", gone, "http", gone, 1, 0, 0,
+                                          "1000", "1000", std::nullopt));
+  ASSERT_TRUE(db.insertTerminalServices(terminal.sn(), "Purchase", "Purchase", std::nullopt, "pay",
+                                        "Cashier", 1, "1000", "1000", "payment"));
+  auto screen = std::make_shared<BLEDeviceScanViewController>(
+      BLEDeviceScanViewController::Collaborators{makeBleDeviceLink(service), settings});
+  showOverHost(screen);
+  driver().advance(1);
+  ASSERT_TRUE(driver().tapRow(*screen->tableView(), IndexPath::forRow(0)));
+  driver().advance(1);
+  EXPECT_EQ(alertText(), "Connected Success");
+  driver().advance(2);
+  ASSERT_TRUE(driver().back());
+  driver().settle();
+
+  std::shared_ptr<Payment> payment = pay(terminal.sn(), "ORDER-26");
+  ASSERT_NO_FATAL_FAILURE(expectOverBluetooth(terminal, *payment, 0));
+  EXPECT_EQ(nav->viewControllers().size(), 1u) << "no scan screen";
 }
 
 }  // namespace
