@@ -5,35 +5,23 @@
 #include <memory>
 #include <string>
 
-#include "gallery/gallery.h"
-#include "veltrix/platform/paths.h"
-#include "veltrix/registry/database_manager.h"
+#include "gallery/settings_page.h"
 #include "veltrix/ui/settings/multi_select_popup_view_controller.h"
 #include "veltrix/ui/settings/service_list_view_controller.h"
 #include "veltrix/ui/settings/services_manager_view_controller.h"
-#include "veltrix/ui/settings/setting_view_controller.h"
 
 namespace veltrix::gallery {
 namespace {
 
-using ui::settings::SettingsEnvironment;
-
 const char* const kSn1 = "TAVIO-T420-000123";
 const char* const kSn2 = "TAVIO-T310-005678";
 
-struct Services {
-  std::shared_ptr<registry::DatabaseManager> db;
-  SettingsEnvironment env;
-};
-
 // Two terminals as discovery records them, with payment, print, display
 // and scan-code services.
-Services servicesFor(const std::string& page) {
-  const auto path = platform::documentsDir() / (page + ".sqlite");
-  std::filesystem::remove(path);
-  auto db = std::make_shared<registry::DatabaseManager>(path);
+PageSettings servicesFor(const std::string& page) {
+  PageSettings s = settingsFor(page);
   auto add = [&](const char* sn, const char* type, const char* id, const char* category) {
-    db->insertTerminalServices(sn, type, type, std::nullopt, id, id, 1, "1000", "1000", category);
+    s.db->insertTerminalServices(sn, type, type, std::nullopt, id, id, 1, "1000", "1000", category);
   };
   add(kSn1, "Purchase", "com.tavio.pay", "payment");
   add(kSn1, "Refund", "com.tavio.pay", "payment");
@@ -43,24 +31,20 @@ Services servicesFor(const std::string& page) {
   add(kSn2, "Purchase", "com.tavio.pay", "payment");
   add(kSn2, "Purchase", "com.acme.wallet", "payment");
   add(kSn2, "Display", "com.tavio.display", "display");
-  db->insertRememberServices(kSn2, "Refund", std::nullopt, "com.tavio.pay", "", "1000");
-  return {db, SettingsEnvironment::over(db)};
+  s.db->insertRememberServices(kSn2, "Refund", std::nullopt, "com.tavio.pay", "", "1000");
+  return s;
 }
 
 // The manager pushed over the hub, as the user reaches it.
 std::shared_ptr<ui::settings::ServicesManagerViewController> openManager(Stage& stage,
-                                                                         const Services& s) {
-  auto nav = std::make_shared<ui::NavigationController>(
-      std::make_shared<ui::settings::SettingViewController>(s.env));
-  stage.show(nav);
+                                                                         const PageSettings& s) {
   auto manager = std::make_shared<ui::settings::ServicesManagerViewController>(s.env);
-  nav->pushViewController(manager, false);
-  stage.settle();
+  overHub(stage, s.env, manager);
   return manager;
 }
 
 void managerFlexible(Stage& stage) {
-  Services s = servicesFor("services_manager_flexible");
+  PageSettings s = servicesFor("services_manager_flexible");
   auto manager = openManager(stage, s);
   stage.snapshot("services_manager_flexible");
   // The remember-mode dialog over it.
@@ -70,7 +54,7 @@ void managerFlexible(Stage& stage) {
 }
 
 void managerDesignated(Stage& stage) {
-  Services s = servicesFor("services_manager_designated");
+  PageSettings s = servicesFor("services_manager_designated");
   s.db->insertSetting("remember_mode", "1");
   s.db->insertRememberServices(kSn1, "ALL", "", "", std::nullopt, "1000");
   auto manager = openManager(stage, s);
@@ -81,7 +65,7 @@ void managerDesignated(Stage& stage) {
 }
 
 void serviceList(Stage& stage) {
-  Services s = servicesFor("services_list");
+  PageSettings s = servicesFor("services_list");
   auto manager = openManager(stage, s);
   std::size_t payment = 0;
   for (const auto& [key, title] : manager->serviceTitlesList()) {
@@ -94,7 +78,7 @@ void serviceList(Stage& stage) {
 }
 
 void rememberPopup(Stage& stage) {
-  Services s = servicesFor("services_remember_popup");
+  PageSettings s = servicesFor("services_remember_popup");
   auto list = std::make_shared<ui::settings::ServiceListViewController>(s.env);
   list->setServiceItems({
       ui::settings::ServiceItem::itemWithTitle("Purchase", "No default target", "", "3"),

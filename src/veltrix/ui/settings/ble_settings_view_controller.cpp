@@ -8,6 +8,7 @@
 #include "veltrix/platform/clock.h"
 #include "veltrix/platform/log.h"
 #include "veltrix/platform/ui/image.h"
+#include "veltrix/ui/settings/settings_style.h"
 
 namespace veltrix::ui::settings {
 namespace {
@@ -24,7 +25,6 @@ constexpr const char* kPairedTerminals = "Paired Terminals";
 constexpr const char* kScanning = "Scanning...";
 constexpr const char* kPairTerminal = "Pair Terminal";
 constexpr const char* kUnknownDevice = "Unknown Device";
-constexpr const char* kChevronSymbol = "chevron.right";
 constexpr const char* kRefreshSymbol = "arrow.clockwise";
 
 constexpr double kMargin = 20;
@@ -52,24 +52,6 @@ constexpr double kNameFontSize = 16;
 constexpr double kSerialFontSize = 13;
 constexpr double kStatusFontSize = 12;
 constexpr double kSignalFontSize = 11;
-
-std::shared_ptr<View> makeCard() {
-  auto card = std::make_shared<View>();
-  card->setBackgroundColor(Color::white());
-  card->cornerRadius = kCornerRadius;
-  card->clipsToBounds = true;
-  card->setTranslatesAutoresizingMaskIntoConstraints(false);
-  return card;
-}
-
-std::shared_ptr<Label> makeLabel(std::string text, const Font& font, const Color& color) {
-  auto label = std::make_shared<Label>();
-  label->setText(std::move(text));
-  label->setFont(font);
-  label->textColor = color;
-  label->setTranslatesAutoresizingMaskIntoConstraints(false);
-  return label;
-}
 
 void styleListTable(TableView& table) {
   table.separatorStyle = SeparatorStyle::SingleLine;
@@ -170,7 +152,7 @@ void BleSettingsViewController::setupUI() {
 }
 
 void BleSettingsViewController::setupSwitchCard() {
-  mainContainerView_ = makeCard();
+  mainContainerView_ = makeCard(kCornerRadius);
   view().addSubview(mainContainerView_);
   contentTableView_ = std::make_shared<TableView>(Rect{}, TableViewStyle::Plain);
   styleListTable(*contentTableView_);
@@ -185,23 +167,21 @@ void BleSettingsViewController::setupSwitchCard() {
 }
 
 void BleSettingsViewController::setupModeRow() {
-  portContainerView_ = makeCard();
+  portContainerView_ = makeCard(kCornerRadius);
   // Shown as a row, but nothing happens on a tap.
   portContainerView_->userInteractionEnabled = true;
   view().addSubview(portContainerView_);
   modeTitleLabel_ =
       makeLabel(kModeTitle, Font::system(kRowTitleFontSize, FontWeight::Medium), Color::label());
   portContainerView_->addSubview(modeTitleLabel_);
-  modeChevronView_ = std::make_shared<ImageView>(Image::systemNamed(kChevronSymbol));
-  modeChevronView_->setTintColor(Color::systemGray());
-  modeChevronView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+  modeChevronView_ = makeChevron();
   portContainerView_->addSubview(modeChevronView_);
   modeNameLabel_ = makeLabel(modeName_, Font::system(kModeNameFontSize), Color::systemGray());
   portContainerView_->addSubview(modeNameLabel_);
 }
 
 void BleSettingsViewController::setupDeviceListHeader() {
-  deviceListHeaderView_ = makeCard();
+  deviceListHeaderView_ = makeCard(kCornerRadius);
   view().addSubview(deviceListHeaderView_);
   deviceListTitleLabel_ = makeLabel(
       kPairedTerminals, Font::system(kRowTitleFontSize, FontWeight::Medium), Color::label());

@@ -61,18 +61,9 @@ void ConnectionMethodViewController::setupUI() {
   titleLabel_ = makeLabel("Connection method", Font::system(20, FontWeight::Semibold));
   mainContainerView_->addSubview(titleLabel_);
 
-  contentTableView_ = makeLaidOut<TableView>();
-  contentTableView_->setBackgroundColor(Color::clear());
-  contentTableView_->separatorStyle = SeparatorStyle::SingleLine;
-  contentTableView_->separatorColor = Color::systemGray3();
-  contentTableView_->separatorInset = {0, kMargin, 0, kMargin};
-  contentTableView_->bounces = false;
-  contentTableView_->registerCell(kCellId, [] {
-    return std::make_shared<TableViewCell>(TableViewCellStyle::Default, kCellId);
-  });
-  auto self = std::static_pointer_cast<ConnectionMethodViewController>(shared_from_this());
-  contentTableView_->setDataSource(std::weak_ptr<TableViewDataSource>(self));
-  contentTableView_->setDelegate(std::weak_ptr<TableViewDelegate>(self));
+  contentTableView_ = makeListTable(kCellId, kMargin);
+  serveTable(*contentTableView_,
+             std::static_pointer_cast<ConnectionMethodViewController>(shared_from_this()));
   mainContainerView_->addSubview(contentTableView_);
 }
 
@@ -105,11 +96,7 @@ std::int64_t ConnectionMethodViewController::numberOfRows(TableView&, std::int64
 
 std::shared_ptr<TableViewCell> ConnectionMethodViewController::cellForRow(TableView& table,
                                                                           IndexPath indexPath) {
-  auto cell = table.dequeueReusableCell(kCellId, indexPath);
-  // Cells come back from reuse with the views of their last row.
-  for (const auto& sub : std::vector(cell->contentView()->subviews())) sub->removeFromSuperview();
-  cell->setBackgroundColor(Color::clear());
-  cell->selectionStyle = SelectionStyle::None;
+  auto cell = emptiedCell(table, kCellId, indexPath, Color::clear());
   View& content = *cell->contentView();
 
   const bool on = env_.facade->getCommunicateTypeState(communicateTypeForRow(indexPath.row()));
@@ -117,9 +104,7 @@ std::shared_ptr<TableViewCell> ConnectionMethodViewController::cellForRow(TableV
                         Font::system(17, FontWeight::Medium));
   auto status =
       makeLabel(on ? statusValues_[0] : statusValues_[1], Font::system(15), Color::systemGray());
-  auto chevron = makeLaidOut<ImageView>();
-  chevron->setImage(Image::systemNamed("chevron.right"));
-  chevron->setTintColor(Color::systemGray());
+  auto chevron = makeChevron();
   content.addSubview(name);
   content.addSubview(status);
   content.addSubview(chevron);
@@ -143,11 +128,7 @@ std::optional<double> ConnectionMethodViewController::heightForRow(TableView&, I
 void ConnectionMethodViewController::willDisplayCell(TableView& table, TableViewCell& cell,
                                                      IndexPath indexPath) {
   // No line under the last row: the card's edge ends the list.
-  if (indexPath.row() == 1) {
-    cell.separatorInset = Insets{0, table.bounds().width(), 0, 0};
-  } else {
-    cell.separatorInset = Insets{0, kMargin, 0, kMargin};
-  }
+  cell.separatorInset = rowSeparatorInset(indexPath.row() == 1, table.bounds().width(), kMargin);
 }
 
 void ConnectionMethodViewController::didSelectRow(TableView& table, IndexPath indexPath) {

@@ -12,6 +12,7 @@
 #include "veltrix/platform/ui/device.h"
 #include "veltrix/platform/ui/image.h"
 #include "veltrix/ui/settings/connection_method_view_controller.h"
+#include "veltrix/ui/settings/settings_style.h"
 #include "veltrix/ui/settings/terminal_detail_cells.h"
 
 namespace veltrix::ui::settings {
@@ -34,7 +35,6 @@ constexpr double kAuthenticationRowHeight = 70;
 constexpr double kOptionsRowHeight = 50;
 constexpr double kServiceTypeRowHeight = 80;
 constexpr double kSectionSpacing = 5;
-constexpr double kCellCornerRadius = 10;
 
 // Our font is wider than the design's: titles get the room up to the
 // control beside them, the switch keeps the row's 16-point right margin,
@@ -46,26 +46,6 @@ constexpr double kRowMargin = 16;
 constexpr double kChevronFromRight = 82;
 constexpr double kSnLabelX = 168;
 constexpr double kSnLabelEndFromRight = 90;
-
-double screenWidth() { return mainScreen().bounds.width(); }
-
-// Rows alone in their section round their own corners; rows sharing one are
-// rounded by the section (corners of their own would notch the card).
-void styleRow(TableViewCell& cell, bool roundCorners = true) {
-  cell.setBackgroundColor(Color::white());
-  if (roundCorners) cell.cornerRadius = kCellCornerRadius;
-}
-
-std::shared_ptr<Label> addLabel(View& parent, const Rect& frame, std::string text, Font font,
-                                Color color, TextAlignment alignment = TextAlignment::Left) {
-  auto label = std::make_shared<Label>(frame);
-  label->setText(std::move(text));
-  label->setFont(font);
-  label->textColor = color;
-  label->textAlignment = alignment;
-  parent.addSubview(label);
-  return label;
-}
 
 }  // namespace
 

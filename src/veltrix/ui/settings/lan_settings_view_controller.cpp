@@ -61,18 +61,9 @@ void LANSettingsViewController::setupUI() {
   mainContainerView_ = makeCard(kCornerRadius);
   view().addSubview(mainContainerView_);
 
-  contentTableView_ = makeLaidOut<TableView>();
-  contentTableView_->setBackgroundColor(Color::clear());
-  contentTableView_->separatorStyle = SeparatorStyle::SingleLine;
-  contentTableView_->separatorColor = Color::systemGray3();
-  contentTableView_->separatorInset = {0, kMargin, 0, kMargin};
-  contentTableView_->bounces = false;
-  contentTableView_->registerCell(kCellId, [] {
-    return std::make_shared<TableViewCell>(TableViewCellStyle::Default, kCellId);
-  });
-  auto self = std::static_pointer_cast<LANSettingsViewController>(shared_from_this());
-  contentTableView_->setDataSource(std::weak_ptr<TableViewDataSource>(self));
-  contentTableView_->setDelegate(std::weak_ptr<TableViewDelegate>(self));
+  contentTableView_ = makeListTable(kCellId, kMargin);
+  serveTable(*contentTableView_,
+             std::static_pointer_cast<LANSettingsViewController>(shared_from_this()));
   mainContainerView_->addSubview(contentTableView_);
 
   descriptionLabel_ = makeLabel(kDescription, Font::system(14), Color::systemGray());
@@ -91,9 +82,7 @@ void LANSettingsViewController::setupPortRow() {
   portContainerView_->addSubview(portTitleLabel_);
   portValueLabel_ = makeLabel(portNumber_, Font::system(15), Color::systemGray());
   portContainerView_->addSubview(portValueLabel_);
-  portChevron_ = makeLaidOut<ImageView>();
-  portChevron_->setImage(Image::systemNamed("chevron.right"));
-  portChevron_->setTintColor(Color::systemGray());
+  portChevron_ = makeChevron();
   portContainerView_->addSubview(portChevron_);
 }
 
@@ -148,10 +137,7 @@ std::int64_t LANSettingsViewController::numberOfRows(TableView&, std::int64_t) {
 
 std::shared_ptr<TableViewCell> LANSettingsViewController::cellForRow(TableView& table,
                                                                      IndexPath indexPath) {
-  auto cell = table.dequeueReusableCell(kCellId, indexPath);
-  for (const auto& sub : std::vector(cell->contentView()->subviews())) sub->removeFromSuperview();
-  cell->setBackgroundColor(Color::clear());
-  cell->selectionStyle = SelectionStyle::None;
+  auto cell = emptiedCell(table, kCellId, indexPath, Color::clear());
   View& content = *cell->contentView();
 
   const CellType type = cellTypes_.at(static_cast<std::size_t>(indexPath.row()));
@@ -192,11 +178,8 @@ std::optional<double> LANSettingsViewController::heightForRow(TableView&, IndexP
 
 void LANSettingsViewController::willDisplayCell(TableView&, TableViewCell& cell,
                                                 IndexPath indexPath) {
-  if (indexPath.row() == static_cast<std::int64_t>(cellTypes_.size()) - 1) {
-    cell.separatorInset = Insets{0, cell.bounds().width(), 0, 0};
-  } else {
-    cell.separatorInset = Insets{0, kMargin, 0, kMargin};
-  }
+  const bool last = indexPath.row() == static_cast<std::int64_t>(cellTypes_.size()) - 1;
+  cell.separatorInset = rowSeparatorInset(last, cell.bounds().width(), kMargin);
 }
 
 void LANSettingsViewController::didSelectRow(TableView& table, IndexPath indexPath) {

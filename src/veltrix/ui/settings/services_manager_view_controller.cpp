@@ -96,20 +96,11 @@ void ServicesManagerViewController::setupSectionCellTypes() {
 }
 
 void ServicesManagerViewController::setupUI() {
-  mainTableView_ = makeLaidOut<TableView>();
-  mainTableView_->setBackgroundColor(Color::clear());
-  mainTableView_->separatorStyle = SeparatorStyle::SingleLine;
-  mainTableView_->separatorColor = Color::systemGray3();
-  mainTableView_->separatorInset = {0, kMargin, 0, kMargin};
-  mainTableView_->bounces = false;
+  mainTableView_ = makeListTable(kCellId, kMargin);
   mainTableView_->sectionHeaderHeight = 0;
   mainTableView_->sectionFooterHeight = kFooterHeight;
-  mainTableView_->registerCell(kCellId, [] {
-    return std::make_shared<TableViewCell>(TableViewCellStyle::Default, kCellId);
-  });
-  auto self = std::static_pointer_cast<ServicesManagerViewController>(shared_from_this());
-  mainTableView_->setDataSource(std::weak_ptr<TableViewDataSource>(self));
-  mainTableView_->setDelegate(std::weak_ptr<TableViewDelegate>(self));
+  serveTable(*mainTableView_,
+             std::static_pointer_cast<ServicesManagerViewController>(shared_from_this()));
   view().addSubview(mainTableView_);
 }
 
@@ -146,11 +137,7 @@ std::int64_t ServicesManagerViewController::numberOfRows(TableView&, std::int64_
 
 std::shared_ptr<TableViewCell> ServicesManagerViewController::cellForRow(TableView& table,
                                                                          IndexPath indexPath) {
-  auto cell = table.dequeueReusableCell(kCellId, indexPath);
-  // Rebuilt on every display: a reused cell keeps the views of its last row.
-  for (const auto& sub : std::vector(cell->contentView()->subviews())) sub->removeFromSuperview();
-  cell->setBackgroundColor(Color::white());
-  cell->selectionStyle = SelectionStyle::None;
+  auto cell = emptiedCell(table, kCellId, indexPath, Color::white());
   switch (rowType(indexPath).value_or(ServicesRow::Explanation)) {
     case ServicesRow::RememberMode:
       fillValueRow(*cell, "Remember Mode", selectedRememberMode_, 14);
@@ -181,9 +168,7 @@ void ServicesManagerViewController::fillValueRow(TableViewCell& cell, std::strin
   auto name = makeLabel(std::string(title), Font::system(17, FontWeight::Medium));
   auto valueLabel = makeLabel(value, Font::system(valueSize), Color::systemGray());
   valueLabel->textAlignment = TextAlignment::Right;
-  auto chevron = makeLaidOut<ImageView>();
-  chevron->setImage(Image::systemNamed("chevron.right"));
-  chevron->setTintColor(Color::systemGray());
+  auto chevron = makeChevron();
   content.addSubview(name);
   content.addSubview(valueLabel);
   content.addSubview(chevron);
@@ -219,9 +204,7 @@ void ServicesManagerViewController::fillExplanationRow(TableViewCell& cell) {
 void ServicesManagerViewController::fillCategoryRow(TableViewCell& cell, const std::string& title) {
   View& content = *cell.contentView();
   auto name = makeLabel(title, Font::system(17, FontWeight::Medium));
-  auto chevron = makeLaidOut<ImageView>();
-  chevron->setImage(Image::systemNamed("chevron.right"));
-  chevron->setTintColor(Color::systemGray());
+  auto chevron = makeChevron();
   content.addSubview(name);
   content.addSubview(chevron);
   activate({
@@ -284,8 +267,7 @@ void ServicesManagerViewController::willDisplayCell(TableView&, TableViewCell& c
   cell.cornerRadius = corners == 0 ? 0 : kCornerRadius;
   cell.clipsToBounds = corners != 0;
   // No line under a section's last row.
-  cell.separatorInset =
-      last ? Insets{0, cell.bounds().width(), 0, 0} : Insets{0, kMargin, 0, kMargin};
+  cell.separatorInset = rowSeparatorInset(last, cell.bounds().width(), kMargin);
 }
 
 void ServicesManagerViewController::didSelectRow(TableView& table, IndexPath indexPath) {

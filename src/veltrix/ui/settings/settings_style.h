@@ -6,9 +6,13 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "veltrix/platform/ui/controls.h"
+#include "veltrix/platform/ui/device.h"
+#include "veltrix/platform/ui/image.h"
 #include "veltrix/platform/ui/style.h"
+#include "veltrix/platform/ui/table_view.h"
 
 namespace veltrix::ui::settings {
 
@@ -40,6 +44,80 @@ inline std::shared_ptr<View> makeCard(double cornerRadius) {
   card->cornerRadius = cornerRadius;
   card->clipsToBounds = true;
   return card;
+}
+
+// A grey chevron for Auto Layout: the mark of a row that leads on.
+inline std::shared_ptr<ImageView> makeChevron() {
+  auto chevron = makeLaidOut<ImageView>();
+  chevron->setImage(Image::systemNamed("chevron.right"));
+  chevron->setTintColor(Color::systemGray());
+  return chevron;
+}
+
+// A clear list table for Auto Layout, that does not bounce, with grey lines
+// inset by `margin` on both sides; its `cellId` cells are plain ones.
+inline std::shared_ptr<TableView> makeListTable(const char* cellId, double margin) {
+  auto table = makeLaidOut<TableView>();
+  table->setBackgroundColor(Color::clear());
+  table->separatorStyle = SeparatorStyle::SingleLine;
+  table->separatorColor = Color::systemGray3();
+  table->separatorInset = {0, margin, 0, margin};
+  table->bounces = false;
+  table->registerCell(cellId, [cellId] {
+    return std::make_shared<TableViewCell>(TableViewCellStyle::Default, cellId);
+  });
+  return table;
+}
+
+// Makes `screen` the data source and the delegate of `table`; the table
+// holds it weakly.
+template <typename Screen>
+void serveTable(TableView& table, const std::shared_ptr<Screen>& screen) {
+  table.setDataSource(std::weak_ptr<TableViewDataSource>(screen));
+  table.setDelegate(std::weak_ptr<TableViewDelegate>(screen));
+}
+
+// A `cellId` cell for `indexPath` that selects nothing, on `background`,
+// without the views of its last row: the screens rebuild a row's views on
+// every display.
+inline std::shared_ptr<TableViewCell> emptiedCell(TableView& table, const char* cellId,
+                                                  IndexPath indexPath, Color background) {
+  auto cell = table.dequeueReusableCell(cellId, indexPath);
+  for (const auto& sub : std::vector(cell->contentView()->subviews())) sub->removeFromSuperview();
+  cell->setBackgroundColor(background);
+  cell->selectionStyle = SelectionStyle::None;
+  return cell;
+}
+
+// The separator inset of a row `rowWidth` wide: no line under the last row
+// of a card (an inset of the whole width), else `margin` on both sides.
+inline Insets rowSeparatorInset(bool last, double rowWidth, double margin) {
+  return last ? Insets{0, rowWidth, 0, 0} : Insets{0, margin, 0, margin};
+}
+
+// Rows with fixed frames measure them from the main screen's width at the
+// time they are built, not from their own width.
+inline double screenWidth() { return mainScreen().bounds.width(); }
+
+// A label in a fixed `frame`, added to `parent`.
+inline std::shared_ptr<Label> addLabel(View& parent, const Rect& frame, std::string text, Font font,
+                                       Color color, TextAlignment alignment = TextAlignment::Left) {
+  auto label = std::make_shared<Label>(frame);
+  label->setText(std::move(text));
+  label->setFont(font);
+  label->textColor = color;
+  label->textAlignment = alignment;
+  parent.addSubview(label);
+  return label;
+}
+
+// A white detail row. Rows alone in their section round their own corners;
+// rows sharing one are rounded by the section (corners of their own would
+// notch the card).
+inline void styleRow(TableViewCell& cell, bool roundCorners = true) {
+  constexpr double kRowCornerRadius = 10;
+  cell.setBackgroundColor(Color::white());
+  if (roundCorners) cell.cornerRadius = kRowCornerRadius;
 }
 
 }  // namespace veltrix::ui::settings

@@ -6,12 +6,12 @@
 
 #include "veltrix/platform/ui/device.h"
 #include "veltrix/platform/ui/image.h"
+#include "veltrix/ui/settings/settings_style.h"
 
 namespace veltrix::ui::settings {
 
 namespace {
 
-constexpr double kCellCornerRadius = 10;
 // Inset-grouped rows are 40 narrower than the screen; 16 is the row's own
 // right margin.
 constexpr double kRowInsets = 40;
@@ -23,26 +23,6 @@ std::string asciiLower(std::string text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return text;
-}
-
-double screenWidth() { return mainScreen().bounds.width(); }
-
-std::shared_ptr<Label> addLabel(View& parent, const Rect& frame, std::string text, Font font,
-                                Color color, TextAlignment alignment = TextAlignment::Left) {
-  auto label = std::make_shared<Label>(frame);
-  label->setText(std::move(text));
-  label->setFont(font);
-  label->textColor = color;
-  label->textAlignment = alignment;
-  parent.addSubview(label);
-  return label;
-}
-
-// Rows alone in their section round their own corners; rows sharing one are
-// rounded by the section (corners of their own would notch the card).
-void styleRow(TableViewCell& cell, bool roundCorners = true) {
-  cell.setBackgroundColor(Color::white());
-  if (roundCorners) cell.cornerRadius = kCellCornerRadius;
 }
 
 std::string text(const registry::Row& row, std::string_view key) {
