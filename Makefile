@@ -15,7 +15,7 @@ deps:
 	@bash scripts/deps.sh
 
 $(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRIX_WERROR=ON $(CMAKE_FLAGS)
 
 configure: deps $(BUILD_DIR)/build.ninja
 
@@ -29,7 +29,7 @@ demo: build
 	@bash scripts/demo.sh $(BUILD_DIR)
 
 sanitize: deps
-	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRIX_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRIX_SANITIZE=ON -DVELTRIX_WERROR=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
