@@ -22,7 +22,6 @@ constexpr double kPi = std::numbers::pi;
 const Color kBlue = Color::systemBlue();
 const Color kInk = Color::rgb255(28, 28, 30);
 const Color kGray = Color::systemGray();
-const Color kPale = Color::rgb255(234, 243, 255);
 
 // Colours of a terminal drawing: the lit one, and the stale one in greys.
 struct Palette {
@@ -221,10 +220,12 @@ void back(Canvas& c) {
   c.stroke(kInk, 2.4, LineCap::Round, LineJoin::Round);
 }
 
+// The preferences screen tints the two mode pictures as templates, so
+// they are drawn in one colour and shade only by alpha.
 void radar(Canvas& c) {
   const Point o{50, 50};
   c.addOval(Rect{4, 4, 92, 92});
-  c.fill(kPale);
+  c.fill(kBlue.withAlpha(0.1));
   // The sweep: a fading wedge behind the hand.
   for (int i = 0; i < 12; ++i) {
     const double a1 = -kPi / 2 + 0.5;
@@ -248,14 +249,12 @@ void radar(Canvas& c) {
     const Point d{o.x + r * std::cos(a), o.y + r * std::sin(a)};
     c.addOval(Rect{d.x - 3.6, d.y - 3.6, 7.2, 7.2});
     c.fill(kBlue);
-    c.addOval(Rect{d.x - 3.6, d.y - 3.6, 7.2, 7.2});
-    c.stroke(Color::white(), 1.2);
   }
 }
 
 void list(Canvas& c) {
   c.addOval(Rect{4, 4, 92, 92});
-  c.fill(kPale);
+  c.fill(kBlue.withAlpha(0.1));
   for (int i = 0; i < 3; ++i) {
     const double y = 31 + i * 15;
     roundRect(c, Rect{25, y - 5, 10, 10}, 2.5, kBlue);

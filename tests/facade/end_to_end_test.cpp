@@ -2,9 +2,11 @@
 // HTTP transport and the simulated terminal.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +31,11 @@ class EndToEndTest : public testing::LoopTest {
     sim::Scenario scenario;
     scenario.setDefaultDelay(5ms);
     sim_->setScenario(std::move(scenario));
+    makeManager(nullptr);
+  }
+
+  // A facade whose probes wait on `probeQueue` (null: the global queue).
+  void makeManager(std::shared_ptr<platform::TaskQueue> probeQueue) {
     // The production transport, on a session and a log file of this test.
     transport::HttpsServiceConfig config;
     config.sessionManager = &session_;
@@ -36,9 +43,11 @@ class EndToEndTest : public testing::LoopTest {
     CommunicateFactory factory(
         [config](const std::string& url) { return transport::HttpsService::create(url, config); },
         {});
-    manager_ = std::make_shared<RetailerManager>(RetailerManager::Collaborators{
-        db_, registry_, settings_, logFile_, transport::RadioOffBleTransport::shared(),
-        std::move(factory)});
+    RetailerManager::Collaborators collaborators{
+        db_,     registry_, settings_, logFile_, transport::RadioOffBleTransport::shared(),
+        factory, nullptr,   nullptr};
+    collaborators.probeQueue = std::move(probeQueue);
+    manager_ = std::make_shared<RetailerManager>(std::move(collaborators));
     manager_->setDelegate(delegate_);
   }
 
@@ -166,6 +175,107 @@ TEST_F(EndToEndTest, AbortDuringAHeldPayment) {
   runPending();
   EXPECT_TRUE(results_.empty());
   EXPECT_EQ(answers.size(), 1u);
+}
+
+TEST_F(EndToEndTest, NotificationWithoutABodyReachesTheHostAsAnAbsentRecord) {
+  sim_->add(
+      [](const sim::RecordedRequest& request) {
+        const std::string ex = request.jsonText("exchangeIdentification").value_or("");
+        sim::Reply reply;
+        reply.pieces.push_back(
+            {R"({"exchangeIdentification":")" + ex + R"(","serviceType":"EventNotification"})", 0ms,
+             false});
+        reply.pieces.push_back({R"({"exchangeIdentification":")" + ex +
+                                    R"(","serviceType":"Purchase","endFlag":true,)"
+                                    R"("response":{"response":"SUCC"}})",
+                                0ms, false});
+        return reply;
+      },
+      {std::nullopt, std::string("Purchase")});
+  manager_->payment(payment(sim_->address()), idBlock(), recorder());
+  ASSERT_TRUE(main().runUntil([&] { return !results_.empty(); }));
+  ASSERT_EQ(delegate_->notifications.size(), 1u);
+  EXPECT_EQ(delegate_->notifications[0], nullptr);
+  EXPECT_EQ(results_[0].code, 0);
+}
+
+// A host whose every hook throws.
+class ThrowingDelegate final : public RetailerManagerDelegate {
+ public:
+  void onStartOptions() override { fail("onStartOptions"); }
+  void onStartPrint() override { fail("onStartPrint"); }
+  void onStartDisplay(const std::string& /*exchangeId*/,
+                      const std::optional<std::string>& /*sn*/) override {
+    calls.push_back("onStartDisplay");
+    throw 42;  // not even an exception class
+  }
+  void onNotification(std::shared_ptr<const model::EventNotificationParam> /*param*/) override {
+    fail("onNotification");
+  }
+  std::vector<std::string> calls;
+
+ private:
+  void fail(const std::string& hook) {
+    calls.push_back(hook);
+    throw std::runtime_error(hook + " failed");
+  }
+};
+
+TEST_F(EndToEndTest, HooksThatThrowLeaveTheirRequestsToFinish) {
+  auto host = std::make_shared<ThrowingDelegate>();
+  manager_->setDelegate(host);
+
+  // A payment: its options hook and both notifications throw; it is sent
+  // and approved all the same.
+  manager_->payment(payment(sim_->address()), idBlock(), recorder());
+  ASSERT_TRUE(main().runUntil([&] { return !results_.empty(); }));
+  EXPECT_EQ(results_[0].code, 0) << results_[0].message.value_or("");
+  ASSERT_TRUE(results_[0].result);
+  EXPECT_EQ(results_[0].result->exchangeIdentification, exchangeId_);
+  EXPECT_EQ(host->calls,
+            (std::vector<std::string>{"onStartOptions", "onNotification", "onNotification"}));
+
+  // A print: its hook throws before the message is built.
+  std::vector<std::int64_t> codes;
+  auto record = [&codes](auto result, std::int64_t code, std::optional<std::string>) {
+    if (result || code != 0) codes.push_back(code);
+  };
+  model::PrintParam print;
+  print.servicesParams = FacadeTest::at(sim_->address());
+  manager_->print(print, {}, record);
+  ASSERT_TRUE(main().runUntil([&] { return codes.size() == 1; }));
+  EXPECT_EQ(codes[0], 0);
+
+  // A display on a preset service runs its hook inside display() itself,
+  // which must still return normally.
+  manager_->initWithServiceBean({{"address", sim_->address()}, {"parameter", "http"}});
+  EXPECT_NO_THROW(manager_->display(model::DisplayParam{}, {}, record));
+  ASSERT_TRUE(main().runUntil([&] { return codes.size() == 2; }));
+  EXPECT_EQ(codes[1], 0);
+
+  EXPECT_EQ(sim_->requestCount(), 3u);
+  EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "onStartPrint"), 1);
+  EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "onStartDisplay"), 1);
+  // Nothing of the three stays in flight.
+  EXPECT_TRUE(main().runUntil([&] { return session_.taskCount() == 0; }));
+}
+
+TEST_F(EndToEndTest, ManyRequestsAtOnceOnASmallPoolAreAllApproved) {
+  // Two workers for a dozen probes, each of which waits on the pool for the
+  // connect it queued on that same pool.
+  auto pool = std::make_shared<platform::GlobalQueue>(2);
+  makeManager(pool);
+  constexpr std::size_t kRequests = 12;
+  for (std::size_t i = 0; i < kRequests; ++i) {
+    manager_->payment(payment(sim_->address()), {}, recorder());
+  }
+  ASSERT_TRUE(main().runUntil([&] { return results_.size() == kRequests; }, 20000ms))
+      << results_.size() << " of " << kRequests << " answered";
+  for (const Outcome& outcome : results_) {
+    EXPECT_EQ(outcome.code, 0) << outcome.message.value_or("");
+    EXPECT_TRUE(outcome.result);
+  }
+  EXPECT_EQ(sim_->requestCount(), kRequests);
 }
 
 TEST(TransportHooksTest, LocalNetworkTransportIsTheHttpTransport) {

@@ -305,7 +305,8 @@ TEST_F(RetailerManagerTest, IntermediateResultsThenTheFinalOneThenNothing) {
   auto notification = std::make_shared<model::EventNotificationParam>();
   transport->notify(notification);
   transport->notify(nullptr);
-  EXPECT_EQ(hooks().notifications.size(), 1u);
+  ASSERT_EQ(hooks().notifications.size(), 2u);
+  EXPECT_EQ(hooks().notifications[1], nullptr);
 
   transport->respond(response(lastId_, "Refund", false, "first"), false);
   transport->respond(response(lastId_, "Refund", true, "final"), false);

@@ -223,11 +223,23 @@ TEST_F(SettingsTest, ScanScreenOptions) {
 }
 
 TEST_F(SettingsTest, AllowedDevices) {
-  settings().deviceAcessList(std::vector<std::string>{"SN1", "SN2", "SN3"});
+  EXPECT_TRUE(settings().deviceAcessList(std::vector<std::string>{"SN1", "SN2", "SN3"}));
   EXPECT_EQ(setting(device_Acess_List), "SN1:SN2:SN3");
-  settings().deviceAcessList(std::vector<std::string>{});
-  settings().deviceAcessList(std::nullopt);
+  EXPECT_FALSE(settings().deviceAcessList(std::vector<std::string>{}));
+  EXPECT_FALSE(settings().deviceAcessList(std::nullopt));
   EXPECT_EQ(setting(device_Acess_List), "SN1:SN2:SN3");
+}
+
+TEST_F(SettingsTest, ASerialNumberHoldingTheSeparatorIsNeverStored) {
+  ScopedLogCapture log;
+  // Stored, "A:B" would read back as the two terminals A and B.
+  EXPECT_TRUE(settings().deviceAcessList(std::vector<std::string>{"SN1", "A:B", "SN2"}));
+  EXPECT_EQ(setting(device_Acess_List), "SN1:SN2");
+  EXPECT_TRUE(log.contains("serial number 'A:B' contains ':'"));
+
+  // Nothing left: the earlier list stays and the caller hears of it.
+  EXPECT_FALSE(settings().deviceAcessList(std::vector<std::string>{"C:D"}));
+  EXPECT_EQ(setting(device_Acess_List), "SN1:SN2");
 }
 
 TEST_F(SettingsTest, AKeyHoldingAnEmptyValueCanStillChange) {
@@ -324,14 +336,28 @@ TEST_F(SettingsTest, CreationBecomesDiscoverysDelegateOnlyWhenItHasNone) {
   EXPECT_EQ(discovery.scanType, 1);
   EXPECT_EQ(discovery.delegate(), first);
 
-  // The scan screen (here: any other delegate) keeps what it holds.
+  // A delegate that is gone counts as none.
+  discovery.setDelegate(std::make_shared<registry::DiscoverManagerDelegate>());
+  auto second = RetailerSettingManager::create(db(), &discovery);
+  EXPECT_EQ(discovery.delegate(), second);
+}
+
+TEST_F(SettingsTest, CreationDuringAScanScreenLeavesTheScreenItsReports) {
+  FakeDiscovery discovery;
+  // The scan screen takes discovery's delegate for its lifetime and puts
+  // back the one before it (here: none) at its end.
   auto screen = std::make_shared<registry::DiscoverManagerDelegate>();
+  const auto before = discovery.delegate();
   discovery.setDelegate(screen);
   discovery.scanType = 0;
-  auto second = RetailerSettingManager::create(db(), &discovery);
+  auto facade = RetailerSettingManager::create(db(), &discovery);
   EXPECT_EQ(discovery.scanType, 1);
   EXPECT_EQ(discovery.delegate(), screen);
-  EXPECT_EQ(discovery.delegateSets, 2);
+  discovery.setDelegate(before);
+
+  // The host's own discovery takes it when it starts.
+  facade->startDiscoverServices();
+  EXPECT_EQ(discovery.delegate(), facade);
 }
 
 }  // namespace

@@ -207,6 +207,12 @@ TEST(CodeTables, UpperCasingIsAsciiOnly) {
   EXPECT_EQ(ResponseCodeHelper::codeFromString("SUCC\xC3\xA9"), ResponseCode::FAIL);
   EXPECT_EQ(ResponseCodeHelper::codeFromString(std::string_view("SUCC\0", 5)), ResponseCode::FAIL);
   EXPECT_EQ(ResponseCodeHelper::codeFromString("sUcC"), ResponseCode::SUCC);
+  // Letters whose Unicode upper case is ASCII, and look-alikes, are no codes.
+  EXPECT_EQ(ResponseCodeHelper::codeFromString("\u017F\u017FCC"), ResponseCode::FAIL);
+  EXPECT_EQ(ResponseCodeHelper::codeFromString("\u0405UCC"), ResponseCode::FAIL);
+  EXPECT_EQ(EventToNotifyCodeHelper::codeFromString("\u0131n\u0131t"), EventToNotifyCode::INIT);
+  EXPECT_EQ(EventToNotifyCodeHelper::codeFromString("cRD\u0131"), EventToNotifyCode::INIT);
+  EXPECT_EQ(EventToNotifyCodeHelper::codeFromString("crdi"), EventToNotifyCode::CRDI);
   EXPECT_EQ(OutputFormatCodeHelper::codeFromString("esc"), OutputFormatCode::ESC);
   EXPECT_EQ(ReceiptOutputTargetHelper::targetFromString("nocrcp"), ReceiptOutputTargetCode::NOCRCP);
 }

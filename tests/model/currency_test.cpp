@@ -83,6 +83,15 @@ TEST(Currency, AlphabeticLookup) {
   EXPECT_EQ(H::currencyFromAlphaCode(fromMessage), C::USD);
 }
 
+TEST(Currency, LookAlikeLettersAreNoCodes) {
+  // Letters whose Unicode upper case is an ASCII letter (dotless i, long s,
+  // the Kelvin sign), Cyrillic and full-width look-alikes: none is a code.
+  for (std::string_view text :
+       {"\u0131NR", "U\u017FD", "\u212AES", "\u0415UR", "\uFF25\uFF35\uFF32", "E\u00DCR"}) {
+    EXPECT_EQ(H::currencyFromAlphaCode(text), C::XXX) << text;
+  }
+}
+
 TEST(Currency, NumericLookupNeitherTrimsNorPads) {
   EXPECT_EQ(H::currencyFromNumericCode("840"), C::USD);
   EXPECT_EQ(H::currencyFromNumericCode("008"), C::ALL);

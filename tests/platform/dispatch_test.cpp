@@ -162,6 +162,44 @@ TEST_F(DispatchTest, GroupWaitTimesOutOnTheClockWhileMainIsPumped) {
   group.leave();
 }
 
+TEST_F(DispatchTest, WorkersWaitingForWorkQueuedBehindThemAreNotStarved) {
+  // One worker, and six tasks that each wait for a task they queue on the
+  // same pool: a fixed pool would wait until the clock ran out.
+  auto pool = std::make_shared<GlobalQueue>(1);
+  constexpr int kWaiters = 6;
+  std::atomic<int> answered{0};
+  std::atomic<int> timedOut{0};
+  for (int i = 0; i < kWaiters; ++i) {
+    pool->post([&, weak = std::weak_ptr<GlobalQueue>(pool)] {
+      DispatchGroup group;
+      group.enter();
+      weak.lock()->post([group]() mutable { group.leave(); });
+      ++(group.wait(seconds(1)) ? answered : timedOut);
+    });
+  }
+  const bool done = main().runUntil([&] { return answered + timedOut == kWaiters; });
+  // Stuck waits end on the clock before the pool goes.
+  for (int i = 0; i < 4 * kWaiters && answered + timedOut < kWaiters; ++i) {
+    advanceSeconds(1.1);
+    main().runUntil([&] { return answered + timedOut == kWaiters; }, std::chrono::milliseconds(50));
+  }
+  ASSERT_TRUE(done) << answered.load() << " answered";
+  EXPECT_EQ(answered.load(), kWaiters);
+  EXPECT_EQ(timedOut.load(), 0);
+  EXPECT_LE(pool->threadCount(), 1u + kWaiters);
+  // The extra threads end once the burst is over.
+  EXPECT_TRUE(main().runUntil([&] { return pool->threadCount() == 1; }));
+}
+
+TEST_F(DispatchTest, GlobalQueueRunsQueuedTasksBeforeItGoes) {
+  std::atomic<int> ran{0};
+  {
+    auto pool = std::make_shared<GlobalQueue>(2);
+    for (int i = 0; i < 50; ++i) pool->post([&] { ++ran; });
+  }
+  EXPECT_EQ(ran.load(), 50);
+}
+
 TEST_F(DispatchTest, GroupNotifyPostsOnceEmpty) {
   DispatchGroup group;
   int notified = 0;

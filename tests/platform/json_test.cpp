@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <string>
+
 namespace veltrix::platform {
 namespace {
 
@@ -28,6 +31,62 @@ TEST(JsonParse, KeepsKeyOrderAndChineseText) {
   auto v = parseJson(R"({"z":1,"a":"支付成功","m":null})");
   ASSERT_TRUE(v);
   EXPECT_EQ(*dumpJson(*v), R"({"z":1,"a":"支付成功","m":null})");
+}
+
+std::string nested(std::size_t levels, char open = '[', char close = ']') {
+  return std::string(levels, open) + std::string(levels, close);
+}
+
+TEST(JsonParse, GivesWhatTheLibraryParserGives) {
+  // Repeated keys keep their first place and take the last value, as the
+  // library's own parser has it; also past the point where an index is used.
+  std::string many = "{";
+  for (int i = 0; i < 40; ++i)
+    many += "\"k" + std::to_string(i % 25) + "\":" + std::to_string(i) + ",";
+  many += R"("k3":{"x":[1,{"y":null}]}})";
+  for (const std::string& text :
+       {std::string(R"({"a":1,"b":[true,false,null,-2,3.5e2,18446744073709551615],"a":{"c":"d"}})"),
+        std::string(R"([{"z":1,"z":2},[],{},"\u00e9\ud83d\ude00"])"), many}) {
+    const auto value = parseJson(text);
+    ASSERT_TRUE(value) << text;
+    EXPECT_EQ(*dumpJson(*value), Json::parse(text).dump()) << text;
+  }
+}
+
+TEST(JsonParse, RefusesNestingDeeperThanTheLimit) {
+  EXPECT_TRUE(parseJson(nested(kMaxJsonDepth)));
+  std::string error;
+  EXPECT_FALSE(parseJson(nested(kMaxJsonDepth + 1), &error));
+  EXPECT_EQ(error, "JSON text nested deeper than 512 levels");
+  EXPECT_FALSE(parseJson(nested(kMaxJsonDepth + 1, '{', '}')));
+  // Objects count like arrays; the limit holds inside a member too.
+  std::string objects;
+  for (std::size_t i = 0; i < kMaxJsonDepth; ++i) objects += R"({"a":)";
+  objects += "[]" + std::string(kMaxJsonDepth, '}');
+  EXPECT_FALSE(parseJson(objects));
+  EXPECT_FALSE(parseJsonFragment(nested(kMaxJsonDepth + 1)));
+
+  // Hostile depth: refused without exhausting the stack, even unterminated.
+  const std::string deep = nested(100000);
+  EXPECT_FALSE(parseJson(deep, &error));
+  EXPECT_EQ(error, "JSON text nested deeper than 512 levels");
+  EXPECT_FALSE(parseJson(std::string(1000000, '[')));
+}
+
+TEST(JsonParse, ManyMembersCostLinearTime) {
+  // 300,000 members took minutes when each insert searched its siblings.
+  std::string text = "{";
+  for (int i = 0; i < 300000; ++i)
+    text += "\"m" + std::to_string(i) + "\":" + std::to_string(i) + ",";
+  text += R"("m7":"last"})";
+  const auto start = std::chrono::steady_clock::now();
+  const auto value = parseJson(text);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  ASSERT_TRUE(value);
+  EXPECT_EQ(value->size(), 300000u);
+  EXPECT_EQ(readText(*value, "m7"), "last");
+  EXPECT_EQ(value->begin().key(), "m0");
+  EXPECT_LT(elapsed, std::chrono::seconds(10));
 }
 
 TEST(JsonDump, InvalidUtf8IsReportedNotThrown) {

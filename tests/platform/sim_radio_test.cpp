@@ -197,6 +197,25 @@ TEST_F(SimRadioTest, RunsGattOperationsInOrderAfterTheirDelays) {
   EXPECT_EQ(peripheralEvents->values.back(), Bytes{5});
 }
 
+TEST_F(SimRadioTest, ConnectedPeripheralsAreThoseLinkedToAnyCentralOfferingTheService) {
+  runPending();
+  const auto terminal = addTerminal();
+  const auto other = radio.createCentral();
+  EXPECT_TRUE(other->retrieveConnectedPeripherals({kService}).empty());
+
+  const auto p = connectAndDiscover(terminal);
+  addTerminal("T2");  // in range, not connected
+  const auto found = other->retrieveConnectedPeripherals({uuid("180A"), kService});
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0]->identifier(), terminal->identifier());
+  EXPECT_NE(found[0], p) << "each central has its own peripheral object";
+  EXPECT_TRUE(other->retrieveConnectedPeripherals({uuid("180A")}).empty());
+
+  terminal->disconnect();
+  advance(millis(10));
+  EXPECT_TRUE(central->retrieveConnectedPeripherals({kService}).empty());
+}
+
 TEST_F(SimRadioTest, FaultKnobs) {
   runPending();
   const auto terminal = addTerminal();

@@ -5,6 +5,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
@@ -141,6 +143,48 @@ struct Recorder final : DiscoverManagerDelegate {
   std::vector<std::string> calls;
   std::vector<ServiceInfo> services;
   std::vector<TerminalInfo> terminals;
+};
+
+// Stands between a real TCP server and the manager and times how long the
+// manager takes over each read (on the main loop, in real time), per
+// connection.
+struct TimedReads final : transport::TCPSocketServerDelegate {
+  struct Connection {
+    std::chrono::steady_clock::duration longest{};
+    std::size_t reads = 0;
+    std::size_t bytes = 0;
+    std::int64_t longestMillis() const {
+      return std::chrono::duration_cast<std::chrono::milliseconds>(longest).count();
+    }
+  };
+
+  explicit TimedReads(DiscoverManager& manager) : manager(manager) {}
+  void clientDidConnect(const platform::AsyncTcpSocket::Ptr& socket) override {
+    manager.clientDidConnect(socket);
+  }
+  void clientDidDisconnect(const platform::AsyncTcpSocket::Ptr& socket) override {
+    manager.clientDidDisconnect(socket);
+  }
+  void didReceiveDataFromClient(const std::vector<std::uint8_t>& data,
+                                const platform::AsyncTcpSocket::Ptr& client) override {
+    const auto start = std::chrono::steady_clock::now();
+    manager.didReceiveDataFromClient(data, client);
+    Connection& c = connections[client->id()];
+    c.longest = std::max(c.longest, std::chrono::steady_clock::now() - start);
+    ++c.reads;
+    c.bytes += data.size();
+  }
+  // The connection that brought the most bytes.
+  Connection largest() const {
+    Connection out;
+    for (const auto& [id, c] : connections) {
+      if (c.bytes > out.bytes) out = c;
+    }
+    return out;
+  }
+
+  DiscoverManager& manager;
+  std::map<std::uint64_t, Connection> connections;  // by socket
 };
 
 }  // namespace veltrix::registry::fakes

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "registry/discovery_fakes.h"
 #include "registry/literal_terminal.h"
@@ -184,6 +185,192 @@ TEST_F(DiscoveryLoopbackTest, OverlongTextClosesTheConnection) {
   ASSERT_TRUE(pump([&] { return connection->closed(); }));
   EXPECT_EQ(manager->bufferedTextBytes(), 0u);
   EXPECT_TRUE(log.contains("exceeds 262144 bytes; connection closed"));
+}
+
+// ---- hostile peers on the handshake port -------------------------------------------------------
+
+// A handshake whose "services" is nested `levels` deep.
+std::string deepHandshake(std::size_t levels) {
+  return R"({"sn":"DEEP","contentType":"discover","protocolVersion":"1.0.01","services":)" +
+         std::string(levels, '[') + std::string(levels, ']') + "}";
+}
+
+TEST_F(DiscoveryLoopbackTest, DeeplyNestedHandshakeLeavesDiscoveryWorking) {
+  startScan();
+  auto deep = peer->connectToLibrary();
+  ASSERT_TRUE(pump([&] { return deep->connected(); }));
+  deep->write(deepHandshake(100000));
+  // Handled (and refused) as one complete text: the connection is closed.
+  ASSERT_TRUE(pump([&] { return deep->closed(); }));
+  EXPECT_TRUE(recorder->calls.empty());
+  EXPECT_TRUE(db.fetchDiscoveredTerminal("DEEP").empty());
+
+  auto good = peer->connectToLibrary();
+  ASSERT_TRUE(pump([&] { return good->connected(); }));
+  good->write(peer->handshake());
+  EXPECT_TRUE(reported());
+}
+
+TEST_F(DiscoveryLoopbackTest, DeeplyNestedDatagramLeavesDiscoveryWorking) {
+  startScan();
+  // About as deep as one datagram can carry.
+  const std::size_t levels = 30000;
+  peer->sendDatagram(R"({"time":"1","signature":"x","deep":)" + std::string(levels, '[') +
+                     std::string(levels, ']') + "}");
+  ASSERT_TRUE(pump([&] { return !peer->datagrams().empty(); }));  // answered all the same
+  EXPECT_EQ(peer->accepted(), 0);
+  peer->sendDiscoverPacket();
+  EXPECT_TRUE(reported());
+}
+
+TEST_F(DiscoveryLoopbackTest, NestingWithinTheKeptLevelsSurvivesAndDeeperIsCut) {
+  startScan();
+  // An entry whose service type names are nested: kept down to the
+  // service types, null below.
+  LiteralTerminal::Options options;
+  options.services =
+      R"([{"serviceId":"svc.pay","serviceName":"收银台","serviceType":{"Purchase":[[["x"]]]}}])";
+  auto connection = peer->connectToLibrary();
+  ASSERT_TRUE(pump([&] { return connection->connected(); }));
+  connection->write(LiteralTerminal(options).handshake());
+  ASSERT_TRUE(pump([&] { return !recorder->terminals.empty(); }));
+  ASSERT_TRUE(recorder->terminals[0].services);
+  EXPECT_EQ(*recorder->terminals[0].services,
+            Json::parse(R"([{"serviceId":"svc.pay","serviceName":"收银台",)"
+                        R"("serviceType":{"Purchase":null}}])"));
+  ASSERT_EQ(recorder->services.size(), 1u);
+  EXPECT_EQ(recorder->services[0].serviceType, "Purchase");
+  EXPECT_EQ(recorder->services[0].serviceTypeName, std::nullopt);
+}
+
+TEST_F(DiscoveryLoopbackTest, TrickledTextCostsEachReadOnlyItsOwnBytes) {
+  // A cap far above the production one lets the cost of reading the whole
+  // text again on every piece stand out from a loaded machine's noise.
+  DiscoveryConfig config = manager->config();
+  config.maxHandshakeBytes = 2u << 20;
+  manager->setConfig(config);
+  startScan();
+  auto timed = std::make_shared<fakes::TimedReads>(*manager);
+  server.setDelegate(timed);
+
+  // Never complete, and every piece ends in "]".
+  std::string piece = ",[";
+  for (int i = 0; i < 2000; ++i) piece += "1,";
+  piece += "1]";
+  auto trickle = peer->connectToLibrary();
+  ASSERT_TRUE(pump([&] { return trickle->connected(); }));
+  std::string first = R"({"sn":"SLOW","services":[[1])";
+  trickle->write(first);
+  std::size_t sent = first.size();
+  while (sent < (1u << 20)) {
+    trickle->write(piece);
+    sent += piece.size();
+  }
+  ASSERT_TRUE(pump([&] { return manager->bufferedTextBytes() == sent; }));
+  const fakes::TimedReads::Connection reads = timed->largest();
+  EXPECT_EQ(reads.bytes, sent);
+  EXPECT_LT(reads.longestMillis(), 250) << "over " << reads.reads << " reads";
+
+  // A terminal on another connection is still found.
+  auto good = peer->connectToLibrary();
+  ASSERT_TRUE(pump([&] { return good->connected(); }));
+  good->write(peer->handshake());
+  EXPECT_TRUE(reported());
+  EXPECT_EQ(manager->bufferedTextBytes(), sent);
+}
+
+TEST_F(DiscoveryLoopbackTest, TextThatCanNeverCompleteClosesTheConnection) {
+  startScan();
+  for (const std::string text :
+       {R"({"sn":"A"} {"sn":"B"})", R"(x{"sn":"A"})", "{]", "{\"sn\":\"\xff\"}"}) {
+    auto connection = peer->connectToLibrary();
+    ASSERT_TRUE(pump([&] { return connection->connected(); }));
+    connection->write(text);
+    EXPECT_TRUE(pump([&] { return connection->closed(); })) << text;
+    EXPECT_EQ(manager->bufferedTextBytes(), 0u) << text;
+  }
+  EXPECT_TRUE(recorder->calls.empty());
+}
+
+TEST_F(DiscoveryLoopbackTest, ServiceEntriesWithoutAnIdentifierAreNeverStored) {
+  LiteralTerminal::Options options;
+  options.services = R"([{"serviceName":"none","serviceType":{"Purchase":"消费"}},)"
+                     R"({"serviceId":null,"serviceType":{"Purchase":"消费"}},)"
+                     R"({"serviceId":{"id":"a"},"serviceType":{"Purchase":"消费"}},)"
+                     R"({"serviceId":["a"],"serviceType":{"Purchase":"消费"}},)"
+                     R"({"serviceId":7,"serviceName":"number","serviceType":{"Refund":"退款"}}])";
+  const std::string handshake = LiteralTerminal(options).handshake();
+  startScan();
+  for (int round = 0; round < 2; ++round) {
+    auto connection = peer->connectToLibrary();
+    ASSERT_TRUE(pump([&] { return connection->connected(); }));
+    connection->write(handshake);
+    ASSERT_TRUE(pump([&] { return connection->closed(); }));
+  }
+  ASSERT_EQ(recorder->services.size(), 2u);
+  EXPECT_EQ(recorder->calls[1], "service " + kSn + " Refund 7");
+  const Rows rows = db.fetchTerminalServicesWithSn(kSn);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rowText(rows[0], "serviceId"), "7");
+}
+
+// Reports the first stored service it hears of and stops (or restarts)
+// the scan from inside that report.
+struct StopsOnReport final : DiscoverManagerDelegate {
+  void onScanTerminal(const ServiceInfo&) override {
+    ++reports;
+    if (manager == nullptr) return;
+    DiscoverManager* m = std::exchange(manager, nullptr);
+    m->stopScan();
+    if (restart) m->startScan();
+  }
+  DiscoverManager* manager = nullptr;
+  bool restart = false;
+  int reports = 0;
+};
+
+TEST_F(DiscoveryLoopbackTest, StopFromAReportDuringStartLeavesNothingListening) {
+  // A first scan finds the terminal, so a second start reports it at once.
+  startScan();
+  auto first = peer->connectToLibrary();
+  ASSERT_TRUE(pump([&] { return first->connected(); }));
+  first->write(peer->handshake());
+  ASSERT_TRUE(reported());
+  const std::uint16_t udpPort = manager->udpListeningPort();
+  manager->stopScan();
+  advanceSeconds(1.0);
+
+  auto stopper = std::make_shared<StopsOnReport>();
+  stopper->manager = manager.get();
+  manager->setDelegate(stopper);
+  manager->startScan();
+  EXPECT_EQ(stopper->reports, 1);
+  EXPECT_FALSE(manager->isScanning());
+  EXPECT_EQ(receiver.listeningPort(), 0);
+  EXPECT_EQ(server.listeningPort(), 0);
+
+  // A discover packet to where the scan listened finds no one, now or
+  // after a tick.
+  const std::size_t answered = peer->datagrams().size();
+  peer->setLibraryPorts(udpPort, 0);
+  peer->sendDiscoverPacket();
+  advanceSeconds(3.0);
+  main().runUntil([] { return false; }, std::chrono::milliseconds(200));
+  EXPECT_EQ(peer->datagrams().size(), answered);
+  EXPECT_EQ(receiver.listeningPort(), 0);
+
+  // A restart from the report runs one scan, the inner one: the stored
+  // terminal gets one discover packet, not one from each.
+  stopper->manager = manager.get();
+  stopper->restart = true;
+  manager->startScan();
+  EXPECT_TRUE(manager->isScanning());
+  EXPECT_EQ(receiver.listeningPort(), udpPort);
+  ASSERT_TRUE(pump([&] { return peer->datagrams().size() == answered + 1; }));
+  main().runUntil([] { return false; }, std::chrono::milliseconds(200));
+  EXPECT_EQ(peer->datagrams().size(), answered + 1);
+  manager->stopScan();
+  EXPECT_EQ(receiver.listeningPort(), 0);
 }
 
 TEST_F(DiscoveryLoopbackTest, PairingRequestCarriesTheFirstFourDigits) {

@@ -169,16 +169,28 @@ void LiteralTerminal::setLibraryPorts(std::uint16_t udpPort, std::uint16_t tcpPo
 std::string LiteralTerminal::discoverPacket() const { return state_->packet(); }
 std::string LiteralTerminal::handshake() const { return state_->handshake(); }
 
-void LiteralTerminal::sendDiscoverPacket() {
+void LiteralTerminal::sendDiscoverPacket() { sendDatagram(discoverPacket()); }
+
+void LiteralTerminal::sendDatagram(const std::string& text) {
   std::uint16_t port = 0;
   {
     std::lock_guard<std::mutex> guard(state_->mutex);
     port = state_->libraryUdpPort;
   }
-  state_->udp->send(platform::toBytes(discoverPacket()), kLibraryHost, port, 0);
+  state_->udp->send(platform::toBytes(text), kLibraryHost, port, 0);
 }
 
 std::shared_ptr<LiteralTerminal::Connection> LiteralTerminal::connectToLibrary() {
+  std::uint16_t port = 0;
+  {
+    std::lock_guard<std::mutex> guard(state_->mutex);
+    port = state_->libraryTcpPort;
+  }
+  return connectTo(kLibraryHost, port);
+}
+
+std::shared_ptr<LiteralTerminal::Connection> LiteralTerminal::connectTo(const std::string& host,
+                                                                        std::uint16_t port) {
   auto connection = std::make_shared<Connection>();
   connection->state_ = std::make_shared<Connection::State>();
   const std::weak_ptr<Connection::State> weak = connection->state_;
@@ -201,13 +213,11 @@ std::shared_ptr<LiteralTerminal::Connection> LiteralTerminal::connectToLibrary()
     }
   };
   connection->socket_ = AsyncTcpSocket::create(state_->queue, std::move(events));
-  std::uint16_t port = 0;
   {
     std::lock_guard<std::mutex> guard(state_->mutex);
-    port = state_->libraryTcpPort;
     state_->sockets.push_back(connection->socket_);
   }
-  connection->socket_->connectToHost(kLibraryHost, port, platform::seconds(5), nullptr);
+  connection->socket_->connectToHost(host, port, platform::seconds(5), nullptr);
   return connection;
 }
 

@@ -78,7 +78,12 @@ class LiteralTerminal {
   std::string handshake() const;
   // Sends the discover packet to the library's UDP port.
   void sendDiscoverPacket();
+  // Sends any text there.
+  void sendDatagram(const std::string& text);
   std::shared_ptr<Connection> connectToLibrary();
+  // A connection to any address, as a host elsewhere on the network would
+  // open it.
+  std::shared_ptr<Connection> connectTo(const std::string& host, std::uint16_t port);
 
   // Datagrams received, in order.
   std::vector<std::string> datagrams() const;

@@ -16,14 +16,17 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 
 #include "registry/discovery_fakes.h"
+#include "registry/literal_terminal.h"
 #include "support/child_process.h"
 #include "support/test_env.h"
 #include "support/veth_namespaces.h"
@@ -50,6 +53,11 @@ constexpr const char* kTerminalAddress = VethNamespaces::kTerminalAddress;
 constexpr const char* kBroadcast = VethNamespaces::kBroadcast;
 constexpr const char* kLibraryInterface = VethNamespaces::kLibraryInterface;
 constexpr const char* kExpectVariable = "VELTRIX_NETNS_EXPECT";
+constexpr const char* kHostileVariable = "VELTRIX_NETNS_HOSTILE";
+constexpr const char* kAfterHostile = "TAVIO-AFTER-HOSTILE";
+// Trickled text: far above the production cap, so that reading it all again
+// on a piece would stand out from a loaded machine's noise.
+constexpr std::size_t kTrickleBytes = 1u << 20;
 
 // The text between `before` and the next `after` in `text`; empty when
 // either is missing.
@@ -145,6 +153,46 @@ TEST(TwoNamespaceDiscoveryTest, LibraryFindsTheSimulatorByRealBroadcast) {
   EXPECT_NE(log.find("tavio-sim stopped"), std::string::npos) << log;
 }
 
+// A host in the terminal's namespace attacks the library's handshake port
+// 8422: a handshake nested 100,000 levels, then a text trickled in pieces
+// that each end in "]". The library must survive both, spend little time
+// on each read, and still accept a good handshake after them.
+TEST(TwoNamespaceDiscoveryTest, HostilePeerOnTheHandshakePortLeavesDiscoveryWorking) {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  ASSERT_FALSE(ec) << ec.message();
+  VethNamespaces net("h");
+  std::string why;
+  if (!net.create(&why)) {
+    GTEST_SKIP() << "network namespaces cannot be made here (this test needs root and "
+                    "iproute2): "
+                 << why;
+  }
+  std::string error;
+  auto library = ChildProcess::spawn(
+      {"ip", "netns", "exec", net.library(), self.string(),
+       "--gtest_filter=TwoNamespaceLibrarySide.DISABLED_SurvivesAHostilePeer",
+       "--gtest_also_run_disabled_tests"},
+      {{"VELTRIX_WIFI_INTERFACE", kLibraryInterface}, {kHostileVariable, "1"}}, &error);
+  ASSERT_TRUE(library) << error;
+  ASSERT_TRUE(library->waitForOutput("library listening", 10000ms)) << library->output();
+  auto peer = ChildProcess::spawn(
+      {"ip", "netns", "exec", net.terminal(), self.string(),
+       "--gtest_filter=TwoNamespaceHostilePeer.*", "--gtest_also_run_disabled_tests"},
+      {{kHostileVariable, "1"}}, &error);
+  ASSERT_TRUE(peer) << error;
+
+  const std::optional<int> peerStatus = peer->wait(30000ms);
+  const std::optional<int> libraryStatus = library->wait(30000ms);
+  ASSERT_TRUE(peerStatus) << "the peer did not finish:\n" << peer->output();
+  ASSERT_TRUE(libraryStatus) << "the library side did not finish:\n" << library->output();
+  EXPECT_EQ(*peerStatus, 0) << peer->output();
+  EXPECT_EQ(*libraryStatus, 0) << library->output();
+  EXPECT_NE(library->output().find(fmt::format("library accepted {}", kAfterHostile)),
+            std::string::npos)
+      << library->output();
+}
+
 // The library's side of the test above, run by it inside the library's
 // namespace: production ports and bind addresses, the namespace's veth end
 // as the Wi-Fi interface.
@@ -183,6 +231,88 @@ TEST_F(TwoNamespaceLibrarySide, DISABLED_FindsTheTerminal) {
   fmt::print("library found {} at {} with {} services\n", terminal.sn.value_or("-"),
              terminal.address.value_or("-"), recorder->services.size());
   manager.stopScan();
+}
+
+TEST_F(TwoNamespaceLibrarySide, DISABLED_SurvivesAHostilePeer) {
+  if (std::getenv(kHostileVariable) == nullptr) {
+    GTEST_SKIP() << "runs only inside the two-namespace test";
+  }
+  DatabaseManager db(docs() / "discovery.sqlite");
+  StoredCommunicationSettings settings(db);
+  FileLogger logFile(docs() / "log.txt");
+  BroadcastSender sender;
+  BroadcastReceiver receiver;
+  transport::TCPSocketClient client;
+  transport::TCPSocketServer server;
+  transport::RadioOffBleTransport ble;
+  auto recorder = std::make_shared<fakes::Recorder>();
+  DiscoveryConfig config;
+  config.maxHandshakeBytes = 2 * kTrickleBytes;
+  DiscoverManager manager({db, client, server, sender, receiver, ble, settings, logFile}, config);
+  manager.setDelegate(recorder);
+  manager.startScan();
+  ASSERT_EQ(manager.tcpListeningPort(), 8422);
+  auto timed = std::make_shared<fakes::TimedReads>(manager);
+  server.setDelegate(timed);
+  fmt::print("library listening\n");
+  std::fflush(stdout);
+
+  auto accepted = [&] {
+    return !recorder->terminals.empty() && recorder->terminals.back().sn == kAfterHostile &&
+           timed->largest().bytes >= kTrickleBytes;
+  };
+  ASSERT_TRUE(main().runUntil(accepted, 25000ms)) << timed->largest().bytes << " bytes trickled";
+  // The deep text was refused, the good one taken.
+  EXPECT_EQ(recorder->terminals.size(), 1u);
+  const fakes::TimedReads::Connection trickle = timed->largest();
+  EXPECT_LT(trickle.longestMillis(), 250) << "over " << trickle.reads << " reads";
+  fmt::print("library accepted {}; {} trickled reads, the longest {} ms\n", kAfterHostile,
+             trickle.reads, trickle.longestMillis());
+  manager.stopScan();
+}
+
+// The hostile host, run by the test above inside the terminal's namespace.
+class TwoNamespaceHostilePeer : public testing::LoopTest {};
+
+TEST_F(TwoNamespaceHostilePeer, DISABLED_AttacksTheHandshakePort) {
+  if (std::getenv(kHostileVariable) == nullptr) {
+    GTEST_SKIP() << "runs only inside the two-namespace test";
+  }
+  testpeer::LiteralTerminal::Options options;
+  options.sn = kAfterHostile;
+  testpeer::LiteralTerminal terminal(options);
+  const auto waitFor = [&](const std::function<bool()>& done) {
+    return main().runUntil(done, 10000ms);
+  };
+  const auto open = [&] {
+    auto connection = terminal.connectTo(kLibraryAddress, 8422);
+    waitFor([&] { return connection->connected() || connection->closed(); });
+    return connection;
+  };
+
+  auto deep = open();
+  ASSERT_TRUE(deep->connected());
+  deep->write(R"({"sn":"DEEP","contentType":"discover","protocolVersion":"1.0.01","services":)" +
+              std::string(100000, '[') + std::string(100000, ']') + "}");
+  // The library handles a complete text and then closes the connection.
+  ASSERT_TRUE(waitFor([&] { return deep->closed(); }));
+
+  auto trickle = open();
+  ASSERT_TRUE(trickle->connected());
+  std::string piece = ",[";
+  for (int i = 0; i < 2000; ++i) piece += "1,";
+  piece += "1]";
+  std::string first = R"({"sn":"SLOW","services":[[1])";
+  trickle->write(first);
+  for (std::size_t sent = first.size(); sent < kTrickleBytes; sent += piece.size()) {
+    trickle->write(piece);
+  }
+
+  auto good = open();
+  ASSERT_TRUE(good->connected());
+  good->write(terminal.handshake());
+  EXPECT_TRUE(waitFor([&] { return good->closed(); }));
+  trickle->close();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -153,6 +154,32 @@ TEST_F(CliTest, AbortOfALoggedExchangeGoesToItsTerminal) {
   EXPECT_TRUE(lines[1]["text"].is_null());
   // The program waited for its message to reach the terminal.
   EXPECT_TRUE(sim_->waitForOutput("serviceType=Abort", 5000ms)) << sim_->output();
+}
+
+TEST_F(CliTest, TwoFinalAnswersInOnePiecePrintTheOneDeliveredAsFinal) {
+  // This terminal writes two final answers in one piece; the facade hands
+  // the host the first and ends the exchange there.
+  const std::filesystem::path script = data_.path() / "two-finals.json";
+  const std::string answer =
+      R"({\"exchangeIdentification\":\"${exchangeIdentification}\",\"serviceType\":)"
+      R"(\"Purchase\",\"contentType\":\"caspResp\",\"endFlag\":true,)"
+      R"(\"response\":{\"response\":\"SUCC\",\"transactionReference\":\"REF\"}})";
+  std::ofstream(script) << R"({"replies":[{"match":{"serviceType":"Purchase"},"messages":[")"
+                        << answer << answer << R"("]}]})";
+  std::string error;
+  auto sim = ChildProcess::spawn(
+      {builtTool(kSim).string(), "--http", "127.0.0.1:0", "--script", script.string()}, {}, &error);
+  ASSERT_TRUE(sim) << error;
+  ASSERT_TRUE(sim->waitForOutput("listening on http://", 5000ms)) << sim->output();
+  const std::string& out = sim->output();
+  const std::size_t from = out.find("http://") + 7;
+  const std::string address = out.substr(from, out.find('\n', from) - from);
+
+  testing::CommandResult run = cli({"--json", "payment", "--address", address});
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::vector<json> lines = jsonLines(run.output);
+  ASSERT_EQ(lines.size(), 2u) << run.output;
+  expectExchange(lines, nullptr);
 }
 
 TEST_F(CliTest, CodedErrorsExitWithTwo) {

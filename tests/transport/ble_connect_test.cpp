@@ -239,6 +239,27 @@ TEST_F(BleConnectTest, ConnectBySerialNumberGivesUpOnAMissingOrHangingTerminal) 
   EXPECT_FALSE(service.getConnectionBySN(terminal.sn()));
 }
 
+TEST_F(BleConnectTest, ConnectBySerialNumberStopsOnlyItsOwnScanAtItsTimeOut) {
+  TestTerminal terminal(radio);
+  terminal.device().setAdvertising(false);
+  ConnectCalls calls;
+  service.connectPeripheralWithSN(terminal.sn(), calls.block());
+  // A list scan of the settings screen replaces the connect's scan.
+  std::vector<std::size_t> lists;
+  service.startScanWithServiceUUID(std::nullopt,
+                                   [&](const auto& list) { lists.push_back(list.size()); });
+  advanceSeconds(3.0);
+  ASSERT_EQ(calls.calls.size(), 1u);
+  EXPECT_EQ(calls.calls[0].message, "Device not found");
+  EXPECT_TRUE(service.centralManager()->isScanning());
+  terminal.device().setAdvertising(true);
+  advanceSeconds(1);
+  ASSERT_FALSE(lists.empty());
+  EXPECT_EQ(lists.back(), 1u);
+  EXPECT_FALSE(service.getConnectionBySN(terminal.sn()));
+  service.stopScan();
+}
+
 TEST_F(BleConnectTest, ReconnectsTheLastDevice) {
   std::vector<std::pair<bool, std::string>> calls;
   const auto record = [&](bool ok, std::optional<std::string> m) {

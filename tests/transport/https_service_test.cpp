@@ -239,7 +239,7 @@ TEST_F(HttpsServiceTest, CharactersSplitBetweenPiecesArriveUnchanged) {
   EXPECT_TRUE(calls.results[0].endFlag);  // "true" as text
 }
 
-TEST_F(HttpsServiceTest, AtTheEndOfTheBodyOnlyAMissingResponseOrLeftoverTextFails) {
+TEST_F(HttpsServiceTest, AtTheEndOfTheBodyOnlyAMissingFinalResponseOrLeftoverTextFails) {
   const std::string open = R"({"serviceType":"Purchase","response":{}})";
   const std::string closing = R"({"serviceType":"Purchase","endFlag":1})";
   const std::string noBody = R"({"exchangeIdentification":"N","serviceType":"EventNotification"})";
@@ -253,14 +253,24 @@ TEST_F(HttpsServiceTest, AtTheEndOfTheBodyOnlyAMissingResponseOrLeftoverTextFail
   Reply typedAsText = Reply::messages({closing});
   typedAsText.contentType = "text/plain";
   const std::vector<Case> cases = {
-      {"no endFlag", Reply::messages({open}), "R", {false}, 0},
+      // Without a final answer the request would never end: it fails once.
+      {"no endFlag", Reply::messages({open}), "RR", {false, true}, kJSONReadErrorCode},
+      {"endFlag false",
+       Reply::messages({kNote1, R"({"endFlag":false})", "\n"}),
+       "PRR",
+       {false, true},
+       kJSONReadErrorCode},
       {"after the final response",
        Reply::messages({closing, kNote1, open}),
        "RPR",
        {true, false},
        0},
       {"trailing blanks", Reply::messages({closing, " \n\n "}), "R", {true}, 0},
-      {"array", Reply::messages({R"([{"endFlag":true}])"}), "R", {false}, 0},
+      {"array",
+       Reply::messages({R"([{"endFlag":true}])"}),
+       "RR",
+       {false, true},
+       kJSONReadErrorCode},
       {"response typed as text", typedAsText, "R", {true}, 0},
       {"notifications only", Reply::messages({kNote1, noBody}), "PPR", {true}, kJSONReadErrorCode},
       {"leftover text", Reply::messages({closing, "oops"}), "RR", {true, true}, kJSONReadErrorCode},

@@ -7,11 +7,18 @@
 #include <vector>
 
 #include "veltrix/platform/json.h"
+#include "veltrix/transport/kv_iso_utils.h"
 
 namespace veltrix::transport {
 namespace {
 
 using State = JsonDocumentSplitter::State;
+
+std::vector<std::string> texts(std::vector<JsonDocumentSplitter::Document> documents) {
+  std::vector<std::string> out;
+  for (auto& document : documents) out.push_back(std::move(document.text));
+  return out;
+}
 
 const std::string kFirst = R"({"serviceType":"EventNotification","response":{"event":"CRDI"}})";
 const std::string kSecond = R"({"text":"braces } { and \"quotes\" \\","list":[1,[2,{}]]})";
@@ -23,7 +30,7 @@ TEST(JsonDocumentSplitterTest, DeliversEachDocumentWhenItsLastByteArrives) {
   JsonDocumentSplitter splitter;
   std::vector<std::string> got;
   for (std::size_t i = 0; i < stream.size(); ++i) {
-    for (std::string& doc : splitter.append(stream.substr(i, 1))) got.push_back(std::move(doc));
+    for (auto& doc : splitter.append(stream.substr(i, 1))) got.push_back(std::move(doc.text));
     const std::size_t expected = i + 1 >= kFirst.size() + kSecond.size() + kThird.size() ? 3
                                  : i + 1 >= kFirst.size() + kSecond.size()               ? 2
                                  : i + 1 >= kFirst.size()                                ? 1
@@ -39,19 +46,63 @@ TEST(JsonDocumentSplitterTest, PieceHoldingTheEndOfOneAndTheStartOfTheNextLosesN
   JsonDocumentSplitter splitter;
   const std::string glued = kFirst.substr(30) + "\n" + kSecond.substr(0, 10);
   EXPECT_TRUE(splitter.append(kFirst.substr(0, 30)).empty());
-  EXPECT_EQ(splitter.append(glued), std::vector<std::string>{kFirst + "\n"});
-  EXPECT_EQ(splitter.append(kSecond.substr(10) + kThird),
+  EXPECT_EQ(texts(splitter.append(glued)), std::vector<std::string>{kFirst + "\n"});
+  EXPECT_EQ(texts(splitter.append(kSecond.substr(10) + kThird)),
             (std::vector<std::string>{kSecond, kThird}));
 }
 
 TEST(JsonDocumentSplitterTest, KeepsTheBlanksAroundADocument) {
   JsonDocumentSplitter splitter;
-  EXPECT_EQ(splitter.append(" \r\n" + kFirst + "\r\n"),
+  EXPECT_EQ(texts(splitter.append(" \r\n" + kFirst + "\r\n")),
             std::vector<std::string>{" \r\n" + kFirst + "\r\n"});
   // Blanks after a delivered document start the next one.
   EXPECT_TRUE(splitter.append("\n\t").empty());
   EXPECT_TRUE(splitter.pendingIsBlank());
-  EXPECT_EQ(splitter.append("[1,2]"), std::vector<std::string>{"\n\t[1,2]"});
+  EXPECT_EQ(texts(splitter.append("[1,2]")), std::vector<std::string>{"\n\t[1,2]"});
+}
+
+TEST(JsonDocumentSplitterTest, BlanksAreTheWhiteSpaceTheCompletenessTestTrims) {
+  // Vertical tab, form feed, no-break space, line separator, ideographic
+  // space: around a message they are blanks for the completeness test, so
+  // they are for the splitter too, also when a piece ends inside one.
+  const std::string blanks = "\v\f\xC2\xA0\xE2\x80\xA8\xE3\x80\x80";
+  const std::string stream = blanks + kFirst + blanks + kThird + blanks;
+  ASSERT_TRUE(KVISOUtils::isStringValidCompleteJSON(blanks + kFirst + blanks));
+  for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+    JsonDocumentSplitter splitter;
+    std::vector<std::string> got = texts(splitter.append(stream.substr(0, cut)));
+    for (std::string& doc : texts(splitter.append(stream.substr(cut)))) got.push_back(doc);
+    // Blanks between the two go with the piece they arrived in.
+    ASSERT_EQ(got.size(), 2u) << "cut at " << cut;
+    EXPECT_EQ(got[0] + got[1] + splitter.pending(), stream);
+    EXPECT_EQ(got[0].substr(0, blanks.size() + kFirst.size()), blanks + kFirst);
+    EXPECT_NE(got[1].find(kThird), std::string::npos);
+    EXPECT_TRUE(splitter.pendingIsBlank());
+  }
+
+  // What the completeness test refuses stops the splitter as well.
+  for (const std::string& outside :
+       {std::string("x"), std::string("\xC2\xA1"), std::string("\x01")}) {
+    EXPECT_FALSE(KVISOUtils::isStringValidCompleteJSON(outside + kFirst));
+    JsonDocumentSplitter splitter;
+    EXPECT_TRUE(splitter.append(outside + kFirst).empty());
+    EXPECT_EQ(splitter.state(), State::kInvalid);
+  }
+}
+
+TEST(JsonDocumentSplitterTest, HandsOutTheParsedValueWithTheText) {
+  JsonDocumentSplitter splitter;
+  std::vector<JsonDocumentSplitter::Document> docs = splitter.append(" " + kThird + "[1]");
+  ASSERT_EQ(docs.size(), 2u);
+  EXPECT_EQ(docs[0].value, platform::Json::parse(kThird));
+  EXPECT_EQ(docs[1].value, platform::Json::array({1}));
+}
+
+TEST(JsonDocumentSplitterTest, HostileNestingMakesTheStreamInvalid) {
+  // Deeper than any parse accepts: refused, and the process survives.
+  JsonDocumentSplitter splitter;
+  EXPECT_TRUE(splitter.append(std::string(100000, '[') + std::string(100000, ']')).empty());
+  EXPECT_EQ(splitter.state(), State::kInvalid);
 }
 
 // The text as the transport would have delivered it before: the buffer is
@@ -98,7 +149,7 @@ TEST(JsonDocumentSplitterTest, DeliversWhatTheWholeBufferTestDeliversWheneverTha
         const std::size_t length = 1 + random() % 40;
         const std::string piece = stream.substr(at, length);
         at += piece.size();
-        const std::vector<std::string> docs = splitter.append(piece);
+        const std::vector<std::string> docs = texts(splitter.append(piece));
         for (const std::string& doc : docs) delivered += doc;
         if (auto expected = model.append(piece)) {
           ++compared;
@@ -116,7 +167,7 @@ TEST(JsonDocumentSplitterTest, DeliversWhatTheWholeBufferTestDeliversWheneverTha
 
 TEST(JsonDocumentSplitterTest, TextOutsideADocumentStopsDeliveryAndStaysPending) {
   JsonDocumentSplitter splitter;
-  EXPECT_EQ(splitter.append(kFirst + "xyz" + kSecond), std::vector<std::string>{kFirst});
+  EXPECT_EQ(texts(splitter.append(kFirst + "xyz" + kSecond)), std::vector<std::string>{kFirst});
   EXPECT_EQ(splitter.state(), State::kInvalid);
   EXPECT_FALSE(splitter.pendingIsBlank());
   EXPECT_TRUE(splitter.append(kThird).empty());
@@ -128,12 +179,12 @@ TEST(JsonDocumentSplitterTest, TextOutsideADocumentStopsDeliveryAndStaysPending)
 
   broken.reset();
   EXPECT_EQ(broken.state(), State::kCollecting);
-  EXPECT_EQ(broken.append(kFirst), std::vector<std::string>{kFirst});
+  EXPECT_EQ(texts(broken.append(kFirst)), std::vector<std::string>{kFirst});
 }
 
 TEST(JsonDocumentSplitterTest, AnOverlongDocumentFreesItsTextAndStops) {
   JsonDocumentSplitter splitter(64);
-  EXPECT_EQ(splitter.append(R"({"a":1})"), std::vector<std::string>{R"({"a":1})"});
+  EXPECT_EQ(texts(splitter.append(R"({"a":1})")), std::vector<std::string>{R"({"a":1})"});
   EXPECT_TRUE(splitter.append(R"({"long":")" + std::string(40, 'x')).empty());
   EXPECT_EQ(splitter.state(), State::kCollecting);
   EXPECT_TRUE(splitter.append(std::string(40, 'x')).empty());

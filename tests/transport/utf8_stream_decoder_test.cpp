@@ -36,20 +36,29 @@ TEST(Utf8StreamDecoderTest, HoldsOnlyAnIncompleteTrailingCharacter) {
   EXPECT_EQ(decoder.heldBytes(), 0u);
 }
 
-TEST(Utf8StreamDecoderTest, InvalidBytesBecomeLatin1OneCharacterPerByte) {
+TEST(Utf8StreamDecoderTest, APieceThatIsNotUtf8IsLatin1AsAWhole) {
   Utf8StreamDecoder decoder;
   // A Latin-1 "é", a stray continuation byte, an overlong slash, a surrogate
-  // and a byte that never starts a character; valid characters around them
-  // stay as they are.
+  // and a byte that never starts a character: the piece is Latin-1 text, so
+  // the bytes of "€" in it are three Latin-1 characters too.
   EXPECT_EQ(decoder.decode("caf\xE9 \x80 \xC0\xAF \xED\xA0\x80 \xFF \xE2\x82\xAC"),
-            "caf\xC3\xA9 \xC2\x80 \xC3\x80\xC2\xAF \xC3\xAD\xC2\xA0\xC2\x80 \xC3\xBF \xE2\x82\xAC");
+            "caf\xC3\xA9 \xC2\x80 \xC3\x80\xC2\xAF \xC3\xAD\xC2\xA0\xC2\x80 \xC3\xBF "
+            "\xC3\xA2\xC2\x82\xC2\xAC");
+  EXPECT_EQ(decoder.heldBytes(), 0u);
+  // Latin-1 "é" followed by what looks like the start of a character: the
+  // piece is Latin-1 already, so nothing is held.
+  EXPECT_EQ(decoder.decode("\xE9\xE2\x82"), "\xC3\xA9\xC3\xA2\xC2\x82");
+  EXPECT_EQ(decoder.heldBytes(), 0u);
+  // The next piece is judged on its own.
+  EXPECT_EQ(decoder.decode("\xE2\x82\xAC"), "\xE2\x82\xAC");
 }
 
 TEST(Utf8StreamDecoderTest, HeldBytesThatNeverCompleteBecomeLatin1) {
   Utf8StreamDecoder decoder;
   EXPECT_EQ(decoder.decode("a\xE2"), "a");
-  // The next piece does not continue the character: only its lead is wrong.
-  EXPECT_EQ(decoder.decode("(b"), "\xC3\xA2(b");
+  // The next piece does not continue the character: held bytes and piece
+  // are Latin-1 together.
+  EXPECT_EQ(decoder.decode("(b\xE9"), "\xC3\xA2(b\xC3\xA9");
   EXPECT_EQ(decoder.decode("\xE2\x82"), "");
   EXPECT_EQ(decoder.finish(), "\xC3\xA2\xC2\x82");
   EXPECT_EQ(decoder.finish(), "");

@@ -19,6 +19,7 @@ using facade::CommunicateServicePtr;
 class CliHost::Watcher {
  public:
   struct Exchange {
+    // Responses up to and including the first final one.
     std::size_t responses = 0;
     bool finalSeen = false;
   };
@@ -36,8 +37,12 @@ class CliHost::Watcher {
   // After the facade has had the message.
   void message(const std::string& id, bool hasResponse, bool endFlag, bool& ended) {
     Exchange& exchange = exchanges_[id];
-    if (hasResponse) ++exchange.responses;
-    if (hasResponse && endFlag) exchange.finalSeen = true;
+    // The facade forwards nothing after the final response (its
+    // registration has ended), so later ones are not counted.
+    if (hasResponse && !exchange.finalSeen) {
+      ++exchange.responses;
+      if (endFlag) exchange.finalSeen = true;
+    }
     if (!ended && (!hasResponse || endFlag)) {
       ended = true;
       --open_;

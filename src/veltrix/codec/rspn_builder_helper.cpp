@@ -1,7 +1,5 @@
 #include "veltrix/codec/rspn_builder_helper.h"
 
-#include <fmt/format.h>
-
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -32,20 +30,6 @@ std::string printable(std::string text) {
     if (byte >= 0x80 || byte < 0x20) c = '?';
   }
   return text;
-}
-
-std::size_t nestingDepth(const Json& root) {
-  std::size_t deepest = 0;
-  std::vector<std::pair<const Json*, std::size_t>> pending{{&root, 1}};
-  while (!pending.empty()) {
-    const auto [value, depth] = pending.back();
-    pending.pop_back();
-    if (!value->is_structured()) continue;
-    if (depth > deepest) deepest = depth;
-    if (deepest > detail::kMaxMessageDepth) break;
-    for (const Json& child : *value) pending.emplace_back(&child, depth + 1);
-  }
-  return deepest;
 }
 
 }  // namespace
@@ -137,10 +121,6 @@ std::optional<Json> parseMessageText(std::string_view text, std::string& error) 
   std::optional<Json> value = platform::parseJson(text, &reason);
   if (!value) {
     error = printable(std::move(reason));
-    return std::nullopt;
-  }
-  if (nestingDepth(*value) > kMaxMessageDepth) {
-    error = fmt::format("JSON text nested deeper than {} levels", kMaxMessageDepth);
     return std::nullopt;
   }
   return value;

@@ -67,10 +67,9 @@ struct RspnBuilderHelper {
 
 namespace detail {
 
-// The deepest nesting of arrays and objects a decoder accepts. Deeper
-// messages are refused at the JSON step: copying or printing such a value
-// recurses once per level and would exhaust the stack.
-inline constexpr std::size_t kMaxMessageDepth = 512;
+// The deepest nesting of arrays and objects a decoder accepts: the bounded
+// parse's own limit (copying or printing a value recurses once per level).
+inline constexpr std::size_t kMaxMessageDepth = platform::kMaxJsonDepth;
 
 // One incoming message text as JSON: an object or array, valid UTF-8,
 // nested at most kMaxMessageDepth deep. On failure nullopt and a one-line

@@ -29,8 +29,15 @@ double toSeconds(platform::Duration d) { return std::chrono::duration<double>(d)
 
 }  // namespace
 
+TcpPinger::TcpPinger(std::shared_ptr<platform::TaskQueue> queue) : queue_(std::move(queue)) {}
+
 void TcpPinger::pingHost(std::string host, std::int64_t port, double timeoutSeconds,
                          std::function<void(bool reachable)> completion) {
+  if (queue_) {
+    transport::KVISOUtils::pingHost(*queue_, std::move(host), port, timeoutSeconds,
+                                    std::move(completion));
+    return;
+  }
   transport::KVISOUtils::pingHost(std::move(host), port, timeoutSeconds, std::move(completion));
 }
 

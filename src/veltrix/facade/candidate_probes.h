@@ -23,6 +23,7 @@
 #include <string>
 
 #include "veltrix/platform/clock.h"
+#include "veltrix/platform/dispatch.h"
 
 namespace veltrix::facade {
 
@@ -47,11 +48,15 @@ class Pinger {
                         std::function<void(bool reachable)> completion) = 0;
 };
 
-// KVISOUtils::pingHost.
+// KVISOUtils::pingHost, on the global queue or on `queue` when given.
 class TcpPinger final : public Pinger {
  public:
+  explicit TcpPinger(std::shared_ptr<platform::TaskQueue> queue = nullptr);
   void pingHost(std::string host, std::int64_t port, double timeoutSeconds,
                 std::function<void(bool reachable)> completion) override;
+
+ private:
+  std::shared_ptr<platform::TaskQueue> queue_;
 };
 
 // One peripheral a Bluetooth LE scan reported.

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "veltrix/facade/scan_presenter.h"
+#include "veltrix/platform/log.h"
 #include "veltrix/registry/database_manager.h"
 #include "veltrix/registry/file_logger.h"
 
@@ -41,5 +43,18 @@ std::string describe(const registry::Row& row);
 
 // Writes `line` to the platform log and to the log file.
 void logBoth(registry::LogFile& logFile, std::string_view line);
+
+// Runs the host's code `call` (a block or a delegate hook). What it throws
+// is logged and goes no further: the request it was called for goes on.
+template <typename Call>
+void callHost(std::string_view what, Call&& call) {
+  try {
+    call();
+  } catch (const std::exception& e) {
+    platform::logf("{} threw: {}", what, e.what());
+  } catch (...) {
+    platform::logf("{} threw", what);
+  }
+}
 
 }  // namespace veltrix::facade::detail

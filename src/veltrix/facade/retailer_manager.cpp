@@ -77,8 +77,12 @@ RetailerManager::RetailerManager(Collaborators c)
       logFile_(c.logFile),
       ble_(c.ble),
       factory_(std::move(c.factory)),
+      ownProbeQueue_(c.probeQueue),
+      probeQueue_(ownProbeQueue_
+                      ? *ownProbeQueue_
+                      : static_cast<platform::TaskQueue&>(platform::GlobalQueue::shared())),
       reachChecker_(std::make_shared<ReachChecker>(
-          c.pinger ? std::move(c.pinger) : std::make_shared<TcpPinger>(),
+          c.pinger ? std::move(c.pinger) : std::make_shared<TcpPinger>(std::move(c.probeQueue)),
           c.bleProbe ? std::move(c.bleProbe) : createBleProbeService(), c.probeTimeouts)) {}
 
 RetailerManager::~RetailerManager() = default;
@@ -113,14 +117,14 @@ RetailerManager::ContextPtr RetailerManager::newContext(std::string serviceType)
 void RetailerManager::callExchangeIdBlock(const ExchangeIdBlock& block,
                                           const std::string& exchangeId) {
   if (!block) return;
-  // The host's exception must not stop its own request half-way.
-  try {
-    block(exchangeId);
-  } catch (const std::exception& e) {
-    platform::logf("exchange id block threw: {}", e.what());
-  } catch (...) {
-    platform::logLine("exchange id block threw");
-  }
+  detail::callHost("exchange id block", [&] { block(exchangeId); });
+}
+
+void RetailerManager::callDelegate(std::string_view hook,
+                                   const std::function<void(RetailerManagerDelegate&)>& call) {
+  const std::shared_ptr<RetailerManagerDelegate> delegate = delegate_.lock();
+  if (!delegate) return;
+  detail::callHost(hook, [&] { call(*delegate); });
 }
 
 void RetailerManager::startRequest(std::int64_t serviceNumber, RequestParam param,

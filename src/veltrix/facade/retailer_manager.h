@@ -60,13 +60,17 @@
 #include "veltrix/registry/file_logger.h"
 #include "veltrix/transport/ble_discovery.h"
 
+namespace veltrix::ui {
+class NavigationController;
+}
+
 namespace veltrix::facade {
 
 // Called with the new exchange identifier before the service method returns.
 using ExchangeIdBlock = std::function<void(const std::string& exchangeId)>;
 
 // The host's observer. Every operation has an empty default; all are sent on
-// the main loop.
+// the main loop. What an operation throws is logged and ignored.
 class RetailerManagerDelegate {
  public:
   virtual ~RetailerManagerDelegate() = default;
@@ -77,7 +81,8 @@ class RetailerManagerDelegate {
   // A display message is built for the terminal `sn`.
   virtual void onStartDisplay(const std::string& /*exchangeId*/,
                               const std::optional<std::string>& /*sn*/) {}
-  // An event the terminal notified during any exchange.
+  // An event the terminal notified during any exchange; null when the
+  // notification's body could not be read.
   virtual void onNotification(std::shared_ptr<const model::EventNotificationParam> /*param*/) {}
 };
 using sharedManagerDelegate = RetailerManagerDelegate;
@@ -112,6 +117,9 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
     std::shared_ptr<Pinger> pinger = nullptr;
     std::shared_ptr<BleProbeService> bleProbe = nullptr;
     ProbeTimeouts probeTimeouts = {};
+    // Where the probes wait, and TcpPinger's connects run; null takes the
+    // global queue.
+    std::shared_ptr<platform::TaskQueue> probeQueue = nullptr;
   };
 
   // The process-wide facade over the production singletons, made once on
@@ -128,6 +136,10 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
   // Where the scan screen is shown; none until the host's navigation
   // installs one.
   void initWithNavigationController(std::shared_ptr<ScanPresenter> presenter);
+  // The host's navigation controller (held weakly): requests that need a
+  // choice push the scan screen on it, over this facade's database and its
+  // settings facade's discovery.
+  void initWithNavigationController(std::shared_ptr<ui::NavigationController> navigation);
   // A terminal service for the next display request, which then goes
   // straight to it; used once.
   void initWithServiceBean(ServiceDictionary serviceBean);
@@ -258,6 +270,10 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
                     const ExchangeIdBlock& block, HostBlock result);
   ContextPtr newContext(std::string serviceType);
   void callExchangeIdBlock(const ExchangeIdBlock& block, const std::string& exchangeId);
+  // Sends the host delegate, when set, its hook `hook`; like the exchange
+  // id block, a hook that throws stops neither the request nor the caller.
+  void callDelegate(std::string_view hook,
+                    const std::function<void(RetailerManagerDelegate&)>& call);
 
   // The choice of the terminal service: gathers the candidates (the
   // explicit or default address, the stored destinations, the remembered
@@ -337,7 +353,10 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
   registry::LogFile& logFile_;
   transport::BleDiscoveryTransport& ble_;
   CommunicateFactory factory_;
-  // Shared with the probes running on the global queue.
+  // Where the probes wait: the global queue, or the one given (owned).
+  std::shared_ptr<platform::TaskQueue> ownProbeQueue_;
+  platform::TaskQueue& probeQueue_;
+  // Shared with the probes running on the probe queue.
   std::shared_ptr<ReachChecker> reachChecker_;
 
   std::weak_ptr<RetailerManagerDelegate> delegate_;

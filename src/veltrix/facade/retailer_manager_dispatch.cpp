@@ -118,20 +118,25 @@ void RetailerManager::startHostService(const ContextPtr& context, ServiceDiction
   detail::logBoth(logFile_, fmt::format("currentServiceType = {}", serviceType));
 
   // 5. The message, with the host's hooks around it.
-  const std::shared_ptr<RetailerManagerDelegate> delegate = delegate_.lock();
   std::optional<std::string> message;
   if (const EncoderRow* row = encoderFor(serviceType)) {
-    if (row->hook == Hook::kPrintBefore && delegate) delegate->onStartPrint();
+    if (row->hook == Hook::kPrintBefore) {
+      callDelegate("onStartPrint", [](RetailerManagerDelegate& d) { d.onStartPrint(); });
+    }
     message = row->encode(context->param, params);
     if (!message) {
       platform::logf("request of {} not encoded, not sent", exchangeId);
       reportError(context, kErrorConnect, std::string(kMsgFailToEncode));
       return;
     }
-    if (row->hook == Hook::kOptionsAfter && delegate) delegate->onStartOptions();
+    if (row->hook == Hook::kOptionsAfter) {
+      callDelegate("onStartOptions", [](RetailerManagerDelegate& d) { d.onStartOptions(); });
+    }
     if (row->hook == Hook::kDisplayAfter) {
       serviceBean_.reset();
-      if (delegate) delegate->onStartDisplay(exchangeId, dictValue(service, "sn"));
+      const std::optional<std::string> sn = dictValue(service, "sn");
+      callDelegate("onStartDisplay",
+                   [&](RetailerManagerDelegate& d) { d.onStartDisplay(exchangeId, sn); });
     }
   }
 

@@ -47,9 +47,8 @@ void RetailerManager::tryUseServiceWithStaticIP(const ContextPtr& context,
     return;
   }
   // Only the probe: an address the host typed has no Bluetooth LE side.
-  platform::GlobalQueue::shared().post([weak = weak_from_this(), context, ip = *ip, serviceId,
-                                        checker = reachChecker_,
-                                        completion = std::move(completion)]() mutable {
+  probeQueue_.post([weak = weak_from_this(), context, ip = *ip, serviceId, checker = reachChecker_,
+                    completion = std::move(completion)]() mutable {
     const bool reachable = checker->checkPingHost(ip);
     platform::postToMain([weak, context, ip = std::move(ip), serviceId = std::move(serviceId),
                           reachable, completion = std::move(completion)] {
@@ -118,9 +117,8 @@ void RetailerManager::tryUseRememberedRow(const ContextPtr& context, const Row& 
 
 void RetailerManager::tryUseTerminalOnly(const ContextPtr& context, const Row& terminal,
                                          ProbeCompletion completion) {
-  platform::GlobalQueue::shared().post([context, address = rowText(terminal, "address"),
-                                        sn = rowText(terminal, "sn"), checker = reachChecker_,
-                                        completion = std::move(completion)]() mutable {
+  probeQueue_.post([context, address = rowText(terminal, "address"), sn = rowText(terminal, "sn"),
+                    checker = reachChecker_, completion = std::move(completion)]() mutable {
     const Reach reach = checker->reach(address, sn);
     platform::postToMain([context, reach, completion = std::move(completion)] {
       context->isOffline = reach == Reach::kNone;
@@ -131,27 +129,26 @@ void RetailerManager::tryUseTerminalOnly(const ContextPtr& context, const Row& t
 
 void RetailerManager::probeAndStart(const ContextPtr& context, Row terminal, Row service,
                                     std::string_view successLine, ProbeCompletion completion) {
-  platform::GlobalQueue::shared().post(
-      [weak = weak_from_this(), context, terminal = std::move(terminal),
-       service = std::move(service), successLine = std::string(successLine),
-       checker = reachChecker_, completion = std::move(completion)]() mutable {
-        const Reach reach = checker->reach(rowText(terminal, "address"), rowText(terminal, "sn"));
-        platform::postToMain([weak, context, terminal = std::move(terminal),
-                              service = std::move(service), successLine = std::move(successLine),
-                              reach, completion = std::move(completion)] {
-          context->isOffline = reach == Reach::kNone;
-          std::shared_ptr<RetailerManager> self = weak.lock();
-          const bool started = reach != Reach::kNone && self;
-          if (started) {
-            if (!successLine.empty()) platform::logLine(successLine);
-            // A terminal found only by its Bluetooth LE presence did not answer
-            // at its address: it is reached over Bluetooth LE.
-            context->isOffline = reach == Reach::kBle;
-            self->startHostService(context, buildServiceDictWithTerminal(terminal, service));
-          }
-          completion(started);
-        });
-      });
+  probeQueue_.post([weak = weak_from_this(), context, terminal = std::move(terminal),
+                    service = std::move(service), successLine = std::string(successLine),
+                    checker = reachChecker_, completion = std::move(completion)]() mutable {
+    const Reach reach = checker->reach(rowText(terminal, "address"), rowText(terminal, "sn"));
+    platform::postToMain([weak, context, terminal = std::move(terminal),
+                          service = std::move(service), successLine = std::move(successLine), reach,
+                          completion = std::move(completion)] {
+      context->isOffline = reach == Reach::kNone;
+      std::shared_ptr<RetailerManager> self = weak.lock();
+      const bool started = reach != Reach::kNone && self;
+      if (started) {
+        if (!successLine.empty()) platform::logLine(successLine);
+        // A terminal found only by its Bluetooth LE presence did not answer
+        // at its address: it is reached over Bluetooth LE.
+        context->isOffline = reach == Reach::kBle;
+        self->startHostService(context, buildServiceDictWithTerminal(terminal, service));
+      }
+      completion(started);
+    });
+  });
 }
 
 }  // namespace veltrix::facade

@@ -109,11 +109,10 @@ bool RetailerManager::decodeResponse(const ContextPtr& context, const std::strin
 
 void RetailerManager::notifyDelegate(
     std::shared_ptr<const model::EventNotificationParam> notification) {
-  if (!notification) {
-    platform::logLine("event notification without content, not passed on");
-    return;
-  }
-  if (auto delegate = delegate_.lock()) delegate->onNotification(std::move(notification));
+  // A notification whose body could not be read comes as an absent record;
+  // the host still hears that the terminal notified.
+  callDelegate("onNotification",
+               [&](RetailerManagerDelegate& d) { d.onNotification(std::move(notification)); });
 }
 
 std::string RetailerManager::routeExchangeId(const std::string& headerExchangeId) const {

@@ -54,8 +54,8 @@ RetailerSettingManager::~RetailerSettingManager() = default;
 
 // Settings are written by upsert: the read-then-update-or-insert it replaces
 // could never change a key once it held "".
-void RetailerSettingManager::writeSetting(std::string_view key, std::string_view value) {
-  databaseManager_.upsertSetting(key, value);
+bool RetailerSettingManager::writeSetting(std::string_view key, std::string_view value) {
+  return databaseManager_.upsertSetting(key, value);
 }
 
 void RetailerSettingManager::setCommunicateType(std::int64_t type, bool state) {
@@ -146,9 +146,20 @@ void RetailerSettingManager::isShowRememberOption(bool show) {
   writeSetting(show_remember, show ? "1" : "0");
 }
 
-void RetailerSettingManager::deviceAcessList(const std::optional<std::vector<std::string>>& sns) {
-  if (!sns || sns->empty()) return;
-  writeSetting(device_Acess_List, fmt::format("{}", fmt::join(*sns, ":")));
+bool RetailerSettingManager::deviceAcessList(const std::optional<std::vector<std::string>>& sns) {
+  if (!sns || sns->empty()) return false;
+  // Leaving such a terminal out keeps it off the scan screen: the
+  // whitelist fails closed.
+  std::vector<std::string_view> allowed;
+  for (const std::string& sn : *sns) {
+    if (sn.find(':') != std::string::npos) {
+      platform::logf("deviceAcessList: serial number '{}' contains ':', not stored", sn);
+    } else {
+      allowed.push_back(sn);
+    }
+  }
+  if (allowed.empty()) return false;
+  return writeSetting(device_Acess_List, fmt::format("{}", fmt::join(allowed, ":")));
 }
 
 void RetailerSettingManager::clearAllDestination() {

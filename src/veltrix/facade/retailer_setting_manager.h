@@ -94,6 +94,9 @@ class RetailerSettingManager : public registry::DiscoverManagerDelegate,
   RetailerSettingManager(const RetailerSettingManager&) = delete;
   RetailerSettingManager& operator=(const RetailerSettingManager&) = delete;
 
+  // The discovery this facade is coupled to, or null.
+  registry::DiscoveryControl* discoveryControl() const { return discoverManager_; }
+
   // --- connection methods ---------------------------------------------------
 
   // Stores `state` for kCommunicateTypeLan or kCommunicateTypeBluetooth;
@@ -129,9 +132,11 @@ class RetailerSettingManager : public registry::DiscoverManagerDelegate,
   void chooseRememberStragety(std::int64_t strategy, std::int64_t serviceType);
   void isShowSetting(bool show);
   void isShowRememberOption(bool show);
-  // The allowed terminals, joined by ":"; an absent or empty list does
-  // nothing.
-  void deviceAcessList(const std::optional<std::vector<std::string>>& sns);
+  // The allowed terminals, joined by ":". A serial number holding ":"
+  // would read back as two others, so it is left out (and logged). True
+  // when the list was stored; false, storing nothing, for an absent or
+  // empty list, one that nothing is left of, or a failed write.
+  bool deviceAcessList(const std::optional<std::vector<std::string>>& sns);
 
   // --- forgetting -----------------------------------------------------------
 
@@ -176,7 +181,7 @@ class RetailerSettingManager : public registry::DiscoverManagerDelegate,
 
  private:
   void resetDestinations();
-  void writeSetting(std::string_view key, std::string_view value);
+  bool writeSetting(std::string_view key, std::string_view value);
 
   std::weak_ptr<RetailerSettingManagerDelegate> delegate_;
   registry::DatabaseManager& databaseManager_;

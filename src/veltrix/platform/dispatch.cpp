@@ -237,67 +237,121 @@ std::string_view SerialQueue::label() const { return impl_->label; }
 
 // --- GlobalQueue -----------------------------------------------------------
 
-struct GlobalQueue::Impl {
+// A worker that waits (DispatchGroup::wait, runSync) may be waiting for a
+// task queued behind it on the same pool. So the pool keeps `base` workers
+// that are not waiting: it starts a thread when a worker begins to wait while
+// tasks are queued and no worker is free, and a thread beyond that count ends
+// once it finds the queue empty.
+struct GlobalQueue::Impl : std::enable_shared_from_this<GlobalQueue::Impl> {
+  // Hard bound on threads, so a storm of waits cannot exhaust the process.
+  static constexpr std::size_t kMaxThreads = 256;
+
   std::mutex mutex;
   std::condition_variable cv;
+  std::condition_variable ended;
   std::deque<Task> tasks;
   bool closing = false;
-  std::vector<std::thread> threads;
+  std::size_t base = 1;
+  std::size_t live = 0;     // threads in loop()
+  std::size_t idle = 0;     // threads waiting for a task
+  std::size_t waiting = 0;  // threads inside a blocking wait
 
-  void loop() {
-    ScopedCurrentQueue current(this);
-    for (;;) {
-      Task task;
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        cv.wait(lock, [this] { return closing || !tasks.empty(); });
-        if (tasks.empty()) return;
-        task = std::move(tasks.front());
-        tasks.pop_front();
-      }
-      runTask(task);
-    }
+  // Starts one more thread when no free worker could take a queued task.
+  // Caller holds `mutex`.
+  void growIfStarvedLocked() {
+    if (closing || tasks.empty() || idle > 0) return;
+    if (live - waiting >= base || live >= kMaxThreads) return;
+    ++live;
+    std::thread([self = shared_from_this()] { self->loop(); }).detach();
   }
+
+  void loop();
 };
+
+namespace {
+// The GlobalQueue::Impl whose worker the current thread is.
+thread_local void* tlsPool = nullptr;
+}  // namespace
+
+void GlobalQueue::Impl::loop() {
+  ScopedCurrentQueue current(this);
+  tlsPool = this;
+  for (;;) {
+    Task task;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      while (!closing && tasks.empty()) {
+        if (live - waiting > base) break;  // surplus: end this thread
+        ++idle;
+        cv.wait(lock);
+        --idle;
+      }
+      if (tasks.empty()) {
+        --live;
+        ended.notify_all();
+        return;
+      }
+      task = std::move(tasks.front());
+      tasks.pop_front();
+    }
+    runTask(task);
+  }
+}
 
 GlobalQueue& GlobalQueue::shared() {
   // Probes block a worker for up to a few seconds each, so keep a few more
-  // workers than cores.
+  // workers than cores; waits add threads beyond that.
   static std::shared_ptr<GlobalQueue> pool =
       std::make_shared<GlobalQueue>(std::max<std::size_t>(8, std::thread::hardware_concurrency()));
   return *pool;
 }
 
 GlobalQueue::GlobalQueue(std::size_t workers) : impl_(std::make_shared<Impl>()) {
-  for (std::size_t i = 0; i < std::max<std::size_t>(1, workers); ++i) {
-    impl_->threads.emplace_back([impl = impl_] { impl->loop(); });
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->base = std::clamp<std::size_t>(workers, 1, Impl::kMaxThreads);
+  for (std::size_t i = 0; i < impl_->base; ++i) {
+    ++impl_->live;
+    std::thread([impl = impl_] { impl->loop(); }).detach();
   }
 }
 
 GlobalQueue::~GlobalQueue() {
-  {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->closing = true;
-  }
+  std::unique_lock<std::mutex> lock(impl_->mutex);
+  impl_->closing = true;
   impl_->cv.notify_all();
-  for (auto& t : impl_->threads) {
-    if (t.get_id() == std::this_thread::get_id()) {
-      t.detach();
-    } else {
-      t.join();
-    }
-  }
+  // Released from one of its own tasks: that thread ends after the task.
+  const std::size_t self = isCurrent() ? 1 : 0;
+  impl_->ended.wait(lock, [&] { return impl_->live <= self; });
 }
 
 void GlobalQueue::post(Task task) {
-  {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->tasks.push_back(std::move(task));
-  }
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->tasks.push_back(std::move(task));
   impl_->cv.notify_one();
+  impl_->growIfStarvedLocked();
 }
 
 bool GlobalQueue::isCurrent() const { return tlsCurrentQueue == impl_.get(); }
+
+std::size_t GlobalQueue::threadCount() const {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return impl_->live;
+}
+
+GlobalQueue::ScopedWait::ScopedWait() : pool_(tlsPool) {
+  if (pool_ == nullptr) return;
+  auto* impl = static_cast<Impl*>(pool_);
+  std::lock_guard<std::mutex> lock(impl->mutex);
+  ++impl->waiting;
+  impl->growIfStarvedLocked();
+}
+
+GlobalQueue::ScopedWait::~ScopedWait() {
+  if (pool_ == nullptr) return;
+  auto* impl = static_cast<Impl*>(pool_);
+  std::lock_guard<std::mutex> lock(impl->mutex);
+  --impl->waiting;
+}
 
 // --- DelayedCall, runSync ----------------------------------------------------
 
@@ -318,6 +372,7 @@ DelayedCall after(TaskQueue& queue, Duration delay, Task task) {
 
 void runSync(TaskQueue& queue, Task task) {
   VELTRIX_DCHECK(!queue.isCurrent());
+  GlobalQueue::ScopedWait waiting;
   struct Done {
     std::mutex mutex;
     std::condition_variable cv;
@@ -412,6 +467,7 @@ void DispatchGroup::leave() {
 
 bool DispatchGroup::wait(Duration timeout) {
   VELTRIX_DCHECK(!MainLoop::shared().isCurrent());
+  GlobalQueue::ScopedWait waiting;
   Clock& c = clock();
   const TimePoint deadline = c.now() + timeout;
   std::unique_lock<std::mutex> lock(state_->mutex);

@@ -104,8 +104,14 @@ class SerialQueue final : public TaskQueue {
   std::shared_ptr<Impl> impl_;
 };
 
-// The global concurrent queue: a small pool of worker threads. Tasks may run
-// at the same time and in any order.
+// The global concurrent queue: a pool of worker threads. Tasks may run at
+// the same time and in any order.
+//
+// A worker may wait for work queued on the same pool (a probe waits for the
+// connect it posted). So while workers wait (DispatchGroup::wait, runSync,
+// or any ScopedWait), the pool starts threads to keep `workers` of them free
+// for queued tasks, up to a hard bound; threads beyond `workers` end once
+// the queue is empty. The destructor waits for every thread to end.
 class GlobalQueue final : public TaskQueue {
  public:
   static GlobalQueue& shared();
@@ -116,6 +122,23 @@ class GlobalQueue final : public TaskQueue {
   void post(Task task) override;
   bool isCurrent() const override;
   std::string_view label() const override { return "global"; }
+
+  // Threads running now, waiting ones included.
+  std::size_t threadCount() const;
+
+  // Marks the calling thread as waiting for other work for its lifetime.
+  // On a worker of a GlobalQueue the pool then starts a thread when a task
+  // would find no free worker; on any other thread it does nothing.
+  class ScopedWait {
+   public:
+    ScopedWait();
+    ~ScopedWait();
+    ScopedWait(const ScopedWait&) = delete;
+    ScopedWait& operator=(const ScopedWait&) = delete;
+
+   private:
+    void* pool_;
+  };
 
  private:
   struct Impl;

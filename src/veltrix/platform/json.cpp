@@ -4,18 +4,152 @@
 
 #include <cmath>
 #include <cstdint>
+#include <deque>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace veltrix::platform {
 namespace {
 
+// Builds the value bottom-up from the parser's events. Each open array or
+// object is a frame; a finished one is moved into its parent, so no value is
+// copied. Object members are collected in a plain vector and moved into the
+// ordered map in one go: the map itself would search its members on every
+// insert. Repeated keys are found by a linear scan while an object is small
+// and by a hash index once it is not.
+class Builder {
+ public:
+  using number_integer_t = Json::number_integer_t;
+  using number_unsigned_t = Json::number_unsigned_t;
+  using number_float_t = Json::number_float_t;
+  using string_t = Json::string_t;
+  using binary_t = Json::binary_t;
+
+  bool null() { return add(Json(nullptr)); }
+  bool boolean(bool value) { return add(Json(value)); }
+  bool number_integer(number_integer_t value) { return add(Json(value)); }
+  bool number_unsigned(number_unsigned_t value) { return add(Json(value)); }
+  bool number_float(number_float_t value, const string_t&) { return add(Json(value)); }
+  bool string(string_t& value) { return add(Json(std::move(value))); }
+  bool binary(binary_t&) { return false; }  // never produced by text
+
+  bool start_object(std::size_t) { return open(true); }
+  bool key(string_t& key) {
+    frames_.back().key = std::move(key);
+    return true;
+  }
+  bool end_object() {
+    Frame frame = pop();
+    Json object(Json::value_t::object);
+    auto& members = object.get_ref<Json::object_t&>();
+    members.reserve(frame.members.size());
+    for (auto& [key, value] : frame.members) members.emplace_back(std::move(key), std::move(value));
+    return add(std::move(object));
+  }
+  bool start_array(std::size_t) { return open(false); }
+  bool end_array() { return add(pop().array); }
+
+  bool parse_error(std::size_t, const std::string&, const Json::exception& e) {
+    error_ = e.what();
+    return false;
+  }
+
+  bool tooDeep() const { return tooDeep_; }
+  const std::string& error() const { return error_; }
+  Json& result() { return result_; }
+
+ private:
+  static constexpr std::size_t kIndexFrom = 16;
+
+  struct Frame {
+    bool isObject = false;
+    std::string key;
+    std::vector<std::pair<std::string, Json>> members;
+    std::unordered_map<std::string, std::size_t> index;  // filled from kIndexFrom
+    Json array = Json::array();
+  };
+
+  bool open(bool isObject) {
+    if (frames_.size() >= kMaxJsonDepth) {
+      tooDeep_ = true;
+      return false;
+    }
+    frames_.emplace_back().isObject = isObject;
+    return true;
+  }
+
+  Frame pop() {
+    Frame frame = std::move(frames_.back());
+    frames_.pop_back();
+    return frame;
+  }
+
+  bool add(Json value) {
+    if (frames_.empty()) {
+      result_ = std::move(value);
+      return true;
+    }
+    Frame& frame = frames_.back();
+    if (!frame.isObject) {
+      frame.array.get_ref<Json::array_t&>().push_back(std::move(value));
+      return true;
+    }
+    if (Json* existing = memberFor(frame)) {
+      *existing = std::move(value);
+      return true;
+    }
+    frame.members.emplace_back(std::move(frame.key), std::move(value));
+    return true;
+  }
+
+  // The member already holding frame.key, or nullptr after noting the key
+  // as new.
+  static Json* memberFor(Frame& frame) {
+    auto& members = frame.members;
+    if (members.size() < kIndexFrom) {
+      for (auto& member : members) {
+        if (member.first == frame.key) return &member.second;
+      }
+      if (members.size() + 1 == kIndexFrom) {
+        for (std::size_t i = 0; i < members.size(); ++i) frame.index.emplace(members[i].first, i);
+        frame.index.emplace(frame.key, members.size());
+      }
+      return nullptr;
+    }
+    const auto [it, added] = frame.index.try_emplace(frame.key, members.size());
+    return added ? nullptr : &members[it->second].second;
+  }
+
+  std::deque<Frame> frames_;  // a deque: open frames never move
+  Json result_;
+  std::string error_;
+  bool tooDeep_ = false;
+};
+
+thread_local ParsedJsonLoan* innermostLoan = nullptr;
+
 std::optional<Json> parse(std::string_view text, bool allowScalar, std::string* error) {
+  if (std::optional<Json> lent = ParsedJsonLoan::take(text)) {
+    if (allowScalar || lent->is_structured()) return lent;
+  }
   try {
-    Json value = Json::parse(text.begin(), text.end());
-    if (!allowScalar && !value.is_object() && !value.is_array()) {
+    Builder builder;
+    if (!Json::sax_parse(text.begin(), text.end(), &builder, Json::input_format_t::json, true)) {
+      if (error) {
+        *error = builder.tooDeep()
+                     ? fmt::format("JSON text nested deeper than {} levels", kMaxJsonDepth)
+                     : builder.error();
+        if (error->empty()) *error = "JSON parse failed";
+      }
+      return std::nullopt;
+    }
+    if (!allowScalar && !builder.result().is_structured()) {
       if (error) *error = "JSON text did not start with array or object";
       return std::nullopt;
     }
-    return value;
+    return std::move(builder.result());
   } catch (const std::exception& e) {
     if (error) *error = e.what();
   } catch (...) {
@@ -43,6 +177,21 @@ std::string doubleText(double d) {
 }
 
 }  // namespace
+
+ParsedJsonLoan::ParsedJsonLoan(std::string_view text, Json value)
+    : text_(text), value_(std::move(value)), outer_(innermostLoan) {
+  innermostLoan = this;
+}
+
+ParsedJsonLoan::~ParsedJsonLoan() { innermostLoan = outer_; }
+
+std::optional<Json> ParsedJsonLoan::take(std::string_view text) {
+  ParsedJsonLoan* loan = innermostLoan;
+  if (loan == nullptr || !loan->value_ || loan->text_ != text) return std::nullopt;
+  std::optional<Json> value = std::move(loan->value_);
+  loan->value_.reset();
+  return value;
+}
 
 std::optional<Json> parseJson(std::string_view text, std::string* error) {
   return parse(text, false, error);

@@ -1,13 +1,19 @@
 // JSON helpers over nlohmann::ordered_json that never let an exception out.
 //
 // Parsing is strict like the platform's parser: the top level must be an
-// object or an array, and invalid UTF-8 is an error. Dumping reports values
+// object or an array, and invalid UTF-8 is an error. It is also safe for
+// text from the network: nesting deeper than kMaxJsonDepth is refused before
+// any value is built (copying and printing a value recurse once per level),
+// and the cost is linear in the text, whatever the number of members (a
+// member is appended, not looked up among its siblings; a repeated key
+// keeps its first place and takes the last value). Dumping reports values
 // that cannot be written (invalid UTF-8 in a text) as an error instead of
 // throwing. Readers are lenient: a text is taken as it is, a number (or a
 // boolean, which the platform treats as a number) becomes its decimal text,
 // anything else is absent. Stateless and thread-safe.
 #pragma once
 
+#include <cstddef>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -17,12 +23,40 @@ namespace veltrix::platform {
 
 using Json = nlohmann::ordered_json;
 
+// The deepest nesting of arrays and objects a parse accepts; the top level
+// is level 1.
+inline constexpr std::size_t kMaxJsonDepth = 512;
+
 // Parses `text`. On failure returns nullopt and, when `error` is given,
 // stores a one-line description.
 std::optional<Json> parseJson(std::string_view text, std::string* error = nullptr);
 
 // Parses `text` as parseJson does but also accepts a scalar at the top level.
 std::optional<Json> parseJsonFragment(std::string_view text, std::string* error = nullptr);
+
+// Lends a value parsed from `text` to the first parseJson or
+// parseJsonFragment of that same text on this thread while the loan lives,
+// so a message handed on as text through several layers is parsed once.
+// The value stands for the whole text: a transport that cut a message from
+// a stream may lend the value of the document it carries with the blanks
+// around it. `text` must outlive the loan. Loans nest; a parse looks at the
+// innermost one only. Lives on the stack of one thread; non-copyable.
+class ParsedJsonLoan {
+ public:
+  ParsedJsonLoan(std::string_view text, Json value);
+  ~ParsedJsonLoan();
+  ParsedJsonLoan(const ParsedJsonLoan&) = delete;
+  ParsedJsonLoan& operator=(const ParsedJsonLoan&) = delete;
+
+  // The lent value when `text` is the innermost loan's text and the value is
+  // still there; it is handed over once.
+  static std::optional<Json> take(std::string_view text);
+
+ private:
+  std::string_view text_;
+  std::optional<Json> value_;
+  ParsedJsonLoan* outer_;
+};
 
 // Compact text ({"a":1}); nullopt when the value cannot be written.
 std::optional<std::string> dumpJson(const Json& value, std::string* error = nullptr);

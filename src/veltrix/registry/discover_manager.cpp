@@ -128,6 +128,7 @@ void DiscoverManager::startScan() {
   }
   stopScan();
   isScanning_ = true;
+  ++scanGeneration_;
   config_ = nextConfig_;
   // A port of 0 is picked at the first bind and kept, so peers can be told.
   if (config_.udpPort != 0) udpPort_ = config_.udpPort;
@@ -159,8 +160,12 @@ void DiscoverManager::startDeviceDiscovery() {
     if (tcpServer_.startOnPort(tcpPort_, config_.bindAddress) && tcpPort_ == 0) {
       tcpPort_ = tcpServer_.listeningPort();
     }
+    const std::uint64_t scan = scanGeneration_;
     for (const Row& terminal : database_.fetchDiscoveredAllTerminal()) {
       reportRecentServices(terminal);
+      // The delegate may have stopped (or restarted) the scan from the
+      // report; the rest of this start belongs to a scan that is over.
+      if (scan != scanGeneration_) return;
       const std::optional<std::string> address = rowText(terminal, "address");
       if (address && !address->empty()) {
         const std::string ip = hostPart(*address);
@@ -196,6 +201,7 @@ void DiscoverManager::cleanExistingSocketInstances() {
 
 void DiscoverManager::stopScan() {
   isScanning_ = false;
+  ++scanGeneration_;
   if (discoveryTimer_) {
     discoveryTimer_->invalidate();
     discoveryTimer_.reset();
@@ -266,7 +272,9 @@ void DiscoverManager::reportRecentServices(const Row& terminal) {
   platform::logf("scan interval = {}", interval);
   if (interval < 1 || interval >= config_.recentWindowMillis) return;
   const std::optional<std::string> sn = rowText(terminal, "sn");
+  const std::uint64_t scan = scanGeneration_;
   for (const Row& service : database_.fetchTerminalServicesWithSn(sn)) {
+    if (scan != scanGeneration_) return;
     ServiceInfo info;
     info.deviceSn = sn;
     info.serviceSn = sn;
@@ -308,12 +316,14 @@ std::int64_t DiscoverManager::connectForHandshake(const std::string& ip) {
 }
 
 void DiscoverManager::listenForDatagrams() {
-  receiver_.setMessageHandler(
+  // The scan's field, not the collaborator: after a stop nothing listens.
+  if (!broadcastReceiver_) return;
+  broadcastReceiver_->setMessageHandler(
       [weak = weakSelf()](const std::optional<std::string>& message, const std::string& host) {
         if (auto self = weak.lock()) self->handleDiscoveryResponse(message, host);
       });
-  if (receiver_.startListeningOnPort(udpPort_, config_.bindAddress) && udpPort_ == 0) {
-    udpPort_ = receiver_.listeningPort();
+  if (broadcastReceiver_->startListeningOnPort(udpPort_, config_.bindAddress) && udpPort_ == 0) {
+    udpPort_ = broadcastReceiver_->listeningPort();
   }
 }
 
@@ -341,8 +351,10 @@ std::optional<std::string> DiscoverManager::ownHandshakeText() {
 // ---- the Bluetooth LE pass --------------------------------------------------------------------
 
 void DiscoverManager::startBluetoothPass() {
+  const std::uint64_t scan = scanGeneration_;
   sendDiscoverServiceInfo();
   platform::logLine("start send discover info");
+  if (scan != scanGeneration_) return;
   ble_.scanAndAutoConnect([weak = weakSelf()](const std::optional<std::string>& sn) {
     auto self = weak.lock();
     if (!self || !sn) return;

@@ -15,9 +15,12 @@
 //
 // Protections against misbehaving peers: each sender of datagrams is
 // answered at most once per LAN tick and has at most one handshake
-// connection in flight; TCP text is reassembled per connection as bytes and
-// capped (DiscoveryConfig::maxHandshakeBytes); handshakes without a serial
-// number or with malformed entries never reach the database.
+// connection in flight; TCP text is reassembled per connection as bytes,
+// capped (DiscoveryConfig::maxHandshakeBytes), scanned once for its end and
+// parsed once when complete; handshakes without a serial number and service
+// entries without a "serviceId" text or number or of another shape never
+// reach the database; no received value is kept deeper than a fixed number
+// of levels.
 //
 // Threads: lives on the main loop; every public member is called there and
 // every callback (sockets, Bluetooth LE, timers) arrives there. No locks.
@@ -40,6 +43,7 @@
 #include "veltrix/registry/database_manager.h"
 #include "veltrix/registry/discover_manager_delegate.h"
 #include "veltrix/registry/discovery_config.h"
+#include "veltrix/registry/json_text_scanner.h"
 #include "veltrix/registry/service_categories.h"
 #include "veltrix/registry/terminal_info.h"
 #include "veltrix/transport/ble_discovery.h"
@@ -53,6 +57,7 @@ class BroadcastSender;
 class CommunicationSettings;
 class LogFile;
 class AuthManagerDelegate;
+struct HandshakeBean;
 
 // Where discovery's results go. Every call arrives on the main loop; a
 // method left alone does nothing.
@@ -187,6 +192,7 @@ class DiscoverManager : public transport::TCPSocketClientDelegate,
  private:
   struct TcpBuffer {
     std::string bytes;
+    JsonTextScanner scanner;  // over `bytes`, one piece at a time
     bool fromClient = false;  // an outgoing connection
     std::int64_t connectionId = transport::kNoConnectionId;
   };
@@ -212,6 +218,9 @@ class DiscoverManager : public transport::TCPSocketClientDelegate,
   bool shouldAnswer(const std::string& ip);
   void receiveTcpBytes(const std::vector<std::uint8_t>& data,
                        const platform::AsyncTcpSocket::Ptr& socket, bool fromClient);
+  // Acceptance and registration of a received handshake.
+  void registerHandshake(const HandshakeBean& bean, const std::optional<std::string>& uuidString,
+                         HandshakeType type);
   bool isContentEqualsForActiove(const TerminalInfo& info) const;
   std::optional<std::string> ownHandshakeText();
   void sendDiscoverServiceInfo();
@@ -237,6 +246,9 @@ class DiscoverManager : public transport::TCPSocketClientDelegate,
   std::shared_ptr<DiscoverManager> self_;
 
   bool isScanning_ = false;
+  // Changes at every start and stop: work begun for one scan ends when the
+  // delegate stops or restarts it from a report.
+  std::uint64_t scanGeneration_ = 0;
   std::int32_t scanType_ = 0;
   std::weak_ptr<DiscoverManagerDelegate> delegate_;
   std::weak_ptr<AuthManagerDelegate> authDelegate_;

@@ -8,22 +8,13 @@
 #include "veltrix/registry/discover_manager.h"
 #include "veltrix/registry/discovery_json.h"
 #include "veltrix/registry/handshake_bean.h"
-#include "veltrix/transport/kv_iso_utils.h"
-#include "veltrix/transport/text_utf.h"
+#include "veltrix/registry/json_text_scanner.h"
 
 namespace veltrix::registry {
 
 using platform::Json;
 
 namespace {
-
-// Cheap test first: a complete JSON text ends with a closing bracket, and
-// only then is it decoded and parsed.
-bool isCompleteText(const std::string& bytes) {
-  const std::size_t last = bytes.find_last_not_of(" \t\r\n");
-  if (last == std::string::npos || (bytes[last] != '}' && bytes[last] != ']')) return false;
-  return transport::isValidUtf8(bytes) && transport::KVISOUtils::isStringValidCompleteJSON(bytes);
-}
 
 bool present(const std::optional<std::string>& text) { return text && !text->empty(); }
 
@@ -126,7 +117,8 @@ void DiscoverManager::receiveTcpBytes(const std::vector<std::uint8_t>& data,
       buffer.connectionId = tcpSocketClient_->getConnectionIdForSocket(socket);
     }
   }
-  buffer.bytes.append(data.begin(), data.end());
+  const std::string_view piece(reinterpret_cast<const char*>(data.data()), data.size());
+  buffer.bytes.append(piece);
   if (buffer.bytes.size() > config_.maxHandshakeBytes) {
     platform::logf("TCP text from {} exceeds {} bytes; connection closed", *host,
                    config_.maxHandshakeBytes);
@@ -134,10 +126,32 @@ void DiscoverManager::receiveTcpBytes(const std::vector<std::uint8_t>& data,
     socket->disconnect();
     return;
   }
-  if (!isCompleteText(buffer.bytes)) return;
-  const std::string text = std::move(buffer.bytes);
+  // Only the new piece is looked at: a peer that trickles its text costs
+  // no more than one that sends it at once.
+  switch (buffer.scanner.append(piece)) {
+    case JsonTextScanner::State::kIncomplete:
+      return;
+    case JsonTextScanner::State::kInvalid:
+      platform::logf("TCP text from {} is not one JSON text; connection closed", *host);
+      tcpBuffers_.erase(it);
+      socket->disconnect();
+      return;
+    case JsonTextScanner::State::kComplete:
+      break;
+  }
+  // The one parse of the text. One that does not parse is complete too (no
+  // more bytes can mend it) and closes the connection like any other.
+  std::string error;
+  const std::optional<Json> json = platform::parseJson(
+      std::string_view(buffer.bytes)
+          .substr(buffer.scanner.begin(), buffer.scanner.end() - buffer.scanner.begin()),
+      &error);
   tcpBuffers_.erase(it);
-  onReceivedMessage(text, std::nullopt, HandshakeType::Lan);
+  if (json) {
+    registerHandshake(HandshakeBean::fromJson(*json), std::nullopt, HandshakeType::Lan);
+  } else {
+    platform::logf("TCP text from {} is not JSON: {}", *host, error);
+  }
   socket->disconnect();
 }
 
@@ -160,7 +174,12 @@ void DiscoverManager::onReceivedMessage(const std::optional<std::string>& messag
                                         const std::optional<std::string>& uuidString,
                                         HandshakeType type) {
   if (!message) return;
-  const HandshakeBean bean = HandshakeBean::initHandshakeBean(*message);
+  registerHandshake(HandshakeBean::initHandshakeBean(*message), uuidString, type);
+}
+
+void DiscoverManager::registerHandshake(const HandshakeBean& bean,
+                                        const std::optional<std::string>& uuidString,
+                                        HandshakeType type) {
   if (!bean.services) return;
   if (bean.contentType != Content_Type || bean.protocolVersion != Protocol_Version) {
     platform::logLine("not support this terminal");
@@ -209,11 +228,15 @@ void DiscoverManager::onReceivedMessage(const std::optional<std::string>& messag
   std::vector<ServiceInfo> services;
   for (const Json& entry : *info.services) {
     if (!entry.is_object()) continue;
+    // Without an identifier no stored row can ever match the entry: each
+    // handshake would add its rows again.
+    const std::optional<std::string> serviceId = lenientText(entry, "serviceId");
+    if (!serviceId) continue;
     const Json* types = platform::findObject(entry, "serviceType");
     if (types == nullptr) continue;
     for (const auto& [code, name] : types->items()) {
       Json base = Json::object();
-      base["serviceId"] = textOrNull(lenientText(entry, "serviceId"));
+      base["serviceId"] = *serviceId;
       base["serviceName"] = textOrNull(lenientText(entry, "serviceName"));
       base["serviceType"] = code;
       base["serviceTypeName"] = textOrNull(platform::jsonText(name));

@@ -41,6 +41,25 @@ bool jsonFlag(const platform::Json& object, std::string_view key) {
   return false;
 }
 
+platform::Json copyToDepth(const platform::Json& value, std::size_t levels) {
+  if (!value.is_structured()) return value;
+  if (levels == 0) return nullptr;
+  if (value.is_array()) {
+    platform::Json copy = platform::Json::array();
+    for (const auto& element : value) copy.push_back(copyToDepth(element, levels - 1));
+    return copy;
+  }
+  // The keys are unique already: appended without the ordered map's
+  // linear search per insert.
+  platform::Json copy = platform::Json::object();
+  auto& members =
+      static_cast<platform::Json::object_t::Container&>(copy.get_ref<platform::Json::object_t&>());
+  for (const auto& [key, member] : value.get_ref<const platform::Json::object_t&>()) {
+    members.emplace_back(key, copyToDepth(member, levels - 1));
+  }
+  return copy;
+}
+
 std::optional<platform::Json> dictionaryFromJSONString(const std::optional<std::string>& text) {
   if (!text || text->empty()) return std::nullopt;
   std::optional<platform::Json> value = platform::parseJson(*text);

@@ -2,6 +2,7 @@
 // handshake, pairing messages). Stateless; any thread.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,12 @@ std::optional<std::string> lenientText(const platform::Json& object, std::string
 
 // A flag member: true for JSON true and for a non-zero number.
 bool jsonFlag(const platform::Json& object, std::string_view key);
+
+// A copy of `value` that keeps `levels` levels of arrays and objects;
+// deeper ones become null. The copy recurses at most `levels` deep, so
+// keeping received values this way lets no peer decide how deep later
+// copies of them go.
+platform::Json copyToDepth(const platform::Json& value, std::size_t levels);
 
 // The text as a JSON object; nullopt when it is absent, empty, not JSON or
 // not an object.

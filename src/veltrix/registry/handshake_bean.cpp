@@ -67,18 +67,23 @@ HandshakeBean HandshakeBean::initBeanWithSelfInfo() {
 }
 
 HandshakeBean HandshakeBean::initHandshakeBean(std::optional<std::string_view> text) {
-  HandshakeBean bean;
-  if (!text) return bean;
+  if (!text) return HandshakeBean{};
   std::string error;
   const std::optional<Json> parsed = platform::parseJson(*text, &error);
   if (!parsed) {
     platform::logf("Failed to parse JSON: {}", error);
-    return bean;
+    return HandshakeBean{};
   }
-  const Json& json = *parsed;
+  return fromJson(*parsed);
+}
+
+HandshakeBean HandshakeBean::fromJson(const Json& json) {
+  HandshakeBean bean;
   if (!json.is_object()) return bean;
   bean.sn = lenientText(json, "sn");
-  if (const Json* services = platform::findArray(json, "services")) bean.services = *services;
+  if (const Json* services = platform::findArray(json, "services")) {
+    bean.services = copyToDepth(*services, kServicesDepth);
+  }
   bean.address = lenientText(json, "address");
   bean.model = lenientText(json, "model");
   bean.parameter = lenientText(json, "parameter");

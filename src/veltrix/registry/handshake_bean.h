@@ -12,6 +12,7 @@
 // A plain value made and dropped within one call on the main loop.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -28,6 +29,9 @@ class DatabaseManager;
 // The discovery values every handshake carries.
 inline constexpr std::string_view Content_Type = "discover";
 inline constexpr std::string_view Protocol_Version = "1.0.01";
+
+// Levels of a received "services" value that are kept.
+inline constexpr std::size_t kServicesDepth = 3;
 
 // What the own handshake is made of, read fresh for every send.
 struct OwnDeviceInfo {
@@ -52,7 +56,9 @@ struct HandshakeBean {
   std::optional<std::string> time;
   std::optional<std::string> model;
   std::optional<std::string> signature;
-  std::optional<platform::Json> services;             // an array, as received (terminals only)
+  // An array (terminals only), as received down to kServicesDepth levels
+  // (the list, its entries, their service types); deeper values are null.
+  std::optional<platform::Json> services;
   std::optional<std::vector<std::string>> authTypes;  // own handshake only
   std::optional<std::string> msgType;
   std::optional<std::string> code;
@@ -78,6 +84,8 @@ struct HandshakeBean {
   // is not a JSON object gives an empty record (a parse error is logged as
   // "Failed to parse JSON: …").
   static HandshakeBean initHandshakeBean(std::optional<std::string_view> text);
+  // The same from a parsed text.
+  static HandshakeBean fromJson(const platform::Json& json);
 
   std::string toSignatureString() const;
   std::string calcSignature() const;

@@ -124,7 +124,9 @@ TerminalInfo TerminalInfo::initWithJsonString(std::string_view text) {
   }
   if (!json->is_object()) return info;
   info.sn = lenientText(*json, "sn");
-  if (const Json* services = platform::findArray(*json, "services")) info.services = *services;
+  if (const Json* services = platform::findArray(*json, "services")) {
+    info.services = copyToDepth(*services, kServicesDepth);
+  }
   info.address = lenientText(*json, "address");
   info.model = lenientText(*json, "model");
   info.parameter = lenientText(*json, "parameter");

@@ -59,8 +59,9 @@ struct TerminalInfo {
   std::optional<std::string> time;
   std::optional<std::string> model;
   std::optional<std::string> protocolVersion;
-  std::optional<platform::Json> services;  // the handshake's entries, as received
-  std::optional<std::string> uuidString;   // Bluetooth LE handshakes only
+  // The handshake's entries, as received down to kServicesDepth levels.
+  std::optional<platform::Json> services;
+  std::optional<std::string> uuidString;  // Bluetooth LE handshakes only
   bool requireResponse = false;
   bool isCommuincationDevice = false;
   bool isP2p = false;

@@ -815,7 +815,7 @@ struct BLECommunicateService::Impl final : ble::CentralDelegate,
 
   void dispatchMessage(const std::string& sn, const std::string& text) {
     std::string error;
-    const std::optional<platform::Json> json = platform::parseJson(text, &error);
+    std::optional<platform::Json> json = platform::parseJson(text, &error);
     if (!json) {
       logf("Failed to parse JSON: {}", error);
       return;
@@ -842,20 +842,25 @@ struct BLECommunicateService::Impl final : ble::CentralDelegate,
     }
     const std::optional<std::string> serviceType = platform::readText(*json, "serviceType");
     if (serviceType == "EventNotification") {
+      const std::optional<std::string> exchangeIdentification =
+          platform::readText(*json, "exchangeIdentification");
       std::shared_ptr<const model::EventNotificationParam> notification;
       if (notificationParser) {
         try {
+          // The parser reads the value parsed here rather than parsing again.
+          platform::ParsedJsonLoan loan(text, std::move(*json));
           notification = notificationParser(text);
         } catch (...) {
           logLine("BLECommunicateService: the notification parser threw");
         }
       }
-      callBlock(record->progressBlock, platform::readText(*json, "exchangeIdentification"),
-                serviceType, notification);
+      callBlock(record->progressBlock, exchangeIdentification, serviceType, notification);
       return;
     }
     if (!record->resultBlock) return;
     record->answered = true;
+    // The decoder reads the value parsed here rather than parsing again.
+    platform::ParsedJsonLoan loan(text, std::move(*json));
     callBlock(record->resultBlock, text, record->exchangeId, true, record->serviceType, 0,
               std::string("Data received successfully"));
   }

@@ -91,6 +91,7 @@ struct HttpsService::Exchange {
   const std::size_t maxMessageBytes;
   JsonDocumentSplitter splitter;
   bool responseDelivered = false;
+  bool finalDelivered = false;  // an answer had "endFlag" true
   bool ended = false;
 
   std::mutex taskMutex;  // cell() may run on another thread than the blocks
@@ -101,7 +102,7 @@ struct HttpsService::Exchange {
   void onPiece(const std::string& text) {
     if (ended) return;
     platform::logf("xmlChunk = {}", text);
-    for (std::string& message : splitter.append(text)) {
+    for (JsonDocumentSplitter::Document& message : splitter.append(text)) {
       if (ended) return;
       deliver(std::move(message));
     }
@@ -118,35 +119,40 @@ struct HttpsService::Exchange {
     }
   }
 
-  void deliver(std::string message) {
-    // The splitter has checked that the message parses; parse it once here.
-    const std::optional<platform::Json> parsed = extractMsgFctnForJson(message);
-    const bool endFlag = parsed && endFlagOf(*parsed);
+  void deliver(JsonDocumentSplitter::Document message) {
+    // The splitter has parsed the message; that value is the only parse on
+    // the way to the decoder, which borrows it.
+    const platform::Json& parsed = message.value;
+    const bool endFlag = endFlagOf(parsed);
     platform::logf("Is endFlag true? {}", endFlag ? "YES" : "NO");
     bool notification = false;
-    if (parsed) {
-      const auto type = parsed->find("serviceType");
-      notification = type != parsed->end() && type->is_string() &&
+    if (parsed.is_object()) {
+      const auto type = parsed.find("serviceType");
+      notification = type != parsed.end() && type->is_string() &&
                      type->get_ref<const std::string&>() == kEventNotification;
     }
 
     if (!notification) {
       platform::logLine("交易完成，返回交易结果");
       responseDelivered = true;
+      finalDelivered = finalDelivered || endFlag;
       // A copy: the block may run the main loop, which may end the exchange.
       const CommunicateResultBlock block = result;
-      if (block) block(std::move(message), exchangeId, endFlag, serviceType, 0, std::nullopt);
+      if (!block) return;
+      const std::string text = std::move(message.text);
+      platform::ParsedJsonLoan loan(text, std::move(message.value));
+      block(text, exchangeId, endFlag, serviceType, 0, std::nullopt);
       return;
     }
     platform::logLine("解析通知报文信息");
     const CommunicateProgressBlock block = progress;
     if (!block) return;
-    const auto body = parsed->find("response");
+    const auto body = parsed.find("response");
     std::shared_ptr<const model::EventNotificationParam> record =
         codec::EventNotificationParamBuilder::parseBodyFromDictionary(
-            body == parsed->end() ? nullptr : &*body);
-    block(platform::readText(*parsed, "exchangeIdentification"),
-          platform::readText(*parsed, "serviceType"), std::move(record));
+            body == parsed.end() ? nullptr : &*body);
+    block(platform::readText(parsed, "exchangeIdentification"),
+          platform::readText(parsed, "serviceType"), std::move(record));
   }
 
   // The transfer has ended by itself: judge how.
@@ -160,6 +166,9 @@ struct HttpsService::Exchange {
       fail(error ? *error : jsonError("The response ended without a complete message."));
     } else if (!splitter.pendingIsBlank()) {
       fail(jsonError("The response ended with text that is not a complete message."));
+    } else if (!finalDelivered) {
+      // No answer was final: nothing else would ever end the request.
+      fail(jsonError("The response ended without a final message."));
     } else {
       finish();
     }

@@ -15,9 +15,10 @@
 // identifier, true, service type, code, error domain), and nothing follows
 // it. When the body ends normally, a failure is reported only when the
 // status is not 2xx (-1011), when no response arrived (-1016 for a content
-// type that is not JSON, else 3840) or when text that is not blank is left
-// over (3840). A message longer than the cap fails the exchange with -1103
-// and stops the transfer.
+// type that is not JSON, else 3840), when text that is not blank is left
+// over (3840) or when no response was final (none an object with "endFlag"
+// true: 3840), so a request always ends. A message longer than the cap
+// fails the exchange with -1103 and stops the transfer.
 //
 // Every send goes out on a connection of its own that is closed afterwards:
 // curl would otherwise send a payment a second time by itself when a reused

@@ -1,14 +1,9 @@
 #include "veltrix/transport/json_document_splitter.h"
 
-#include "veltrix/platform/json.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/transport/text_utf.h"
 
 namespace veltrix::transport {
-namespace {
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-}  // namespace
 
 JsonDocumentSplitter::JsonDocumentSplitter(std::size_t maxDocumentBytes)
     : maxDocumentBytes_(maxDocumentBytes) {}
@@ -29,14 +24,13 @@ void JsonDocumentSplitter::startNextDocument(std::size_t at) {
 }
 
 bool JsonDocumentSplitter::pendingIsBlank() const {
-  for (char c : buffer_) {
-    if (!isBlank(c)) return false;
-  }
-  return true;
+  std::string_view rest = buffer_;
+  while (const std::size_t n = leadingWhiteSpaceLength(rest)) rest.remove_prefix(n);
+  return rest.empty();
 }
 
-std::vector<std::string> JsonDocumentSplitter::append(std::string_view piece) {
-  std::vector<std::string> documents;
+std::vector<JsonDocumentSplitter::Document> JsonDocumentSplitter::append(std::string_view piece) {
+  std::vector<Document> documents;
   if (state_ != State::kCollecting) return documents;
   buffer_.append(piece);
 
@@ -52,10 +46,18 @@ std::vector<std::string> JsonDocumentSplitter::append(std::string_view piece) {
         started_ = true;
         open_ = i;
         depth_ = 1;
-      } else if (!isBlank(c)) {
-        platform::logf("JSON stream holds text outside a document at offset {}", i);
-        state_ = State::kInvalid;
-        break;
+      } else {
+        bool incomplete = false;
+        const std::size_t blank =
+            leadingWhiteSpaceLength(std::string_view(buffer_).substr(i), &incomplete);
+        if (incomplete) break;  // the rest of the character is still to come
+        if (blank == 0) {
+          platform::logf("JSON stream holds text outside a document at offset {}", i);
+          state_ = State::kInvalid;
+          break;
+        }
+        i += blank;
+        continue;
       }
     } else if (inString_) {
       if (escaped_) {
@@ -71,18 +73,22 @@ std::vector<std::string> JsonDocumentSplitter::append(std::string_view piece) {
       ++depth_;
     } else if ((c == '}' || c == ']') && --depth_ == 0) {
       std::size_t end = i + 1;
-      while (end < n && isBlank(buffer_[end])) ++end;
+      while (const std::size_t blank =
+                 leadingWhiteSpaceLength(std::string_view(buffer_).substr(end))) {
+        end += blank;
+      }
       if (end - consumed > maxDocumentBytes_) {
         state_ = State::kTooLarge;
         break;
       }
       const std::string_view json = std::string_view(buffer_).substr(open_, i + 1 - open_);
-      if (!platform::parseJson(json)) {
+      std::optional<platform::Json> value = platform::parseJson(json);
+      if (!value) {
         platform::logf("JSON stream holds a document that does not parse at offset {}", open_);
         state_ = State::kInvalid;
         break;
       }
-      documents.emplace_back(buffer_, consumed, end - consumed);
+      documents.push_back({buffer_.substr(consumed, end - consumed), std::move(*value)});
       consumed = end;
       startNextDocument(end);
       i = end;

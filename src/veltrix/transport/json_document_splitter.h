@@ -4,12 +4,14 @@
 // and the pieces that arrive need not end where a message ends: a piece may
 // hold the end of one message and the start of the next. The splitter hands
 // out each message as soon as its last byte has arrived, whatever the piece
-// boundaries. It tracks the nesting of brackets outside strings, so its cost
-// is linear in the text, and checks each candidate with the strict JSON
-// parser before handing it out.
+// boundaries. It tracks the nesting of brackets outside strings and parses
+// each candidate once with the bounded parser, handing out the value with
+// the text, so its cost is linear in the text.
 //
-// A delivered document keeps the blanks it carries: the blanks and line ends
-// before it and those that arrived right after its closing bracket.
+// Blanks are the platform's white space and line ends (vertical tab, form
+// feed, no-break space and the other Unicode spaces too), the set the
+// completeness test trims. A delivered document keeps the blanks it carries:
+// those before it and those that arrived right after its closing bracket.
 //
 // Text that cannot begin a document (anything but blanks before "{" or "["),
 // or a candidate that does not parse, makes the stream invalid: nothing more
@@ -24,6 +26,8 @@
 #include <string_view>
 #include <vector>
 
+#include "veltrix/platform/json.h"
+
 namespace veltrix::transport {
 
 class JsonDocumentSplitter {
@@ -33,15 +37,20 @@ class JsonDocumentSplitter {
 
   enum class State { kCollecting, kInvalid, kTooLarge };
 
+  struct Document {
+    std::string text;      // as received, blanks included
+    platform::Json value;  // its parse: an object or an array
+  };
+
   explicit JsonDocumentSplitter(std::size_t maxDocumentBytes = kMaxDocumentBytes);
 
   // Adds the next piece and returns the documents it completed, in order.
-  std::vector<std::string> append(std::string_view piece);
+  std::vector<Document> append(std::string_view piece);
 
   State state() const { return state_; }
   // Text received and not (yet) delivered.
   const std::string& pending() const { return buffer_; }
-  // True when nothing but blanks and line ends is pending.
+  // True when nothing but blanks is pending.
   bool pendingIsBlank() const;
   // Forgets everything and starts a new stream.
   void reset();

@@ -22,6 +22,10 @@
 
 #include "veltrix/platform/bytes.h"
 
+namespace veltrix::platform {
+class TaskQueue;
+}  // namespace veltrix::platform
+
 namespace veltrix::transport {
 
 using Bytes = ::veltrix::platform::Bytes;
@@ -182,6 +186,9 @@ struct KVISOUtils {
   // loop.
   static void pingHost(std::string host, std::int64_t port, double timeout,
                        std::function<void(bool reachable)> completion);
+  // The same, with the probe on `queue`.
+  static void pingHost(platform::TaskQueue& queue, std::string host, std::int64_t port,
+                       double timeout, std::function<void(bool reachable)> completion);
 
   // The library's resource directory (platform::resourceDir()).
   static std::filesystem::path sdkBundle();

@@ -61,42 +61,8 @@ std::string_view trimAscii(std::string_view text) {
 
 // ---- White space of the platform's "white space and newline" set ------------------
 
-bool isWhiteSpaceOrNewline(char32_t c) {
-  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
-         c == 0x3000;
-}
-
-// Decodes the UTF-8 sequence of `n` bytes at the start of `s` (validity
-// checked by the caller's use: an invalid sequence is never white space).
-char32_t decode(std::string_view s, std::size_t n) {
-  const auto b = [&](std::size_t k) { return static_cast<std::uint8_t>(s[k]); };
-  if (n == 1) return b(0);
-  if (n == 2) return static_cast<char32_t>((b(0) & 0x1F) << 6 | (b(1) & 0x3F));
-  if (n == 3) {
-    return static_cast<char32_t>((b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F));
-  }
-  return static_cast<char32_t>((b(0) & 0x07) << 18 | (b(1) & 0x3F) << 12 | (b(2) & 0x3F) << 6 |
-                               (b(3) & 0x3F));
-}
-
-std::size_t leadLength(std::uint8_t c) {
-  if (c < 0x80) return 1;
-  if ((c & 0xE0) == 0xC0) return 2;
-  if ((c & 0xF0) == 0xE0) return 3;
-  if ((c & 0xF8) == 0xF0) return 4;
-  return 0;
-}
-
 std::string_view trimWhiteSpaceAndNewlines(std::string_view text) {
-  while (!text.empty()) {
-    const std::size_t n = leadLength(static_cast<std::uint8_t>(text.front()));
-    if (n == 0 || n > text.size() || !isValidUtf8(text.substr(0, n)) ||
-        !isWhiteSpaceOrNewline(decode(text, n))) {
-      break;
-    }
-    text.remove_prefix(n);
-  }
+  while (const std::size_t n = leadingWhiteSpaceLength(text)) text.remove_prefix(n);
   while (!text.empty()) {
     std::size_t start = text.size() - 1;
     while (start > 0 && text.size() - start < 4 &&
@@ -104,7 +70,7 @@ std::string_view trimWhiteSpaceAndNewlines(std::string_view text) {
       --start;
     }
     const std::string_view last = text.substr(start);
-    if (!isValidUtf8(last) || !isWhiteSpaceOrNewline(decode(last, last.size()))) break;
+    if (leadingWhiteSpaceLength(last) != last.size()) break;
     text.remove_suffix(last.size());
   }
   return text;
@@ -268,8 +234,13 @@ std::optional<std::string> KVISOUtils::stringToBase64(std::string_view text) {
 
 void KVISOUtils::pingHost(std::string host, std::int64_t port, double timeout,
                           std::function<void(bool reachable)> completion) {
+  pingHost(vp::GlobalQueue::shared(), std::move(host), port, timeout, std::move(completion));
+}
+
+void KVISOUtils::pingHost(vp::TaskQueue& queue, std::string host, std::int64_t port, double timeout,
+                          std::function<void(bool reachable)> completion) {
   const auto port16 = static_cast<std::uint16_t>(port & 0xFFFF);
-  vp::GlobalQueue::shared().post(
+  queue.post(
       [host = std::move(host), port16, timeout, completion = std::move(completion)]() mutable {
         bool reachable = false;
         try {

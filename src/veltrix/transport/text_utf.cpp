@@ -39,6 +39,35 @@ bool isValidUtf8(std::string_view text) {
   return true;
 }
 
+bool isWhiteSpaceOrNewline(char32_t c) {
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
+}
+
+std::size_t leadingWhiteSpaceLength(std::string_view text, bool* incomplete) {
+  if (incomplete != nullptr) *incomplete = false;
+  if (text.empty()) return 0;
+  const auto b = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
+  const std::uint8_t lead = b(0);
+  if (lead < 0x80) return isWhiteSpaceOrNewline(lead) ? 1 : 0;
+  const std::size_t expected = lead >= 0xC2 && lead <= 0xDF   ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+  if (expected == 0) return 0;
+  if (text.size() < expected) {
+    bool continues = true;
+    for (std::size_t k = 1; k < text.size(); ++k) continues = continues && (b(k) & 0xC0) == 0x80;
+    if (incomplete != nullptr) *incomplete = continues;
+    return 0;
+  }
+  if (sequenceLength(text, 0) != expected) return 0;
+  char32_t c = lead & (0xFF >> (expected + 1));
+  for (std::size_t k = 1; k < expected; ++k) c = (c << 6) | (b(k) & 0x3F);
+  return isWhiteSpaceOrNewline(c) ? expected : 0;
+}
+
 std::size_t utf16Length(std::string_view text) {
   std::size_t units = 0;
   for (std::size_t i = 0; i < text.size();) {

@@ -18,6 +18,16 @@ bool isValidUtf8(std::string_view text);
 // A byte that does not start a well-formed sequence counts one.
 std::size_t utf16Length(std::string_view text);
 
+// True for the platform's white-space-and-newline set: U+0009 to U+000D,
+// space, NEL, no-break space and the other Unicode space separators.
+bool isWhiteSpaceOrNewline(char32_t c);
+
+// Length in bytes of the white-space-or-newline character that starts
+// `text`; 0 when it starts with anything else. When given, `incomplete` is
+// set if `text` ends inside a multi-byte character that may still become
+// one once more bytes arrive.
+std::size_t leadingWhiteSpaceLength(std::string_view text, bool* incomplete = nullptr);
+
 // Each byte taken as an ISO-8859-1 character, written as UTF-8.
 std::string latin1ToUtf8(platform::ByteView bytes);
 

@@ -59,17 +59,12 @@ std::string Utf8StreamDecoder::finish() {
 }
 
 std::string Utf8StreamDecoder::decodeBytes(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
   const std::size_t n = bytes.size();
   std::size_t i = 0;
   while (i < n) {
     const auto lead = static_cast<std::uint8_t>(bytes[i]);
     if (lead < 0x80) {
-      std::size_t run = i + 1;
-      while (run < n && static_cast<std::uint8_t>(bytes[run]) < 0x80) ++run;
-      out.append(bytes.substr(i, run - i));
-      i = run;
+      ++i;
       continue;
     }
     std::uint8_t low = 0;
@@ -80,24 +75,31 @@ std::string Utf8StreamDecoder::decodeBytes(std::string_view bytes) {
       if (i + k >= n) {
         // Every byte so far fits: the rest of the character is still to come.
         held_.assign(bytes.substr(i));
-        return out;
+        return std::string(bytes.substr(0, i));
       }
       const auto next = static_cast<std::uint8_t>(bytes[i + k]);
       const std::uint8_t lo = k == 1 ? low : 0x80;
       const std::uint8_t hi = k == 1 ? high : 0xBF;
       valid = next >= lo && next <= hi;
     }
-    if (valid) {
-      out.append(bytes.substr(i, length));
-      i += length;
-    } else {
-      // Only the byte that cannot start a character is taken as Latin-1;
-      // what follows it is looked at afresh.
-      appendLatin1(out, lead);
-      ++i;
+    if (!valid) {
+      // A piece that is not UTF-8 is Latin-1 text as a whole, one character
+      // per byte, bytes held from the piece before included.
+      std::string out;
+      out.reserve(2 * n);
+      for (char c : bytes) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        if (byte < 0x80) {
+          out.push_back(c);
+        } else {
+          appendLatin1(out, byte);
+        }
+      }
+      return out;
     }
+    i += length;
   }
-  return out;
+  return std::string(bytes);
 }
 
 }  // namespace veltrix::transport

@@ -3,8 +3,8 @@
 // A terminal's response arrives in pieces that may end inside a multi-byte
 // character. The decoder holds such an incomplete trailing sequence (at most
 // three bytes) until the next piece, so the text handed on is exactly the
-// text that was sent. Bytes that are truly not UTF-8 become the ISO Latin-1
-// character of the same value, one character per byte.
+// text that was sent. A piece that is truly not UTF-8 (beyond such a held
+// tail) is taken whole as ISO Latin-1 text, one character per byte.
 //
 // One decoder per stream; not thread-safe (the session manager uses it on
 // its task queue only). Copyable value.

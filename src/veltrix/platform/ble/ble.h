@@ -230,6 +230,11 @@ class CentralManager {
   virtual void connect(const std::shared_ptr<Peripheral>& peripheral) = 0;
   // Ends a connection or a pending connect; answers with didDisconnect.
   virtual void cancelPeripheralConnection(const std::shared_ptr<Peripheral>& peripheral) = 0;
+
+  // The devices connected to the system (by any central) that offer one of
+  // `services`, as this central's peripheral objects; answered at once.
+  virtual std::vector<std::shared_ptr<Peripheral>> retrieveConnectedPeripherals(
+      const std::vector<BleUuid>& services) = 0;
 };
 
 }  // namespace veltrix::platform::ble

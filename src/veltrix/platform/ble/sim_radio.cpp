@@ -425,6 +425,21 @@ class SimCentral final : public CentralManager, public std::enable_shared_from_t
     });
   }
 
+  std::vector<std::shared_ptr<Peripheral>> retrieveConnectedPeripherals(
+      const std::vector<BleUuid>& services) override {
+    std::vector<std::shared_ptr<Peripheral>> out;
+    const auto radio = radio_.lock();
+    if (!radio || radio->state != ManagerState::PoweredOn) return out;
+    for (const auto& device : radio->devices) {
+      if (!device->inRange || device->connectedLinks().empty()) continue;
+      const bool offers = std::any_of(services.begin(), services.end(), [&](const BleUuid& uuid) {
+        return device->findService(uuid) != nullptr;
+      });
+      if (offers) out.push_back(peripheralFor(device));
+    }
+    return out;
+  }
+
   // ---- used by the radio and the devices --------------------------------
 
   void toDelegate(const std::function<void(CentralDelegate&)>& call) {

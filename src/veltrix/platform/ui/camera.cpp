@@ -118,9 +118,11 @@ Rect VideoPreviewLayer::metadataOutputRectOfInterestForRect(const Rect& layerRec
           layerRect.height() / shownH};
 }
 
-void FakeCamera::showPicture(const Bitmap& picture) {
+void FakeCamera::showPicture(std::shared_ptr<const Bitmap> shown) {
+  if (!shown || shown->width <= 0 || shown->height <= 0) return;
+  picture_ = std::move(shown);
+  const Bitmap& picture = *picture_;
   std::vector<MetadataObject> objects;
-  if (picture.width <= 0 || picture.height <= 0) return;
   for (const DecodedQr& code : decodeQr(picture)) {
     MetadataObject o;
     o.stringValue = code.text;
@@ -129,6 +131,14 @@ void FakeCamera::showPicture(const Bitmap& picture) {
     objects.push_back(std::move(o));
   }
   deliver(objects);
+}
+
+bool ImageFileCamera::captureFrame() {
+  std::shared_ptr<Bitmap> picture = loadBitmap(path_);
+  if (!picture) return false;
+  pictureSize = Size{static_cast<double>(picture->width), static_cast<double>(picture->height)};
+  showPicture(std::shared_ptr<const Bitmap>(std::move(picture)));
+  return true;
 }
 
 }  // namespace veltrix::ui

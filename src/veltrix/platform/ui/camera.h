@@ -2,9 +2,13 @@
 // input, metadata output and video preview layer.
 //
 // There is no camera on the hosts we run on: the default video device is
-// absent unless one is installed (setDefaultVideoDevice). FakeCamera is such
-// a device for tests and demos: what it "sees" (codes, or a picture whose QR
-// codes are detected) is reported to every running session that uses it.
+// absent unless one is installed (setDefaultVideoDevice). Two such devices
+// stand in for it:
+//   - FakeCamera, the frame source of tests and the gallery: what it "sees"
+//     (codes, or a picture whose QR codes are detected) is reported to every
+//     running session that uses it, and a picture is what previews show;
+//   - ImageFileCamera, a FakeCamera that sees the picture of a PNG file each
+//     time it captures a frame (the QR codes in it are found with zbar).
 //
 // Coordinates of metadata objects and of the rectangle of interest are
 // normalised (0..1) in the camera picture as shown upright, origin top left
@@ -14,6 +18,7 @@
 // Thread: the main loop only; delegates are called on the main loop.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,6 +53,9 @@ class CaptureDevice : public std::enable_shared_from_this<CaptureDevice> {
   Size pictureSize{1080, 1920};
   // False: the user refused camera access (no input can be made).
   bool accessGranted = true;
+
+  // The picture the camera sees now (what previews show); nullptr: none.
+  virtual std::shared_ptr<const Bitmap> currentPicture() const { return nullptr; }
 
  protected:
   // Reports `objects` to the running sessions that use this device.
@@ -141,9 +149,29 @@ class FakeCamera : public CaptureDevice {
  public:
   // The camera sees these codes (bounds normalised in the picture).
   void showCodes(const std::vector<MetadataObject>& codes) { deliver(codes); }
-  // The camera sees `picture` (scaled to the picture size): the QR codes
-  // found in it are reported.
-  void showPicture(const Bitmap& picture);
+  // The camera sees `picture` (stretched to the picture size, and kept as
+  // the current picture): the QR codes found in it are reported.
+  void showPicture(std::shared_ptr<const Bitmap> picture);
+  void showPicture(const Bitmap& picture) { showPicture(std::make_shared<Bitmap>(picture)); }
+
+  std::shared_ptr<const Bitmap> currentPicture() const override { return picture_; }
+
+ private:
+  std::shared_ptr<const Bitmap> picture_;
+};
+
+// A camera pointed at the picture of a PNG file: each captured frame reads
+// the file again (it may have changed) and reports the QR codes in it. The
+// picture size becomes the file's.
+class ImageFileCamera : public FakeCamera {
+ public:
+  explicit ImageFileCamera(std::filesystem::path path) : path_(std::move(path)) {}
+  const std::filesystem::path& path() const { return path_; }
+  // False, reporting nothing, when the file cannot be read as a PNG.
+  bool captureFrame();
+
+ private:
+  std::filesystem::path path_;
 };
 
 }  // namespace veltrix::ui

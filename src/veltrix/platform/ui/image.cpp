@@ -1,6 +1,9 @@
 #include "veltrix/platform/ui/image.h"
 
+#include <cairo.h>
+
 #include <array>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -189,6 +192,46 @@ std::optional<Size> imagePixelSize(const std::filesystem::path& path) {
   if (auto size = pngSize(in)) return size;
   in.clear();
   return jpegSize(in);
+}
+
+std::shared_ptr<Bitmap> loadBitmap(const std::filesystem::path& path) {
+  constexpr int kMaxSide = 8192;
+  const std::optional<Size> size = imagePixelSize(path);
+  // Checked from the header first: cairo would allocate whatever it claims.
+  if (!size || size->width < 1 || size->height < 1 || size->width > kMaxSide ||
+      size->height > kMaxSide) {
+    return nullptr;
+  }
+  cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
+  std::shared_ptr<Bitmap> out;
+  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+    cairo_surface_t* argb = surface;
+    if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {
+      const int w = cairo_image_surface_get_width(surface);
+      const int h = cairo_image_surface_get_height(surface);
+      argb = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+      cairo_t* cr = cairo_create(argb);
+      cairo_set_source_surface(cr, surface, 0, 0);
+      cairo_paint(cr);
+      cairo_destroy(cr);
+    }
+    cairo_surface_flush(argb);
+    const int w = cairo_image_surface_get_width(argb);
+    const int h = cairo_image_surface_get_height(argb);
+    const int stride = cairo_image_surface_get_stride(argb);
+    const unsigned char* data = cairo_image_surface_get_data(argb);
+    if (data && w > 0 && h > 0) {
+      out = std::make_shared<Bitmap>(w, h);
+      for (int y = 0; y < h; ++y) {
+        std::memcpy(&out->pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(w)],
+                    data + static_cast<std::ptrdiff_t>(y) * stride,
+                    static_cast<std::size_t>(w) * sizeof(std::uint32_t));
+      }
+    }
+    if (argb != surface) cairo_surface_destroy(argb);
+  }
+  cairo_surface_destroy(surface);
+  return out;
 }
 
 }  // namespace veltrix::ui

@@ -91,6 +91,10 @@ std::filesystem::path hostImageDirectory();
 // from a terminal's model must not reach other folders). Reports nothing.
 ImagePtr loadImageNamed(std::string_view name);
 
+// The pixels of a PNG file; nullptr when the file is missing, not a PNG or
+// larger than 8192 pixels on a side (pictures come from outside).
+std::shared_ptr<Bitmap> loadBitmap(const std::filesystem::path& path);
+
 // Pixel size of a PNG or JPEG file from its header; nullopt when the file is
 // neither.
 std::optional<Size> imagePixelSize(const std::filesystem::path& path);

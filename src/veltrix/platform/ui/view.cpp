@@ -438,6 +438,13 @@ void View::insertSublayerBelow(std::shared_ptr<Layer> layer, const View& subview
   sublayers_.push_back({std::move(layer), below});
 }
 
+void View::insertSublayerAtBottom(std::shared_ptr<Layer> layer) {
+  if (!layer) return;
+  layer->removeFromSuperlayer();
+  layer->host_ = this;
+  sublayers_.insert(sublayers_.begin(), SublayerSlot{std::move(layer), {}, true});
+}
+
 void View::removeSublayer(const Layer& layer) {
   std::erase_if(sublayers_, [&](const SublayerSlot& s) {
     if (s.layer.get() != &layer) return false;

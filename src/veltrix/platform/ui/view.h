@@ -44,11 +44,12 @@ inline constexpr unsigned kAll = 15;
 // "No intrinsic size" on an axis.
 inline constexpr double kNoIntrinsicMetric = -1;
 
-// A layer placed on a view: drawn on top of the view's subviews, or directly
-// below one of them.
+// A layer placed on a view: drawn on top of the view's subviews, directly
+// below one of them, or below them all (`bottom`).
 struct SublayerSlot {
   std::shared_ptr<Layer> layer;
   std::weak_ptr<View> below;
+  bool bottom = false;
 };
 
 class View : public std::enable_shared_from_this<View> {
@@ -196,6 +197,9 @@ class View : public std::enable_shared_from_this<View> {
   // --- Layers --------------------------------------------------------------
   void addSublayer(std::shared_ptr<Layer> layer);
   void insertSublayerBelow(std::shared_ptr<Layer> layer, const View& subview);
+  // The lowest sublayer (the platform's index 0): under every subview,
+  // including those added later.
+  void insertSublayerAtBottom(std::shared_ptr<Layer> layer);
   void removeSublayer(const Layer& layer);
   const std::vector<SublayerSlot>& sublayers() const { return sublayers_; }
 

@@ -113,6 +113,26 @@ void apply(const LayerAnimation& a, double t, const Layer& layer, LayerValues& o
 
 void drawLayer(const Layer& layer, Context& ctx, double delay);
 
+// The camera's picture placed in the layer by its video gravity, as
+// metadataOutputRectOfInterestForRect maps it.
+void drawPreviewPicture(const VideoPreviewLayer& preview, Canvas& c) {
+  const auto& session = preview.session();
+  if (!session || session->inputs().empty()) return;
+  const auto& device = session->inputs().front()->device();
+  const std::shared_ptr<const Bitmap> picture = device->currentPicture();
+  if (!picture) return;
+  const Rect whole = preview.metadataOutputRectOfInterestForRect(preview.bounds);
+  if (!(whole.width() > 0) || !(whole.height() > 0)) return;
+  // The layer's bounds cover `whole` of the picture: scale back out.
+  const double w = preview.bounds.width() / whole.width();
+  const double h = preview.bounds.height() / whole.height();
+  const Rect shown{-whole.x() * w, -whole.y() * h, w, h};
+  c.save();
+  c.clipRect(preview.bounds);
+  c.drawBitmap(*picture, shown, true);
+  c.restore();
+}
+
 void drawLayerContent(const Layer& layer, Context& ctx, double delay) {
   Canvas& c = ctx.canvas;
   if (!layer.backgroundColor.isClear()) c.fillRect(layer.bounds, layer.backgroundColor);
@@ -136,9 +156,10 @@ void drawLayerContent(const Layer& layer, Context& ctx, double delay) {
       }
     }
   }
-  if (dynamic_cast<const VideoPreviewLayer*>(&layer)) {
-    // No pictures come from the stand-in camera: a dark viewfinder.
+  if (const auto* preview = dynamic_cast<const VideoPreviewLayer*>(&layer)) {
+    // A dark viewfinder, with the camera's picture when it has one.
     c.fillRect(layer.bounds, Color::rgb255(28, 28, 30));
+    drawPreviewPicture(*preview, c);
   }
   if (const auto* custom = dynamic_cast<const CustomDrawing*>(&layer)) {
     c.save();
@@ -481,6 +502,10 @@ void drawSubviewsAndLayers(View& v, Context& ctx) {
   std::map<const View*, std::vector<const Layer*>> below;
   std::vector<const Layer*> above;
   for (const SublayerSlot& slot : v.sublayers()) {
+    if (slot.bottom) {
+      drawLayer(*slot.layer, ctx, 0);
+      continue;
+    }
     auto anchor = slot.below.lock();
     if (anchor && anchor->superview() == &v) {
       below[anchor.get()].push_back(slot.layer.get());

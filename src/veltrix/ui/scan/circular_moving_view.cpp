@@ -1,0 +1,225 @@
+#include "veltrix/ui/scan/circular_moving_view.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "veltrix/platform/ui/image.h"
+
+namespace veltrix::ui::scan {
+namespace {
+
+constexpr double kCornerRadius = 10;
+const Rect kIconFrame{65, 0, 60, 60};
+const Rect kModelFrame{0, 50, 200, 40};
+const Rect kSerialFrame{0, 70, 200, 40};
+// A little lower than the serial line's frame of 80 so the two grey lines
+// do not overlap.
+const Rect kServiceNameFrame{0, 86, 200, 40};
+const Rect kMoreLabelFrame{55, 50, 80, 40};
+// Wider than the icon, about the same centre, so "(*.more)" is not cut.
+const Rect kMoreSerialFrame{45, 70, 100, 40};
+constexpr double kModelFontSize = 16;
+constexpr double kDetailFontSize = 13;
+constexpr double kReleaseDuration = 0.5;
+constexpr double kReleaseScale = 2.0;
+constexpr double kReadjustDuration = 0.3;
+constexpr double kSpringDuration = 0.5;
+constexpr double kSpringDamping = 0.7;
+constexpr double kSpringVelocity = 0.5;
+
+std::shared_ptr<Label> addLabel(View& parent, const Rect& frame, std::string text, double size,
+                                Color color) {
+  auto label = std::make_shared<Label>(frame);
+  label->setText(std::move(text));
+  label->setFont(Font::bold(size));
+  label->textColor = color;
+  label->textAlignment = TextAlignment::Center;
+  parent.addSubview(label);
+  return label;
+}
+
+// Keeps the angle within one turn; the positions are the same.
+double wrapAngle(double a) { return std::remainder(a, 2 * std::numbers::pi); }
+
+double angleOf(Point p, Point centre) { return std::atan2(p.y - centre.y, p.x - centre.x); }
+
+}  // namespace
+
+std::shared_ptr<CircularMovingView> CircularMovingView::create(const Rect& frame, double radius,
+                                                               Point center, double initialAngle,
+                                                               ServiceInfoDict info) {
+  std::shared_ptr<CircularMovingView> view(
+      new CircularMovingView(frame, radius, center, std::move(info)));
+  view->setCenter(orbitPoint(center, radius, initialAngle));
+  std::weak_ptr<CircularMovingView> weak = view;
+  auto pan = std::make_shared<PanGestureRecognizer>([weak](GestureRecognizer& r) {
+    if (auto self = weak.lock()) self->handlePan(r);
+  });
+  auto tap = std::make_shared<TapGestureRecognizer>([weak](GestureRecognizer& r) {
+    if (auto self = weak.lock()) self->handleTap(r);
+  });
+  tap->requireToFail(pan);
+  view->addGestureRecognizer(tap);
+  view->addGestureRecognizer(pan);
+  view->startAutoRotation();
+  return view;
+}
+
+CircularMovingView::CircularMovingView(const Rect& frame, double radius, Point center,
+                                       ServiceInfoDict info)
+    : View(frame), circleCenter(center), circleRadius(radius), serviceInfo_(std::move(info)) {
+  isMore_ = serviceInfo_.isMore != 0;
+  debugName = isMore_ ? "more" : serviceInfo_.sn + "/" + serviceInfo_.serviceId;
+  setupUI();
+}
+
+CircularMovingView::~CircularMovingView() { stopDisplayLink(); }
+
+void CircularMovingView::setupUI() {
+  cornerRadius = kCornerRadius;
+  clipsToBounds = false;
+  imageView_ = std::make_shared<ImageView>(kIconFrame);
+  imageView_->contentMode = ContentMode::AspectFit;
+  if (isMore_) {
+    imageView_->setImage(loadImageNamed("icon_more_enabled"));
+    addSubview(imageView_);
+    addLabel(*this, kMoreLabelFrame, serviceInfo_.model, kModelFontSize, Color::black());
+    addLabel(*this, kMoreSerialFrame, "(*.more)", kDetailFontSize, Color::gray());
+    return;
+  }
+  imageView_->setImage(loadImageNamed(iconNames(serviceInfo_.model, libraryImageExists).enabled));
+  addSubview(imageView_);
+  addLabel(*this, kModelFrame, serviceInfo_.model, kModelFontSize, Color::black());
+  addLabel(*this, kSerialFrame, shortSerial(serviceInfo_.sn), kDetailFontSize, Color::gray());
+  addLabel(*this, kServiceNameFrame, serviceInfo_.serviceName, kDetailFontSize, Color::gray());
+}
+
+void CircularMovingView::startAutoRotation() {
+  stopDisplayLink();
+  currentAngle_ = angleOf(center(), circleCenter);
+  std::weak_ptr<CircularMovingView> weak = self();
+  displayLink_ = DisplayLink::create([weak](DisplayLink&) {
+    if (auto self = weak.lock()) self->updatePosition();
+  });
+  displayLink_->start();
+}
+
+void CircularMovingView::stopDisplayLink() {
+  if (!displayLink_) return;
+  displayLink_->invalidate();
+  displayLink_.reset();
+}
+
+void CircularMovingView::updatePosition() {
+  if (isDragging_) return;
+  currentAngle_ = wrapAngle(currentAngle_ - kAnglePerFrame);
+  setCenter(orbitPoint(circleCenter, circleRadius, currentAngle_));
+}
+
+void CircularMovingView::handleTap(GestureRecognizer& recognizer) {
+  if (recognizer.state() != GestureState::Ended || !tapHandler) return;
+  auto keep = self();
+  auto handler = tapHandler;
+  handler(*this);
+}
+
+void CircularMovingView::handlePan(GestureRecognizer& recognizer) {
+  if (isMore_) return;
+  auto keep = self();
+  auto& pan = static_cast<PanGestureRecognizer&>(recognizer);
+  const Point t = pan.translationInView(superview());
+  const Point p{originalPosition_.x + t.x, originalPosition_.y + t.y};
+  switch (recognizer.state()) {
+    case GestureState::Began:
+      isDragging_ = true;
+      stopDisplayLink();
+      originalPosition_ = center();
+      break;
+    case GestureState::Changed: {
+      setCenter(p);
+      const bool inZone = isPointInCenterZone(p);
+      if (inZone != isInCenterZone_) {
+        isInCenterZone_ = inZone;
+        if (centerZoneHandler) {
+          auto handler = centerZoneHandler;
+          handler(*this, false);
+        }
+      }
+      break;
+    }
+    case GestureState::Ended:
+    case GestureState::Cancelled:
+      isDragging_ = false;
+      if (isInCenterZone_ && serviceInfo_.isEnable == 1) {
+        handleReleaseInCenterZone();
+      } else if (auto delegate = delgate.lock()) {
+        delegate->onReadjustView();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+bool CircularMovingView::isPointInCenterZone(Point p) const {
+  return std::hypot(p.x - circleCenter.x, p.y - circleCenter.y) <= kCenterZoneRadius;
+}
+
+void CircularMovingView::handleReleaseInCenterZone() {
+  std::weak_ptr<CircularMovingView> weak = self();
+  animate(
+      kReleaseDuration,
+      [this] {
+        setTransform(Transform::scale(kReleaseScale, kReleaseScale));
+        setAlpha(0);
+      },
+      [weak](bool) {
+        auto self = weak.lock();
+        if (!self) return;
+        if (auto handler = self->centerZoneHandler) handler(*self, true);
+        self->cleanAllResources();
+        self->removeFromSuperview();
+      });
+}
+
+void CircularMovingView::readjustToCircle(double angle) {
+  currentAngle_ = wrapAngle(angle);
+  std::weak_ptr<CircularMovingView> weak = self();
+  const Point target = orbitPoint(circleCenter, circleRadius, currentAngle_);
+  animate(
+      kReadjustDuration, [this, target] { setCenter(target); },
+      [weak](bool) {
+        if (auto self = weak.lock()) self->returnToCircle();
+      });
+}
+
+void CircularMovingView::returnToCircle() {
+  // A bubble cleaned up meanwhile stays where it is.
+  if (cleaned_) return;
+  const double a = angleOf(center(), circleCenter);
+  currentAngle_ = a;
+  const Point target = orbitPoint(circleCenter, circleRadius, a);
+  std::weak_ptr<CircularMovingView> weak = self();
+  animateSpring(
+      kSpringDuration, 0, kSpringDamping, kSpringVelocity, [this, target] { setCenter(target); },
+      [weak, target](bool) {
+        auto self = weak.lock();
+        if (!self || self->cleaned_ || self->isDragging_) return;
+        self->currentAngle_ = angleOf(target, self->circleCenter);
+        self->startAutoRotation();
+      });
+}
+
+void CircularMovingView::cleanAllResources() {
+  cleaned_ = true;
+  stopDisplayLink();
+  removeAllGestureRecognizers();
+  tapHandler = nullptr;
+  centerZoneHandler = nullptr;
+  delgate.reset();
+  serviceInfo_ = ServiceInfoDict{};
+  serviceInfo_.isEnable = 0;
+  imageView_.reset();
+}
+
+}  // namespace veltrix::ui::scan

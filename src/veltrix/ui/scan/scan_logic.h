@@ -1,0 +1,171 @@
+// What the terminal scan screen decides, apart from its views: the service
+// info dictionary, the filter of discovery reports, age bands, admission to
+// the orbit and its geometry, and the texts the screen shows. Everything
+// here is a pure function or a plain value, so tests need no window or
+// clock.
+//
+// Thread: any (no shared state).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "veltrix/facade/scan_presenter.h"
+#include "veltrix/platform/ui/geometry.h"
+
+namespace veltrix::registry {
+struct ServiceInfo;
+}
+
+namespace veltrix::ui::scan {
+
+// One accepted terminal service, as the screen hands it to its bubbles, its
+// list and the facade; or the "more" bubble's stand-in (model "more",
+// isMore 1, no "isEnable").
+struct ServiceInfoDict {
+  std::string sn, model, address, uuidString, parameter, serviceType, serviceTypeName, serviceId,
+      serviceName;
+  int isEnable = 1;
+  int isMore = 0;
+  std::string createTime, updateTime;
+
+  // The 13 keys; the integers as their decimal text.
+  facade::ServiceDictionary toDictionary() const;
+  // The same (sn, serviceType, serviceId).
+  bool sameService(const ServiceInfoDict& other) const {
+    return sn == other.sn && serviceType == other.serviceType && serviceId == other.serviceId;
+  }
+  bool isMoreBubble() const { return model == "more"; }
+
+  static ServiceInfoDict more();
+};
+
+// The dictionary of a discovered service accepted at `nowMillis`; false when
+// one of its identity keys (serviceSn, serviceType, serviceId) is missing.
+// Other missing values become "".
+bool makeServiceInfoDict(const registry::ServiceInfo& info, std::int64_t nowMillis,
+                         ServiceInfoDict* out);
+
+// Milliseconds since 1970 as the screens write them ("%.0f").
+std::string millisText(std::int64_t millis);
+
+// --- filter ------------------------------------------------------------------
+
+// The screen's state that the filter reads.
+struct FilterState {
+  std::string serviceType;
+  std::string sn;         // static serial number; counts when longer than 10
+  std::string serviceId;  // static service identifier; counts when non-empty
+  std::string snList;     // whitelist, serial numbers joined by ":"
+  std::string optionSN;   // the remembered terminal
+  std::string optionMode;
+  int optionType = 2;
+  bool isScanAllService = false;
+};
+
+// What the screen does with one report, in the filter's order.
+struct FilterOutcome {
+  enum class Verdict { Reject, Duplicate, Accept };
+  Verdict verdict = Verdict::Reject;
+  // The remembered terminal answered while all were scanned: keep only its
+  // entries (remember mode "2").
+  bool narrowToRemembered = false;
+  // The static serial number or identifier answered while all were
+  // scanned: drop the other terminals' bubbles, items and entries.
+  bool narrowToSn = false;
+  bool narrowToServiceId = false;
+  // isScanAllService after the steps that ran.
+  bool isScanAllService = false;
+};
+
+// The filter of one discovered service (serial number `serviceSn`, type
+// `type`, identifier `id`) given the state and the services accepted so far.
+FilterOutcome filterService(const FilterState& state, std::string_view serviceSn,
+                            std::string_view type, std::string_view id,
+                            const std::vector<ServiceInfoDict>& accepted);
+
+// Whether `sn` is one of the serial numbers of the whitelist (whole tokens
+// between ":"); an empty serial number never is.
+bool onWhitelist(std::string_view snList, std::string_view sn);
+
+// --- ageing ------------------------------------------------------------------
+
+enum class AgeBand { None, Fresh, Stale, Gone };
+inline constexpr std::int64_t kStaleAfterMillis = 15000;
+inline constexpr std::int64_t kGoneAfterMillis = 30000;
+// Both bounds exclusive: exactly 15000, exactly 30000 and ages <= 0 change
+// nothing.
+AgeBand ageBand(std::int64_t ageMillis);
+
+// The enabled and disabled icon names of a model; the t420 pair when either
+// image is missing.
+struct IconNames {
+  std::string enabled;
+  std::string disabled;
+};
+IconNames iconNames(std::string_view model, bool (*imageExists)(std::string_view));
+// Whether the library or the host has an image of that name.
+bool libraryImageExists(std::string_view name);
+
+// --- presentation ---------------------------------------------------------------
+
+// "preferencesMode": integer value 1 is the orbit, anything else the list.
+bool isOrbitMode(std::string_view preferencesMode);
+
+// Header "%@ Service" and its bold font size by the type's length in
+// characters: 40 up to 10 and for 13, 30 for 11 and 12, 26 from 14.
+std::string headerText(std::string_view serviceType);
+double headerFontSize(std::size_t characters);
+// Characters (not bytes) of a UTF-8 text.
+std::size_t characterCount(std::string_view text);
+
+struct TopOffsets {
+  double header, subHeader, collection;
+};
+// Landscape (wider than high): 30/70/90; otherwise 40/90/130.
+TopOffsets topOffsets(Size bounds);
+
+struct InstructionLines {
+  std::string first, second;
+};
+InstructionLines instructionLines(bool orbit, bool pad);
+
+// The remember button's title at start for an option type (the title of
+// "Remember this terminal" comes from the remember code).
+std::string rememberTitle(int optionType, std::string_view showString,
+                          std::string_view rememberedTerminalTitle);
+
+// --- orbit -------------------------------------------------------------------
+
+inline constexpr std::size_t kMaxBubbles = 8;
+inline constexpr std::size_t kMaxPlaces = 9;
+
+struct Admission {
+  std::size_t numberOfViews = 0;  // places on the circle
+  bool toOverflow = false;        // the new service gets no bubble
+  bool addMore = false;           // the "more" bubble is to be made
+};
+// Admission of a newly accepted service when `accepted` services are
+// accepted (the new one included) and `bubbles` bubbles exist, one of them
+// the "more" bubble when `hasMore`. `addMore` is evaluated after the new
+// service got its bubble (if any).
+Admission admit(std::size_t accepted, std::size_t bubbles, bool hasMore);
+
+inline constexpr double kOrbitRadiusPhone = 150;
+inline constexpr double kOrbitRadiusPad = 170;
+// Angle 0 points right; angles grow clockwise on screen.
+Point orbitPoint(Point centre, double radius, double angle);
+// Place i of n: 2π·i/n, with i clamped to [0, n).
+double slotAngle(std::int64_t index, std::size_t places);
+
+// "(*A1B2)": the last four characters of a serial number, or the whole of a
+// shorter one.
+std::string shortSerial(std::string_view sn);
+
+// "NO %@ in %@, showing all supported devices."
+std::string showAllMessage(std::string_view serviceType, std::string_view optionSn);
+
+}  // namespace veltrix::ui::scan

@@ -1,0 +1,855 @@
+#include "veltrix/ui/scan/scan_view_controller.h"
+
+#include <algorithm>
+
+#include "veltrix/platform/clock.h"
+#include "veltrix/platform/log.h"
+#include "veltrix/platform/ui/device.h"
+#include "veltrix/platform/ui/image.h"
+#include "veltrix/platform/ui/toast.h"
+#include "veltrix/registry/database_manager.h"
+#include "veltrix/registry/discover_manager.h"
+#include "veltrix/registry/terminal_info.h"
+#include "veltrix/ui/scan/screen_factory.h"
+
+namespace veltrix::ui::scan {
+namespace {
+
+constexpr const char* kPreferencesMode = "preferencesMode";
+constexpr const char* kShowSetting = "SHOW_SETTING";
+constexpr const char* kShowRemember = "SHOW_REMEMBER";
+constexpr const char* kRememberAll = "ALL";
+constexpr int kShowSettingFromSystem = 16;
+
+const Color kCenterImageColor = Color::rgb(0.53, 0.81, 0.98);
+const Color kBackgroundColor = Color::rgb255(243, 246, 249);
+const Color kRememberTitleColor = Color::rgb255(58, 118, 226);
+constexpr double kInstructionFontSize = 19;
+constexpr double kRememberBottomInset = 10;
+constexpr double kRememberHeight = 46;
+constexpr double kDiscSize = 150;
+constexpr double kCenterImageSize = 80;
+constexpr double kCenterImageCorner = 40;
+constexpr double kRippleCircle = 50;
+constexpr int kRippleInstances = 4;
+constexpr double kRippleInstanceDelay = 5.0;
+constexpr double kRippleDuration = 5.8;
+constexpr double kRippleScale = 10.0;
+constexpr double kToastSeconds = 2.0;
+const Rect kBubbleFrame{0, 0, CircularMovingView::kWidth, CircularMovingView::kHeight};
+
+const std::vector<std::string> kRememberOptions = {
+    "Choose service every time", "Remember this service", "Remember this terminal"};
+
+std::shared_ptr<Label> makeLabel(double size) {
+  auto label = std::make_shared<Label>();
+  label->setFont(Font::bold(size));
+  label->textColor = Color::black();
+  label->textAlignment = TextAlignment::Center;
+  label->setTranslatesAutoresizingMaskIntoConstraints(false);
+  return label;
+}
+
+}  // namespace
+
+ScanScreenServices ScanScreenServices::shared() {
+  return {registry::DatabaseManager::sharedManager(), &registry::DiscoverManager::sharedInstance()};
+}
+
+std::shared_ptr<ScanViewController> ScanViewController::create(
+    const facade::ScanRequest& request,
+    std::shared_ptr<facade::ScanViewControllerDelegate> delegate, ScanScreenServices services) {
+  auto screen = std::make_shared<ScanViewController>(services);
+  screen->serviceType = request.serviceType;
+  screen->isScanAllService = request.isScanAllService;
+  screen->isOffline = request.isOffline;
+  screen->delegate = std::move(delegate);
+  screen->sn = request.sn.value_or("");
+  screen->snList = request.snList;
+  screen->serviceId = request.serviceId.value_or("");
+  screen->showString = request.showString.value_or("");
+  return screen;
+}
+
+ScanViewController::ScanViewController(ScanScreenServices services) : services_(services) {}
+
+ScanViewController::~ScanViewController() {
+  // A screen dropped with its navigation controller still answers.
+  stopTimers();
+  releaseDiscovery(/*destroying=*/true);
+  for (auto& bubble : movingViews_) bubble->cleanAllResources();
+  reportNotFound();
+}
+
+// --- load ----------------------------------------------------------------------
+
+void ScanViewController::viewDidLoad() {
+  auto& db = services_.database;
+  isIpad_ = currentDevice().isPad();
+  setupListView();
+
+  preferencesMode_ = db.fetchSetting(kPreferencesMode);
+  view().layerBackgroundColor = kBackgroundColor;
+  if (preferencesMode_.empty() || registry::leadingInteger(preferencesMode_) != 2) {
+    db.updateSetting(kPreferencesMode, "1");
+    preferencesMode_ = "1";
+  }
+
+  optionType_ = 2;
+  const registry::Row remembered = db.fetchRememberServicesWithType(kRememberAll);
+  const std::string rememberedSn = registry::rowText(remembered, "sn").value_or("");
+  if (!rememberedSn.empty()) {
+    optionSN_ = rememberedSn;
+    historyService_ = db.fetchTerminalServicesWithServiceTypeSn(serviceType, optionSN_);
+    if (historyService_.empty()) isScanAllService = true;
+  }
+
+  optionMode_ = db.fetchSetting(serviceType);
+  if (!optionMode_.empty()) {
+    if (optionMode_ == "0") optionType_ = 0;
+    if (optionMode_ == "1") optionType_ = 1;
+    if (optionMode_ == "2") optionType_ = 2;
+  } else {
+    optionMode_ = "2";
+    db.insertSetting(serviceType, "2");
+  }
+  checkWhetherSacnAllTermnal(/*fromLoad=*/true);
+  if (optionType_ == 2 && !rememberedSn.empty() &&
+      db.fetchTerminalServicesWithServiceTypeSn(serviceType, optionSN_).empty()) {
+    showString = showAllMessage(serviceType, optionSN_);
+    optionType_ = 3;
+  }
+  if (!showString.empty()) optionType_ = 3;
+
+  setupUI();
+  setupCenterImage();
+  createAdvancedRippleFromImage();
+  viewIndex_ = 0;
+
+  if (characterCount(sn) > 10 &&
+      db.fetchTerminalServicesWithServiceTypeSn(serviceType, sn).empty()) {
+    isScanAllService = true;
+  }
+  if (characterCount(serviceId) > 1 &&
+      db.fetchTerminalServicesWithServiceTypeServiceId(serviceType, serviceId).empty()) {
+    isScanAllService = true;
+  }
+
+  // Taps on the blank area belong to the list; touches still reach the
+  // views under them.
+  blankTap_ = std::make_shared<TapGestureRecognizer>();
+  blankTap_->cancelsTouchesInView = false;
+  view().addGestureRecognizer(blankTap_);
+
+  takeDiscovery(/*restart=*/true);
+}
+
+void ScanViewController::setupListView() {
+  // The list presentation fills this container; it stays empty and hidden
+  // until the list is built.
+  listView_ = std::make_shared<View>();
+  listView_->debugName = "list";
+  listView_->setHidden(true);
+  listView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+  view().addSubview(listView_);
+}
+
+void ScanViewController::setupUI() {
+  View& root = view();
+  auto& safe = root.safeAreaLayoutGuide();
+  const TopOffsets offsets = topOffsets(root.bounds().size);
+
+  headerLabel_ = makeLabel(headerFontSize(characterCount(serviceType)));
+  headerLabel_->setText(headerText(serviceType));
+  root.addSubview(headerLabel_);
+  headerLabelTopConstraint_ =
+      headerLabel_->topAnchor().constraintEqualTo(safe.topAnchor(), offsets.header);
+  activate({headerLabel_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
+            headerLabel_->widthAnchor().constraintEqualTo(root.widthAnchor()),
+            headerLabelTopConstraint_});
+
+  // Both lines always exist; each appearance sets them for the presentation
+  // and idiom in force.
+  const InstructionLines lines = instructionLines(isOrbit(), isIpad_);
+  label2_ = makeLabel(kInstructionFontSize);
+  label2_->setText(lines.first);
+  label3_ = makeLabel(kInstructionFontSize);
+  label3_->setText(lines.second);
+  root.addSubview(label2_);
+  root.addSubview(label3_);
+  subHeaderLabelTopConstraint_ =
+      label2_->topAnchor().constraintEqualTo(safe.topAnchor(), offsets.subHeader);
+  activate({label2_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
+            label2_->widthAnchor().constraintEqualTo(root.widthAnchor()),
+            subHeaderLabelTopConstraint_,
+            label3_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
+            label3_->widthAnchor().constraintEqualTo(root.widthAnchor()),
+            label3_->topAnchor().constraintEqualTo(label2_->bottomAnchor())});
+
+  collectionViewTopConstraint_ =
+      listView_->topAnchor().constraintEqualTo(safe.topAnchor(), offsets.collection);
+  activate({listView_->leadingAnchor().constraintEqualTo(root.leadingAnchor()),
+            listView_->trailingAnchor().constraintEqualTo(root.trailingAnchor()),
+            collectionViewTopConstraint_});
+
+  rememberBtn_ = std::make_shared<Button>(ButtonType::Custom);
+  rememberBtn_->setTitleColor(kRememberTitleColor, ControlState::Normal);
+  rememberBtn_->setImage(Image::systemNamed("chevron.down"), ControlState::Normal);
+  rememberBtn_->setTintColor(kRememberTitleColor);
+  rememberBtn_->semanticContentAttribute = SemanticContentAttribute::ForceRightToLeft;
+  rememberBtn_->setTitle(
+      rememberTitle(optionType_, showString, rememberButtonTitle(kRememberOptions[2])),
+      ControlState::Normal);
+  rememberBtn_->titleLabel()->setNumberOfLines(2);
+  rememberBtn_->titleLabel()->textAlignment = TextAlignment::Center;
+  rememberBtn_->setTranslatesAutoresizingMaskIntoConstraints(false);
+  std::weak_ptr<ScanViewController> weak = self();
+  rememberBtn_->addTarget(ControlEvent::TouchUpInside, [weak](Control&) {
+    auto screen = weak.lock();
+    if (!screen) return;
+    auto sheet = makeRememberOptions(kRememberOptions, [weak](int option) {
+      auto s = weak.lock();
+      if (!s || option < 0 || option > 2) return;
+      if (option < 2) {
+        s->isScanAllService = true;
+        s->optionType_ = option;
+      } else {
+        if (std::any_of(s->activedIps_.begin(), s->activedIps_.end(),
+                        [&](const auto& d) { return d.sn == s->optionSN_; })) {
+          s->removeServiceByRememberSN();
+        }
+        s->optionType_ = 2;
+      }
+      s->rememberBtn_->setTitle(s->rememberButtonTitle(kRememberOptions[option]),
+                                ControlState::Normal);
+    });
+    if (dynamic_cast<PlaceholderViewController*>(sheet.get()) && screen->navigationController()) {
+      screen->navigationController()->pushViewController(sheet, true);
+    } else {
+      screen->present(sheet, true);
+    }
+  });
+  root.addSubview(rememberBtn_);
+  activate(
+      {rememberBtn_->leadingAnchor().constraintEqualTo(root.leadingAnchor()),
+       rememberBtn_->trailingAnchor().constraintEqualTo(root.trailingAnchor()),
+       rememberBtn_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kRememberBottomInset),
+       rememberBtn_->heightAnchor().constraintEqualToConstant(kRememberHeight),
+       listView_->bottomAnchor().constraintEqualTo(rememberBtn_->topAnchor())});
+
+  navigationItem().setHidesBackButton(true);
+  navigationItem().setLeftBarButtonItem(
+      std::make_shared<BarButtonItem>(loadImageNamed("ic_back"), [weak] {
+        if (auto screen = weak.lock()) screen->timerFired();
+      }));
+  rightItem_ = std::make_shared<BarButtonItem>(Image::systemNamed("gearshape"), [weak] {
+    auto screen = weak.lock();
+    if (screen && screen->navigationController()) {
+      screen->navigationController()->pushViewController(makeSettingsHub(), true);
+    }
+  });
+  navigationItem().setRightBarButtonItem(rightItem_);
+  applyVisibilitySettings();
+}
+
+std::string ScanViewController::rememberButtonTitle(const std::string& option) const {
+  std::string suffix;
+  if (!optionSN_.empty() && optionType_ == 2 && !isScanAllService && optionMode_ == "2") {
+    suffix = ": " + optionSN_;
+  }
+  return option + "    " + suffix;
+}
+
+void ScanViewController::setupCenterImage() {
+  View& root = view();
+  backgroundCenterView_ = std::make_shared<View>();
+  backgroundCenterView_->debugName = "centre";
+  backgroundCenterView_->setBackgroundColor(kCenterImageColor);
+  backgroundCenterView_->cornerRadius = kDiscSize / 2;
+  backgroundCenterView_->clipsToBounds = true;
+  backgroundCenterView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+  root.addSubview(backgroundCenterView_);
+
+  centerImageView_ = std::make_shared<ImageView>(
+      loadImageNamed(isIpad_ ? "icon_tmix_z3_enabled" : "icon_t310_enabled"));
+  centerImageView_->contentMode = ContentMode::AspectFit;
+  centerImageView_->cornerRadius = kCenterImageCorner;
+  centerImageView_->clipsToBounds = true;
+  centerImageView_->borderWidth = 2;
+  centerImageView_->borderColor = Color::clear();
+  centerImageView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+  root.addSubview(centerImageView_);
+
+  activate({backgroundCenterView_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
+            backgroundCenterView_->centerYAnchor().constraintEqualTo(root.centerYAnchor()),
+            backgroundCenterView_->widthAnchor().constraintEqualToConstant(kDiscSize),
+            backgroundCenterView_->heightAnchor().constraintEqualToConstant(kDiscSize),
+            centerImageView_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
+            centerImageView_->centerYAnchor().constraintEqualTo(root.centerYAnchor()),
+            centerImageView_->widthAnchor().constraintEqualToConstant(kCenterImageSize),
+            centerImageView_->heightAnchor().constraintEqualToConstant(kCenterImageSize)});
+}
+
+void ScanViewController::createAdvancedRippleFromImage() {
+  View& root = view();
+  replicatorLayer_ = std::make_shared<ReplicatorLayer>();
+  replicatorLayer_->bounds = Rect{Point{0, 0}, root.bounds().size};
+  replicatorLayer_->position = orbitCenter();
+  replicatorLayer_->instanceCount = kRippleInstances;
+  replicatorLayer_->instanceDelay = kRippleInstanceDelay;
+
+  auto circle = std::make_shared<ShapeLayer>();
+  circle->bounds = Rect{0, 0, kRippleCircle, kRippleCircle};
+  circle->position = orbitCenter();
+  circle->path = ShapeLayer::Path::Oval;
+  circle->pathRect = circle->bounds;
+  circle->fillColor = kCenterImageColor;
+  circle->strokeColor = kCenterImageColor.withAlpha(0.7);
+  circle->lineWidth = 0;
+  circle->opacity = 0;
+  replicatorLayer_->addSublayer(circle);
+
+  auto group = LayerAnimation::group({LayerAnimation::basic("transform.scale", 1.0, kRippleScale),
+                                      LayerAnimation::basic("opacity", 1.0, 0.0)});
+  group.duration = kRippleDuration;
+  group.repeatCount = LayerAnimation::kRepeatForever;
+  group.autoreverses = false;
+  group.removedOnCompletion = false;
+  group.fillMode = LayerAnimation::FillMode::Forwards;
+  circle->addAnimation(group, "groupAnimation");
+  root.insertSublayerBelow(replicatorLayer_, *centerImageView_);
+}
+
+// --- appearance ------------------------------------------------------------------
+
+void ScanViewController::viewWillAppear(bool) {
+  if (cleanedUp_) return;
+  preferencesMode_ = services_.database.fetchSetting(kPreferencesMode);
+  applyPresentation();
+  startTimers();
+  takeDiscovery(/*restart=*/false);
+}
+
+void ScanViewController::viewDidAppear(bool) {
+  if (cleanedUp_) return;
+  if (services_.discovery) services_.discovery->startScan();
+  applyVisibilitySettings();
+}
+
+void ScanViewController::applyPresentation() {
+  const bool orbit = isOrbit();
+  listView_->setHidden(orbit);
+  backgroundCenterView_->setHidden(!orbit);
+  centerImageView_->setHidden(!orbit);
+  if (replicatorLayer_) replicatorLayer_->hidden = !orbit;
+  for (auto& bubble : std::vector(movingViews_)) {
+    bubble->setHidden(!orbit);
+    if (orbit) bubble->startAutoRotation();
+  }
+  const InstructionLines lines = instructionLines(orbit, isIpad_);
+  label2_->setText(lines.first);
+  label3_->setText(lines.second);
+  if (!orbit) reloadList();
+}
+
+void ScanViewController::applyVisibilitySettings() {
+  auto& db = services_.database;
+  if (currentDevice().systemAtLeast(kShowSettingFromSystem)) {
+    rightItem_->setHidden(db.fetchSetting(kShowSetting) == "0");
+  }
+  rememberBtn_->setHidden(db.fetchSetting(kShowRemember) == "0");
+}
+
+void ScanViewController::viewWillDisappear(bool) {
+  if (isMovingFromParentViewController()) {
+    cleanAllResources();
+    reportNotFound();
+    return;
+  }
+  // Covered by a screen pushed over it: everything shown stays, and the
+  // time-out starts afresh on return.
+  stopTimers();
+  releaseDiscovery(/*destroying=*/false);
+}
+
+void ScanViewController::startTimers() {
+  if (cleanedUp_) return;
+  std::weak_ptr<ScanViewController> weak = self();
+  if (!exitTimer_) {
+    exitTimer_ = platform::RepeatingTimer::start(platform::mainLoop(),
+                                                 platform::seconds(kExitSeconds), [weak] {
+                                                   if (auto s = weak.lock()) s->timerFired();
+                                                 });
+  }
+  if (!scanTimer_) {
+    scanTimer_ = platform::RepeatingTimer::start(platform::mainLoop(),
+                                                 platform::seconds(kScanSeconds), [weak] {
+                                                   if (auto s = weak.lock()) s->timerScanService();
+                                                 });
+  }
+}
+
+void ScanViewController::stopTimers() {
+  if (exitTimer_) exitTimer_->invalidate();
+  exitTimer_.reset();
+  if (scanTimer_) scanTimer_->invalidate();
+  scanTimer_.reset();
+}
+
+void ScanViewController::takeDiscovery(bool restart) {
+  auto* discovery = services_.discovery;
+  if (!discovery || cleanedUp_) return;
+  auto me = std::static_pointer_cast<registry::DiscoverManagerDelegate>(self());
+  auto current = discovery->delegate();
+  if (current != me) {
+    previousDelegate_ = current;
+    discovery->setDelegate(me);
+  }
+  ownsDiscovery_ = true;
+  if (restart) discovery->stopScan();
+  discovery->startScan();
+}
+
+void ScanViewController::releaseDiscovery(bool destroying) {
+  auto* discovery = services_.discovery;
+  if (!discovery || !ownsDiscovery_) return;
+  ownsDiscovery_ = false;
+  auto current = discovery->delegate();
+  // A newer screen that took discovery keeps it. While this screen is being
+  // destroyed its own weak entry reads as none.
+  const bool mine = destroying ? current == nullptr : current.get() == this;
+  if (!mine) return;
+  discovery->stopScan();
+  discovery->setDelegate(previousDelegate_);
+}
+
+void ScanViewController::checkWhetherSacnAllTermnal(bool fromLoad) {
+  if (optionSN_.empty() || optionType_ != 2) return;
+  const registry::Row terminal = services_.database.fetchDiscoveredTerminal(optionSN_);
+  const std::int64_t last =
+      registry::leadingInteger(registry::rowText(terminal, "lastDiscoverTime").value_or("0"));
+  if (platform::nowMillis() - last > kStaleAfterMillis) isScanAllService = true;
+  if (fromLoad && isOffline) {
+    showString = showAllMessage(serviceType, optionSN_);
+    optionType_ = 3;
+  }
+}
+
+// --- discovery reports -----------------------------------------------------------
+
+void ScanViewController::onScanTerminal(const registry::ServiceInfo& info) {
+  if (cleanedUp_) return;
+  FilterState state{serviceType, sn,          serviceId,   snList,
+                    optionSN_,   optionMode_, optionType_, isScanAllService};
+  const FilterOutcome outcome =
+      filterService(state, info.serviceSn.value_or(""), info.serviceType.value_or(""),
+                    info.serviceId.value_or(""), activedIps_);
+  if (outcome.narrowToRemembered) removeServiceByRememberSN();
+  isScanAllService = outcome.isScanAllService;
+  if (outcome.narrowToSn) {
+    narrowTo([this](const ServiceInfoDict& d) { return d.sn == sn; });
+  }
+  if (outcome.narrowToServiceId) {
+    narrowTo([this](const ServiceInfoDict& d) { return d.serviceId == serviceId; });
+  }
+  if (outcome.verdict != FilterOutcome::Verdict::Accept) return;
+
+  ServiceInfoDict d;
+  if (!makeServiceInfoDict(info, platform::nowMillis(), &d)) return;
+  activedIps_.push_back(d);
+  addMovingViews(&d);
+  addTerminalItem({d.model, d.sn, iconNames(d.model, libraryImageExists).enabled, d});
+}
+
+void ScanViewController::onError(std::int32_t, const std::string& message) {
+  if (isViewLoaded()) showToastInView(view(), message, kToastSeconds);
+}
+
+// --- orbit -------------------------------------------------------------------------
+
+Point ScanViewController::orbitCenter() const {
+  // The controller's view exists once loaded; before that the screen's
+  // bounds stand in.
+  if (!isViewLoaded()) return mainScreen().bounds.mid();
+  return const_cast<ScanViewController*>(this)->view().bounds().mid();
+}
+
+bool ScanViewController::isHaveMore() const {
+  return std::any_of(movingViews_.begin(), movingViews_.end(),
+                     [](const auto& b) { return b->getServiceInfo().isMoreBubble(); });
+}
+
+void ScanViewController::addMovingViews(const ServiceInfoDict* info) {
+  std::lock_guard lock(scanLock_);
+  if (activedIps_.empty()) return;
+  const Admission admission = admit(activedIps_.size(), movingViews_.size(), isHaveMore());
+  numberOfViews_ = admission.numberOfViews;
+  if (!info) {
+    resetMoveingView();
+    return;
+  }
+  if (admission.toOverflow) {
+    moreActivedIps_.push_back(*info);
+  } else {
+    addCircularMovineVied(*info);
+    resetMoveingView();
+  }
+  if (admission.addMore) {
+    addCircularMovineVied(ServiceInfoDict::more());
+    resetMoveingView();
+  }
+}
+
+void ScanViewController::addCircularMovineVied(const ServiceInfoDict& info) {
+  auto bubble = CircularMovingView::create(kBubbleFrame, orbitRadius(), orbitCenter(),
+                                           slotAngle(viewIndex_, numberOfViews_), info);
+  ++viewIndex_;
+  bubble->delgate = std::static_pointer_cast<CircularMovingDelegate>(self());
+  bubble->setHidden(!isOrbit());
+  std::weak_ptr<ScanViewController> weak = self();
+  bubble->tapHandler = [weak](CircularMovingView& b) {
+    if (auto s = weak.lock()) s->handleTapOnView(b);
+  };
+  bubble->centerZoneHandler = [weak](CircularMovingView& b, bool inZone) {
+    if (auto s = weak.lock()) s->handleCenterZoneEventForView(b, inZone);
+  };
+  view().addSubview(bubble);
+  std::lock_guard lock(scanLock_);
+  movingViews_.push_back(std::move(bubble));
+}
+
+void ScanViewController::resetMoveingView() {
+  const auto bubbles = movingViews_;
+  for (std::size_t i = 0; i < bubbles.size(); ++i) {
+    bubbles[i]->readjustToCircle(slotAngle(static_cast<std::int64_t>(i), numberOfViews_));
+  }
+}
+
+void ScanViewController::removeBubble(const std::shared_ptr<CircularMovingView>& bubble) {
+  {
+    std::lock_guard lock(scanLock_);
+    std::erase(movingViews_, bubble);
+  }
+  bubble->cleanAllResources();
+  bubble->removeFromSuperview();
+  viewIndex_ = std::max<std::int64_t>(viewIndex_ - 1, 0);
+}
+
+void ScanViewController::onReadjustView() { addMovingViews(nullptr); }
+
+void ScanViewController::handleCenterZoneEventForView(CircularMovingView& bubble, bool inZone) {
+  if (!inZone) return;
+  const ServiceInfoDict info = bubble.getServiceInfo();
+  if (info.isEnable != 1) {
+    addMovingViews(nullptr);
+    return;
+  }
+  saveToDatabase(info);
+  setPaymentHostParamter(info);
+}
+
+void ScanViewController::handleTapOnView(CircularMovingView& bubble) {
+  auto* nav = navigationController();
+  if (bubble.isMore()) {
+    showGridPopup();
+    return;
+  }
+  if (nav) nav->pushViewController(makeTerminalDetail({bubble.getServiceInfo(), {}}), true);
+}
+
+// --- narrowing ----------------------------------------------------------------------
+
+void ScanViewController::narrowTo(const std::function<bool(const ServiceInfoDict&)>& keep) {
+  for (auto& bubble : std::vector(movingViews_)) {
+    if (!keep(bubble->getServiceInfo())) removeBubble(bubble);
+  }
+  std::erase_if(terminalItems_, [&](const TerminalItem& item) { return !keep(item.info); });
+  // The other terminals' entries go too, so neither the ageing nor the
+  // overflow offers them again.
+  std::erase_if(activedIps_, [&](const auto& d) { return !keep(d); });
+  std::erase_if(moreActivedIps_, [&](const auto& d) { return !keep(d); });
+  refillFromOverflow();
+  if (!isOrbit()) reloadList();
+}
+
+void ScanViewController::removeServiceByRememberSN() {
+  if (optionMode_ != "2") return;
+  isScanAllService = false;
+  std::erase_if(activedIps_, [&](const auto& d) { return d.sn != optionSN_; });
+  for (auto& bubble : std::vector(movingViews_)) removeBubble(bubble);
+  moreActivedIps_.clear();
+  for (const auto& entry : std::vector(activedIps_)) addMovingViews(&entry);
+  std::erase_if(terminalItems_, [&](const TerminalItem& item) { return item.sn != optionSN_; });
+  reloadList();
+}
+
+void ScanViewController::refillFromOverflow() {
+  const auto terminals = [&] {
+    return std::count_if(movingViews_.begin(), movingViews_.end(),
+                         [](const auto& b) { return !b->getServiceInfo().isMoreBubble(); });
+  };
+  while (!moreActivedIps_.empty() && terminals() < static_cast<long>(kMaxBubbles) &&
+         activedIps_.size() <= kMaxBubbles) {
+    const ServiceInfoDict last = moreActivedIps_.back();
+    moreActivedIps_.pop_back();
+    addMovingViews(&last);
+  }
+  if (moreActivedIps_.empty()) {
+    for (auto& bubble : std::vector(movingViews_)) {
+      if (bubble->getServiceInfo().isMoreBubble()) removeBubble(bubble);
+    }
+  }
+  addMovingViews(nullptr);
+}
+
+void ScanViewController::removeEntryEverywhere(const ServiceInfoDict& service) {
+  std::erase_if(activedIps_, [&](const auto& d) { return d.sameService(service); });
+  std::erase_if(moreActivedIps_, [&](const auto& d) { return d.sameService(service); });
+  std::erase_if(terminalItems_, [&](const auto& item) { return item.info.sameService(service); });
+}
+
+// --- list seams ----------------------------------------------------------------------
+
+void ScanViewController::addTerminalItem(TerminalItem item) {
+  terminalItems_.push_back(std::move(item));
+  if (!isOrbit()) reloadList();
+}
+
+void ScanViewController::reloadList() {
+  // The list's cells read terminalItems_ when the list is built.
+}
+
+// --- ageing ---------------------------------------------------------------------------
+
+std::int64_t ScanViewController::ageOf(const ServiceInfoDict& service) {
+  const registry::Row row = services_.database.fetchTerminalServicesWithInfo(
+      service.serviceType, service.sn, service.serviceId);
+  return platform::nowMillis() -
+         registry::leadingInteger(registry::rowText(row, "updateTime").value_or("0"));
+}
+
+void ScanViewController::timerScanService() {
+  if (activedIps_.empty() || movingViews_.empty()) return;
+  std::vector<std::shared_ptr<CircularMovingView>> drop;
+  bool itemsLeft = false;
+  {
+    std::lock_guard lock(scanLock_);
+    for (auto& bubble : std::vector(movingViews_)) {
+      const ServiceInfoDict info = bubble->getServiceInfo();
+      if (info.sn.empty()) continue;
+      const IconNames icons = iconNames(info.model, libraryImageExists);
+      switch (ageBand(ageOf(info))) {
+        case AgeBand::Fresh:
+          if (!bubble->isEnable) {
+            bubble->isEnable = true;
+            if (bubble->imageView()) bubble->imageView()->setImage(loadImageNamed(icons.enabled));
+          }
+          break;
+        case AgeBand::Stale:
+          bubble->isEnable = false;
+          if (bubble->imageView()) bubble->imageView()->setImage(loadImageNamed(icons.disabled));
+          break;
+        case AgeBand::Gone:
+          drop.push_back(bubble);
+          removeEntryEverywhere(info);
+          break;
+        case AgeBand::None:
+          break;
+      }
+    }
+    // Every list item, shown or not, so that an overflow-only service that
+    // went silent can come back when its terminal answers again.
+    for (const auto& item : std::vector(terminalItems_)) {
+      if (item.info.sn.empty()) continue;
+      const IconNames icons = iconNames(item.info.model, libraryImageExists);
+      const AgeBand band = ageBand(ageOf(item.info));
+      if (band == AgeBand::Gone) {
+        removeEntryEverywhere(item.info);
+        itemsLeft = true;
+        continue;
+      }
+      if (band == AgeBand::None) continue;
+      for (auto& live : terminalItems_) {
+        if (live.info.sameService(item.info)) {
+          live.iconName = band == AgeBand::Fresh ? icons.enabled : icons.disabled;
+        }
+      }
+    }
+    if (itemsLeft && !isOrbit()) reloadList();
+  }
+  for (auto& bubble : drop) {
+    removeBubble(bubble);
+    if (!moreActivedIps_.empty()) {
+      // The latest overflowed service is promoted first.
+      const ServiceInfoDict last = moreActivedIps_.back();
+      moreActivedIps_.pop_back();
+      addMovingViews(&last);
+    } else {
+      addMovingViews(nullptr);
+    }
+  }
+  if ((!drop.empty() || itemsLeft) && moreActivedIps_.empty() && isHaveMore()) {
+    for (auto& bubble : std::vector(movingViews_)) {
+      if (bubble->getServiceInfo().isMoreBubble()) removeBubble(bubble);
+    }
+    addMovingViews(nullptr);
+  }
+  checkWhetherSacnAllTermnal(/*fromLoad=*/false);
+}
+
+// --- rotation ---------------------------------------------------------------------------
+
+void ScanViewController::viewDidLayoutSubviews() {
+  updateReplicatorLayer();
+  // The view's size is only known once it is installed; bubbles made before
+  // then move onto the real centre.
+  if (!movingViews_.empty() && movingViews_.front()->circleCenter != orbitCenter()) {
+    updateMovingViews();
+  }
+}
+
+void ScanViewController::viewWillTransitionToSize(Size, TransitionCoordinator& coordinator) {
+  std::weak_ptr<ScanViewController> weak = self();
+  coordinator.animateAlongsideTransition(
+      [weak](TransitionCoordinator&) {
+        if (auto s = weak.lock()) s->handleOrientationChange();
+      },
+      [weak](TransitionCoordinator&) {
+        if (auto s = weak.lock()) s->finalizeOrientationChange();
+      });
+}
+
+void ScanViewController::handleOrientationChange() {
+  updateReplicatorLayer();
+  updateMovingViews();
+}
+
+void ScanViewController::finalizeOrientationChange() {
+  if (!isViewLoaded()) return;
+  const TopOffsets offsets = topOffsets(view().bounds().size);
+  if (headerLabelTopConstraint_) headerLabelTopConstraint_->setConstant(offsets.header);
+  if (subHeaderLabelTopConstraint_) subHeaderLabelTopConstraint_->setConstant(offsets.subHeader);
+  if (collectionViewTopConstraint_) collectionViewTopConstraint_->setConstant(offsets.collection);
+  view().setNeedsLayout();
+  view().layoutIfNeeded();
+  reloadList();
+}
+
+void ScanViewController::updateReplicatorLayer() {
+  if (!replicatorLayer_ || !isViewLoaded()) return;
+  replicatorLayer_->bounds = Rect{Point{0, 0}, view().bounds().size};
+  replicatorLayer_->position = orbitCenter();
+  for (auto& layer : replicatorLayer_->sublayers()) {
+    if (dynamic_cast<ShapeLayer*>(layer.get())) layer->position = orbitCenter();
+  }
+}
+
+void ScanViewController::updateMovingViews() {
+  for (auto& bubble : std::vector(movingViews_)) {
+    bubble->circleCenter = orbitCenter();
+    bubble->circleRadius = orbitRadius();
+  }
+  addMovingViews(nullptr);
+}
+
+// --- endings ------------------------------------------------------------------------------
+
+void ScanViewController::saveToDatabase(const ServiceInfoDict& service) {
+  // The remember choice is stored by the remember-option code; until then a
+  // choice is only logged.
+  platform::logf("saveToDatabase sn={} serviceId={}", service.sn, service.serviceId);
+}
+
+void ScanViewController::setPaymentHostParamter(const ServiceInfoDict& service) {
+  if (outcomeReported_) return;
+  outcomeReported_ = true;
+  auto keep = self();
+  if (delegate) delegate->onScanTerminalSucc(service.toDictionary());
+  cleanAllResources();
+  leave();
+}
+
+void ScanViewController::timerFired() {
+  auto keep = self();
+  cleanAllResources();
+  reportNotFound();
+  leave();
+}
+
+void ScanViewController::reportNotFound() {
+  if (outcomeReported_) return;
+  outcomeReported_ = true;
+  if (delegate) delegate->onError(kErrorServiceNotFound, std::string(kMsgServiceNotFound));
+}
+
+void ScanViewController::leave() {
+  if (auto* nav = navigationController()) {
+    if (nav->topViewController() == this) nav->popViewController(true);
+  } else if (presentingViewController()) {
+    dismiss(true);
+  }
+}
+
+void ScanViewController::cleanAllResources() {
+  stopTimers();
+  releaseDiscovery(/*destroying=*/false);
+  cleanedUp_ = true;
+  for (auto& bubble : std::vector(movingViews_)) {
+    bubble->cleanAllResources();
+    bubble->removeFromSuperview();
+  }
+  movingViews_.clear();
+  if (replicatorLayer_) {
+    for (auto& layer : replicatorLayer_->sublayers()) layer->removeAllAnimations();
+    replicatorLayer_->removeFromSuperlayer();
+    replicatorLayer_.reset();
+  }
+  if (listView_) {
+    listView_->removeFromSuperview();
+    listView_.reset();
+  }
+  terminalItems_.clear();
+  activedIps_.clear();
+  moreActivedIps_.clear();
+  if (isViewLoaded()) view().removeAllGestureRecognizers();
+  blankTap_.reset();
+  if (popupView_) popupView_->closePopup();
+  if (dialogs_) dialogs_->cleanUp();
+}
+
+// --- overflow grid and dialogs ---------------------------------------------------
+
+void ScanViewController::showGridPopup() {
+  // One grid at a time; the one shown is the one the clean-up closes.
+  if (popupView_ && popupView_->presentingViewController()) return;
+  // The grid keeps its own copy: the ageing may promote entries meanwhile.
+  popupView_ = std::make_shared<GridViewController>(moreActivedIps_);
+  popupView_->setDelegate(std::weak_ptr<GridViewControllerDelegate>(self()));
+  present(popupView_, true);
+}
+
+void ScanViewController::onScanMoreTerminalSucc(const ServiceInfoDict& service) {
+  saveToDatabase(service);
+  setPaymentHostParamter(service);
+}
+
+ScanDialogs& ScanViewController::dialogs() {
+  if (!dialogs_) dialogs_ = ScanDialogs::create(*this, dialogServices);
+  return *dialogs_;
+}
+
+void ScanViewController::plusQRCode() { dialogs().plusQRCode(); }
+
+void ScanViewController::showQRCodeDialog() { dialogs().showQRCodeDialog(); }
+
+void ScanViewController::showAuthRandomView(const platform::Json& terminal) {
+  dialogs().showAuthRandomView(terminal);
+}
+
+void ScanViewController::onScanTerminal2(const platform::Notification& notification) {
+  if (auto* info = static_cast<const registry::ServiceInfo*>(notification.object.get())) {
+    onScanTerminal(*info);
+  }
+}
+
+}  // namespace veltrix::ui::scan

@@ -1,0 +1,69 @@
+// Makers of the screens that the scan screen pushes or presents but that
+// are built elsewhere: the settings hub, the terminal detail sheet and the
+// remember-option sheet. A maker registered here takes the place of the
+// library's own screen (tests put fakes here); where the library has no
+// screen of its own yet, the scan screen shows a plain placeholder screen
+// titled after what is missing.
+//
+// Thread: the main loop (register before the first scan screen opens). The
+// registry is process-wide and owns the makers; each call makes a new
+// controller that the caller owns.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "veltrix/platform/ui/view_controller.h"
+#include "veltrix/ui/scan/scan_logic.h"
+
+namespace veltrix::ui::scan {
+
+// What the terminal detail sheet needs of the terminal it opens for: the
+// tapped service's dictionary (its "sn" names the terminal) and the
+// indices of the service categories already selected (none from the scan
+// screen).
+struct TerminalDetailInput {
+  ServiceInfoDict service;
+  std::vector<std::int64_t> selectedIndices;
+};
+
+// Hands a chosen remember option (0 to 2) back to the scan screen.
+using RememberChoice = std::function<void(int option)>;
+
+struct ScreenMakers {
+  // The settings hub, pushed by the gear item.
+  std::function<std::shared_ptr<ViewController>()> settingsHub;
+  // The terminal detail sheet, pushed by a tap on a terminal's bubble.
+  std::function<std::shared_ptr<ViewController>(const TerminalDetailInput&)> terminalDetail;
+  // The remember-option sheet with `options`, presented by the remember
+  // button.
+  std::function<std::shared_ptr<ViewController>(const std::vector<std::string>& options,
+                                                RememberChoice choose)>
+      rememberOptions;
+};
+
+// The makers now registered (empty ones stand for "not yet built").
+ScreenMakers& screenMakers();
+
+// Each returns the registered screen, else the library's own, else a
+// placeholder.
+std::shared_ptr<ViewController> makeSettingsHub();
+std::shared_ptr<ViewController> makeTerminalDetail(const TerminalDetailInput& input);
+std::shared_ptr<ViewController> makeRememberOptions(const std::vector<std::string>& options,
+                                                    RememberChoice choose);
+
+// A plain screen with a title and one centred line of text.
+class PlaceholderViewController : public ViewController {
+ public:
+  PlaceholderViewController(std::string title, std::string text);
+  void viewDidLoad() override;
+  const std::string& text() const { return text_; }
+  std::string typeName() const override { return "PlaceholderViewController"; }
+
+ private:
+  std::string text_;
+};
+
+}  // namespace veltrix::ui::scan

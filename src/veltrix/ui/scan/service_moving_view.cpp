@@ -1,0 +1,52 @@
+#include "veltrix/ui/scan/service_moving_view.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "veltrix/platform/ui/image.h"
+
+namespace veltrix::ui::scan {
+namespace {
+
+constexpr double kCornerRadius = 10;
+const Rect kIconFrame{0, 0, 60, 60};
+const Rect kModelFrame{0, 50, 60, 40};
+const Rect kSerialFrame{0, 70, 60, 40};
+
+}  // namespace
+
+std::string iconViewSerial(std::string_view sn) {
+  const std::size_t keep = std::min<std::size_t>(sn.size(), 4);
+  return "*" + std::string(sn.substr(sn.size() - keep));
+}
+
+ServiceMovingView::ServiceMovingView(ServiceInfoDict serviceInfo)
+    : serviceInfo_(std::move(serviceInfo)) {
+  setupUI();
+}
+
+void ServiceMovingView::setupUI() {
+  setBackgroundColor(Color::white());
+  cornerRadius = kCornerRadius;
+  const std::string& model = serviceInfo_.model;
+
+  auto icon = std::make_shared<ImageView>(kIconFrame);
+  icon->setImage(loadImageNamed(iconNames(model, libraryImageExists).enabled));
+  addSubview(icon);
+
+  auto modelLabel = std::make_shared<Label>(kModelFrame);
+  modelLabel->setText(model);
+  modelLabel->textColor = Color::black();
+  modelLabel->setFont(Font::bold(16));
+  modelLabel->textAlignment = TextAlignment::Center;
+  addSubview(modelLabel);
+
+  auto serial = std::make_shared<Label>(kSerialFrame);
+  serial->setText(iconViewSerial(serviceInfo_.sn));
+  serial->textColor = Color::gray();
+  serial->setFont(Font::bold(13));
+  serial->textAlignment = TextAlignment::Center;
+  addSubview(serial);
+}
+
+}  // namespace veltrix::ui::scan

@@ -1,0 +1,196 @@
+#include "veltrix/ui/settings/connection_method_view_controller.h"
+
+#include "veltrix/facade/retailer_setting_manager.h"
+#include "veltrix/platform/log.h"
+#include "veltrix/platform/ui/device.h"
+#include "veltrix/platform/ui/image.h"
+#include "veltrix/ui/settings/lan_settings_view_controller.h"
+#include "veltrix/ui/settings/settings_style.h"
+
+namespace veltrix::ui::settings {
+
+namespace {
+
+constexpr double kMargin = 20;
+constexpr double kCardCornerRadius = 12;
+constexpr double kCardMinHeight = 180;
+constexpr double kTitleHeight = 28;
+constexpr double kTableHeight = 100;
+constexpr double kRowHeight = 50;
+constexpr double kChevronSize = 16;
+constexpr double kStatusToChevron = 10;
+constexpr const char* kCellId = "ConnectionCell";
+
+// ConnectionMethodCell's fixed frames, from the main screen's width W.
+constexpr double kCellCornerRadius = 10;
+constexpr double kCellTitleWidth = 180;
+constexpr double kCellValueFromRight = 150;
+constexpr double kCellIconFromRight = 100;
+
+}  // namespace
+
+std::int64_t communicateTypeForRow(std::int64_t row) {
+  return row == 0 ? facade::kCommunicateTypeLan : facade::kCommunicateTypeBluetooth;
+}
+
+std::string statusText(bool on) { return on ? "ON" : "OFF"; }
+
+ConnectionMethodViewController::ConnectionMethodViewController(SettingsEnvironment env)
+    : env_(std::move(env)) {}
+
+void ConnectionMethodViewController::viewDidLoad() {
+  view().setBackgroundColor(Color::systemGray6());
+  setTitle("Connection Setting");
+  connectionMethods_ = {"LAN", "Bluetooth"};
+  statusValues_ = {statusText(true), statusText(false)};
+  setupUI();
+  setupConstraints();
+}
+
+void ConnectionMethodViewController::viewWillAppear(bool) {
+  // The LAN screen may have changed a state since the list was last shown.
+  contentTableView_->reloadData();
+}
+
+void ConnectionMethodViewController::setupUI() {
+  mainContainerView_ = makeCard(kCardCornerRadius);
+  view().addSubview(mainContainerView_);
+
+  titleLabel_ = makeLabel("Connection method", Font::system(20, FontWeight::Semibold));
+  mainContainerView_->addSubview(titleLabel_);
+
+  contentTableView_ = makeLaidOut<TableView>();
+  contentTableView_->setBackgroundColor(Color::clear());
+  contentTableView_->separatorStyle = SeparatorStyle::SingleLine;
+  contentTableView_->separatorColor = Color::systemGray3();
+  contentTableView_->separatorInset = {0, kMargin, 0, kMargin};
+  contentTableView_->bounces = false;
+  contentTableView_->registerCell(kCellId, [] {
+    return std::make_shared<TableViewCell>(TableViewCellStyle::Default, kCellId);
+  });
+  auto self = std::static_pointer_cast<ConnectionMethodViewController>(shared_from_this());
+  contentTableView_->setDataSource(std::weak_ptr<TableViewDataSource>(self));
+  contentTableView_->setDelegate(std::weak_ptr<TableViewDelegate>(self));
+  mainContainerView_->addSubview(contentTableView_);
+}
+
+void ConnectionMethodViewController::setupConstraints() {
+  View& root = view();
+  View& card = *mainContainerView_;
+  activate({
+      card.topAnchor().constraintEqualTo(root.safeAreaLayoutGuide().topAnchor(), kMargin),
+      card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
+      card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+      card.heightAnchor().constraintGreaterThanOrEqualToConstant(kCardMinHeight),
+      card.bottomAnchor().constraintEqualTo(contentTableView_->bottomAnchor(), kMargin),
+
+      titleLabel_->topAnchor().constraintEqualTo(card.topAnchor(), kMargin),
+      titleLabel_->leadingAnchor().constraintEqualTo(card.leadingAnchor(), kMargin),
+      titleLabel_->trailingAnchor().constraintEqualTo(card.trailingAnchor(), -kMargin),
+      titleLabel_->heightAnchor().constraintEqualToConstant(kTitleHeight),
+
+      contentTableView_->topAnchor().constraintEqualTo(titleLabel_->bottomAnchor(), kMargin),
+      contentTableView_->leadingAnchor().constraintEqualTo(card.leadingAnchor()),
+      contentTableView_->trailingAnchor().constraintEqualTo(card.trailingAnchor()),
+      contentTableView_->heightAnchor().constraintEqualToConstant(kTableHeight),
+      contentTableView_->bottomAnchor().constraintLessThanOrEqualTo(card.bottomAnchor(), -kMargin),
+  });
+}
+
+std::int64_t ConnectionMethodViewController::numberOfRows(TableView&, std::int64_t) {
+  return static_cast<std::int64_t>(connectionMethods_.size());
+}
+
+std::shared_ptr<TableViewCell> ConnectionMethodViewController::cellForRow(TableView& table,
+                                                                          IndexPath indexPath) {
+  auto cell = table.dequeueReusableCell(kCellId, indexPath);
+  // Cells come back from reuse with the views of their last row.
+  for (const auto& sub : std::vector(cell->contentView()->subviews())) sub->removeFromSuperview();
+  cell->setBackgroundColor(Color::clear());
+  cell->selectionStyle = SelectionStyle::None;
+  View& content = *cell->contentView();
+
+  const bool on = env_.facade->getCommunicateTypeState(communicateTypeForRow(indexPath.row()));
+  auto name = makeLabel(connectionMethods_.at(static_cast<std::size_t>(indexPath.row())),
+                        Font::system(17, FontWeight::Medium));
+  auto status =
+      makeLabel(on ? statusValues_[0] : statusValues_[1], Font::system(15), Color::systemGray());
+  auto chevron = makeLaidOut<ImageView>();
+  chevron->setImage(Image::systemNamed("chevron.right"));
+  chevron->setTintColor(Color::systemGray());
+  content.addSubview(name);
+  content.addSubview(status);
+  content.addSubview(chevron);
+  activate({
+      name->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kMargin),
+      name->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
+      status->trailingAnchor().constraintEqualTo(chevron->leadingAnchor(), -kStatusToChevron),
+      status->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
+      chevron->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin),
+      chevron->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
+      chevron->widthAnchor().constraintEqualToConstant(kChevronSize),
+      chevron->heightAnchor().constraintEqualToConstant(kChevronSize),
+  });
+  return cell;
+}
+
+std::optional<double> ConnectionMethodViewController::heightForRow(TableView&, IndexPath) {
+  return kRowHeight;
+}
+
+void ConnectionMethodViewController::willDisplayCell(TableView& table, TableViewCell& cell,
+                                                     IndexPath indexPath) {
+  // No line under the last row: the card's edge ends the list.
+  if (indexPath.row() == 1) {
+    cell.separatorInset = Insets{0, table.bounds().width(), 0, 0};
+  } else {
+    cell.separatorInset = Insets{0, kMargin, 0, kMargin};
+  }
+}
+
+void ConnectionMethodViewController::didSelectRow(TableView& table, IndexPath indexPath) {
+  if (indexPath.row() >= 0 &&
+      indexPath.row() < static_cast<std::int64_t>(connectionMethods_.size())) {
+    platform::logf("{}", connectionMethods_[static_cast<std::size_t>(indexPath.row())]);
+  }
+  if (indexPath.row() == 0) {
+    if (NavigationController* nav = navigationController()) {
+      nav->pushViewController(std::make_shared<LANSettingsViewController>(env_), true);
+    }
+  }
+  table.reloadData();
+}
+
+// --- ConnectionMethodCell -------------------------------------------------------------------
+
+ConnectionMethodCell::ConnectionMethodCell(std::map<std::string, std::string> terminalInfo)
+    : TableViewCell(TableViewCellStyle::Default), terminalInfo_(std::move(terminalInfo)) {
+  setFrame(Rect{});
+  setupUI();
+}
+
+void ConnectionMethodCell::setupUI() {
+  const double width = mainScreen().bounds.width();
+  setBackgroundColor(Color::white());
+  cornerRadius = kCellCornerRadius;
+
+  auto title = std::make_shared<Label>(Rect{20, 10, kCellTitleWidth, 40});
+  title->setText("Connection Method");
+  title->setFont(Font::bold(18));
+  title->textColor = Color::black();
+  title->textAlignment = TextAlignment::Left;
+  contentView()->addSubview(title);
+
+  auto value = std::make_shared<Label>(Rect{width - kCellValueFromRight, 10, 60, 40});
+  value->setText("LAN");
+  value->setFont(Font::bold(18));
+  value->textColor = Color::gray();
+  value->textAlignment = TextAlignment::Center;
+  contentView()->addSubview(value);
+
+  auto icon = std::make_shared<ImageView>(Rect{width - kCellIconFromRight, 15, 30, 30});
+  icon->setImage(loadImageNamed("icon_more_setting"));
+  contentView()->addSubview(icon);
+}
+
+}  // namespace veltrix::ui::settings

@@ -1,0 +1,261 @@
+#include "veltrix/ui/settings/lan_settings_view_controller.h"
+
+#include <algorithm>
+
+#include "veltrix/facade/retailer_setting_manager.h"
+#include "veltrix/platform/log.h"
+#include "veltrix/platform/ui/animation.h"
+#include "veltrix/platform/ui/gesture.h"
+#include "veltrix/platform/ui/image.h"
+#include "veltrix/ui/settings/settings_style.h"
+
+namespace veltrix::ui::settings {
+
+namespace {
+
+constexpr double kMargin = 20;
+constexpr double kCornerRadius = 12;
+constexpr double kCardHeight = 120;
+constexpr double kRowHeight = 60;
+constexpr double kPortRowHeight = 60;
+constexpr double kChevronSize = 16;
+constexpr double kValueToChevron = 10;
+constexpr double kPressSeconds = 0.1;
+constexpr double kPressScale = 0.98;
+constexpr const char* kCellId = "LANCell";
+constexpr const char* kDescription =
+    "Enables mutual authentication between Orvane Tavio devices over LAN to ensure secure "
+    "communication.";
+constexpr const char* kPortTitle = "Passthrough Port Number";
+
+const char* rowTitle(LANSettingsViewController::CellType type) {
+  return type == LANSettingsViewController::kLan ? "LAN" : "Authentication";
+}
+
+}  // namespace
+
+std::optional<std::string> acceptedPort(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  // A number pad types nothing else; pasted text must not slip past it.
+  if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  return std::string(text);
+}
+
+LANSettingsViewController::LANSettingsViewController(SettingsEnvironment env)
+    : env_(std::move(env)) {}
+
+void LANSettingsViewController::viewDidLoad() {
+  view().setBackgroundColor(Color::systemGray6());
+  isLANEnabled_ = env_.facade->getCommunicateTypeState(facade::kCommunicateTypeLan);
+  isAuthEnabled_ = false;
+  portNumber_ = std::string(kDefaultPassthroughPort);
+  cellTypes_ = {kLan, kAuthentication};
+  setupUI();
+  setupConstraints();
+  setupActions();
+}
+
+void LANSettingsViewController::setupUI() {
+  mainContainerView_ = makeCard(kCornerRadius);
+  view().addSubview(mainContainerView_);
+
+  contentTableView_ = makeLaidOut<TableView>();
+  contentTableView_->setBackgroundColor(Color::clear());
+  contentTableView_->separatorStyle = SeparatorStyle::SingleLine;
+  contentTableView_->separatorColor = Color::systemGray3();
+  contentTableView_->separatorInset = {0, kMargin, 0, kMargin};
+  contentTableView_->bounces = false;
+  contentTableView_->registerCell(kCellId, [] {
+    return std::make_shared<TableViewCell>(TableViewCellStyle::Default, kCellId);
+  });
+  auto self = std::static_pointer_cast<LANSettingsViewController>(shared_from_this());
+  contentTableView_->setDataSource(std::weak_ptr<TableViewDataSource>(self));
+  contentTableView_->setDelegate(std::weak_ptr<TableViewDelegate>(self));
+  mainContainerView_->addSubview(contentTableView_);
+
+  descriptionLabel_ = makeLabel(kDescription, Font::system(14), Color::systemGray());
+  descriptionLabel_->setNumberOfLines(0);
+  view().addSubview(descriptionLabel_);
+
+  setupPortRow();
+}
+
+void LANSettingsViewController::setupPortRow() {
+  portContainerView_ = makeCard(kCornerRadius);
+  portContainerView_->userInteractionEnabled = true;
+  view().addSubview(portContainerView_);
+
+  portTitleLabel_ = makeLabel(kPortTitle, Font::system(17, FontWeight::Medium));
+  portContainerView_->addSubview(portTitleLabel_);
+  portValueLabel_ = makeLabel(portNumber_, Font::system(15), Color::systemGray());
+  portContainerView_->addSubview(portValueLabel_);
+  portChevron_ = makeLaidOut<ImageView>();
+  portChevron_->setImage(Image::systemNamed("chevron.right"));
+  portChevron_->setTintColor(Color::systemGray());
+  portContainerView_->addSubview(portChevron_);
+}
+
+void LANSettingsViewController::setupConstraints() {
+  View& root = view();
+  View& card = *mainContainerView_;
+  View& port = *portContainerView_;
+  activate({
+      card.topAnchor().constraintEqualTo(root.safeAreaLayoutGuide().topAnchor(), kMargin),
+      card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
+      card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+      card.heightAnchor().constraintEqualToConstant(kCardHeight),
+      contentTableView_->topAnchor().constraintEqualTo(card.topAnchor()),
+      contentTableView_->leadingAnchor().constraintEqualTo(card.leadingAnchor()),
+      contentTableView_->trailingAnchor().constraintEqualTo(card.trailingAnchor()),
+      contentTableView_->bottomAnchor().constraintEqualTo(card.bottomAnchor()),
+
+      descriptionLabel_->topAnchor().constraintEqualTo(card.bottomAnchor(), kMargin),
+      descriptionLabel_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
+      descriptionLabel_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+
+      port.topAnchor().constraintEqualTo(descriptionLabel_->bottomAnchor(), kMargin),
+      port.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
+      port.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+      port.heightAnchor().constraintEqualToConstant(kPortRowHeight),
+      portTitleLabel_->leadingAnchor().constraintEqualTo(port.leadingAnchor(), kMargin),
+      portTitleLabel_->centerYAnchor().constraintEqualTo(port.centerYAnchor()),
+      portValueLabel_->trailingAnchor().constraintEqualTo(portChevron_->leadingAnchor(),
+                                                          -kValueToChevron),
+      portValueLabel_->centerYAnchor().constraintEqualTo(port.centerYAnchor()),
+      portChevron_->trailingAnchor().constraintEqualTo(port.trailingAnchor(), -kMargin),
+      portChevron_->centerYAnchor().constraintEqualTo(port.centerYAnchor()),
+      portChevron_->widthAnchor().constraintEqualToConstant(kChevronSize),
+      portChevron_->heightAnchor().constraintEqualToConstant(kChevronSize),
+  });
+}
+
+void LANSettingsViewController::setupActions() {
+  std::weak_ptr<ViewController> weak = weak_from_this();
+  auto tap = std::make_shared<TapGestureRecognizer>([weak](GestureRecognizer&) {
+    if (auto self = std::static_pointer_cast<LANSettingsViewController>(weak.lock())) {
+      self->portContainerTapped();
+    }
+  });
+  tap->cancelsTouchesInView = false;
+  portContainerView_->addGestureRecognizer(tap);
+}
+
+std::int64_t LANSettingsViewController::numberOfRows(TableView&, std::int64_t) {
+  return static_cast<std::int64_t>(cellTypes_.size());
+}
+
+std::shared_ptr<TableViewCell> LANSettingsViewController::cellForRow(TableView& table,
+                                                                     IndexPath indexPath) {
+  auto cell = table.dequeueReusableCell(kCellId, indexPath);
+  for (const auto& sub : std::vector(cell->contentView()->subviews())) sub->removeFromSuperview();
+  cell->setBackgroundColor(Color::clear());
+  cell->selectionStyle = SelectionStyle::None;
+  View& content = *cell->contentView();
+
+  const CellType type = cellTypes_.at(static_cast<std::size_t>(indexPath.row()));
+  auto title = makeLabel(rowTitle(type), Font::system(17, FontWeight::Medium));
+  auto toggle = makeLaidOut<Switch>();
+  std::weak_ptr<ViewController> weak = weak_from_this();
+  if (type == kLan) {
+    toggle->setOn(isLANEnabled_);
+    toggle->addTarget(ControlEvent::ValueChanged, [weak](Control& sender) {
+      if (auto self = std::static_pointer_cast<LANSettingsViewController>(weak.lock())) {
+        self->switchValueChanged(static_cast<Switch&>(sender));
+      }
+    });
+  } else {
+    toggle->setOn(isAuthEnabled_);
+    // Flipping the switch itself must move the flag too, or a later row
+    // tap would leave the two apart.
+    toggle->addTarget(ControlEvent::ValueChanged, [weak](Control& sender) {
+      if (auto self = std::static_pointer_cast<LANSettingsViewController>(weak.lock())) {
+        self->isAuthEnabled_ = static_cast<Switch&>(sender).isOn();
+      }
+    });
+  }
+  content.addSubview(title);
+  content.addSubview(toggle);
+  activate({
+      title->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kMargin),
+      title->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
+      toggle->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin),
+      toggle->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
+  });
+  return cell;
+}
+
+std::optional<double> LANSettingsViewController::heightForRow(TableView&, IndexPath) {
+  return kRowHeight;
+}
+
+void LANSettingsViewController::willDisplayCell(TableView&, TableViewCell& cell,
+                                                IndexPath indexPath) {
+  if (indexPath.row() == static_cast<std::int64_t>(cellTypes_.size()) - 1) {
+    cell.separatorInset = Insets{0, cell.bounds().width(), 0, 0};
+  } else {
+    cell.separatorInset = Insets{0, kMargin, 0, kMargin};
+  }
+}
+
+void LANSettingsViewController::didSelectRow(TableView& table, IndexPath indexPath) {
+  const CellType type = cellTypes_.at(static_cast<std::size_t>(indexPath.row()));
+  if (type == kLan) {
+    isLANEnabled_ = !isLANEnabled_;
+    env_.facade->setCommunicateType(facade::kCommunicateTypeLan, isLANEnabled_);
+  } else {
+    isAuthEnabled_ = !isAuthEnabled_;
+  }
+  table.reloadRows({indexPath});
+}
+
+void LANSettingsViewController::switchValueChanged(Switch& sender) {
+  isLANEnabled_ = sender.isOn();
+  env_.facade->setCommunicateType(facade::kCommunicateTypeLan, isLANEnabled_);
+}
+
+void LANSettingsViewController::portContainerTapped() {
+  platform::logf("port number: {}", portNumber_);
+  std::weak_ptr<ViewController> weak = weak_from_this();
+  View* port = portContainerView_.get();
+  animate(
+      kPressSeconds, [port] { port->setTransform(Transform::scale(kPressScale, kPressScale)); },
+      [weak](bool) {
+        auto self = std::static_pointer_cast<LANSettingsViewController>(weak.lock());
+        if (!self) return;
+        View* port = self->portContainerView_.get();
+        animate(kPressSeconds, [port] { port->setTransform(Transform::identity()); });
+        self->showPortEditAlert();
+      });
+}
+
+void LANSettingsViewController::showPortEditAlert() {
+  auto alert = std::make_shared<AlertController>(std::string(kPortTitle), std::string());
+  alert->addTextField([this](TextField& field) {
+    field.setText(portNumber_);
+    field.keyboardType = KeyboardType::NumberPad;
+    field.placeholder = "Port Number";
+  });
+  std::weak_ptr<ViewController> weak = weak_from_this();
+  // The alert owns its field; the field knows nothing of the alert.
+  std::shared_ptr<TextField> field = alert->textFields().front();
+  alert->addAction({"Save", AlertActionStyle::Default, [weak, field](const AlertAction&) {
+                      if (auto self =
+                              std::static_pointer_cast<LANSettingsViewController>(weak.lock())) {
+                        self->savePort(field->text());
+                      }
+                    }});
+  alert->addAction({"Cancel", AlertActionStyle::Cancel, nullptr});
+  present(alert, true);
+}
+
+void LANSettingsViewController::savePort(std::string_view text) {
+  std::optional<std::string> port = acceptedPort(text);
+  if (!port) return;
+  portNumber_ = std::move(*port);
+  portValueLabel_->setText(portNumber_);
+  platform::logf("new port number: {}", portNumber_);
+}
+
+}  // namespace veltrix::ui::settings

@@ -1,0 +1,157 @@
+// The QR scanner screen on the camera stand-in: presented over a host
+// screen, fed codes by the fake camera (or a PNG file), driven like a user.
+#include "veltrix/ui/scan/qr_scanner_view_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/ui_test_env.h"
+#include "veltrix/platform/log.h"
+#include "veltrix/platform/ui/camera.h"
+#include "veltrix/platform/ui/qr.h"
+#include "veltrix/platform/ui/render/canvas.h"
+
+namespace veltrix::ui::scan {
+namespace {
+
+// Codes in the middle of the upright picture: inside the scan frame.
+MetadataObject centred(std::optional<std::string> text) {
+  return {std::string(kMetadataObjectTypeQRCode), std::move(text), Rect{0.4, 0.45, 0.2, 0.1}};
+}
+
+class QRScannerTest : public testing::UiTest {
+ protected:
+  ~QRScannerTest() override { CaptureDevice::setDefaultVideoDevice(nullptr); }
+
+  // Presents the scanner over a host screen; `camera` (if any) becomes the
+  // default device first.
+  void open(std::shared_ptr<CaptureDevice> camera) {
+    CaptureDevice::setDefaultVideoDevice(std::move(camera));
+    host = std::make_shared<ViewController>();
+    show(host);
+    scanner = QRScannerViewController::initWithCompletion(
+        [this](std::optional<std::string> text) { results.push_back(std::move(text)); });
+    host->present(scanner, false);
+    driver().settle();
+  }
+
+  bool scannerShown() { return host->presentedViewController() == scanner.get(); }
+
+  std::shared_ptr<ViewController> host;
+  std::shared_ptr<QRScannerViewController> scanner;
+  std::vector<std::optional<std::string>> results;
+};
+
+TEST_F(QRScannerTest, TheFirstCodeOfAFrameIsHandedOverOnceAndTheScreenLeaves) {
+  auto camera = std::make_shared<FakeCamera>();
+  open(camera);
+  ASSERT_TRUE(scanner->captureSession()->isRunning());
+
+  camera->showCodes({centred("first"), centred("second")});
+  driver().settle();
+  // A callback the capture framework had already queued before the stop.
+  scanner->didOutputMetadataObjects(*scanner->captureSession()->outputs().front(),
+                                    {centred("late")});
+  driver().advance(1);
+
+  EXPECT_EQ(results, (std::vector<std::optional<std::string>>{"first"}));
+  EXPECT_FALSE(scanner->captureSession()->isRunning());
+  EXPECT_EQ(host->presentedViewController(), nullptr);
+
+  // Appearing again (say, presented anew) does not restart a finished scan.
+  scanner->viewWillAppear(false);
+  EXPECT_FALSE(scanner->captureSession()->isRunning());
+}
+
+TEST_F(QRScannerTest, ACodeWithoutTextArrivesAbsentAndNoCompletionIsNeeded) {
+  auto camera = std::make_shared<FakeCamera>();
+  open(camera);
+  camera->showCodes({centred(std::nullopt)});
+  driver().advance(1);
+  EXPECT_EQ(results, (std::vector<std::optional<std::string>>{std::nullopt}));
+
+  open(camera);
+  scanner->completionHandler = nullptr;
+  camera->showCodes({centred("no one listens")});
+  driver().advance(1);
+  EXPECT_FALSE(scanner->captureSession()->isRunning());
+  EXPECT_FALSE(scannerShown());
+}
+
+TEST_F(QRScannerTest, CodesOutsideTheGreenFrameAreIgnored) {
+  auto camera = std::make_shared<FakeCamera>();
+  open(camera);
+  camera->showCodes({{std::string(kMetadataObjectTypeQRCode), "corner", Rect{0, 0, 0.1, 0.05}}});
+  driver().advance(1);
+  EXPECT_TRUE(results.empty());
+  EXPECT_TRUE(scannerShown());
+  EXPECT_TRUE(scanner->captureSession()->isRunning());
+}
+
+TEST_F(QRScannerTest, CancelLeavesWithoutCompletionEvenForCodesThatFollow) {
+  auto camera = std::make_shared<FakeCamera>();
+  open(camera);
+  ASSERT_TRUE(driver().tap(*scanner->cancelButton()));
+  // Queued before the screen began to leave.
+  scanner->didOutputMetadataObjects(*scanner->captureSession()->outputs().front(),
+                                    {centred("too late")});
+  driver().advance(1);
+  EXPECT_TRUE(results.empty());
+  EXPECT_FALSE(scannerShown());
+  EXPECT_FALSE(scanner->captureSession()->isRunning());
+}
+
+TEST_F(QRScannerTest, WithoutACameraTheScreenIsCompleteButReadsNothing) {
+  platform::ScopedLogCapture log;
+  open(nullptr);
+  EXPECT_EQ(log.count("无法获取摄像头"), 1u);
+  EXPECT_TRUE(scanner->captureSession()->inputs().empty());
+  EXPECT_TRUE(scanner->captureSession()->outputs().empty());
+  EXPECT_EQ(scanner->previewLayer(), nullptr);
+  EXPECT_TRUE(driver().isTextVisible("将二维码放入框内，即可自动扫描"));
+  EXPECT_TRUE(driver().isTextVisible("取消"));
+  // Phone portrait, 390 x 844: a 273-point square in the middle.
+  EXPECT_EQ(scanner->scanRectView()->frame(), (Rect{58.5, 285.5, 273, 273}));
+  EXPECT_EQ(scanner->scanRectView()->borderWidth, 2.0);
+  EXPECT_EQ(scanner->hintLabel()->frame(), (Rect{0, 578.5, 390, 30}));
+  EXPECT_EQ(scanner->cancelButton()->frame(), (Rect{20, 784, 350, 44}));
+
+  // Access refused is the same as no camera.
+  auto refused = std::make_shared<FakeCamera>();
+  refused->accessGranted = false;
+  open(refused);
+  EXPECT_EQ(log.count("无法获取摄像头"), 2u);
+  EXPECT_EQ(scanner->previewLayer(), nullptr);
+  ASSERT_TRUE(driver().tap(*scanner->cancelButton()));
+  driver().advance(1);
+  EXPECT_FALSE(scannerShown());
+  EXPECT_TRUE(results.empty());
+}
+
+TEST_F(QRScannerTest, APictureFileIsDecodedThroughTheScanFrame) {
+  const std::string text = R"({"sn":"TAVIO-SIM-0001","contentType":"discover"})";
+  auto code = encodeQr(text, QrCorrection::M);
+  ASSERT_TRUE(code);
+  Canvas canvas(Size{1080, 1920}, 1);
+  canvas.fillRect(Rect{0, 0, 1080, 1920}, Color::white());
+  canvas.drawBitmap(*renderQr(*code, 360, 360), Rect{360, 780, 360, 360}, false);
+  const auto path = docs() / "code.png";
+  ASSERT_TRUE(canvas.writePng(path));
+
+  auto missing = std::make_shared<ImageFileCamera>(docs() / "absent.png");
+  EXPECT_FALSE(missing->captureFrame());
+
+  auto camera = std::make_shared<ImageFileCamera>(path);
+  open(camera);
+  ASSERT_TRUE(camera->captureFrame());
+  driver().advance(1);
+  EXPECT_EQ(results, (std::vector<std::optional<std::string>>{text}));
+  EXPECT_FALSE(scannerShown());
+}
+
+}  // namespace
+}  // namespace veltrix::ui::scan

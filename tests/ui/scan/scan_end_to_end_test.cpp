@@ -1,0 +1,179 @@
+// A payment with no terminal known, end to end over loopback: the facade
+// pushes the scan screen on the host's navigation controller, the library's
+// real discovery finds tavio-sim's terminal, a finger drags its bubble onto
+// the centre and the simulated terminal receives the payment. Without a
+// terminal the request ends with -101 after the time-out.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/discovery_simulator.h"
+#include "sim/http_simulator.h"
+#include "support/sim_discovery.h"
+#include "support/ui_test_env.h"
+#include "veltrix/facade/result_back_manager.h"
+#include "veltrix/facade/retailer_manager.h"
+#include "veltrix/facade/retailer_setting_manager.h"
+#include "veltrix/model/currency.h"
+#include "veltrix/model/financial_params.h"
+#include "veltrix/registry/file_logger.h"
+#include "veltrix/transport/ble_discovery.h"
+#include "veltrix/transport/https_service.h"
+#include "veltrix/transport/streaming_http_session_manager.h"
+#include "veltrix/ui/scan/scan_view_controller.h"
+
+namespace veltrix::ui::scan::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class ScanEndToEndTest : public testing::UiTest {
+ protected:
+  void start(bool withTerminal) {
+    http_ = sim::HttpSimulator::start("127.0.0.1", 0);
+    sim::Scenario scenario;
+    scenario.setDefaultDelay(5ms);
+    http_->setScenario(std::move(scenario));
+
+    sim::VirtualTerminal terminal;
+    terminal.address = http_->address();
+    // A terminal that is silent from the start is never found.
+    if (!withTerminal) terminal.silentAfter = sim::Millis{0};
+    std::vector<sim::VirtualTerminal> terminals{terminal};
+    std::string error;
+    discoverySim_ = sim::DiscoverySimulator::start(testing::loopbackSimOptions(terminals), &error);
+    ASSERT_TRUE(discoverySim_) << error;
+    library_ = std::make_unique<testing::LoopbackDiscovery>(docs(), *discoverySim_);
+    library_->db.insertSetting("preferencesMode", "1");
+
+    settings_ = facade::RetailerSettingManager::create(library_->db, library_->manager.get());
+    transport::HttpsServiceConfig config;
+    config.sessionManager = &session_;
+    config.logFile = &library_->logFile;
+    facade::CommunicateFactory factory(
+        [config](const std::string& url) { return transport::HttpsService::create(url, config); },
+        {});
+    manager_ = std::make_shared<facade::RetailerManager>(facade::RetailerManager::Collaborators{
+        library_->db, registry_, *settings_, library_->logFile,
+        transport::RadioOffBleTransport::shared(), std::move(factory)});
+
+    makeWindow();
+    nav_ = std::make_shared<NavigationController>(std::make_shared<ViewController>());
+    show(nav_);
+    manager_->initWithNavigationController(nav_);
+  }
+
+  ~ScanEndToEndTest() override {
+    main().runUntil([&] { return session_.taskCount() == 0; }, 2s);
+    nav_.reset();
+    makeWindow();
+    runPending();
+    manager_.reset();
+    settings_.reset();
+    library_.reset();
+    if (discoverySim_) discoverySim_->stop();
+    if (http_) http_->stop();
+  }
+
+  void pay() {
+    model::PaymentParam param;
+    param.transactionReference = "POS-0001";
+    param.totalAmount = "12.50";
+    param.currency = model::ISO4217ActiveCurrencyHelper::currencyFromAlphaCode("EUR");
+    manager_->payment(
+        param, [](const std::string&) {},
+        [this](std::shared_ptr<const model::PaymentResult> result, std::int64_t code,
+               std::optional<std::string> message) {
+          outcomes_.push_back({result != nullptr, code, message.value_or("")});
+        });
+    driver().advance(0.5);
+  }
+
+  ScanViewController* scanScreen() {
+    return dynamic_cast<ScanViewController*>(nav_->topViewController());
+  }
+
+  struct Outcome {
+    bool hasResult;
+    std::int64_t code;
+    std::string message;
+  };
+
+  std::unique_ptr<sim::HttpSimulator> http_;
+  std::unique_ptr<sim::DiscoverySimulator> discoverySim_;
+  std::unique_ptr<testing::LoopbackDiscovery> library_;
+  transport::WSStreamingHTTPSessionManager session_;
+  facade::ResultBackManager registry_;
+  std::shared_ptr<facade::RetailerSettingManager> settings_;
+  std::shared_ptr<facade::RetailerManager> manager_;
+  std::shared_ptr<NavigationController> nav_;
+  std::vector<Outcome> outcomes_;
+};
+
+TEST_F(ScanEndToEndTest, ADraggedBubbleCarriesThePayment) {
+  ASSERT_NO_FATAL_FAILURE(start(/*withTerminal=*/true));
+  pay();
+  ScanViewController* screen = scanScreen();
+  ASSERT_NE(screen, nullptr) << "the facade pushed the scan screen";
+  EXPECT_EQ(screen->headerLabel()->text(), "Purchase Service");
+
+  // The screen restarted discovery; the terminal speaks first.
+  discoverySim_->setLibraryPorts(library_->manager->udpListeningPort(),
+                                 library_->manager->tcpListeningPort());
+  discoverySim_->announce();
+  ASSERT_TRUE(main().runUntil([&] { return !screen->movingViews().empty(); }, 10s));
+  driver().advance(1.0);
+  ASSERT_EQ(screen->movingViews().size(), 1u);
+  EXPECT_EQ(screen->movingViews()[0]->getServiceInfo().sn, "TAVIO-SIM-0001");
+
+  auto bubble = screen->movingViews()[0];
+  const Point from = screen->view().convert(bubble->center(), nullptr);
+  const Point to = screen->view().convert(screen->orbitCenter(), nullptr);
+  driver().drag(from, {{(from.x + to.x) / 2, (from.y + to.y) / 2}, to});
+  driver().advance(0.6);
+
+  ASSERT_TRUE(main().runUntil([&] { return !outcomes_.empty(); }, 10s));
+  EXPECT_EQ(outcomes_[0].code, 0);
+  EXPECT_TRUE(outcomes_[0].hasResult);
+  ASSERT_EQ(http_->requestCount(), 1u);
+  EXPECT_EQ(http_->requests()[0].jsonText("serviceType"), "Purchase");
+  driver().advance(1.0);
+  EXPECT_EQ(scanScreen(), nullptr) << "the screen left";
+  EXPECT_EQ(library_->manager->delegate(), settings_) << "discovery is handed back";
+  driver().advance(40.0);
+  EXPECT_EQ(outcomes_.size(), 1u);
+}
+
+TEST_F(ScanEndToEndTest, NothingFoundEndsWithServiceNotFoundOnce) {
+  ASSERT_NO_FATAL_FAILURE(start(/*withTerminal=*/false));
+  pay();
+  ASSERT_NE(scanScreen(), nullptr);
+  main().runUntil([] { return false; }, 100ms);
+  driver().advance(29.0);
+  EXPECT_TRUE(outcomes_.empty());
+  driver().advance(1.5);
+  main().runUntil([&] { return !outcomes_.empty(); }, 2s);
+  ASSERT_EQ(outcomes_.size(), 1u);
+  EXPECT_EQ(outcomes_[0].code, -101);
+  EXPECT_EQ(outcomes_[0].message, "Service not found");
+  EXPECT_FALSE(outcomes_[0].hasResult);
+  driver().advance(60.0);
+  main().runUntil([] { return false; }, 50ms);
+  EXPECT_EQ(outcomes_.size(), 1u);
+}
+
+TEST_F(ScanEndToEndTest, WithoutNavigationControllerTheRequestEndsAtOnce) {
+  ASSERT_NO_FATAL_FAILURE(start(/*withTerminal=*/false));
+  manager_->initWithNavigationController(std::shared_ptr<NavigationController>());
+  pay();
+  main().runUntil([&] { return !outcomes_.empty(); }, 2s);
+  ASSERT_EQ(outcomes_.size(), 1u);
+  EXPECT_EQ(outcomes_[0].code, -101);
+}
+
+}  // namespace
+}  // namespace veltrix::ui::scan::test

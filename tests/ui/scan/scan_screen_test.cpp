@@ -1,0 +1,342 @@
+// The scan screen on a navigation stack: load, orbit, ageing, endings and
+// the hand-back of discovery, on the manual clock.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "ui/scan/scan_fixture.h"
+#include "veltrix/ui/scan/screen_factory.h"
+#include "veltrix/ui/settings/setting_view_controller.h"
+
+namespace veltrix::ui::scan::test {
+namespace {
+
+constexpr double kTwoPi = 2 * std::numbers::pi;
+
+std::string serial(int i) { return "TAVIO-SCAN-" + std::to_string(1000 + i); }
+
+TEST_F(ScanScreenTest, LoadTakesDiscoveryAndShowsTheOrbit) {
+  ScanViewController& s = open();
+  EXPECT_EQ(discovery.delegate().get(), static_cast<registry::DiscoverManagerDelegate*>(&s));
+  EXPECT_TRUE(discovery.running);
+  EXPECT_GE(discovery.stops, 1) << "discovery restarts for the screen";
+  EXPECT_EQ(s.headerLabel()->text(), "Purchase Service");
+  EXPECT_EQ(s.headerLabel()->font(), Font::bold(40));
+  EXPECT_EQ(s.label2()->text(), "Drag a device to the center to ");
+  EXPECT_EQ(s.label3()->text(), "interact with it.");
+  EXPECT_EQ(s.optionType(), 2);
+  EXPECT_EQ(db.fetchSetting("Purchase"), "2") << "a missing remember mode is inserted";
+  EXPECT_TRUE(driver().isTextVisible("Purchase Service"));
+  EXPECT_TRUE(s.navigationItem().hidesBackButton());
+}
+
+TEST_F(ScanScreenTest, InstructionLinesFollowIdiomAndPresentation) {
+  ScanViewController& pad = open(purchase(), DeviceProfile::pad());
+  EXPECT_EQ(pad.label2()->text(), "Drag a device to the center to interact with it.");
+  EXPECT_EQ(pad.label3()->text(), "");
+  EXPECT_EQ(pad.orbitRadius(), 170);
+
+  // The list presentation, also on the screen that was built for the orbit.
+  db.updateSetting("preferencesMode", "2");
+  pad.viewWillAppear(false);
+  EXPECT_EQ(pad.label2()->text(), "Select a target device to interact.");
+  EXPECT_EQ(pad.label3()->text(), "");
+  EXPECT_TRUE(pad.backgroundCenterView()->isHidden());
+}
+
+TEST_F(ScanScreenTest, WithoutAStoredPresentationTheListIsShown) {
+  db.deleteSetting("preferencesMode");
+  ScanViewController& s = open();
+  EXPECT_EQ(db.fetchSetting("preferencesMode"), "") << "the load creates no row";
+  EXPECT_EQ(s.label2()->text(), "Select a target device to interact.");
+  EXPECT_EQ(s.label3()->text(), "");
+}
+
+TEST_F(ScanScreenTest, LongServiceTypesGetSmallerHeaders) {
+  facade::ScanRequest request = purchase();
+  request.serviceType = "PreAuthorisation";  // 16 characters
+  ScanViewController& s = open(request);
+  EXPECT_EQ(s.headerLabel()->font(), Font::bold(26));
+}
+
+TEST_F(ScanScreenTest, NineServicesGiveEightBubblesMoreAndOneOverflowEntry) {
+  ScanViewController& s = open();
+  for (int i = 0; i < 9; ++i) report(serial(i));
+  report(serial(0));  // again: a duplicate
+  driver().advance(1.0);
+
+  EXPECT_EQ(s.activedIps().size(), 9u);
+  ASSERT_EQ(s.movingViews().size(), 9u);
+  EXPECT_TRUE(s.isHaveMore());
+  ASSERT_EQ(s.moreActivedIps().size(), 1u);
+  EXPECT_EQ(s.moreActivedIps()[0].sn, serial(8));
+  EXPECT_TRUE(s.movingViews().back()->isMore());
+  EXPECT_TRUE(driver().isTextVisible("(*.more)"));
+  EXPECT_TRUE(driver().isTextVisible("(*1003)"));
+
+  // Each bubble sits at 2π·i/9 of a 150-point circle around the view's
+  // centre (less what it has turned since).
+  const Point c = s.orbitCenter();
+  for (std::size_t i = 0; i < s.movingViews().size(); ++i) {
+    auto& b = *s.movingViews()[i];
+    EXPECT_EQ(b.circleCenter, c);
+    EXPECT_NEAR(std::hypot(b.center().x - c.x, b.center().y - c.y), 150, 1e-6);
+    const double expected = kTwoPi * static_cast<double>(i) / 9;
+    // One second of frames since the re-lay.
+    EXPECT_NEAR(std::remainder(b.currentAngle() - expected, kTwoPi), -0.06, 0.005) << i;
+  }
+
+  report(serial(9));
+  EXPECT_EQ(s.movingViews().size(), 9u) << "the tenth service only overflows";
+  EXPECT_EQ(s.moreActivedIps().size(), 2u);
+}
+
+TEST_F(ScanScreenTest, StaleTurnsGreyThenGoes) {
+  ScanViewController& s = open();
+  // Last heard of 10 s ago: grey between 5 and 6 s from now, gone between
+  // 20 and 21 s (the screen itself ends at 30 s).
+  report(serial(1), "1", 10000);
+  report(serial(2), "1", 0);
+  report(serial(3), "1", 10000);
+  ASSERT_EQ(s.movingViews().size(), 3u);
+  auto* first = s.movingViews()[0].get();
+  auto* third = s.movingViews()[2].get();
+
+  driver().advance(4.9);
+  EXPECT_TRUE(first->isEnable);
+  driver().advance(1.0);
+  EXPECT_FALSE(first->isEnable);
+  EXPECT_FALSE(third->isEnable);
+  EXPECT_EQ(first->imageView()->image()->name(), "icon_t420_disabled");
+
+  answer(serial(3));
+  driver().advance(1.0);
+  EXPECT_TRUE(third->isEnable) << "fresh again once its terminal answers";
+  EXPECT_EQ(third->imageView()->image()->name(), "icon_t420_enabled");
+
+  for (int t = 0; t < 13; ++t) {
+    answer(serial(2));
+    answer(serial(3));
+    driver().advance(1.0);
+  }
+  // 29.9 s since serial 1 answered.
+  EXPECT_EQ(s.movingViews().size(), 3u);
+  answer(serial(2));
+  answer(serial(3));
+  driver().advance(1.0);
+  ASSERT_EQ(s.movingViews().size(), 2u);
+  EXPECT_EQ(s.movingViews()[0]->getServiceInfo().sn, serial(2));
+  EXPECT_EQ(s.activedIps().size(), 2u);
+  EXPECT_EQ(s.terminalItems().size(), 2u);
+  EXPECT_EQ(answers->answers(), 0u);
+
+  // Gone services are accepted again when reported.
+  report(serial(1));
+  EXPECT_EQ(s.activedIps().size(), 3u);
+}
+
+TEST_F(ScanScreenTest, AGoneBubbleMakesRoomForTheLatestOverflowEntry) {
+  ScanViewController& s = open();
+  report(serial(0), "1", 20000);  // goes after 10 s
+  for (int i = 1; i < 9; ++i) report(serial(i));
+  ASSERT_EQ(s.moreActivedIps().size(), 1u);
+  ASSERT_TRUE(s.isHaveMore());
+
+  for (int t = 0; t < 11; ++t) {
+    for (int i = 1; i < 9; ++i) answer(serial(i));
+    driver().advance(1.0);
+  }
+  EXPECT_TRUE(s.moreActivedIps().empty());
+  EXPECT_FALSE(s.isHaveMore()) << "the overflow emptied";
+  ASSERT_EQ(s.movingViews().size(), 8u);
+  EXPECT_EQ(s.movingViews().back()->getServiceInfo().sn, serial(8)) << "promoted";
+  EXPECT_EQ(s.activedIps().size(), 8u);
+}
+
+TEST_F(ScanScreenTest, TimeOutAnswersOnceAndHandsDiscoveryBack) {
+  ScanViewController& s = open();
+  report(serial(1));
+  driver().advance(29.0);
+  EXPECT_EQ(answers->answers(), 0u);
+  driver().advance(1.5);
+  ASSERT_EQ(answers->errors.size(), 1u);
+  EXPECT_EQ(answers->errors[0], (std::pair<std::int64_t, std::string>{-101, "Service not found"}));
+  EXPECT_TRUE(answers->chosen.empty());
+  EXPECT_FALSE(discovery.running);
+  EXPECT_EQ(discovery.delegate(), host) << "the earlier delegate is back";
+  EXPECT_FALSE(s.hasTimers());
+  EXPECT_TRUE(s.movingViews().empty());
+  EXPECT_EQ(nav->viewControllers().size(), 1u) << "popped";
+
+  driver().advance(60.0);
+  screen.reset();
+  nav.reset();
+  makeWindow();
+  runPending();
+  EXPECT_EQ(answers->answers(), 1u) << "never twice";
+}
+
+TEST_F(ScanScreenTest, BackItemEndsWithServiceNotFound) {
+  open();
+  ASSERT_TRUE(driver().tapBarItem(/*right=*/false));
+  driver().advance(0.5);
+  ASSERT_EQ(answers->errors.size(), 1u);
+  EXPECT_EQ(answers->errors[0].first, -101);
+}
+
+TEST_F(ScanScreenTest, HostPopAnswersOnce) {
+  open();
+  nav->popViewController(true);
+  driver().advance(1.0);
+  ASSERT_EQ(answers->errors.size(), 1u);
+  EXPECT_EQ(answers->errors[0].first, -101);
+  EXPECT_FALSE(discovery.running);
+  driver().advance(40.0);
+  EXPECT_EQ(answers->answers(), 1u);
+}
+
+TEST_F(ScanScreenTest, DestroyedWithItsNavigationControllerAnswersOnce) {
+  open();
+  screen.reset();
+  nav.reset();
+  makeWindow();
+  runPending();
+  ASSERT_EQ(answers->errors.size(), 1u);
+  EXPECT_EQ(answers->errors[0].first, -101);
+  EXPECT_FALSE(discovery.running);
+  EXPECT_EQ(discovery.delegate(), host);
+}
+
+TEST_F(ScanScreenTest, ANewerDelegateKeepsDiscovery) {
+  ScanViewController& s = open();
+  auto newer = std::make_shared<HostDiscoveryDelegate>();
+  discovery.setDelegate(newer);
+  s.timerFired();
+  EXPECT_EQ(discovery.delegate(), newer);
+  EXPECT_TRUE(discovery.running);
+}
+
+TEST_F(ScanScreenTest, CoveringStopsTimersAndReturningRestartsThem) {
+  ScanViewController& s = open();
+  driver().advance(20.0);
+  ASSERT_TRUE(driver().tapBarItem(/*right=*/true));  // the gear: settings
+  driver().advance(0.5);
+  EXPECT_NE(dynamic_cast<settings::SettingViewController*>(nav->topViewController()), nullptr);
+  EXPECT_FALSE(s.hasTimers());
+  EXPECT_FALSE(discovery.running);
+  driver().advance(60.0);
+  EXPECT_EQ(answers->answers(), 0u);
+
+  nav->popViewController(true);
+  driver().advance(0.5);
+  EXPECT_TRUE(s.hasTimers());
+  EXPECT_EQ(discovery.delegate().get(), static_cast<registry::DiscoverManagerDelegate*>(&s));
+  driver().advance(29.0);
+  EXPECT_EQ(answers->answers(), 0u) << "a fresh 30 s";
+  driver().advance(1.5);
+  EXPECT_EQ(answers->errors.size(), 1u);
+}
+
+TEST_F(ScanScreenTest, SettingsHideTheGearFromSystem16AndTheRememberButton) {
+  db.insertSetting("SHOW_SETTING", "0");
+  db.insertSetting("SHOW_REMEMBER", "0");
+  ScanViewController& s = open();
+  EXPECT_TRUE(s.rightItem()->isHidden());
+  EXPECT_TRUE(s.rememberBtn()->isHidden());
+
+  db.updateSetting("SHOW_SETTING", "1");
+  db.updateSetting("SHOW_REMEMBER", "");
+  s.viewDidAppear(false);
+  EXPECT_FALSE(s.rightItem()->isHidden());
+  EXPECT_FALSE(s.rememberBtn()->isHidden());
+}
+
+TEST_F(ScanScreenTest, GearStaysBeforeSystem16) {
+  db.insertSetting("SHOW_SETTING", "0");
+  ScanViewController& s = open(purchase(), DeviceProfile::phone().withSystem(15));
+  EXPECT_FALSE(s.rightItem()->isHidden());
+}
+
+TEST_F(ScanScreenTest, RotationMovesTheCentre) {
+  ScanViewController& s = open();
+  report(serial(1));
+  report(serial(2));
+  const Point before = s.orbitCenter();
+  window().rotate(true);
+  driver().advance(1.0);
+  const Point after = s.orbitCenter();
+  EXPECT_NE(before, after);
+  for (auto& b : s.movingViews()) {
+    EXPECT_EQ(b->circleCenter, after);
+    EXPECT_NEAR(std::hypot(b->center().x - after.x, b->center().y - after.y), 150, 1e-6);
+  }
+  EXPECT_EQ(s.headerLabel()->frame().y() - s.view().safeAreaInsets().top, 30);
+}
+
+TEST_F(ScanScreenTest, DroppingABubbleOnTheCentreChoosesItsService) {
+  ScanViewController& s = open();
+  report(serial(1));
+  report(serial(2), "5");
+  driver().advance(0.5);
+  auto bubble = s.movingViews()[1];
+  const Point from = s.view().convert(bubble->center(), nullptr);
+  const Point to = s.view().convert(s.orbitCenter(), nullptr);
+  driver().drag(from, {{from.x + (to.x - from.x) / 2, from.y + (to.y - from.y) / 2}, to});
+  EXPECT_EQ(answers->answers(), 0u) << "only after the vanishing animation";
+  driver().advance(0.6);
+  ASSERT_EQ(answers->chosen.size(), 1u);
+  EXPECT_TRUE(answers->errors.empty());
+  EXPECT_EQ(answers->chosen[0].at("sn"), serial(2));
+  EXPECT_EQ(answers->chosen[0].at("serviceId"), "5");
+  EXPECT_EQ(answers->chosen[0].at("address"), "127.0.0.9:8080");
+  EXPECT_FALSE(discovery.running);
+  driver().advance(1.0);
+  EXPECT_EQ(nav->viewControllers().size(), 1u);
+  driver().advance(40.0);
+  EXPECT_EQ(answers->answers(), 1u);
+}
+
+TEST_F(ScanScreenTest, NarrowingToTheStaticSerialDropsOtherTerminals) {
+  facade::ScanRequest request = purchase();
+  request.sn = serial(7);  // nothing stored: every terminal until it answers
+  ScanViewController& s = open(request);
+  report(serial(1));
+  report(serial(2));
+  EXPECT_EQ(s.activedIps().size(), 2u);
+  report(serial(7));
+  ASSERT_EQ(s.activedIps().size(), 1u);
+  EXPECT_EQ(s.activedIps()[0].sn, serial(7));
+  ASSERT_EQ(s.movingViews().size(), 1u);
+  EXPECT_EQ(s.terminalItems().size(), 1u);
+  report(serial(3));
+  EXPECT_EQ(s.activedIps().size(), 1u) << "no longer scanning all";
+}
+
+TEST_F(ScanScreenTest, BubbleTapOpensThePlaceholderDetail) {
+  ScanViewController& s = open();
+  report(serial(1));
+  driver().advance(0.5);
+  ASSERT_TRUE(driver().tap(*s.movingViews()[0]));
+  driver().advance(0.5);
+  auto* detail = dynamic_cast<PlaceholderViewController*>(nav->topViewController());
+  ASSERT_NE(detail, nullptr);
+  EXPECT_EQ(detail->text(), serial(1));
+}
+
+TEST_F(ScanScreenTest, RegisteredMakersAreUsed) {
+  TerminalDetailInput seen;
+  screenMakers().terminalDetail = [&](const TerminalDetailInput& input) {
+    seen = input;
+    return std::make_shared<ViewController>();
+  };
+  ScanViewController& s = open();
+  report(serial(1));
+  driver().advance(0.5);
+  ASSERT_TRUE(driver().tap(*s.movingViews()[0]));
+  screenMakers() = {};
+  EXPECT_EQ(seen.service.sn, serial(1));
+}
+
+}  // namespace
+}  // namespace veltrix::ui::scan::test
