@@ -141,6 +141,34 @@ TEST_F(BleRoadTest, APaymentReachesTheTerminalItFirstConnects) {
   EXPECT_EQ(adapter.connectedDeviceSns(), std::vector<std::string>{terminal.sn()});
 }
 
+TEST_F(BleRoadTest, DeeplyNestedMessagesAreDroppedWithoutExhaustingTheStack) {
+  // Before its answer the terminal sends texts nested 100,000 levels deep:
+  // they are refused at the parse, and the answer still ends the payment.
+  constexpr std::size_t kLevels = 100000;
+  const std::string arrays = std::string(kLevels, '[') + std::string(kLevels, ']');
+  std::string notification = R"({"serviceType":"EventNotification","response":)";
+  for (std::size_t i = 0; i < kLevels; ++i) notification += R"({"a":)";
+  notification += "1" + std::string(kLevels + 1, '}');
+  sim::BleSimulator terminal(radio, {});
+  terminal.add([&](const sim::RecordedRequest& request) {
+    const std::string id = request.jsonText("exchangeIdentification").value_or("");
+    return sim::BleReply::of(
+        {arrays, notification,
+         R"({"exchangeIdentification":")" + id +
+             R"(","serviceType":"Purchase","endFlag":true,"response":{"response":"SUCC"}})"},
+        sim::Millis(10));
+  });
+  pay({{"sn", terminal.sn()}, {"uuidString", terminal.identifier()}, {"serviceId", "pay"}});
+  ASSERT_TRUE(settle(5, 1));
+  advanceSeconds(1);
+  runPending();
+
+  ASSERT_EQ(deliveries.size(), 1u);
+  EXPECT_EQ(deliveries[0].code, 0);
+  EXPECT_TRUE(hooks_->notifications.empty());
+  EXPECT_EQ(log.count("Failed to parse JSON: JSON text nested deeper than 512 levels"), 2u);
+}
+
 TEST_F(BleRoadTest, ARequestWithoutSerialNumberFailsAndNothingGoesOut) {
   // One terminal connected: the transport alone would send to it.
   sim::BleSimulator terminal(radio, {});

@@ -662,5 +662,35 @@ TEST_F(ChoiceTest, TwoRequestsInFlightKeepTheirOwnChoice) {
   ASSERT_EQ(presenter_->requests.size(), 1u);  // the third one's screen
 }
 
+// A terminal asked to show itself from a screen over the scan screen: the
+// display goes to that terminal's service or ends with the error, never to
+// another terminal and never onto a second scan screen.
+TEST_F(ChoiceTest, DisplayForOneUnreachableServiceEndsWithTheError) {
+  build({.terminals = {{kSnA, kAddrA}, {kSnB, kAddrB}},
+         .services = {{kSnA, "Display", "S1"}, {kSnB, "Display", "S1"}},
+         .remembered = {{"Display", kSnB, "S1"}},
+         .reachable = {kAddrB}});
+  model::DisplayParam param;
+  model::DestinationParams destination;
+  destination.sn = kSnA;
+  destination.serviceId = "S1";
+  param.servicesParams = destination;
+  manager().display(param, idBlock(), recorder<model::DisplayResult>("display"));
+  ASSERT_TRUE(main().runUntil([&] { return settled(); }));
+  drain();
+  EXPECT_EQ(pinger_->pings(), std::vector<std::string>{kAddrA});
+  ASSERT_EQ(deliveries().size(), 1u);
+  EXPECT_EQ(deliveries()[0].code, -200);
+  EXPECT_EQ(deliveries()[0].message, "fail to ping terminal");
+  EXPECT_TRUE(presenter_->requests.empty());
+  EXPECT_EQ(network_.count(), 0u);
+
+  // Reached, it goes there.
+  pinger_->set(kAddrA, Answer::kYes);
+  manager().display(param, idBlock(), recorder<model::DisplayResult>("display"));
+  ASSERT_TRUE(main().runUntil([&] { return network_.count() > 0; }));
+  EXPECT_EQ(network_.last()->url, std::string("http://") + kAddrA);
+}
+
 }  // namespace
 }  // namespace veltrix::facade::test

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
 #include <string>
 
 namespace veltrix::platform {
@@ -53,6 +54,26 @@ TEST(JsonParse, GivesWhatTheLibraryParserGives) {
   }
 }
 
+TEST(JsonParse, RepeatedKeysMergeAsTheLibraryParserMergesThem) {
+  // Small objects and large ones (merged differently), keys repeated any
+  // number of times, values nested.
+  std::mt19937 random(32);
+  for (int round = 0; round < 200; ++round) {
+    const int members = 1 + static_cast<int>(random() % 60);
+    const int keys = 1 + static_cast<int>(random() % 30);
+    std::string text = "{";
+    for (int i = 0; i < members; ++i) {
+      if (i > 0) text += ",";
+      text += "\"k" + std::to_string(random() % keys) + "\":";
+      text += random() % 4 == 0 ? R"({"x":[)" + std::to_string(i) + "]}" : std::to_string(i);
+    }
+    text += "}";
+    const auto value = parseJson(text);
+    ASSERT_TRUE(value) << text;
+    ASSERT_EQ(*dumpJson(*value), Json::parse(text).dump()) << text;
+  }
+}
+
 TEST(JsonParse, RefusesNestingDeeperThanTheLimit) {
   EXPECT_TRUE(parseJson(nested(kMaxJsonDepth)));
   std::string error;
@@ -87,6 +108,25 @@ TEST(JsonParse, ManyMembersCostLinearTime) {
   EXPECT_EQ(readText(*value, "m7"), "last");
   EXPECT_EQ(value->begin().key(), "m0");
   EXPECT_LT(elapsed, std::chrono::seconds(10));
+}
+
+TEST(ParsedJsonLoan, HandsItsValueToTheFirstParseOfTheSameTextOnly) {
+  const std::string text = R"({"a":1})";
+  {
+    ParsedJsonLoan loan(text, Json{{"lent", true}});
+    EXPECT_EQ(*dumpJson(*parseJson(R"({"b":2})")), R"({"b":2})");  // another text
+    EXPECT_EQ(*dumpJson(*parseJson(text)), R"({"lent":true})");
+    EXPECT_EQ(*dumpJson(*parseJson(text)), R"({"a":1})");  // handed over once
+    {
+      ParsedJsonLoan inner(text, Json::array());
+      EXPECT_EQ(*dumpJson(*parseJson(text)), "[]");
+    }
+  }
+  EXPECT_EQ(*dumpJson(*parseJson(text)), R"({"a":1})");
+  // A loan does not make a scalar acceptable where the top level must be
+  // structured.
+  ParsedJsonLoan scalar("5", Json(5));
+  EXPECT_FALSE(parseJson("5"));
 }
 
 TEST(JsonDump, InvalidUtf8IsReportedNotThrown) {

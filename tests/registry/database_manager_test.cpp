@@ -459,6 +459,60 @@ TEST_F(DatabaseTest, RememberedServices) {
   EXPECT_TRUE(db->fetchRememberServices().empty());
 }
 
+TEST_F(DatabaseTest, RememberedServicesReadInInsertionOrderWhateverIndexTheFileHas) {
+  auto db = open();
+  ASSERT_TRUE(db->insertRememberServices("SN-A", "Purchase", "", "1", "", "1000"));
+  ASSERT_TRUE(db->insertRememberServices("SN-B", "Purchase", "", "2", "", "1001"));
+  // An index that would hand rows out by descending sn.
+  ASSERT_TRUE(peek().exec("CREATE INDEX by_type_sn ON remember_service(serviceType, sn DESC)"));
+  EXPECT_EQ(rowText(db->fetchRememberServicesWithType("Purchase"), "sn"), "SN-A");
+  const Rows all = db->fetchRememberServices();
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(rowText(all[0], "sn"), "SN-A");
+}
+
+TEST_F(DatabaseTest, ReplacingARememberedServiceDropsEveryRowOfItsTypeAtOnce) {
+  auto db = open();
+  ASSERT_TRUE(db->insertRememberServices("SN-A", "Purchase", "", "1", "", "1000"));
+  ASSERT_TRUE(db->insertRememberServices("SN-B", "Purchase", "", "2", "", "1001"));
+  ASSERT_TRUE(db->insertRememberServices("SN-A", "ALL", "", "", std::nullopt, "1002"));
+
+  ASSERT_TRUE(db->replaceRememberServices("SN-C", "Purchase", std::nullopt, "3", "", "1003"));
+  const Row now = db->fetchRememberServicesWithType("Purchase");
+  EXPECT_EQ(rowText(now, "sn"), "SN-C");
+  EXPECT_EQ(rowText(now, "serviceId"), "3");
+  EXPECT_EQ(db->fetchRememberServices().size(), 2u) << "other types stay";
+
+  // A second replacement takes effect as well.
+  ASSERT_TRUE(db->replaceRememberServices("SN-A", "Purchase", std::nullopt, "1", "", "1004"));
+  EXPECT_EQ(rowText(db->fetchRememberServicesWithType("Purchase"), "sn"), "SN-A");
+
+  // An insert that fails leaves the old row in place.
+  ASSERT_TRUE(peek().exec(
+      "CREATE TRIGGER refuse BEFORE INSERT ON remember_service BEGIN SELECT RAISE(ABORT, "
+      "'refused'); END"));
+  EXPECT_FALSE(db->replaceRememberServices("SN-B", "Purchase", std::nullopt, "2", "", "1005"));
+  EXPECT_EQ(rowText(db->fetchRememberServicesWithType("Purchase"), "sn"), "SN-A");
+  EXPECT_EQ(db->fetchRememberServices().size(), 2u);
+}
+
+TEST_F(DatabaseTest, TransactionsCommitOrRollBackAsAWhole) {
+  auto db = open();
+  ASSERT_TRUE(db->insertRememberServices("SN1", "ALL", "", "", std::nullopt, "1"));
+  // A body that fails after its delete leaves the old row.
+  EXPECT_FALSE(db->performInTransaction([&] {
+    EXPECT_TRUE(db->deleteRememberServiceWithType("ALL"));
+    return false;
+  }));
+  EXPECT_EQ(rowText(db->fetchRememberServicesWithType("ALL"), "sn"), "SN1");
+  EXPECT_TRUE(db->performInTransaction([&] {
+    return db->deleteRememberServiceWithType("ALL") &&
+           db->insertRememberServices("SN2", "ALL", "", "", std::nullopt, "2");
+  }));
+  EXPECT_EQ(db->fetchRememberServices().size(), 1u);
+  EXPECT_EQ(rowText(db->fetchRememberServicesWithType("ALL"), "sn"), "SN2");
+}
+
 TEST_F(DatabaseTest, SettingsReadEmptyWhenUnsetAndUpsertAlwaysWrites) {
   auto db = open();
   EXPECT_EQ(db->fetchSetting("missing"), "");

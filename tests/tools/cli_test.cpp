@@ -123,22 +123,54 @@ TEST_F(CliTest, PaymentRefundAndReconciliationInJsonMode) {
   EXPECT_EQ(registry::rowText(db.fetchCaspExchange(refundId), "serviceType"), "Refund");
 }
 
-TEST_F(CliTest, DemoEndsWithAPaymentOverBluetooth) {
+// One run of the demo, act by act: its reconciliation adds up what the
+// terminal approved, the Bluetooth LE terminal answers as itself, and the
+// last payment is picked on the scan screen, whose pictures are written.
+TEST_F(CliTest, DemoAddsUpAndEndsOnTheScanScreen) {
   testing::CommandResult run = cli({"demo"});
   ASSERT_EQ(run.status, 0) << run.output;
-  const std::size_t ble = run.output.find("== Payment of 8.00 EUR over Bluetooth LE");
-  ASSERT_NE(ble, std::string::npos) << run.output;
-  const std::string tail = run.output.substr(ble);
-  EXPECT_NE(tail.find("result 0"), std::string::npos) << tail;
-  EXPECT_NE(tail.find("Transaction Reference: DEMO-0004"), std::string::npos) << tail;
+  const std::string& out = run.output;
+  const std::size_t reconciliation = out.find("== Reconciliation");
+  const std::size_t ble = out.find("== Payment of 8.00 EUR over Bluetooth LE");
+  const std::size_t scan = out.find("== Payment of 12.50 EUR on a till that knows no terminal");
+  ASSERT_NE(reconciliation, std::string::npos) << out;
+  ASSERT_NE(ble, std::string::npos) << out;
+  ASSERT_NE(scan, std::string::npos) << out;
 
+  const std::string totals = out.substr(reconciliation, ble - reconciliation);
+  EXPECT_NE(totals.find("activeCurrency=EUR, transactionTotalsType=DEBT, totalNum='1', "
+                        "totalAmount='12.50'"),
+            std::string::npos)
+      << totals;
+  EXPECT_NE(totals.find("activeCurrency=EUR, transactionTotalsType=CRDT, totalNum='1', "
+                        "totalAmount='12.50'"),
+            std::string::npos)
+      << totals;
+  EXPECT_EQ(totals.find("USD"), std::string::npos) << totals;
+
+  const std::string bleAct = out.substr(ble, scan - ble);
+  EXPECT_NE(bleAct.find("result 0"), std::string::npos) << bleAct;
+  EXPECT_NE(bleAct.find("Transaction Reference: DEMO-0004"), std::string::npos) << bleAct;
+  EXPECT_NE(bleAct.find("POI ID: TAVIO-SIM-0002"), std::string::npos) << bleAct;
   // It went to the Bluetooth LE terminal, which has no network address.
-  const std::size_t from = tail.find("exchange ") + 9;
-  const std::string id = tail.substr(from, tail.find('\n', from) - from);
+  const std::size_t from = bleAct.find("exchange ") + 9;
+  const std::string id = bleAct.substr(from, bleAct.find('\n', from) - from);
   registry::DatabaseManager db(data_.path() / registry::kDatabaseFileName);
   const registry::Row exchange = db.fetchCaspExchange(id);
   EXPECT_EQ(registry::rowText(exchange, "sn"), "TAVIO-SIM-0002");
   EXPECT_FALSE(registry::rowText(exchange, "channelSource").has_value());
+
+  const std::string scanAct = out.substr(scan);
+  EXPECT_NE(scanAct.find("result 0"), std::string::npos) << scanAct;
+  EXPECT_NE(scanAct.find("POI ID: TAVIO-SIM-0003"), std::string::npos) << scanAct;
+  for (const char* picture : {"scan-1-searching.png", "scan-2-found.png", "scan-3-result.png"}) {
+    const std::filesystem::path path = data_.path() / picture;
+    EXPECT_NE(scanAct.find(": " + path.string() + "\n"), std::string::npos) << picture;
+    std::ifstream in(path, std::ios::binary);
+    std::string magic(8, '\0');
+    in.read(magic.data(), 8);
+    EXPECT_EQ(magic, "\x89PNG\r\n\x1a\n") << picture;
+  }
 }
 
 TEST_F(CliTest, AbortOfALoggedExchangeGoesToItsTerminal) {

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <regex>
 #include <set>
+#include <sstream>
 
 #include "support/ui_test_env.h"
 #include "veltrix/platform/ui/image.h"
@@ -14,6 +20,64 @@ namespace {
 using testing::TempDir;
 using testing::UiTest;
 
+std::filesystem::path sourceDir() {
+  if (const char* dir = std::getenv("VELTRIX_TEST_SOURCE_DIR")) return dir;
+  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+}
+
+std::string withoutComments(const std::string& text) {
+  static const std::regex kComment(R"(//[^\n]*|/\*[\s\S]*?\*/)");
+  return std::regex_replace(text, kComment, " ");
+}
+
+// The screen classes declared in the headers of `dirs`: every class that
+// derives, directly or through another class there, from a view controller
+// of the platform. A class that only serves as another screen's base has no
+// page of its own.
+std::set<std::string> screenClasses(const std::vector<std::filesystem::path>& dirs) {
+  static const std::regex kClass(R"(\bclass\s+(\w+)\s*(?:final\s*)?:([^{;]*)\{)");
+  static const std::regex kBase(R"((\w+)\s*(?:<[^>]*>)?\s*$)");
+  std::map<std::string, std::vector<std::string>> bases;
+  for (const auto& dir : dirs) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+      if (entry.path().extension() != ".h") continue;
+      std::ifstream in(entry.path());
+      std::stringstream text;
+      text << in.rdbuf();
+      const std::string code = withoutComments(text.str());
+      for (std::sregex_iterator it(code.begin(), code.end(), kClass), end; it != end; ++it) {
+        std::stringstream list((*it)[2].str());
+        for (std::string base; std::getline(list, base, ',');) {
+          std::smatch name;
+          if (std::regex_search(base, name, kBase)) bases[(*it)[1]].push_back(name[1]);
+        }
+      }
+    }
+  }
+  const std::set<std::string> platformControllers = {"ViewController", "NavigationController",
+                                                     "TableViewController", "AlertController"};
+  std::set<std::string> screens;
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (const auto& [name, list] : bases) {
+      if (screens.count(name)) continue;
+      for (const std::string& base : list) {
+        if (platformControllers.count(base) || screens.count(base)) {
+          screens.insert(name);
+          grew = true;
+          break;
+        }
+      }
+    }
+  }
+  std::set<std::string> leaves = screens;
+  for (const auto& [name, list] : bases) {
+    if (!screens.count(name)) continue;
+    for (const std::string& base : list) leaves.erase(base);
+  }
+  return leaves;
+}
+
 // The pages lay out with the installed fonts, as the tool does.
 class GalleryTest : public UiTest {
  protected:
@@ -21,26 +85,49 @@ class GalleryTest : public UiTest {
   TempDir out_;
 };
 
-// Every page at 1x (quick), on a phone and on a pad turned sideways.
-TEST_F(GalleryTest, EveryPageWritesItsPictures) {
+// Every page once on a phone and once on a pad turned sideways, drawn at a
+// quarter of the points (layout is the same; pixels are what cost), then
+// the index over both.
+TEST_F(GalleryTest, EveryPageRendersAndEveryScreenHasOne) {
+  std::vector<IndexSection> sections;
+  std::set<std::string> shown;
   for (const auto& device :
        {ui::DeviceProfile::phone(), ui::DeviceProfile::pad().inOrientation(true)}) {
     Options options;
     options.device = device;
     options.out = out_.path() / device.name;
-    options.scale = 1;
+    options.scale = 0.25;
+    std::filesystem::create_directories(options.out);
     const Result result = run(options);
     EXPECT_TRUE(result.failures.empty()) << result.failures.front();
-    std::set<std::string> names;
-    for (const auto& file : result.files) {
-      names.insert(file.stem().string());
-      EXPECT_EQ(ui::imagePixelSize(file), device.size()) << file;
+    ASSERT_EQ(result.pages.size(), pages().size());
+    for (const PageResult& page : result.pages) {
+      EXPECT_FALSE(page.files.empty()) << page.name;
+      shown.insert(page.screens.begin(), page.screens.end());
     }
-    EXPECT_GE(names.size(), pages().size()) << "a picture per page at least";
-    for (const char* expected : {"controls", "labels", "artwork", "alert", "sheet", "motion"}) {
-      EXPECT_TRUE(names.count(expected)) << expected;
-    }
+    const ui::Size expected{std::round(device.size().width * 0.25),
+                            std::round(device.size().height * 0.25)};
+    for (const auto& file : result.files) EXPECT_EQ(ui::imagePixelSize(file), expected) << file;
+    sections.push_back({device.name, device.name, result});
   }
+
+  const std::set<std::string> screens =
+      screenClasses({sourceDir() / "src/veltrix/ui/scan", sourceDir() / "src/veltrix/ui/settings"});
+  EXPECT_GE(screens.size(), 8u) << "the headers were read";
+  for (const std::string& screen : screens) {
+    EXPECT_TRUE(shown.count(screen))
+        << screen << " has no gallery page (or its typeName() is not its class name)";
+  }
+
+  ASSERT_TRUE(writeIndex(out_.path(), sections));
+  std::ifstream in(out_.path() / "index.html");
+  std::stringstream html;
+  html << in.rdbuf();
+  for (const Page& page : pages()) {
+    EXPECT_NE(html.str().find("<h3>" + page.name + "</h3>"), std::string::npos) << page.name;
+  }
+  EXPECT_EQ(html.str().find("http"), std::string::npos) << "nothing from elsewhere";
+  EXPECT_NE(html.str().find("src=\"" + sections[0].dir.string() + "/"), std::string::npos);
 }
 
 }  // namespace

@@ -222,6 +222,28 @@ std::vector<json> messagesOf(const Reply& reply) {
   return out;
 }
 
+// Two terminals keep apart what each approved and answer as themselves.
+TEST(DefaultScenarioTest, EachServerAnswersAsItsOwnTerminal) {
+  auto first = HttpSimulator::start("127.0.0.1", 0);
+  auto second = HttpSimulator::start("127.0.0.1", 0);
+  ASSERT_TRUE(first && second);
+  second->setSerial("TAVIO-SIM-0002");
+  for (auto* sim : {first.get(), second.get()}) {
+    Scenario scenario;
+    scenario.setDefaultDelay(Millis(0));
+    sim->setScenario(std::move(scenario));
+  }
+  RawClient client(second->port());
+  client.send(post(R"({"exchangeIdentification":"E1","serviceType":"Purchase",)"
+                   R"("request":{"totalAmount":"2.50","currency":"EUR"}})"));
+  const std::string answer = client.readUntil(endsWith("0\r\n\r\n"));
+  EXPECT_NE(answer.find(R"("poiIdentificationId": "TAVIO-SIM-0002")"), std::string::npos);
+  EXPECT_EQ(answer.find(kTerminalSerial), std::string::npos);
+  ASSERT_EQ(second->ledger().totals().size(), 1u);
+  EXPECT_EQ(second->ledger().totals()[0].amount, "2.50");
+  EXPECT_TRUE(first->ledger().totals().empty());
+}
+
 TEST(DefaultScenarioTest, TwoNotificationsThenAResponseEchoingTheRequest) {
   const Reply reply = defaultReply(casp(R"({
     "exchangeIdentification": "0123456789ABCDEF0123456789ABCDEF",

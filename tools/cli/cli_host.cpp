@@ -105,7 +105,13 @@ class CliHost::Notifications final : public facade::RetailerManagerDelegate {
   CliHost& host_;
 };
 
-CliHost::CliHost(Printer& printer) : printer_(printer) {
+CliHost::CliHost(Printer& printer)
+    : CliHost(printer, registry::DatabaseManager::sharedManager(),
+              facade::RetailerSettingManager::sharedManager()) {}
+
+CliHost::CliHost(Printer& printer, registry::DatabaseManager& database,
+                 facade::RetailerSettingManager& settings)
+    : printer_(printer) {
   platform::MainLoop::shared().bindCurrentThread();
   watcher_ = std::make_shared<Watcher>([this](const std::string& id) { transportEnded(id); });
   notifications_ = std::make_shared<Notifications>(*this);
@@ -129,9 +135,8 @@ CliHost::CliHost(Printer& printer) : printer_(printer) {
   // The wiring of RetailerManager::sharedManager(), with watched transports.
   codec::TransactionHeaderBuilder::setDeviceIdentifierProvider(&transport::KVISOUtils::getUUID);
   manager_ = std::make_shared<facade::RetailerManager>(facade::RetailerManager::Collaborators{
-      registry::DatabaseManager::sharedManager(), facade::ResultBackManager::sharedManager(),
-      facade::RetailerSettingManager::sharedManager(), registry::FileLogger::sharedLogger(),
-      transport::BLEDiscoveryAdapter::shared(),
+      database, facade::ResultBackManager::sharedManager(), settings,
+      registry::FileLogger::sharedLogger(), transport::BLEDiscoveryAdapter::shared(),
       facade::CommunicateFactory(wrap(&facade::createHttpTransport),
                                  wrap(&facade::createBleTransport))});
   manager_->setDelegate(notifications_);

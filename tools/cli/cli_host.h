@@ -25,7 +25,9 @@
 
 #include "cli/printer.h"
 #include "veltrix/facade/retailer_manager.h"
+#include "veltrix/facade/retailer_setting_manager.h"
 #include "veltrix/model/codes.h"
+#include "veltrix/registry/database_manager.h"
 
 namespace veltrix::cli {
 
@@ -56,7 +58,12 @@ std::string textForm(const R& result) {
 
 class CliHost {
  public:
+  // Over the library's shared database and settings.
   explicit CliHost(Printer& printer);
+  // Over a database and settings of the caller's (which must outlive it):
+  // a till that meets its terminals through discovery of its own.
+  CliHost(Printer& printer, registry::DatabaseManager& database,
+          facade::RetailerSettingManager& settings);
   ~CliHost();
   CliHost(const CliHost&) = delete;
   CliHost& operator=(const CliHost&) = delete;
@@ -71,6 +78,15 @@ class CliHost {
   Outcome run(const std::function<void(facade::ExchangeIdBlock, facade::ResultBlock<R>)>& start,
               std::shared_ptr<const R>* last = nullptr,
               std::chrono::seconds timeout = kRequestTimeout) {
+    launch<R>(start, last);
+    return finish(timeout);
+  }
+
+  // run() in two steps, for a host that acts (on a screen) while the
+  // request is under way: launch() starts it, finish() waits for its end.
+  template <typename R>
+  void launch(const std::function<void(facade::ExchangeIdBlock, facade::ResultBlock<R>)>& start,
+              std::shared_ptr<const R>* last = nullptr) {
     begin();
     start(exchangeIdBlock(), [this, last](std::shared_ptr<const R> result, std::int64_t code,
                                           std::optional<std::string> message) {
@@ -78,8 +94,8 @@ class CliHost {
       delivered(code, std::move(message),
                 code == 0 && result ? std::optional<std::string>(textForm(*result)) : std::nullopt);
     });
-    return finish(timeout);
   }
+  Outcome finish(std::chrono::seconds timeout = kRequestTimeout);
 
   // The same for abort, whose block takes (code, message) only.
   Outcome runAbort(
@@ -102,7 +118,6 @@ class CliHost {
   // has been delivered, the request counts as ended even without a final
   // result (a final message that could not be decoded).
   void transportEnded(const std::string& exchangeId);
-  Outcome finish(std::chrono::seconds timeout);
 
   Printer& printer_;
   std::shared_ptr<Watcher> watcher_;

@@ -1,7 +1,9 @@
 // veltrix-cli demo: a payment, a refund of it and a reconciliation through
 // RetailerManager against the simulated terminal, started in this process
 // on loopback, then a payment over Bluetooth LE against a simulated
-// terminal on the simulated radio, over a fresh data directory.
+// terminal on the simulated radio, then a payment on a till that knows no
+// terminal, picked on the scan screen (demo_scan.h), over a fresh data
+// directory that also receives the scan screen's pictures.
 #include <fmt/format.h>
 
 #include <filesystem>
@@ -10,6 +12,7 @@
 
 #include "cli/cli_host.h"
 #include "cli/commands.h"
+#include "cli/demo_scan.h"
 #include "sim/ble_simulator.h"
 #include "sim/http_simulator.h"
 #include "veltrix/facade/retailer_setting_manager.h"
@@ -147,8 +150,9 @@ int runDemo(const CommandLine& line, Printer& printer) {
   }
 
   if (ok) ok = payOverBle(host, printer, euro);
-
   terminal->stop();
+  if (ok) ok = payOnScanScreen(printer, dataDir, euro);
+
   printer.note("");
   printer.note(
       fmt::format("Log file: {}", registry::FileLogger::sharedLogger().getLogFilePath().string()));

@@ -18,6 +18,12 @@
 #include "veltrix/platform/log.h"
 #include "veltrix/platform/paths.h"
 
+// Fontconfig and Pango keep their caches for the life of the process; the
+// demo draws pictures, and a sanitizer build would report them as leaks.
+extern "C" const char* __lsan_default_suppressions() {  // NOLINT(bugprone-reserved-identifier)
+  return "leak:libfontconfig.so\nleak:libpango\nleak:libcairo.so\n";
+}
+
 namespace {
 
 constexpr int kExitUsage = 1;

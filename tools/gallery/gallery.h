@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,9 @@ class Stage {
 
   const std::vector<std::filesystem::path>& written() const { return written_; }
   const std::vector<std::string>& failures() const { return failures_; }
+  // The typeName() of every controller on screen at a snapshot: the root,
+  // its children and what is presented, all the way down.
+  const std::set<std::string>& screens() const { return screens_; }
 
  private:
   Options options_;
@@ -71,6 +75,7 @@ class Stage {
   std::unique_ptr<ui::Driver> driver_;
   std::vector<std::filesystem::path> written_;
   std::vector<std::string> failures_;
+  std::set<std::string> screens_;
 };
 
 struct Page {
@@ -83,7 +88,15 @@ bool addPage(Page page);
 // Every registered page, by name.
 std::vector<Page> pages();
 
+// What one page drew.
+struct PageResult {
+  std::string name;
+  std::vector<std::filesystem::path> files;
+  std::set<std::string> screens;
+};
+
 struct Result {
+  std::vector<PageResult> pages;
   std::vector<std::filesystem::path> files;
   // "page: what went wrong", for pages that failed or wrote nothing.
   std::vector<std::string> failures;
@@ -91,6 +104,19 @@ struct Result {
 
 // Runs every page on a fresh stage.
 Result run(const Options& options);
+
+// One device's pictures as the index shows them.
+struct IndexSection {
+  std::string title;
+  // Where the pictures are, relative to the index.
+  std::filesystem::path dir;
+  Result result;
+};
+
+// Writes <dir>/index.html: per section, each page's name over thumbnails of
+// its pictures, each linking to the full picture. Relative links only and
+// nothing from elsewhere, so the folder opens in any browser as it is.
+bool writeIndex(const std::filesystem::path& dir, const std::vector<IndexSection>& sections);
 
 }  // namespace veltrix::gallery
 

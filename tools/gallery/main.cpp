@@ -1,7 +1,9 @@
 // veltrix-gallery --out DIR [--device phone|pad] [--orientation portrait|landscape]
 //
-// Writes a PNG of every gallery page's states into DIR and prints their
-// paths. Time is the gallery's own manual clock, so animations are drawn
+// Writes a PNG of every gallery page's states, on a phone and on a pad (or
+// the one device asked for), into DIR/phone and DIR/pad (-landscape when
+// turned), prints their paths, and writes DIR/index.html, a page of
+// thumbnails of them all. Time is the gallery's own manual clock, so animations are drawn
 // at the moments the pages choose; the screens' files go to a temporary
 // documents folder that is removed at the end.
 #include <cstdio>
@@ -9,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "gallery/gallery.h"
 #include "veltrix/platform/clock.h"
@@ -35,19 +38,20 @@ int usage() {
 
 int main(int argc, char** argv) {
   using namespace veltrix;
-  gallery::Options options;
+  std::filesystem::path out;
+  std::vector<ui::DeviceProfile> devices;
   bool landscape = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
     if (arg == "--out" && hasValue) {
-      options.out = argv[++i];
+      out = argv[++i];
     } else if (arg == "--device" && hasValue) {
       const std::string device = argv[++i];
       if (device == "phone") {
-        options.device = ui::DeviceProfile::phone();
+        devices = {ui::DeviceProfile::phone()};
       } else if (device == "pad") {
-        options.device = ui::DeviceProfile::pad();
+        devices = {ui::DeviceProfile::pad()};
       } else {
         return usage();
       }
@@ -59,14 +63,25 @@ int main(int argc, char** argv) {
       return usage();
     }
   }
-  if (options.out.empty()) return usage();
-  options.device = options.device.inOrientation(landscape);
+  if (out.empty()) return usage();
+  if (devices.empty()) devices = {ui::DeviceProfile::phone(), ui::DeviceProfile::pad()};
 
+  std::vector<gallery::IndexSection> sections;
   std::error_code ec;
-  std::filesystem::create_directories(options.out, ec);
-  if (ec || !std::filesystem::is_directory(options.out)) {
-    std::fprintf(stderr, "veltrix-gallery: cannot create %s\n", options.out.c_str());
-    return 1;
+  for (const ui::DeviceProfile& device : devices) {
+    gallery::IndexSection section;
+    section.title = device.isPad() ? "Pad" : "Phone";
+    section.dir = device.isPad() ? "pad" : "phone";
+    if (landscape) {
+      section.title += ", landscape";
+      section.dir += "-landscape";
+    }
+    std::filesystem::create_directories(out / section.dir, ec);
+    if (ec || !std::filesystem::is_directory(out / section.dir)) {
+      std::fprintf(stderr, "veltrix-gallery: cannot create %s\n", (out / section.dir).c_str());
+      return 1;
+    }
+    sections.push_back(std::move(section));
   }
   // The screens keep their settings and terminals in a folder of our own.
   const auto documents =
@@ -76,14 +91,27 @@ int main(int argc, char** argv) {
 
   platform::MainLoop::shared().bindCurrentThread();
   platform::setClock(std::make_shared<platform::ManualClock>());
-  const gallery::Result result = gallery::run(options);
-  platform::MainLoop::shared().runPending();
-  platform::setClock(nullptr);
-
-  std::filesystem::remove_all(documents, ec);
-  for (const auto& file : result.files) std::printf("%s\n", file.c_str());
-  for (const auto& failure : result.failures) {
-    std::fprintf(stderr, "veltrix-gallery: %s\n", failure.c_str());
+  bool ok = true;
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    gallery::Options options;
+    options.device = devices[i].inOrientation(landscape);
+    options.out = out / sections[i].dir;
+    sections[i].result = gallery::run(options);
+    platform::MainLoop::shared().runPending();
+    const gallery::Result& result = sections[i].result;
+    for (const auto& file : result.files) std::printf("%s\n", file.c_str());
+    for (const auto& failure : result.failures) {
+      std::fprintf(stderr, "veltrix-gallery: %s\n", failure.c_str());
+    }
+    ok = ok && result.failures.empty() && !result.files.empty();
   }
-  return result.failures.empty() && !result.files.empty() ? 0 : 1;
+  platform::setClock(nullptr);
+  std::filesystem::remove_all(documents, ec);
+
+  if (!gallery::writeIndex(out, sections)) {
+    std::fprintf(stderr, "veltrix-gallery: cannot write %s\n", (out / "index.html").c_str());
+    return 1;
+  }
+  std::printf("%s\n", (out / "index.html").c_str());
+  return ok ? 0 : 1;
 }

@@ -79,6 +79,7 @@ struct BleSimulator::Impl : std::enable_shared_from_this<Impl> {
   // Moves with every link, so a reply under way stops with its link.
   std::uint64_t link = 0;
   std::vector<std::string> requests;
+  Ledger ledger;
   std::vector<std::string> handshakes;
   std::size_t handshakesSent = 0;
   std::size_t badFrames = 0;
@@ -178,7 +179,7 @@ struct BleSimulator::Impl : std::enable_shared_from_this<Impl> {
       return maker(request);
     }
     if (!options.defaults) return std::nullopt;
-    const Reply http = defaultReply(request, options.gap);
+    const Reply http = defaultReply(request, options.gap, options.sn, &ledger);
     if (http.status != 200) {
       say("request is not a casp message: not answered");
       return std::nullopt;
@@ -309,6 +310,7 @@ bool BleSimulator::sendBytes(const ByteString& bytes, std::size_t chunk) {
 void BleSimulator::disconnect() { impl_->device->disconnect(); }
 
 std::vector<std::string> BleSimulator::requests() const { return impl_->requests; }
+const Ledger& BleSimulator::ledger() const { return impl_->ledger; }
 std::vector<std::string> BleSimulator::handshakes() const { return impl_->handshakes; }
 std::size_t BleSimulator::handshakesSent() const { return impl_->handshakesSent; }
 std::size_t BleSimulator::badFrames() const { return impl_->badFrames; }

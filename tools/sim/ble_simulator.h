@@ -43,6 +43,7 @@
 
 #include "sim/ble_frames.h"
 #include "sim/discovery_messages.h"
+#include "sim/ledger.h"
 #include "sim/reply.h"
 #include "veltrix/platform/ble/sim_radio.h"
 
@@ -151,6 +152,8 @@ class BleSimulator {
   // The size of every write and of every notification, in order.
   std::vector<std::size_t> writeSizes() const;
   std::vector<std::size_t> notificationSizes() const;
+  // What its default replies approved since it was made.
+  const Ledger& ledger() const;
   // The terminal's handshake as it would send it now.
   std::string handshake() const;
 

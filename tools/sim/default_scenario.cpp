@@ -54,16 +54,18 @@ constexpr const char* kReconciliationTotalsFormat = R"(    "transTotalsSets": [
         "paymentInstrumentTypeCode": "CARD",
         "brand": "VISA",
         "poiIdentification": "{serial}",
-        "transactionTotals": [
+        "acquirerIdentification": "SIMACQ",
+        "transactionTotals": [{totals}]
+      }}
+    ])";
+
+constexpr const char* kTotalsEntryFormat = R"(
           {{
-            "transactionTotalsType": "DEBT",
+            "transactionTotalsType": "{type}",
             "totalNum": "{count}",
             "totalAmount": "{amount}",
             "activeCurrency": "{currency}"
-          }}
-        ]
-      }}
-    ])";
+          }})";
 
 constexpr const char* kDisplayOutputFormat = R"(    "outputResultList": [
       {{
@@ -119,14 +121,32 @@ class BodyWriter {
   std::vector<std::string> lines_;
 };
 
-std::string notification(const std::string& ex, const char* event, const char* info) {
+std::string notification(const std::string& ex, const std::string& serial, const char* event,
+                         const char* info) {
   return fmt::format(kNotificationFormat, fmt::arg("ex", jsonEscape(ex)),
-                     fmt::arg("time", isoNow()), fmt::arg("serial", kTerminalSerial),
+                     fmt::arg("time", isoNow()), fmt::arg("serial", jsonEscape(serial)),
                      fmt::arg("event", event), fmt::arg("eventTime", millisNow()),
                      fmt::arg("info", info));
 }
 
-std::string responseBody(const std::string& serviceType, const std::string& ex, const json& req) {
+std::string totalsBlock(const std::string& serial, const Ledger* ledger) {
+  std::vector<std::string> entries;
+  if (ledger) {
+    for (const LedgerTotal& total : ledger->totals()) {
+      entries.push_back(fmt::format(kTotalsEntryFormat, fmt::arg("type", jsonEscape(total.type)),
+                                    fmt::arg("count", total.count),
+                                    fmt::arg("amount", jsonEscape(total.amount)),
+                                    fmt::arg("currency", jsonEscape(total.currency))));
+    }
+  }
+  std::string totals = fmt::format("{}", fmt::join(entries, ","));
+  if (!entries.empty()) totals += "\n        ";
+  return fmt::format(kReconciliationTotalsFormat, fmt::arg("serial", jsonEscape(serial)),
+                     fmt::arg("totals", totals));
+}
+
+std::string responseBody(const std::string& serviceType, const std::string& ex, const json& req,
+                         const std::string& serial, Ledger* ledger) {
   const std::uint64_t number = transactionCounter.fetch_add(1);
   const std::string amount = textOf(req, "totalAmount").value_or("0.00");
   const std::string currency = textOf(req, "currency").value_or("USD");
@@ -145,7 +165,7 @@ std::string responseBody(const std::string& serviceType, const std::string& ex, 
     body.add("merchantIdentification",
              textOf(req, "merchantIdentification").value_or("100000000000001"));
     body.add("merchantIdentificationName", "Tavio Demo Store");
-    body.add("poiIdentificationId", kTerminalSerial);
+    body.add("poiIdentificationId", serial);
     body.add("maskedPAN", "476173******0119");
     body.add("cardBrand", "VISA");
     body.add("poiTransactionIdentification", fmt::format("{:012}", 880000000000 + number));
@@ -161,6 +181,9 @@ std::string responseBody(const std::string& serviceType, const std::string& ex, 
     body.add("aid", "A0000000031010");
     body.add("invoiceNumber", fmt::format("{:06}", number % 1000000));
     if (auto gratuity = textOf(req, "gratuity")) body.add("gratuity", *gratuity);
+    if (auto type = Ledger::totalsTypeOf(serviceType); type && ledger) {
+      ledger->record(currency, *type, amount);
+    }
   }
   if (serviceType == "Purchase" || serviceType == "Scan Code Purchase" ||
       serviceType == "Cash Purchase" || serviceType == "QR Code Purchase") {
@@ -185,9 +208,11 @@ std::string responseBody(const std::string& serviceType, const std::string& ex, 
     body.add("poiReconciliationIdentification",
              textOf(req, "poiReconciliationIdentification").value_or("001"));
     body.add("transactionDateTime", isoNow());
-    body.addRaw(fmt::format(kReconciliationTotalsFormat, fmt::arg("serial", kTerminalSerial),
-                            fmt::arg("count", 0), fmt::arg("amount", "0.00"),
-                            fmt::arg("currency", "USD")));
+    body.add("merchantIdentification",
+             textOf(req, "merchantIdentification").value_or("100000000000001"));
+    body.add("merchantIdentificationName", "Tavio Demo Store");
+    body.add("poiIdentificationId", serial);
+    body.addRaw(totalsBlock(serial, ledger));
   } else if (serviceType == "Message Status" || serviceType == "Reprint") {
     if (auto org = textOf(req, "orgExchangeIdentification")) {
       body.add("orgExchangeIdentification", *org);
@@ -204,7 +229,9 @@ std::string responseBody(const std::string& serviceType, const std::string& ex, 
 
 }  // namespace
 
-Reply defaultReply(const RecordedRequest& request, Millis gap) {
+Reply defaultReply(const RecordedRequest& request, Millis gap, std::string_view serialView,
+                   Ledger* ledger) {
+  const std::string serial(serialView);
   if (request.method == "HEAD" || request.method == "GET") {
     return Reply::plain(200, "OK", request.method == "GET" ? "OK\n" : "", "text/plain");
   }
@@ -220,18 +247,18 @@ Reply defaultReply(const RecordedRequest& request, Millis gap) {
 
   std::vector<std::string> texts;
   if (card) {
-    texts.push_back(notification(ex, "CRDI", "Card inserted"));
-    texts.push_back(notification(ex, "ONPR", "Online processing"));
+    texts.push_back(notification(ex, serial, "CRDI", "Card inserted"));
+    texts.push_back(notification(ex, serial, "ONPR", "Online processing"));
   } else {
-    texts.push_back(notification(ex, "INIT", "Request received"));
-    texts.push_back(notification(ex, "COMP", "Processing"));
+    texts.push_back(notification(ex, serial, "INIT", "Request received"));
+    texts.push_back(notification(ex, serial, "COMP", "Processing"));
   }
   texts.push_back(fmt::format(
       kResponseFormat, fmt::arg("ex", jsonEscape(ex)), fmt::arg("time", isoNow()),
-      fmt::arg("serial", kTerminalSerial),
+      fmt::arg("serial", jsonEscape(serial)),
       fmt::arg("recipient", jsonEscape(textOf(message, "initiatingPartyId").value_or(""))),
       fmt::arg("serviceType", jsonEscape(serviceType)),
-      fmt::arg("body", responseBody(serviceType, ex, req))));
+      fmt::arg("body", responseBody(serviceType, ex, req, serial, ledger))));
   return Reply::messages(texts, gap);
 }
 

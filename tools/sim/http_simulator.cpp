@@ -39,6 +39,8 @@ struct HttpSimulator::Impl {
   mutable std::mutex mutex;
   mutable std::condition_variable changed;
   Scenario scenario;
+  std::string serial = kTerminalSerial;
+  Ledger ledger;
   std::vector<RecordedRequest> requests;
   std::size_t accepted = 0;
   std::size_t open = 0;
@@ -201,7 +203,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     std::function<void(const RecordedRequest&)> log;
     {
       std::lock_guard<std::mutex> lock(impl_.mutex);
-      reply_ = impl_.scenario.replyFor(request);
+      reply_ = impl_.scenario.replyFor(request, impl_.serial, &impl_.ledger);
       impl_.requests.push_back(request);
       log = impl_.log;
     }
@@ -411,6 +413,18 @@ void HttpSimulator::setScenario(Scenario scenario) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   impl_->scenario = std::move(scenario);
 }
+
+void HttpSimulator::setSerial(std::string serial) {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->serial = std::move(serial);
+}
+
+std::string HttpSimulator::serial() const {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return impl_->serial;
+}
+
+const Ledger& HttpSimulator::ledger() const { return impl_->ledger; }
 
 void HttpSimulator::add(Reply reply, ReplyMatch match, bool repeat) {
   std::lock_guard<std::mutex> lock(impl_->mutex);

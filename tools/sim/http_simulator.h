@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/ledger.h"
 #include "sim/reply.h"
 #include "sim/scenario.h"
 
@@ -46,6 +47,11 @@ class HttpSimulator {
   std::string url() const;      // "http://host:port"
 
   void setScenario(Scenario scenario);
+  // The serial number the terminal answers with (kTerminalSerial unless
+  // set), and what it has approved since it started.
+  void setSerial(std::string serial);
+  std::string serial() const;
+  const Ledger& ledger() const;
   // Adds a scripted reply to the current scenario.
   void add(Reply reply, ReplyMatch match = {}, bool repeat = false);
   void add(ReplyMaker maker, ReplyMatch match = {}, bool repeat = false);

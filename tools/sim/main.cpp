@@ -239,6 +239,7 @@ int main(int argc, char** argv) {
       if (!http) {
         HttpSimulator* server = serve(terminal.ip, static_cast<std::uint16_t>(httpPort));
         if (!server) return 1;
+        server->setSerial(terminal.sn);
         terminal.address = server->address();
       } else {
         terminal.address = fmt::format("{}:{}", http->host, http->port);

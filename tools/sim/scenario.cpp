@@ -112,14 +112,14 @@ void Scenario::add(ReplyMaker maker, ReplyMatch match, bool repeat) {
   entries_.push_back(Entry{std::move(maker), std::move(match), repeat});
 }
 
-Reply Scenario::replyFor(const RecordedRequest& request) {
+Reply Scenario::replyFor(const RecordedRequest& request, std::string_view serial, Ledger* ledger) {
   for (auto it = entries_.begin(); it != entries_.end(); ++it) {
     if (!it->match.matches(request)) continue;
     ReplyMaker maker = it->maker;
     if (!it->repeat) entries_.erase(it);
     return maker(request);
   }
-  if (defaults_) return defaultReply(request, defaultDelay_);
+  if (defaults_) return defaultReply(request, defaultDelay_, serial, ledger);
   return Reply::plain(404, "Not Found", "no reply scripted for this request\n", "text/plain");
 }
 

@@ -36,6 +36,8 @@
 #include <string>
 #include <string_view>
 
+#include "sim/default_scenario.h"
+#include "sim/ledger.h"
 #include "sim/reply.h"
 
 namespace veltrix::sim {
@@ -51,7 +53,10 @@ class Scenario {
   void setDefaultDelay(Millis delay) { defaultDelay_ = delay; }
 
   // The reply for `request`; consumes a scripted reply that does not repeat.
-  Reply replyFor(const RecordedRequest& request);
+  // A default reply answers as the terminal `serial` and records into
+  // `ledger` (may be null).
+  Reply replyFor(const RecordedRequest& request, std::string_view serial = kTerminalSerial,
+                 Ledger* ledger = nullptr);
 
   static std::optional<Scenario> fromJson(std::string_view text, std::string* error = nullptr);
   static std::optional<Scenario> fromFile(const std::string& path, std::string* error = nullptr);

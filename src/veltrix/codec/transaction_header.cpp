@@ -19,8 +19,8 @@ struct ProviderSlot {
 };
 
 ProviderSlot& providerSlot() {
-  static ProviderSlot slot;
-  return slot;
+  static auto* slot = new ProviderSlot;
+  return *slot;
 }
 
 bool hasText(const std::optional<std::string>& value) { return value && !value->empty(); }

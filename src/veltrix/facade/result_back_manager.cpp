@@ -31,7 +31,8 @@ struct ResultBackManager::State {
 };
 
 ResultBackManager& ResultBackManager::sharedManager() {
-  static ResultBackManager manager;
+  // Never destroyed, like every process-wide object.
+  static auto& manager = *new ResultBackManager;
   return manager;
 }
 

@@ -8,8 +8,10 @@
 
 #include "veltrix/facade/facade_detail.h"
 #include "veltrix/facade/retailer_manager.h"
+#include "veltrix/facade/service_numbers.h"
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/registry/terminal_service_helper.h"
 #include "veltrix/transport/kv_iso_utils.h"
 
 namespace veltrix::facade {
@@ -20,6 +22,7 @@ using detail::textLength;
 using registry::Row;
 using registry::rowInt;
 using registry::rowText;
+using registry::TerminalServiceHelper;
 
 namespace {
 
@@ -246,6 +249,14 @@ void RetailerManager::scanTerminService(const ContextPtr& context,
     return;
   }
 
+  // A display bound for one terminal's service (a terminal asked to show
+  // itself, from a screen over the scan screen) goes there or ends with the
+  // error: it is never shown on another terminal, and never opens a second
+  // scan screen over the first.
+  const bool pinnedDisplay =
+      passSn && passServiceId && name == TerminalServiceHelper::stringForService(service::kDisplay);
+  const std::size_t pinnedCandidates = candidates.size();
+
   // T4: the destination stored for this service type.
   const std::string typeDestination =
       databaseManager_.fetchSetting(fmt::format("{}-{}", destination_servicetype, name));
@@ -343,6 +354,8 @@ void RetailerManager::scanTerminService(const ContextPtr& context,
     }
   }
 
+  if (pinnedDisplay) candidates.resize(pinnedCandidates);
+
   auto openScan = [weak, context, scanSn = passSn ? sn : std::nullopt,
                    scanServiceId = passServiceId ? serviceId : std::nullopt, destinationSn, hint] {
     if (auto self = weak.lock()) {
@@ -356,10 +369,10 @@ void RetailerManager::scanTerminService(const ContextPtr& context,
   // An address (the host's or the default terminal) that did not answer
   // is an error; without one the user picks on the scan screen.
   const bool addressFailed = !staticAddress.empty() || hasText(address);
-  auto exhausted = [weak, context, openScan, addressFailed] {
+  auto exhausted = [weak, context, openScan, addressFailed, pinnedDisplay] {
     platform::logLine("all ping tasks completed, all failed");
     onMainSync([&] {
-      if (!addressFailed) {
+      if (!addressFailed && !pinnedDisplay) {
         openScan();
       } else if (auto self = weak.lock()) {
         self->failChoice(context, kErrorConnect, kMsgFailToPing);

@@ -29,9 +29,10 @@ std::string destinationServiceTypeKey(std::string_view serviceName) {
 RetailerSettingManager& RetailerSettingManager::sharedManager() { return *sharedPtr(); }
 
 std::shared_ptr<RetailerSettingManager> RetailerSettingManager::sharedPtr() {
-  static std::shared_ptr<RetailerSettingManager> manager = create(
-      registry::DatabaseManager::sharedManager(), &registry::DiscoverManager::sharedInstance());
-  return manager;
+  // Never destroyed, like every process-wide object.
+  static const auto* manager = new std::shared_ptr<RetailerSettingManager>(create(
+      registry::DatabaseManager::sharedManager(), &registry::DiscoverManager::sharedInstance()));
+  return *manager;
 }
 
 std::shared_ptr<RetailerSettingManager> RetailerSettingManager::create(

@@ -421,8 +421,9 @@ std::string RetailerResultDetailCodeHelper::descriptionForCode(RetailerResultDet
   return textFor(kErrorDescriptions, code, "Unknown error code");
 }
 const std::vector<RetailerResultDetailCode>& RetailerResultDetailCodeHelper::allCodes() {
-  static const std::vector<RetailerResultDetailCode> all = kRetailerResultDetail.values();
-  return all;
+  static const auto* all =
+      new std::vector<RetailerResultDetailCode>(kRetailerResultDetail.values());
+  return *all;
 }
 
 bool RetailerResultDetailCodeHelper::isUserCancelled(RetailerResultDetailCode code) {
@@ -503,8 +504,8 @@ std::string ResponseCodeHelper::descriptionForCode(ResponseCode code) {
   return textFor(kResponseDescriptions, code, "Unknown response code");
 }
 const std::vector<ResponseCode>& ResponseCodeHelper::allCodes() {
-  static const std::vector<ResponseCode> all = kResponse.values();
-  return all;
+  static const auto* all = new std::vector<ResponseCode>(kResponse.values());
+  return *all;
 }
 bool ResponseCodeHelper::isSuccess(ResponseCode code) { return code == ResponseCode::SUCC; }
 bool ResponseCodeHelper::isFailure(ResponseCode code) { return code == ResponseCode::FAIL; }
@@ -542,8 +543,8 @@ std::string CardDataReadingCodeHelper::displayNameForCode(CardDataReadingCode co
   return textFor(kEntryModeNames, code, kUnknown);
 }
 const std::vector<CardDataReadingCode>& CardDataReadingCodeHelper::allCodes() {
-  static const std::vector<CardDataReadingCode> all = kCardDataReading.values();
-  return all;
+  static const auto* all = new std::vector<CardDataReadingCode>(kCardDataReading.values());
+  return *all;
 }
 
 // --- EventToNotifyCodeHelper ------------------------------------------------

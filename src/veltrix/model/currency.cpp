@@ -154,48 +154,48 @@ bool ISO4217ActiveCurrencyHelper::isTestingCurrency(ISO4217ActiveCurrency curren
 }
 
 const std::vector<ISO4217ActiveCurrency>& ISO4217ActiveCurrencyHelper::allCurrencies() {
-  static const std::vector<ISO4217ActiveCurrency> all = [] {
+  static const auto* all = new std::vector<ISO4217ActiveCurrency>([] {
     std::vector<ISO4217ActiveCurrency> out;
     out.reserve(kCurrencies.size());
     for (std::int64_t i = 0; i < kCount; ++i) out.push_back(static_cast<ISO4217ActiveCurrency>(i));
     return out;
-  }();
-  return all;
+  }());
+  return *all;
 }
 
 const std::vector<std::string>& ISO4217ActiveCurrencyHelper::allAlphaCodes() {
-  static const std::vector<std::string> all = [] {
+  static const auto* all = new std::vector<std::string>([] {
     std::vector<std::string> out;
     out.reserve(kCurrencies.size());
     for (const auto& row : kCurrencies) out.emplace_back(row.alpha);
     std::sort(out.begin(), out.end());
     return out;
-  }();
-  return all;
+  }());
+  return *all;
 }
 
 const std::map<ISO4217ActiveCurrency, std::string>&
 ISO4217ActiveCurrencyHelper::alphaCodeMapping() {
-  static const auto map = valueToCode(&CurrencyRow::alpha);
-  return map;
+  static const auto* map = new auto(valueToCode(&CurrencyRow::alpha));
+  return *map;
 }
 
 const std::map<ISO4217ActiveCurrency, std::string>&
 ISO4217ActiveCurrencyHelper::numericCodeMapping() {
-  static const auto map = valueToCode(&CurrencyRow::numeric);
-  return map;
+  static const auto* map = new auto(valueToCode(&CurrencyRow::numeric));
+  return *map;
 }
 
 const std::map<std::string, ISO4217ActiveCurrency, std::less<>>&
 ISO4217ActiveCurrencyHelper::alphaToEnumMapping() {
-  static const auto map = invert(alphaCodeMapping());
-  return map;
+  static const auto* map = new auto(invert(alphaCodeMapping()));
+  return *map;
 }
 
 const std::map<std::string, ISO4217ActiveCurrency, std::less<>>&
 ISO4217ActiveCurrencyHelper::numericToEnumMapping() {
-  static const auto map = invert(numericCodeMapping());
-  return map;
+  static const auto* map = new auto(invert(numericCodeMapping()));
+  return *map;
 }
 
 }  // namespace veltrix::model

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "veltrix/platform/io_queue.h"
+#include "veltrix/platform/process_exit.h"
 #include "veltrix/platform/socket_error.h"
 
 namespace veltrix::platform {
@@ -19,8 +20,9 @@ struct IoQueue::Impl {
   std::string label;
   asio::io_context io{1};
   std::optional<asio::executor_work_guard<asio::io_context::executor_type>> work;
-  std::thread thread;
+  OwnedThread thread;
   std::atomic<std::thread::id> threadId{};
+  ExitStop exitStop;
 };
 
 // The socket layer's error for an Asio error code.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "veltrix/platform/dispatch.h"
+#include "veltrix/platform/process_exit.h"
 
 namespace veltrix::platform {
 namespace {
@@ -36,15 +37,16 @@ std::mutex& clockMutex() {
   return m;
 }
 
+// Never destroyed: threads that still run during exit read the clock.
 std::shared_ptr<Clock>& clockSlot() {
-  static std::shared_ptr<Clock> slot = std::make_shared<SystemClock>();
-  return slot;
+  static auto* slot = new std::shared_ptr<Clock>(std::make_shared<SystemClock>());
+  return *slot;
 }
 
 // Clocks that were replaced stay here so references to them stay valid.
 std::vector<std::shared_ptr<Clock>>& retiredClocks() {
-  static std::vector<std::shared_ptr<Clock>> retired;
-  return retired;
+  static auto* retired = new std::vector<std::shared_ptr<Clock>>;
+  return *retired;
 }
 
 }  // namespace
@@ -78,7 +80,16 @@ struct SystemClock::Impl {
   TimerHeap heap;
   std::uint64_t seq = 0;
   bool stopping = false;
-  std::thread thread;
+  OwnedThread thread;
+  ExitStop exitStop;
+
+  void stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stopping = true;
+    }
+    cv.notify_all();
+  }
 
   void loop() {
     std::unique_lock<std::mutex> lock(mutex);
@@ -104,18 +115,9 @@ struct SystemClock::Impl {
 SystemClock::SystemClock() : impl_(std::make_shared<Impl>()) {}
 
 SystemClock::~SystemClock() {
-  {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->stopping = true;
-  }
-  impl_->cv.notify_all();
-  if (impl_->thread.joinable()) {
-    if (impl_->thread.get_id() == std::this_thread::get_id()) {
-      impl_->thread.detach();
-    } else {
-      impl_->thread.join();
-    }
-  }
+  impl_->exitStop.reset();
+  impl_->stop();
+  impl_->thread.finish();
 }
 
 TimePoint SystemClock::now() const { return std::chrono::steady_clock::now(); }
@@ -130,9 +132,17 @@ void SystemClock::schedule(TimePoint deadline, std::weak_ptr<TaskQueue> target, 
   {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     if (impl_->stopping) return;
-    if (!impl_->thread.joinable()) {
-      // The timer thread starts with the first delayed task.
-      impl_->thread = std::thread([impl = impl_.get()] { impl->loop(); });
+    if (!impl_->thread.started()) {
+      // The timer thread starts with the first delayed task and is the last
+      // to end at exit: the other threads' time-outs run on it.
+      impl_->thread.start([impl = impl_] { impl->loop(); });
+      impl_->exitStop =
+          ExitStop(ExitStage::kClock, [weak = std::weak_ptr<Impl>(impl_)](ExitDeadline deadline) {
+            if (auto impl = weak.lock()) {
+              impl->stop();
+              impl->thread.finish(deadline);
+            }
+          });
     }
     impl_->heap.push(TimerItem{deadline, impl_->seq++, std::move(target), std::move(task)});
   }

@@ -53,7 +53,8 @@ Clock& clock();
 std::shared_ptr<Clock> currentClock();
 // Installs `clock` as the process clock (nullptr restores the system clock).
 // The previous clock stays alive until the process ends, so references that
-// other threads hold stay valid.
+// other threads hold stay valid. The process clock is never destroyed; the
+// system clock's timer thread is the last library thread to end at exit.
 void setClock(std::shared_ptr<Clock> clock);
 
 // Wall time in milliseconds since 1970 from the process clock.

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "veltrix/platform/process_exit.h"
+
 namespace veltrix::platform {
 namespace {
 
@@ -52,27 +54,24 @@ struct MainLoop::Impl {
   std::function<void()> wakeUp;
   std::atomic<std::thread::id> thread{};
   bool stopRequested = false;
-  std::thread ownThread;
+  OwnedThread ownThread;
+  ExitStop exitStop;
 };
 
 MainLoop& MainLoop::shared() { return *sharedPtr(); }
 
 std::shared_ptr<MainLoop> MainLoop::sharedPtr() {
-  static std::shared_ptr<MainLoop> loop = std::make_shared<MainLoop>();
-  return loop;
+  // Never destroyed: threads still running at exit post to it.
+  static const auto* loop = new std::shared_ptr<MainLoop>(std::make_shared<MainLoop>());
+  return *loop;
 }
 
 MainLoop::MainLoop() : impl_(std::make_unique<Impl>()) {}
 
 MainLoop::~MainLoop() {
+  impl_->exitStop.reset();
   stop();
-  if (impl_->ownThread.joinable()) {
-    if (impl_->ownThread.get_id() == std::this_thread::get_id()) {
-      impl_->ownThread.detach();
-    } else {
-      impl_->ownThread.join();
-    }
-  }
+  impl_->ownThread.finish();
 }
 
 void MainLoop::post(Task task) {
@@ -137,15 +136,21 @@ void MainLoop::stop() {
 }
 
 void MainLoop::startOwnThread() {
-  if (impl_->ownThread.joinable()) return;
+  if (impl_->ownThread.started()) return;
   std::promise<void> bound;
   auto boundFuture = bound.get_future();
-  impl_->ownThread = std::thread([this, &bound] {
+  impl_->ownThread.start([this, &bound] {
     bindCurrentThread();
     bound.set_value();
     run();
   });
   boundFuture.wait();
+  // At exit the own thread ends after its current task; a loop that the
+  // host runs on its own thread is the host's to end.
+  impl_->exitStop = ExitStop(ExitStage::kMainLoop, [this](ExitDeadline deadline) {
+    stop();
+    impl_->ownThread.finish(deadline);
+  });
 }
 
 void MainLoop::resetForTesting() {
@@ -181,7 +186,16 @@ struct SerialQueue::Impl {
   std::condition_variable cv;
   std::deque<Task> tasks;
   bool closing = false;
-  std::thread thread;
+  OwnedThread thread;
+  ExitStop exitStop;
+
+  void close() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      closing = true;
+    }
+    cv.notify_all();
+  }
 
   void loop() {
     ScopedCurrentQueue current(this);
@@ -205,22 +219,23 @@ std::shared_ptr<SerialQueue> SerialQueue::create(std::string label) {
 
 SerialQueue::SerialQueue(std::string label) : impl_(std::make_shared<Impl>()) {
   impl_->label = std::move(label);
-  impl_->thread = std::thread([impl = impl_] { impl->loop(); });
+  impl_->thread.start([impl = impl_] { impl->loop(); });
+  // At exit the queue runs what it holds, then its thread ends.
+  impl_->exitStop =
+      ExitStop(ExitStage::kQueues, [weak = std::weak_ptr<Impl>(impl_)](ExitDeadline deadline) {
+        if (auto impl = weak.lock()) {
+          impl->close();
+          impl->thread.finish(deadline);
+        }
+      });
 }
 
 SerialQueue::~SerialQueue() {
-  {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->closing = true;
-  }
-  impl_->cv.notify_all();
-  if (impl_->thread.get_id() == std::this_thread::get_id()) {
-    // Released by one of its own tasks: the thread keeps the state alive and
-    // ends once the queue is drained.
-    impl_->thread.detach();
-  } else {
-    impl_->thread.join();
-  }
+  impl_->exitStop.reset();
+  impl_->close();
+  // Released by one of its own tasks, the thread keeps the state alive and
+  // ends once the queue is drained (finish() detaches it).
+  impl_->thread.finish();
 }
 
 void SerialQueue::post(Task task) {
@@ -255,6 +270,24 @@ struct GlobalQueue::Impl : std::enable_shared_from_this<GlobalQueue::Impl> {
   std::size_t live = 0;     // threads in loop()
   std::size_t idle = 0;     // threads waiting for a task
   std::size_t waiting = 0;  // threads inside a blocking wait
+  ExitStop exitStop;
+
+  // Ends the pool: with `dropQueued`, tasks not yet started never run. Waits
+  // until every thread but the calling one has left loop(), or `deadline`.
+  void close(bool dropQueued, std::optional<ExitDeadline> deadline, bool callerIsWorker) {
+    std::deque<Task> dropped;
+    std::unique_lock<std::mutex> lock(mutex);
+    closing = true;
+    if (dropQueued) dropped.swap(tasks);
+    cv.notify_all();
+    const std::size_t self = callerIsWorker ? 1 : 0;
+    const auto done = [&] { return live <= self; };
+    if (deadline) {
+      ended.wait_until(lock, *deadline, done);
+    } else {
+      ended.wait(lock, done);
+    }
+  }
 
   // Starts one more thread when no free worker could take a queued task.
   // Caller holds `mutex`.
@@ -300,10 +333,11 @@ void GlobalQueue::Impl::loop() {
 
 GlobalQueue& GlobalQueue::shared() {
   // Probes block a worker for up to a few seconds each, so keep a few more
-  // workers than cores; waits add threads beyond that.
-  static std::shared_ptr<GlobalQueue> pool =
-      std::make_shared<GlobalQueue>(std::max<std::size_t>(8, std::thread::hardware_concurrency()));
-  return *pool;
+  // workers than cores; waits add threads beyond that. Never destroyed: its
+  // workers end at exit.
+  static const auto* pool = new std::shared_ptr<GlobalQueue>(
+      std::make_shared<GlobalQueue>(std::max<std::size_t>(8, std::thread::hardware_concurrency())));
+  return **pool;
 }
 
 GlobalQueue::GlobalQueue(std::size_t workers) : impl_(std::make_shared<Impl>()) {
@@ -313,15 +347,20 @@ GlobalQueue::GlobalQueue(std::size_t workers) : impl_(std::make_shared<Impl>()) 
     ++impl_->live;
     std::thread([impl = impl_] { impl->loop(); }).detach();
   }
+  // At exit waiting tasks are dropped; running ones finish (a probe waits a
+  // few seconds at most).
+  impl_->exitStop =
+      ExitStop(ExitStage::kWorkers, [weak = std::weak_ptr<Impl>(impl_)](ExitDeadline deadline) {
+        if (auto impl = weak.lock()) {
+          impl->close(/*dropQueued=*/true, deadline, tlsPool == impl.get());
+        }
+      });
 }
 
 GlobalQueue::~GlobalQueue() {
-  std::unique_lock<std::mutex> lock(impl_->mutex);
-  impl_->closing = true;
-  impl_->cv.notify_all();
+  impl_->exitStop.reset();
   // Released from one of its own tasks: that thread ends after the task.
-  const std::size_t self = isCurrent() ? 1 : 0;
-  impl_->ended.wait(lock, [&] { return impl_->live <= self; });
+  impl_->close(/*dropQueued=*/false, std::nullopt, isCurrent());
 }
 
 void GlobalQueue::post(Task task) {

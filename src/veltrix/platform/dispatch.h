@@ -7,8 +7,9 @@
 // callback the library hands to the host arrives through it.
 //
 // Every queue is owned through a std::shared_ptr (delayed tasks refer to it
-// weakly). Thread-safety: post(), isCurrent() and the free functions may be
-// called from any thread.
+// weakly). The main loop and the global queue are never destroyed; at exit
+// the threads of every queue end in order (process_exit.h). Thread-safety:
+// post(), isCurrent() and the free functions may be called from any thread.
 #pragma once
 
 #include <atomic>
@@ -60,7 +61,8 @@ class MainLoop final : public TaskQueue {
   void run();
   // Ends run() (or the own thread) after the task running now.
   void stop();
-  // Starts a library-owned thread that acts as the main thread.
+  // Starts a library-owned thread that acts as the main thread. It ends at
+  // exit after the task it is running.
   void startOwnThread();
 
   // Integration with a host event loop: `wakeUp` is called (from any thread)
@@ -88,7 +90,7 @@ class MainLoop final : public TaskQueue {
 };
 
 // A serial queue on a thread of its own. Tasks still queued when the last
-// owner lets go are run before the thread ends.
+// owner lets go, or when the process exits, are run before the thread ends.
 class SerialQueue final : public TaskQueue {
  public:
   static std::shared_ptr<SerialQueue> create(std::string label);
@@ -112,6 +114,7 @@ class SerialQueue final : public TaskQueue {
 // or any ScopedWait), the pool starts threads to keep `workers` of them free
 // for queued tasks, up to a hard bound; threads beyond `workers` end once
 // the queue is empty. The destructor waits for every thread to end.
+// At exit, tasks not yet started are dropped.
 class GlobalQueue final : public TaskQueue {
  public:
   static GlobalQueue& shared();

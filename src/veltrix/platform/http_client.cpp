@@ -12,6 +12,7 @@
 
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/platform/process_exit.h"
 #include "veltrix/platform/url_error.h"
 
 namespace veltrix::platform {
@@ -203,13 +204,20 @@ void setHeader(HttpHeaderList& headers, std::string name, std::string value) {
 struct HttpClient::Impl {
   std::shared_ptr<ClientQueue> queue;
   CURLM* multi = nullptr;
-  std::thread thread;
+  OwnedThread thread;
+  ExitStop exitStop;
   std::atomic<HttpTransferId> nextId{1};
   std::atomic<bool> stopping{false};
   // Client thread only.
   std::map<HttpTransferId, std::unique_ptr<Transfer>> transfers;
 
   explicit Impl(std::string label) : queue(std::make_shared<ClientQueue>(std::move(label))) {}
+
+  // The thread ends after the curl call it is in; no handler runs after.
+  void stop() {
+    stopping.store(true);
+    queue->post([] {});
+  }
 
   void run() {
     queue->bindCurrentThread();
@@ -374,17 +382,26 @@ struct HttpClient::Impl {
   }
 };
 
-HttpClient::HttpClient(std::string label) : impl_(std::make_unique<Impl>(std::move(label))) {
+HttpClient::HttpClient(std::string label) : impl_(std::make_shared<Impl>(std::move(label))) {
   initCurlOnce();
   impl_->multi = curl_multi_init();
   impl_->queue->attach(impl_->multi);
-  impl_->thread = std::thread([impl = impl_.get()] { impl->run(); });
+  impl_->thread.start([impl = impl_] { impl->run(); });
+  // At exit transfers stop before anything their handlers use goes away
+  // (the process-wide session is never destroyed).
+  impl_->exitStop =
+      ExitStop(ExitStage::kInput, [weak = std::weak_ptr<Impl>(impl_)](ExitDeadline deadline) {
+        if (auto impl = weak.lock()) {
+          impl->stop();
+          impl->thread.finish(deadline);
+        }
+      });
 }
 
 HttpClient::~HttpClient() {
-  impl_->stopping.store(true);
-  impl_->queue->post([] {});
-  if (impl_->thread.joinable()) impl_->thread.join();
+  impl_->exitStop.reset();
+  impl_->stop();
+  impl_->thread.finish();
 }
 
 HttpTransferId HttpClient::start(HttpRequest request, HttpTransferHandler handler) {

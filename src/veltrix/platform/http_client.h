@@ -11,7 +11,8 @@
 // The handler's blocks run on the client's own thread; they must be quick
 // and must not call back into the client synchronously (post instead).
 // Ownership: the client owns its thread and every curl handle; destroying it
-// stops every transfer without calling any handler.
+// stops every transfer without calling any handler, and so does the
+// process's exit (process_exit.h).
 #pragma once
 
 #include <cstdint>
@@ -94,7 +95,7 @@ class HttpClient {
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::shared_ptr<Impl> impl_;
 };
 
 }  // namespace veltrix::platform

@@ -14,7 +14,7 @@ std::shared_ptr<IoQueue> IoQueue::create(std::string label) {
 IoQueue::IoQueue(std::string label) : impl_(std::make_shared<Impl>()) {
   impl_->label = std::move(label);
   impl_->work.emplace(impl_->io.get_executor());
-  impl_->thread = std::thread([impl = impl_] {
+  impl_->thread.start([impl = impl_] {
     impl->threadId.store(std::this_thread::get_id());
     for (;;) {
       // Tasks guard themselves; this only keeps a stray throw from a
@@ -26,18 +26,25 @@ IoQueue::IoQueue(std::string label) : impl_(std::make_shared<Impl>()) {
       }
     }
   });
+  // At exit no more socket events are handled: operations still pending
+  // never complete.
+  impl_->exitStop =
+      ExitStop(ExitStage::kInput, [weak = std::weak_ptr<Impl>(impl_)](ExitDeadline deadline) {
+        if (auto impl = weak.lock()) {
+          impl->io.stop();
+          impl->thread.finish(deadline);
+        }
+      });
 }
 
 IoQueue::~IoQueue() {
   // Without the guard, run() returns once the queued tasks and pending
   // operations are done. Sockets hold the queue, so none is open here.
+  impl_->exitStop.reset();
   impl_->work.reset();
-  if (impl_->thread.get_id() == std::this_thread::get_id()) {
-    // Released by one of its own tasks: the thread keeps the state alive.
-    impl_->thread.detach();
-  } else {
-    impl_->thread.join();
-  }
+  // Released by one of its own tasks, the thread keeps the state alive
+  // (finish() detaches it).
+  impl_->thread.finish();
 }
 
 void IoQueue::post(Task task) {

@@ -7,7 +7,8 @@
 //
 // Owned through std::shared_ptr; every socket bound to the queue holds it.
 // When the last owner lets go, tasks still queued run before the thread
-// ends. Thread-safety: post() and isCurrent() may be called from any thread.
+// ends. At exit the thread ends at once: pending operations never complete. Thread-safety: post()
+// and isCurrent() may be called from any thread.
 #pragma once
 
 #include <memory>

@@ -2,11 +2,11 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -17,8 +17,9 @@ namespace {
 // object is a frame; a finished one is moved into its parent, so no value is
 // copied. Object members are collected in a plain vector and moved into the
 // ordered map in one go: the map itself would search its members on every
-// insert. Repeated keys are found by a linear scan while an object is small
-// and by a hash index once it is not.
+// insert. Repeated keys are merged when the object ends, by a scan while it
+// is small and by sorting once it is not; a hash index would let crafted
+// keys that collide make the work quadratic.
 class Builder {
  public:
   using number_integer_t = Json::number_integer_t;
@@ -42,10 +43,15 @@ class Builder {
   }
   bool end_object() {
     Frame frame = pop();
+    const std::vector<bool> dropped = mergeRepeatedKeys(frame.members);
     Json object(Json::value_t::object);
     auto& members = object.get_ref<Json::object_t&>();
     members.reserve(frame.members.size());
-    for (auto& [key, value] : frame.members) members.emplace_back(std::move(key), std::move(value));
+    for (std::size_t i = 0; i < frame.members.size(); ++i) {
+      if (dropped.empty() || !dropped[i]) {
+        members.emplace_back(std::move(frame.members[i].first), std::move(frame.members[i].second));
+      }
+    }
     return add(std::move(object));
   }
   bool start_array(std::size_t) { return open(false); }
@@ -61,15 +67,54 @@ class Builder {
   Json& result() { return result_; }
 
  private:
-  static constexpr std::size_t kIndexFrom = 16;
+  using Members = std::vector<std::pair<std::string, Json>>;
+
+  // Objects up to this size are merged by comparing every pair of keys.
+  static constexpr std::size_t kScanUpTo = 16;
 
   struct Frame {
     bool isObject = false;
     std::string key;
-    std::vector<std::pair<std::string, Json>> members;
-    std::unordered_map<std::string, std::size_t> index;  // filled from kIndexFrom
+    Members members;
     Json array = Json::array();
   };
+
+  // A key that appears more than once keeps its first place and takes its
+  // last value, as the library's parser has it. Returns which members to
+  // leave out (empty when none).
+  static std::vector<bool> mergeRepeatedKeys(Members& members) {
+    std::vector<bool> dropped;
+    const std::size_t n = members.size();
+    const auto merge = [&](std::size_t first, std::size_t later) {
+      if (dropped.empty()) dropped.assign(n, false);
+      members[first].second = std::move(members[later].second);
+      dropped[later] = true;
+    };
+    if (n <= kScanUpTo) {
+      for (std::size_t i = 1; i < n; ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+          const bool gone = !dropped.empty() && dropped[j];
+          if (gone || members[j].first != members[i].first) continue;
+          merge(j, i);
+          break;
+        }
+      }
+      return dropped;
+    }
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      const int c = members[a].first.compare(members[b].first);
+      return c != 0 ? c < 0 : a < b;
+    });
+    for (std::size_t i = 1; i < n; ++i) {
+      // order[i - 1] holds the first place of its key once merged into.
+      if (members[order[i]].first != members[order[i - 1]].first) continue;
+      merge(order[i - 1], order[i]);
+      order[i] = order[i - 1];
+    }
+    return dropped;
+  }
 
   bool open(bool isObject) {
     if (frames_.size() >= kMaxJsonDepth) {
@@ -96,30 +141,8 @@ class Builder {
       frame.array.get_ref<Json::array_t&>().push_back(std::move(value));
       return true;
     }
-    if (Json* existing = memberFor(frame)) {
-      *existing = std::move(value);
-      return true;
-    }
     frame.members.emplace_back(std::move(frame.key), std::move(value));
     return true;
-  }
-
-  // The member already holding frame.key, or nullptr after noting the key
-  // as new.
-  static Json* memberFor(Frame& frame) {
-    auto& members = frame.members;
-    if (members.size() < kIndexFrom) {
-      for (auto& member : members) {
-        if (member.first == frame.key) return &member.second;
-      }
-      if (members.size() + 1 == kIndexFrom) {
-        for (std::size_t i = 0; i < members.size(); ++i) frame.index.emplace(members[i].first, i);
-        frame.index.emplace(frame.key, members.size());
-      }
-      return nullptr;
-    }
-    const auto [it, added] = frame.index.try_emplace(frame.key, members.size());
-    return added ? nullptr : &members[it->second].second;
   }
 
   std::deque<Frame> frames_;  // a deque: open frames never move

@@ -4,9 +4,9 @@
 // object or an array, and invalid UTF-8 is an error. It is also safe for
 // text from the network: nesting deeper than kMaxJsonDepth is refused before
 // any value is built (copying and printing a value recurse once per level),
-// and the cost is linear in the text, whatever the number of members (a
-// member is appended, not looked up among its siblings; a repeated key
-// keeps its first place and takes the last value). Dumping reports values
+// and the cost grows with the text's length alone (a member is appended,
+// not looked up among its siblings; a repeated key keeps its first place
+// and takes the last value). Dumping reports values
 // that cannot be written (invalid UTF-8 in a text) as an error instead of
 // throwing. Readers are lenient: a text is taken as it is, a number (or a
 // boolean, which the platform treats as a number) becomes its decimal text,

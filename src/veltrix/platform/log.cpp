@@ -30,9 +30,10 @@ void defaultSink(std::string_view line) {
   std::fwrite(out.data(), 1, out.size(), stderr);
 }
 
+// Never destroyed: threads that still run during exit log.
 LogSink& sinkSlot() {
-  static LogSink sink;
-  return sink;
+  static auto* sink = new LogSink;
+  return *sink;
 }
 
 LogSink exchangeSink(LogSink sink) {

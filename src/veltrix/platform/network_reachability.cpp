@@ -19,6 +19,8 @@
 #include <mutex>
 #include <thread>
 
+#include "veltrix/platform/process_exit.h"
+
 namespace veltrix::platform {
 namespace {
 
@@ -163,19 +165,24 @@ class SystemReachabilitySource final : public ReachabilitySource {
       ::close(wake);
     });
     wake_ = wake;
+    // At exit the monitor ends with the other sources of outside events.
+    exitStop_ = ExitStop(ExitStage::kInput, [this](ExitDeadline) { stopMonitoring(); });
     return true;
   }
 
   void stopMonitoring() override {
     std::thread thread;
+    ExitStop exitStop;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (!thread_.joinable()) return;
+      exitStop = std::move(exitStop_);
       const std::uint64_t one = 1;
       [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof(one));
       thread = std::move(thread_);
       wake_ = -1;
     }
+    exitStop.reset();
     // The monitor's own block may drop the last owner of this source.
     if (thread.get_id() == std::this_thread::get_id()) {
       thread.detach();
@@ -188,6 +195,7 @@ class SystemReachabilitySource final : public ReachabilitySource {
   std::mutex mutex_;
   std::thread thread_;
   int wake_ = -1;
+  ExitStop exitStop_;
 };
 
 }  // namespace

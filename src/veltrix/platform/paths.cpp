@@ -19,7 +19,7 @@ struct PathState {
 };
 
 PathState& state() {
-  static PathState s;
+  static auto& s = *new PathState;
   return s;
 }
 

@@ -10,8 +10,9 @@
 namespace veltrix::platform {
 
 UserDefaults& UserDefaults::standard() {
-  static UserDefaults defaults;
-  return defaults;
+  // Never destroyed, like every process-wide object.
+  static auto* defaults = new UserDefaults;
+  return *defaults;
 }
 
 UserDefaults::UserDefaults() = default;

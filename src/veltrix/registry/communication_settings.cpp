@@ -7,7 +7,7 @@
 namespace veltrix::registry {
 
 StoredCommunicationSettings& StoredCommunicationSettings::shared() {
-  static StoredCommunicationSettings settings(DatabaseManager::sharedManager());
+  static auto& settings = *new StoredCommunicationSettings(DatabaseManager::sharedManager());
   return settings;
 }
 

@@ -359,6 +359,17 @@ std::map<std::string, std::string> DatabaseManager::categoryNames(std::string_vi
   return names;
 }
 
+bool DatabaseManager::performInTransaction(const std::function<bool()>& body) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Txn txn(db_);
+  if (!txn.begun()) {
+    logFailure("Failed to begin transaction", txn.error());
+    return false;
+  }
+  if (!body()) return false;  // the guard rolls back
+  return txn.commit();
+}
+
 bool DatabaseManager::runInTransaction(std::initializer_list<std::string_view> statements) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   Txn txn(db_);
@@ -712,24 +723,36 @@ bool DatabaseManager::insertRememberServices(TextArg sn, TextArg serviceType, Te
 }
 
 Rows DatabaseManager::fetchRememberServicesWithSn(TextArg sn) {
-  return query("SELECT * FROM remember_service WHERE sn = ?", {sn},
+  return query("SELECT * FROM remember_service WHERE sn = ? ORDER BY rsId", {sn},
                &extractRememberServiceFromStatement);
 }
 
 Rows DatabaseManager::fetchRememberServices() {
-  return query("SELECT * FROM remember_service", {}, &extractRememberServiceFromStatement);
+  return query("SELECT * FROM remember_service ORDER BY rsId", {},
+               &extractRememberServiceFromStatement);
 }
 
 Row DatabaseManager::fetchRememberServicesWithType(TextArg serviceType) {
-  return queryFirst("SELECT * FROM remember_service WHERE serviceType = ?", {serviceType},
-                    &extractRememberServiceFromStatement);
+  return queryFirst("SELECT * FROM remember_service WHERE serviceType = ? ORDER BY rsId",
+                    {serviceType}, &extractRememberServiceFromStatement);
 }
 
 Row DatabaseManager::fetchRememberServicesWithInfo(TextArg serviceType, TextArg sn,
                                                    TextArg serviceId) {
   return queryFirst(
-      "SELECT * FROM remember_service WHERE serviceType = ? AND sn = ? AND serviceId = ?",
+      "SELECT * FROM remember_service WHERE serviceType = ? AND sn = ? AND serviceId = ? ORDER BY "
+      "rsId",
       {serviceType, sn, serviceId}, &extractRememberServiceFromStatement);
+}
+
+bool DatabaseManager::replaceRememberServices(TextArg sn, TextArg serviceType, TextArg packageName,
+                                              TextArg serviceId, TextArg screenId,
+                                              TextArg createTime) {
+  // A failed step rolls back: the old rows stay.
+  return performInTransaction([&] {
+    return write("DELETE FROM remember_service WHERE serviceType = ?", {serviceType}) &&
+           insertRememberServices(sn, serviceType, packageName, serviceId, screenId, createTime);
+  });
 }
 
 bool DatabaseManager::deleteRememberServiceWithType(TextArg serviceType) {

@@ -176,12 +176,23 @@ class DatabaseManager {
                               TextArg serviceId, TextArg screenId, TextArg createTime);
   Rows fetchRememberServicesWithSn(TextArg sn);
   Rows fetchRememberServices();
+  // Readers return rows in insertion order (by rsId), so "the first row of
+  // a type" is the oldest one left.
   // The first row of the type; empty when none.
   Row fetchRememberServicesWithType(TextArg serviceType);
   Row fetchRememberServicesWithInfo(TextArg serviceType, TextArg sn, TextArg serviceId);
+  // Deletes every row of `serviceType` (every terminal's) and inserts the
+  // new one, in one transaction: all or nothing.
+  bool replaceRememberServices(TextArg sn, TextArg serviceType, TextArg packageName,
+                               TextArg serviceId, TextArg screenId, TextArg createTime);
   bool deleteRememberServiceWithType(TextArg serviceType);
   bool deleteRememberServiceWithSn(TextArg sn);
   bool deleteRememberServiceAll();
+
+  // Runs `body` (operations of this manager) in one transaction under the
+  // manager's lock: committed when it returns true, rolled back when it
+  // returns false. False, without running `body`, when BEGIN fails.
+  bool performInTransaction(const std::function<bool()>& body);
 
   // --- setting -------------------------------------------------------------
 

@@ -892,10 +892,11 @@ struct BLECommunicateService::Impl final : ble::CentralDelegate,
 BLECommunicateService& BLECommunicateService::sharedService() { return *sharedServicePtr(); }
 
 std::shared_ptr<BLECommunicateService> BLECommunicateService::sharedServicePtr() {
-  static const std::shared_ptr<BLECommunicateService> instance =
-      std::make_shared<BLECommunicateService>(platform::ble::SimRadio::shared().createCentral(),
-                                              platform::UserDefaults::standard());
-  return instance;
+  // Never destroyed, like every process-wide object.
+  static const auto* instance =
+      new std::shared_ptr<BLECommunicateService>(std::make_shared<BLECommunicateService>(
+          platform::ble::SimRadio::shared().createCentral(), platform::UserDefaults::standard()));
+  return *instance;
 }
 
 BLECommunicateService::BLECommunicateService(std::shared_ptr<ble::CentralManager> central,

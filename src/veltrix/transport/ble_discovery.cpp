@@ -7,7 +7,7 @@
 namespace veltrix::transport {
 
 RadioOffBleTransport& RadioOffBleTransport::shared() {
-  static RadioOffBleTransport transport;
+  static auto& transport = *new RadioOffBleTransport;
   return transport;
 }
 

@@ -16,10 +16,10 @@ namespace veltrix::transport {
 namespace {
 
 const std::vector<std::string>& acceptedContentTypes() {
-  static const std::vector<std::string> types = {
+  static const auto* types = new std::vector<std::string>{
       "application/json", "text/json",       "text/javascript", "text/html",
       "text/plain",       "application/xml", "text/xml"};
-  return types;
+  return *types;
 }
 
 std::string ensureHTTPURL(const std::string& url) {

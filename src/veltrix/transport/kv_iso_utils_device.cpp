@@ -96,8 +96,9 @@ int base64Value(char c) {
 
 std::optional<std::string> KVISOUtils::getUUID() {
   static std::mutex mutex;
-  static std::filesystem::path cachedDir;
-  static std::optional<std::string> cached;
+  // Never destroyed: read from any thread until the process ends.
+  static auto& cachedDir = *new std::filesystem::path;
+  static auto& cached = *new std::optional<std::string>;
   std::lock_guard<std::mutex> lock(mutex);
   const std::filesystem::path dir = vp::documentsDir();
   if (cached && cachedDir == dir) return cached;
@@ -170,7 +171,7 @@ bool KVISOUtils::isStringValidJSON(std::string_view text) {
 bool KVISOUtils::isValidIPAndPort(std::string_view text) {
   // No valid text is longer; a bound keeps the regex engine's recursion small.
   if (text.empty() || text.size() > 32) return false;
-  static const std::optional<std::regex> pattern = []() -> std::optional<std::regex> {
+  static const auto& pattern = *new std::optional<std::regex>([]() -> std::optional<std::regex> {
     try {
       return std::regex(
           R"(^((25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\.){3}(25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?):([1-9]|[1-5]?[0-9]{2,4}|6[0-4][0-9]{3}|65[0-4][0-9]{2}|655[0-2][0-9]|6553[0-5])$)");
@@ -178,7 +179,8 @@ bool KVISOUtils::isValidIPAndPort(std::string_view text) {
       vp::logf("正则表达式错误: {}", e.what());
       return std::nullopt;
     }
-  }();
+  }());
+  ;
   if (!pattern) return false;
   try {
     return std::regex_match(text.begin(), text.end(), *pattern);

@@ -184,9 +184,9 @@ struct WSStreamingHTTPSessionManager::Core : std::enable_shared_from_this<Core> 
 };
 
 const std::vector<std::string>& WSStreamingHTTPSessionManager::defaultAcceptedContentTypes() {
-  static const std::vector<std::string> types = {"application/json", "text/json", "text/plain",
-                                                 "text/html", "application/octet-stream"};
-  return types;
+  static const auto* types = new std::vector<std::string>{
+      "application/json", "text/json", "text/plain", "text/html", "application/octet-stream"};
+  return *types;
 }
 
 WSStreamingHTTPSessionManager& WSStreamingHTTPSessionManager::sharedManager() {

@@ -97,7 +97,8 @@ class WSStreamingHTTPSessionManager {
   static const std::vector<std::string>& defaultAcceptedContentTypes();
 
   // The one session of the process, created on first use and never
-  // destroyed (its thread must outlive every other static).
+  // destroyed; its thread ends at exit before anything it uses goes
+  // (platform/process_exit.h).
   static WSStreamingHTTPSessionManager& sharedManager();
 
   explicit WSStreamingHTTPSessionManager(

@@ -2,7 +2,9 @@
 // pushes the scan screen on the host's navigation controller, the library's
 // real discovery finds tavio-sim's terminal, a finger drags its bubble onto
 // the centre and the simulated terminal receives the payment. Without a
-// terminal the request ends with -101 after the time-out.
+// terminal the request ends with -101 after the time-out. A service picked
+// from the list with "Remember this service" carries the next payment
+// without the screen.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -24,6 +26,7 @@
 #include "veltrix/transport/ble_discovery.h"
 #include "veltrix/transport/https_service.h"
 #include "veltrix/transport/streaming_http_session_manager.h"
+#include "veltrix/ui/scan/remember_option_view.h"
 #include "veltrix/ui/scan/scan_view_controller.h"
 
 namespace veltrix::ui::scan::test {
@@ -93,6 +96,8 @@ class ScanEndToEndTest : public testing::UiTest {
     driver().advance(0.5);
   }
 
+  void payTwiceRemembering(int option);
+
   ScanViewController* scanScreen() {
     return dynamic_cast<ScanViewController*>(nav_->topViewController());
   }
@@ -146,6 +151,61 @@ TEST_F(ScanEndToEndTest, ADraggedBubbleCarriesThePayment) {
   EXPECT_EQ(library_->manager->delegate(), settings_) << "discovery is handed back";
   driver().advance(40.0);
   EXPECT_EQ(outcomes_.size(), 1u);
+}
+
+// A first payment whose service the user picks from the list after
+// choosing remember option `option` on the sheet, then a second payment
+// that names no terminal: it must reach tavio-sim without the screen.
+void ScanEndToEndTest::payTwiceRemembering(int option) {
+  ASSERT_NO_FATAL_FAILURE(start(/*withTerminal=*/true));
+  library_->db.updateSetting("preferencesMode", "2");
+  pay();
+  ScanViewController* screen = scanScreen();
+  ASSERT_NE(screen, nullptr);
+  discoverySim_->setLibraryPorts(library_->manager->udpListeningPort(),
+                                 library_->manager->tcpListeningPort());
+  discoverySim_->announce();
+  ASSERT_TRUE(main().runUntil([&] { return !screen->terminalItems().empty(); }, 10s));
+  driver().advance(0.5);
+
+  ASSERT_TRUE(driver().tap(*screen->rememberBtn()));
+  driver().advance(0.1);
+  auto* sheet = driver().find<RememberOptionView>();
+  ASSERT_NE(sheet, nullptr);
+  ASSERT_TRUE(driver().tap(*sheet->buttons().at(static_cast<std::size_t>(option))));
+  driver().advance(0.1);
+  ASSERT_TRUE(driver().tapItem(*screen->collectionView(), IndexPath::forItem(0)));
+  ASSERT_TRUE(main().runUntil([&] { return !outcomes_.empty(); }, 10s));
+  EXPECT_EQ(outcomes_[0].code, 0);
+  ASSERT_EQ(http_->requestCount(), 1u);
+  driver().advance(1.0);
+  EXPECT_EQ(scanScreen(), nullptr);
+
+  // The facade tries the remembered candidate first; the scan screen never
+  // opens.
+  pay();
+  EXPECT_EQ(nav_->viewControllers().size(), 1u);
+  ASSERT_TRUE(main().runUntil([&] { return outcomes_.size() == 2; }, 10s));
+  EXPECT_EQ(nav_->viewControllers().size(), 1u);
+  EXPECT_EQ(outcomes_[1].code, 0);
+  EXPECT_TRUE(outcomes_[1].hasResult);
+  ASSERT_EQ(http_->requestCount(), 2u);
+  EXPECT_EQ(http_->requests()[1].jsonText("serviceType"), "Purchase");
+}
+
+TEST_F(ScanEndToEndTest, ARememberedServiceCarriesTheNextPaymentWithoutTheScreen) {
+  ASSERT_NO_FATAL_FAILURE(payTwiceRemembering(1));  // "Remember this service"
+  EXPECT_EQ(library_->db.fetchSetting("Purchase"), "1");
+  EXPECT_EQ(registry::rowText(library_->db.fetchRememberServicesWithType("Purchase"), "sn"),
+            "TAVIO-SIM-0001");
+}
+
+TEST_F(ScanEndToEndTest, ARememberedTerminalCarriesTheNextPaymentWithoutTheScreen) {
+  ASSERT_NO_FATAL_FAILURE(payTwiceRemembering(2));  // "Remember this terminal"
+  EXPECT_EQ(library_->db.fetchSetting("Purchase"), "2");
+  EXPECT_EQ(registry::rowText(library_->db.fetchRememberServicesWithType("ALL"), "sn"),
+            "TAVIO-SIM-0001");
+  EXPECT_TRUE(library_->db.fetchRememberServicesWithType("Purchase").empty());
 }
 
 TEST_F(ScanEndToEndTest, NothingFoundEndsWithServiceNotFoundOnce) {

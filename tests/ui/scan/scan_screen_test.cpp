@@ -7,6 +7,7 @@
 
 #include "ui/scan/scan_fixture.h"
 #include "veltrix/ui/scan/screen_factory.h"
+#include "veltrix/ui/settings/remote_device_controller.h"
 #include "veltrix/ui/settings/setting_view_controller.h"
 
 namespace veltrix::ui::scan::test {
@@ -313,15 +314,20 @@ TEST_F(ScanScreenTest, NarrowingToTheStaticSerialDropsOtherTerminals) {
   EXPECT_EQ(s.activedIps().size(), 1u) << "no longer scanning all";
 }
 
-TEST_F(ScanScreenTest, BubbleTapOpensThePlaceholderDetail) {
+TEST_F(ScanScreenTest, BubbleTapOpensTheTerminalsDetailSheet) {
+  ASSERT_TRUE(db.insertDiscoveredTerminal(serial(1), "T420", "127.0.0.9:8080", "http", std::nullopt,
+                                          1, 1, 0, "1", "1", std::nullopt));
   ScanViewController& s = open();
   report(serial(1));
+  report(serial(1), "2");
   driver().advance(0.5);
   ASSERT_TRUE(driver().tap(*s.movingViews()[0]));
   driver().advance(0.5);
-  auto* detail = dynamic_cast<PlaceholderViewController*>(nav->topViewController());
+  auto* detail = dynamic_cast<settings::RemoteDeviceController*>(nav->topViewController());
   ASSERT_NE(detail, nullptr);
-  EXPECT_EQ(detail->text(), serial(1));
+  EXPECT_EQ(registry::rowText(detail->terminalInfo(), "sn"), serial(1));
+  EXPECT_EQ(detail->serviceArray().size(), 2u) << "the terminal's services";
+  EXPECT_TRUE(driver().isTextVisible("FIND DEVICE"));
 }
 
 TEST_F(ScanScreenTest, RegisteredMakersAreUsed) {
@@ -336,6 +342,8 @@ TEST_F(ScanScreenTest, RegisteredMakersAreUsed) {
   ASSERT_TRUE(driver().tap(*s.movingViews()[0]));
   screenMakers() = {};
   EXPECT_EQ(seen.service.sn, serial(1));
+  EXPECT_EQ(seen.database, &db);
+  EXPECT_EQ(seen.serviceArray.size(), 1u);
 }
 
 }  // namespace

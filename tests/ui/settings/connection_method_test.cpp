@@ -191,7 +191,7 @@ TEST_F(ConnectionMethodTest, TheDeviceSettingsRowAlwaysShowsLan) {
   EXPECT_EQ(labels[1]->frame(), Rect(240, 10, 60, 40));
   auto* icon = cell.contentView()->findDescendant<ImageView>();
   ASSERT_NE(icon, nullptr);
-  EXPECT_EQ(icon->frame(), Rect(290, 15, 30, 30));
+  EXPECT_EQ(icon->frame(), Rect(308, 15, 30, 30)) << "clear of the value";
   ASSERT_TRUE(icon->image());
   EXPECT_EQ(icon->image()->name(), "icon_more_setting");
 }

@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ using Calls = std::vector<std::string>;
 
 // Forwards to the real database and records every write.
 class RecordingDatabase final : public SettingsDatabase {
+  static std::string_view text(registry::TextArg arg) { return arg.value_or("(null)"); }
+
  public:
   explicit RecordingDatabase(std::shared_ptr<SettingsDatabase> inner) : inner_(std::move(inner)) {}
   std::string fetchSetting(std::string_view key) override { return inner_->fetchSetting(key); }
@@ -40,9 +43,95 @@ class RecordingDatabase final : public SettingsDatabase {
   std::vector<std::string> discoveredTerminalSns() override {
     return inner_->discoveredTerminalSns();
   }
+  std::vector<std::string> getDeviceSNArray() override { return inner_->getDeviceSNArray(); }
+  std::map<std::string, std::string> getServiceCategoryArray() override {
+    return inner_->getServiceCategoryArray();
+  }
+  std::map<std::string, std::string> getServiceCategoryArrayBySN(registry::TextArg sn) override {
+    return inner_->getServiceCategoryArrayBySN(sn);
+  }
+  registry::Rows groupCountByTerminaService(registry::TextArg category) override {
+    return inner_->groupCountByTerminaService(category);
+  }
+  registry::Rows groupCountByTerminaService(registry::TextArg category,
+                                            registry::TextArg sn) override {
+    return inner_->groupCountByTerminaService(category, sn);
+  }
+  registry::Rows fetchTerminalServicesWithServiceType(registry::TextArg type) override {
+    return inner_->fetchTerminalServicesWithServiceType(type);
+  }
+  registry::Rows fetchTerminalServicesWithServiceTypeSn(registry::TextArg type,
+                                                        registry::TextArg sn) override {
+    return inner_->fetchTerminalServicesWithServiceTypeSn(type, sn);
+  }
+  registry::Row fetchRememberServicesWithType(registry::TextArg type) override {
+    return inner_->fetchRememberServicesWithType(type);
+  }
+  bool insertRememberServices(registry::TextArg sn, registry::TextArg type,
+                              registry::TextArg packageName, registry::TextArg serviceId,
+                              registry::TextArg screenId, registry::TextArg createTime) override {
+    writes.push_back(fmt::format("insertRemember {} {} {}", text(sn), text(type), text(serviceId)));
+    return inner_->insertRememberServices(sn, type, packageName, serviceId, screenId, createTime);
+  }
+  bool replaceRememberServices(registry::TextArg sn, registry::TextArg type,
+                               registry::TextArg packageName, registry::TextArg serviceId,
+                               registry::TextArg screenId, registry::TextArg createTime) override {
+    writes.push_back(
+        fmt::format("replaceRemember {} {} {}", text(sn), text(type), text(serviceId)));
+    return inner_->replaceRememberServices(sn, type, packageName, serviceId, screenId, createTime);
+  }
+  bool deleteRememberServiceWithType(registry::TextArg type) override {
+    writes.push_back(fmt::format("deleteRemember {}", text(type)));
+    return inner_->deleteRememberServiceWithType(type);
+  }
+  bool deleteRememberServiceAll() override {
+    writes.push_back("deleteRememberAll");
+    return inner_->deleteRememberServiceAll();
+  }
+  registry::Row fetchDiscoveredTerminal(registry::TextArg sn) override {
+    return inner_->fetchDiscoveredTerminal(sn);
+  }
+  bool updateTerminalStatus(registry::TextArg sn, std::int64_t status) override {
+    return write(fmt::format("updateTerminalStatus {} {}", sn.value_or("(null)"), status),
+                 [&] { return inner_->updateTerminalStatus(sn, status); });
+  }
+  registry::Rows fetchTerminalServicesWithSn(registry::TextArg sn) override {
+    return inner_->fetchTerminalServicesWithSn(sn);
+  }
+  bool updataTerminalServiceStatus(std::int64_t tsId, std::int64_t status) override {
+    return write(fmt::format("updataTerminalServiceStatus {} {}", tsId, status),
+                 [&] { return inner_->updataTerminalServiceStatus(tsId, status); });
+  }
+  registry::Rows groupCountByTerminaService() override {
+    return inner_->groupCountByTerminaService();
+  }
+  registry::Row fetchDeviceAuthInfoWithSn(registry::TextArg deviceId) override {
+    return inner_->fetchDeviceAuthInfoWithSn(deviceId);
+  }
+  bool insertDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status,
+                            registry::TextArg authType, registry::TextArg supportAuthType,
+                            registry::TextArg authTime) override {
+    return write(fmt::format("insertDeviceAuthInfo {} {}", status, authType.value_or("(null)")),
+                 [&] {
+                   return inner_->insertDeviceAuthInfo(deviceId, status, authType, supportAuthType,
+                                                       authTime);
+                 });
+  }
+  bool updateDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status) override {
+    return write(fmt::format("updateDeviceAuthInfo {}", status),
+                 [&] { return inner_->updateDeviceAuthInfo(deviceId, status); });
+  }
+
   Calls writes;
+  // Writes recorded while this is set fail without reaching the database.
+  bool failWrites = false;
 
  private:
+  template <typename Write>
+  bool write(std::string call, Write&& forward) {
+    writes.push_back(std::move(call));
+    return !failWrites && forward();
+  }
   std::shared_ptr<SettingsDatabase> inner_;
 };
 
@@ -111,6 +200,18 @@ class SettingsScreenTest : public veltrix::testing::UiTest {
   void addTerminal(const std::string& sn) {
     ASSERT_TRUE(db->insertDiscoveredTerminal(sn, "T1", "10.0.0.2:8080", "http", sn, 1, 0, 0, "1000",
                                              "1000", std::nullopt));
+  }
+  // A terminal service as discovery records it.
+  void addService(const std::string& sn, const std::string& type, const std::string& serviceId,
+                  const std::string& category = "payment", std::int64_t enabled = 1) {
+    ASSERT_TRUE(db->insertTerminalServices(sn, type, type, std::nullopt, serviceId,
+                                           serviceId + " app", enabled, "1000", "1000", category));
+  }
+  void remember(const std::string& sn, const std::string& type, const std::string& serviceId) {
+    ASSERT_TRUE(db->insertRememberServices(sn, type, std::nullopt, serviceId, "", "1000"));
+  }
+  std::optional<std::string> rememberedSn(const std::string& type) {
+    return registry::rowText(db->fetchRememberServicesWithType(type), "sn");
   }
   ViewController* top() { return driver().topViewController(); }
 

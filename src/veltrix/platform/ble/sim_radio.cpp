@@ -616,8 +616,9 @@ void SimPeripheralDevice::disconnect(const BleError& error) {
 // ---- SimRadio ----------------------------------------------------------------
 
 SimRadio& SimRadio::shared() {
-  static SimRadio radio;
-  return radio;
+  // Never destroyed, like every process-wide object.
+  static auto* radio = new SimRadio;
+  return *radio;
 }
 
 SimRadio::SimRadio(std::shared_ptr<TaskQueue> queue, SimTiming timing)

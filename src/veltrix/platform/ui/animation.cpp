@@ -12,7 +12,7 @@ namespace veltrix::ui {
 namespace {
 
 std::vector<detail::AnimationContext>& contexts() {
-  static std::vector<detail::AnimationContext> stack;
+  static auto& stack = *new std::vector<detail::AnimationContext>;
   return stack;
 }
 

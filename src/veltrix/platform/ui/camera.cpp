@@ -10,7 +10,7 @@ namespace veltrix::ui {
 namespace {
 
 std::shared_ptr<CaptureDevice>& defaultDevice() {
-  static std::shared_ptr<CaptureDevice> device;
+  static auto& device = *new std::shared_ptr<CaptureDevice>;
   return device;
 }
 

@@ -4,7 +4,7 @@ namespace veltrix::ui {
 namespace {
 
 DeviceProfile& current() {
-  static DeviceProfile profile = DeviceProfile::phone();
+  static auto& profile = *new DeviceProfile(DeviceProfile::phone());
   return profile;
 }
 

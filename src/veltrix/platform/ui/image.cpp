@@ -22,7 +22,7 @@ struct HostDir {
 };
 
 HostDir& hostDir() {
-  static HostDir h;
+  static auto& h = *new HostDir;
   return h;
 }
 
@@ -99,17 +99,17 @@ ImagePtr namedIn(const std::filesystem::path& dir, std::string_view name) {
 }
 
 const std::set<std::string, std::less<>>& knownSymbols() {
-  static const std::set<std::string, std::less<>> names = {"chevron.down",
-                                                           "chevron.right",
-                                                           "chevron.left",
-                                                           "gearshape",
-                                                           "ellipsis.circle",
-                                                           "checkmark.circle.fill",
-                                                           "circle",
-                                                           "largecircle.fill.circle",
-                                                           "arrow.clockwise",
-                                                           "checkmark",
-                                                           "xmark"};
+  static const auto& names = *new std::set<std::string, std::less<>>{"chevron.down",
+                                                                     "chevron.right",
+                                                                     "chevron.left",
+                                                                     "gearshape",
+                                                                     "ellipsis.circle",
+                                                                     "checkmark.circle.fill",
+                                                                     "circle",
+                                                                     "largecircle.fill.circle",
+                                                                     "arrow.clockwise",
+                                                                     "checkmark",
+                                                                     "xmark"};
   return names;
 }
 

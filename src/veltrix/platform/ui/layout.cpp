@@ -36,7 +36,7 @@ bool& passPosted() {
 // Trees being laid out now: what changes during a pass is settled by the
 // pass's own rounds, not by another pass.
 std::vector<const View*>& treesInPass() {
-  static std::vector<const View*> trees;
+  static auto& trees = *new std::vector<const View*>;
   return trees;
 }
 
@@ -234,7 +234,7 @@ double round6(double v) { return std::round(v * 1e6) / 1e6; }
 
 // A broken constraint is reported once, not at every layout pass.
 bool firstReport(const Constraint* c) {
-  static std::vector<std::weak_ptr<const Constraint>> reported;
+  static auto& reported = *new std::vector<std::weak_ptr<const Constraint>>;
   if (!c) return true;
   std::erase_if(reported, [](const auto& w) { return w.expired(); });
   for (const auto& w : reported) {

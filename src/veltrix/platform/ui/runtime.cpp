@@ -14,7 +14,7 @@ struct KeepAlivePool {
 };
 
 KeepAlivePool& pool() {
-  static KeepAlivePool p;
+  static auto& p = *new KeepAlivePool;
   return p;
 }
 

@@ -38,7 +38,7 @@ struct MetricsState {
 };
 
 MetricsState& metricsState() {
-  static MetricsState s;
+  static auto& s = *new MetricsState;
   return s;
 }
 

@@ -19,7 +19,7 @@ void resetLayoutForTesting();
 namespace {
 
 std::vector<Window*>& windows() {
-  static std::vector<Window*> list;
+  static auto& list = *new std::vector<Window*>;
   return list;
 }
 

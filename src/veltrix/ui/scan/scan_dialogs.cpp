@@ -105,6 +105,12 @@ void ScanDialogs::dismissDialog() {
   dialog_.reset();
 }
 
+void ScanDialogs::blankAreaTapped() {
+  if (!isShowQRView_) return;
+  isShowQRView_ = false;
+  dismissDialog();
+}
+
 void ScanDialogs::showQRCodeDialog() {
   dismissDialog();
   // A fresh record each time: its "time" is the moment the dialog opens.

@@ -49,6 +49,9 @@ class ScanDialogs : public std::enable_shared_from_this<ScanDialogs> {
   void dismissDialog();
   void showQRCodeDialog();
   bool isShowQRView() const { return isShowQRView_; }
+  // The screen's blank-area rule found a tap on no view: a dialog that is
+  // showing closes.
+  void blankAreaTapped();
   View* dialogView() const { return dialog_.get(); }
 
   // --- Pairing code card (over the screen view's superview) ---
@@ -59,13 +62,14 @@ class ScanDialogs : public std::enable_shared_from_this<ScanDialogs> {
   View* backgroundView() const { return backgroundView_.get(); }
   void setBackgroundView(std::shared_ptr<View> view);
 
+  // A black dimming view at alpha 0.5 pinned to `host`'s edges, on top.
+  std::shared_ptr<View> addDimmingView(View& host);
+
   // The screen ends: every dialog and the background view go.
   void cleanUp();
 
  private:
   ScanDialogs(ViewController& screen, Services services);
-  // A black dimming view at alpha 0.5 pinned to `host`'s edges, on top.
-  std::shared_ptr<View> addDimmingView(View& host);
   // Closes the dialog on a tap on its dimming outside `card`.
   void closeOnTapOutside(View& dimming, const std::shared_ptr<View>& card);
 

@@ -1,15 +1,21 @@
 #include "veltrix/ui/scan/scan_view_controller.h"
 
+#include <fmt/ranges.h>
+
 #include <algorithm>
 
 #include "veltrix/platform/clock.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/platform/ui/animation.h"
 #include "veltrix/platform/ui/device.h"
+#include "veltrix/platform/ui/gesture.h"
 #include "veltrix/platform/ui/image.h"
+#include "veltrix/platform/ui/runtime.h"
 #include "veltrix/platform/ui/toast.h"
 #include "veltrix/registry/database_manager.h"
 #include "veltrix/registry/discover_manager.h"
 #include "veltrix/registry/terminal_info.h"
+#include "veltrix/ui/scan/remember_option_view.h"
 #include "veltrix/ui/scan/screen_factory.h"
 
 namespace veltrix::ui::scan {
@@ -37,9 +43,12 @@ constexpr double kRippleDuration = 5.8;
 constexpr double kRippleScale = 10.0;
 constexpr double kToastSeconds = 2.0;
 const Rect kBubbleFrame{0, 0, CircularMovingView::kWidth, CircularMovingView::kHeight};
-
-const std::vector<std::string> kRememberOptions = {
-    "Choose service every time", "Remember this service", "Remember this terminal"};
+constexpr char kTerminalCell[] = "TerminalCell";
+constexpr double kListSpacing = 16;
+constexpr double kListBottomInset = 50;
+constexpr double kListMargins = 48;  // two section insets and the gap
+constexpr double kPulseSeconds = 0.2;
+constexpr double kPulseScale = 1.3;
 
 std::shared_ptr<Label> makeLabel(double size) {
   auto label = std::make_shared<Label>();
@@ -51,6 +60,12 @@ std::shared_ptr<Label> makeLabel(double size) {
 }
 
 }  // namespace
+
+const std::vector<std::string>& ScanViewController::rememberOptions() {
+  static const std::vector<std::string> options = {
+      "Choose service every time", "Remember this service", "Remember this terminal"};
+  return options;
+}
 
 ScanScreenServices ScanScreenServices::shared() {
   return {registry::DatabaseManager::sharedManager(), &registry::DiscoverManager::sharedInstance()};
@@ -135,9 +150,12 @@ void ScanViewController::viewDidLoad() {
     isScanAllService = true;
   }
 
-  // Taps on the blank area belong to the list; touches still reach the
-  // views under them.
-  blankTap_ = std::make_shared<TapGestureRecognizer>();
+  // Touches still reach the views under the blank-area recogniser.
+  std::weak_ptr<ScanViewController> weak = self();
+  blankTap_ = std::make_shared<TapGestureRecognizer>([weak](GestureRecognizer& recognizer) {
+    auto s = weak.lock();
+    if (s && s->isViewLoaded()) s->handleBlankAreaTap(recognizer.locationInView(&s->view()));
+  });
   blankTap_->cancelsTouchesInView = false;
   view().addGestureRecognizer(blankTap_);
 
@@ -145,13 +163,31 @@ void ScanViewController::viewDidLoad() {
 }
 
 void ScanViewController::setupListView() {
-  // The list presentation fills this container; it stays empty and hidden
-  // until the list is built.
-  listView_ = std::make_shared<View>();
-  listView_->debugName = "list";
-  listView_->setHidden(true);
-  listView_->setTranslatesAutoresizingMaskIntoConstraints(false);
-  view().addSubview(listView_);
+  terminalItems_.clear();
+  auto layout = std::make_shared<FlowLayout>();
+  layout->minimumInteritemSpacing = kListSpacing;
+  layout->minimumLineSpacing = kListSpacing;
+  layout->sectionInset = Insets{kListSpacing, kListSpacing, kListSpacing, kListSpacing};
+  collectionView_ = std::make_shared<CollectionView>(Rect{}, layout);
+  collectionView_->debugName = "list";
+  collectionView_->setBackgroundColor(Color::clear());
+  auto me = self();
+  collectionView_->setDataSource(std::weak_ptr<CollectionViewDataSource>(me));
+  collectionView_->setDelegate(std::weak_ptr<CollectionViewDelegate>(me));
+  collectionView_->registerCell(kTerminalCell,
+                                [] { return std::make_shared<TerminalCollectionViewCell>(); });
+  collectionView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+  // The first view of the screen: everything added later lies above it.
+  View& root = view();
+  root.addSubview(collectionView_);
+  auto& safe = root.safeAreaLayoutGuide();
+  collectionViewTopConstraint_ = collectionView_->topAnchor().constraintEqualTo(
+      safe.topAnchor(), topOffsets(root.bounds().size).collection);
+  activate(
+      {collectionViewTopConstraint_,
+       collectionView_->leadingAnchor().constraintEqualTo(root.leadingAnchor()),
+       collectionView_->trailingAnchor().constraintEqualTo(root.trailingAnchor()),
+       collectionView_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kListBottomInset)});
 }
 
 void ScanViewController::setupUI() {
@@ -186,56 +222,27 @@ void ScanViewController::setupUI() {
             label3_->widthAnchor().constraintEqualTo(root.widthAnchor()),
             label3_->topAnchor().constraintEqualTo(label2_->bottomAnchor())});
 
-  collectionViewTopConstraint_ =
-      listView_->topAnchor().constraintEqualTo(safe.topAnchor(), offsets.collection);
-  activate({listView_->leadingAnchor().constraintEqualTo(root.leadingAnchor()),
-            listView_->trailingAnchor().constraintEqualTo(root.trailingAnchor()),
-            collectionViewTopConstraint_});
-
   rememberBtn_ = std::make_shared<Button>(ButtonType::Custom);
   rememberBtn_->setTitleColor(kRememberTitleColor, ControlState::Normal);
   rememberBtn_->setImage(Image::systemNamed("chevron.down"), ControlState::Normal);
   rememberBtn_->setTintColor(kRememberTitleColor);
   rememberBtn_->semanticContentAttribute = SemanticContentAttribute::ForceRightToLeft;
   rememberBtn_->setTitle(
-      rememberTitle(optionType_, showString, rememberButtonTitle(kRememberOptions[2])),
+      rememberTitle(optionType_, showString, rememberButtonTitle(rememberOptions()[2])),
       ControlState::Normal);
   rememberBtn_->titleLabel()->setNumberOfLines(2);
   rememberBtn_->titleLabel()->textAlignment = TextAlignment::Center;
   rememberBtn_->setTranslatesAutoresizingMaskIntoConstraints(false);
   std::weak_ptr<ScanViewController> weak = self();
   rememberBtn_->addTarget(ControlEvent::TouchUpInside, [weak](Control&) {
-    auto screen = weak.lock();
-    if (!screen) return;
-    auto sheet = makeRememberOptions(kRememberOptions, [weak](int option) {
-      auto s = weak.lock();
-      if (!s || option < 0 || option > 2) return;
-      if (option < 2) {
-        s->isScanAllService = true;
-        s->optionType_ = option;
-      } else {
-        if (std::any_of(s->activedIps_.begin(), s->activedIps_.end(),
-                        [&](const auto& d) { return d.sn == s->optionSN_; })) {
-          s->removeServiceByRememberSN();
-        }
-        s->optionType_ = 2;
-      }
-      s->rememberBtn_->setTitle(s->rememberButtonTitle(kRememberOptions[option]),
-                                ControlState::Normal);
-    });
-    if (dynamic_cast<PlaceholderViewController*>(sheet.get()) && screen->navigationController()) {
-      screen->navigationController()->pushViewController(sheet, true);
-    } else {
-      screen->present(sheet, true);
-    }
+    if (auto screen = weak.lock()) screen->selectRemember();
   });
   root.addSubview(rememberBtn_);
   activate(
       {rememberBtn_->leadingAnchor().constraintEqualTo(root.leadingAnchor()),
        rememberBtn_->trailingAnchor().constraintEqualTo(root.trailingAnchor()),
        rememberBtn_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kRememberBottomInset),
-       rememberBtn_->heightAnchor().constraintEqualToConstant(kRememberHeight),
-       listView_->bottomAnchor().constraintEqualTo(rememberBtn_->topAnchor())});
+       rememberBtn_->heightAnchor().constraintEqualToConstant(kRememberHeight)});
 
   navigationItem().setHidesBackButton(true);
   navigationItem().setLeftBarButtonItem(
@@ -338,7 +345,7 @@ void ScanViewController::viewDidAppear(bool) {
 
 void ScanViewController::applyPresentation() {
   const bool orbit = isOrbit();
-  listView_->setHidden(orbit);
+  if (collectionView_) collectionView_->setHidden(orbit);
   backgroundCenterView_->setHidden(!orbit);
   centerImageView_->setHidden(!orbit);
   if (replicatorLayer_) replicatorLayer_->hidden = !orbit;
@@ -458,7 +465,8 @@ void ScanViewController::onScanTerminal(const registry::ServiceInfo& info) {
   if (!makeServiceInfoDict(info, platform::nowMillis(), &d)) return;
   activedIps_.push_back(d);
   addMovingViews(&d);
-  addTerminalItem({d.model, d.sn, iconNames(d.model, libraryImageExists).enabled, d});
+  addTerminalItem(
+      TerminalItem::itemWithName(d.model, d.sn, iconNames(d.model, libraryImageExists).enabled, d));
 }
 
 void ScanViewController::onError(std::int32_t, const std::string& message) {
@@ -549,12 +557,31 @@ void ScanViewController::handleCenterZoneEventForView(CircularMovingView& bubble
 }
 
 void ScanViewController::handleTapOnView(CircularMovingView& bubble) {
-  auto* nav = navigationController();
   if (bubble.isMore()) {
     showGridPopup();
     return;
   }
-  if (nav) nav->pushViewController(makeTerminalDetail({bubble.getServiceInfo(), {}}), true);
+  // A pulse: out to 1.3 times its present size and back.
+  std::weak_ptr<View> weakBubble = bubble.shared_from_this();
+  const Transform pulsed = bubble.transform().scaled(kPulseScale, kPulseScale);
+  animate(
+      kPulseSeconds,
+      [weakBubble, pulsed] {
+        if (auto b = weakBubble.lock()) b->setTransform(pulsed);
+      },
+      [weakBubble](bool) {
+        animate(kPulseSeconds, [weakBubble] {
+          if (auto b = weakBubble.lock()) b->setTransform(Transform::identity());
+        });
+      });
+  openTerminalDetail(bubble.getServiceInfo());
+}
+
+void ScanViewController::openTerminalDetail(const ServiceInfoDict& service) {
+  auto* nav = navigationController();
+  if (!nav) return;
+  nav->pushViewController(makeTerminalDetail(terminalDetailInput(service, services_.database)),
+                          true);
 }
 
 // --- narrowing ----------------------------------------------------------------------
@@ -570,6 +597,13 @@ void ScanViewController::narrowTo(const std::function<bool(const ServiceInfoDict
   std::erase_if(moreActivedIps_, [&](const auto& d) { return !keep(d); });
   refillFromOverflow();
   if (!isOrbit()) reloadList();
+}
+
+void ScanViewController::removeTerminalByRemember() {
+  if (std::any_of(activedIps_.begin(), activedIps_.end(),
+                  [&](const auto& d) { return d.sn == optionSN_; })) {
+    removeServiceByRememberSN();
+  }
 }
 
 void ScanViewController::removeServiceByRememberSN() {
@@ -608,7 +642,7 @@ void ScanViewController::removeEntryEverywhere(const ServiceInfoDict& service) {
   std::erase_if(terminalItems_, [&](const auto& item) { return item.info.sameService(service); });
 }
 
-// --- list seams ----------------------------------------------------------------------
+// --- list ---------------------------------------------------------------------------
 
 void ScanViewController::addTerminalItem(TerminalItem item) {
   terminalItems_.push_back(std::move(item));
@@ -616,7 +650,129 @@ void ScanViewController::addTerminalItem(TerminalItem item) {
 }
 
 void ScanViewController::reloadList() {
-  // The list's cells read terminalItems_ when the list is built.
+  if (collectionView_) collectionView_->reloadData();
+}
+
+void ScanViewController::refreshVisibleCells() {
+  if (!collectionView_ || isOrbit()) return;
+  for (auto& cell : collectionView_->visibleCells()) {
+    auto* row = dynamic_cast<TerminalCollectionViewCell*>(cell.get());
+    const auto path = collectionView_->indexPathForCell(*cell);
+    if (!row || !path || path->item < 0 ||
+        path->item >= static_cast<std::int64_t>(terminalItems_.size())) {
+      continue;
+    }
+    row->configureWithItem(terminalItems_[static_cast<std::size_t>(path->item)]);
+  }
+}
+
+std::int64_t ScanViewController::numberOfItems(CollectionView&, std::int64_t) {
+  return static_cast<std::int64_t>(terminalItems_.size());
+}
+
+std::shared_ptr<CollectionViewCell> ScanViewController::cellForItem(CollectionView& view,
+                                                                    IndexPath indexPath) {
+  auto cell = view.dequeueReusableCell(kTerminalCell, indexPath);
+  auto* row = dynamic_cast<TerminalCollectionViewCell*>(cell.get());
+  if (!row || indexPath.item < 0 ||
+      indexPath.item >= static_cast<std::int64_t>(terminalItems_.size())) {
+    return cell;
+  }
+  row->configureWithItem(terminalItems_[static_cast<std::size_t>(indexPath.item)]);
+  std::weak_ptr<ScanViewController> weak = self();
+  row->moreButtonClickBlock = [weak](TerminalCollectionViewCell& tapped) {
+    auto s = weak.lock();
+    if (!s || !s->collectionView_) return;
+    // The row the cell shows now, which may differ from the one it was
+    // made for.
+    const auto path = s->collectionView_->indexPathForCell(tapped);
+    if (!path || path->item < 0 ||
+        path->item >= static_cast<std::int64_t>(s->terminalItems_.size())) {
+      return;
+    }
+    const ServiceInfoDict service = s->terminalItems_[static_cast<std::size_t>(path->item)].info;
+    s->openTerminalDetail(service);
+  };
+  return cell;
+}
+
+std::optional<Size> ScanViewController::sizeForItem(CollectionView&, FlowLayout&, IndexPath) {
+  const double width = view().bounds().width() - kListMargins;
+  return Size{std::max(0.0, isIpad_ ? width / 2 : width), TerminalCollectionViewCell::kHeight};
+}
+
+void ScanViewController::didSelectItem(CollectionView& view, IndexPath indexPath) {
+  view.deselectItem(indexPath, true);
+  if (indexPath.item < 0 || indexPath.item >= static_cast<std::int64_t>(terminalItems_.size())) {
+    return;
+  }
+  // The choice ends the screen, which empties the items.
+  const ServiceInfoDict service = terminalItems_[static_cast<std::size_t>(indexPath.item)].info;
+  saveToDatabase(service);
+  setPaymentHostParamter(service);
+}
+
+void ScanViewController::handleBlankAreaTap(Point location) {
+  if (!isViewLoaded()) return;
+  for (const auto& subview : view().subviews()) {
+    if (subview->frame().contains(location)) return;
+  }
+  if (dialogs_) dialogs_->blankAreaTapped();
+}
+
+// --- remember choice ------------------------------------------------------------------
+
+void ScanViewController::selectRemember() {
+  std::weak_ptr<ScanViewController> weak = self();
+  if (auto& make = screenMakers().rememberOptions) {
+    present(make(rememberOptions(),
+                 [weak](int option) {
+                   if (auto s = weak.lock()) s->rememberOptionChosen(option);
+                 }),
+            true);
+    return;
+  }
+  showRememberOptionView();
+}
+
+void ScanViewController::showRememberOptionView() {
+  // Over the screen view's superview (the navigation controller's content),
+  // like the pairing card, whose slot it shares.
+  View& screenView = view();
+  View& host = screenView.superview() ? *screenView.superview() : screenView;
+  ScanDialogs& d = dialogs();
+  std::shared_ptr<View> dimming = d.addDimmingView(host);
+  d.setBackgroundView(dimming);
+
+  auto sheet = std::make_shared<RememberOptionView>(rememberOptions());
+  std::weak_ptr<ScanViewController> weak = self();
+  sheet->setSelectionBlock([weak](std::int64_t index) {
+    if (auto s = weak.lock()) s->rememberOptionChosen(index);
+  });
+  sheet->setTranslatesAutoresizingMaskIntoConstraints(false);
+  dimming->addSubview(sheet);
+  activate({sheet->centerXAnchor().constraintEqualTo(dimming->centerXAnchor()),
+            sheet->centerYAnchor().constraintEqualTo(dimming->centerYAnchor()),
+            sheet->widthAnchor().constraintEqualToConstant(RememberOptionView::kSize.width),
+            sheet->heightAnchor().constraintEqualToConstant(RememberOptionView::kSize.height)});
+}
+
+void ScanViewController::rememberOptionChosen(std::int64_t index) {
+  if (index < 0 || index > 2 || cleanedUp_) return;
+  auto keep = self();
+  if (index < 2) {
+    isScanAllService = true;
+    optionType_ = static_cast<int>(index);
+  } else {
+    removeTerminalByRemember();
+    optionType_ = 2;
+  }
+  handleSelection(rememberOptions()[static_cast<std::size_t>(index)]);
+}
+
+void ScanViewController::handleSelection(const std::string& option) {
+  if (View* dimming = backgroundView()) dimming->setHidden(true);
+  if (rememberBtn_) rememberBtn_->setTitle(rememberButtonTitle(option), ControlState::Normal);
 }
 
 // --- ageing ---------------------------------------------------------------------------
@@ -676,6 +832,7 @@ void ScanViewController::timerScanService() {
       }
     }
     if (itemsLeft && !isOrbit()) reloadList();
+    refreshVisibleCells();
   }
   for (auto& bubble : drop) {
     removeBubble(bubble);
@@ -755,9 +912,27 @@ void ScanViewController::updateMovingViews() {
 // --- endings ------------------------------------------------------------------------------
 
 void ScanViewController::saveToDatabase(const ServiceInfoDict& service) {
-  // The remember choice is stored by the remember-option code; until then a
-  // choice is only logged.
-  platform::logf("saveToDatabase sn={} serviceId={}", service.sn, service.serviceId);
+  platform::logf("saveToDatabase: {}", service.toDictionary());
+  auto& db = services_.database;
+  const std::string now = millisText(platform::nowMillis());
+  switch (optionType_) {
+    case 0:
+      db.updateSetting(serviceType, "0");
+      break;
+    case 1:
+      db.updateSetting(serviceType, "1");
+      // The type's remembered row is replaced as a whole or not at all.
+      db.replaceRememberServices(service.sn, service.serviceType, std::nullopt, service.serviceId,
+                                 std::nullopt, now);
+      break;
+    case 2:
+      db.updateSetting(serviceType, "2");
+      db.replaceRememberServices(service.sn, kRememberAll, "", "", std::nullopt, now);
+      break;
+    default:
+      // A message is shown: nothing is remembered.
+      break;
+  }
 }
 
 void ScanViewController::setPaymentHostParamter(const ServiceInfoDict& service) {
@@ -804,9 +979,13 @@ void ScanViewController::cleanAllResources() {
     replicatorLayer_->removeFromSuperlayer();
     replicatorLayer_.reset();
   }
-  if (listView_) {
-    listView_->removeFromSuperview();
-    listView_.reset();
+  if (collectionView_) {
+    collectionView_->setDataSource({});
+    collectionView_->setDelegate({});
+    // A row's choice ends the screen from inside the list's own call.
+    keepAlive(collectionView_);
+    collectionView_->removeFromSuperview();
+    collectionView_.reset();
   }
   terminalItems_.clear();
   activedIps_.clear();

@@ -1,13 +1,17 @@
 // The terminal scan screen: pushed by the facade when it cannot choose the
 // terminal service of a request by itself. It restarts discovery, keeps the
 // services that fit the request, ages them by when their terminal last
-// answered, shows them orbiting a centre (or as a list), and hands the
-// service the user drops on the centre to its delegate, or -101 "Service
-// not found" when it ends without a choice. It answers exactly once.
+// answered, shows them orbiting a centre or as a list of cards, stores the
+// user's remember choice, and hands the service the user drops on the
+// centre or picks from the list to its delegate, or -101 "Service not
+// found" when it ends without a choice. It answers exactly once.
 //
 // Thread: the main loop only (UI calls, timers and discovery reports).
 // Ownership: the navigation controller owns the screen; the screen's view
-// owns the bubbles, which the screen also lists; the screen owns its
+// owns the bubbles and the list, which the screen also holds (the list
+// holds the screen weakly as its data source and delegate); the remember
+// sheet's dimming view lives in the screen view's superview, in the
+// background-view slot of the screen's dialogs; the screen owns its
 // request's delegate and its timers (whose blocks hold it weakly), and
 // refers to the database and discovery, which outlive it. Discovery holds
 // the screen weakly as its delegate while the screen is in view.
@@ -23,6 +27,7 @@
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/json.h"
 #include "veltrix/platform/notification_center.h"
+#include "veltrix/platform/ui/collection_view.h"
 #include "veltrix/platform/ui/layer.h"
 #include "veltrix/platform/ui/view_controller.h"
 #include "veltrix/registry/database_manager.h"
@@ -31,6 +36,7 @@
 #include "veltrix/ui/scan/grid_view_controller.h"
 #include "veltrix/ui/scan/scan_dialogs.h"
 #include "veltrix/ui/scan/scan_logic.h"
+#include "veltrix/ui/scan/terminal_collection_view_cell.h"
 
 namespace veltrix::ui::scan {
 
@@ -42,21 +48,19 @@ struct ScanScreenServices {
   static ScanScreenServices shared();
 };
 
-// One row of the list presentation.
-struct TerminalItem {
-  std::string name, sn, iconName;
-  ServiceInfoDict info;
-};
-
 class ScanViewController : public ViewController,
                            public registry::DiscoverManagerDelegate,
                            public CircularMovingDelegate,
-                           public GridViewControllerDelegate {
+                           public GridViewControllerDelegate,
+                           public CollectionViewDataSource,
+                           public CollectionViewDelegate {
  public:
   static constexpr double kExitSeconds = 30.0;
   static constexpr double kScanSeconds = 1.0;
   static constexpr std::int64_t kErrorServiceNotFound = -101;
   static constexpr const char* kMsgServiceNotFound = "Service not found";
+  // The remember options, index 0 to 2.
+  static const std::vector<std::string>& rememberOptions();
 
   // A screen for `request` that answers `delegate`.
   static std::shared_ptr<ScanViewController> create(
@@ -90,6 +94,33 @@ class ScanViewController : public ViewController,
 
   // --- bubbles ------------------------------------------------------------------
   void onReadjustView() override;
+
+  // --- list presentation --------------------------------------------------------
+  std::int64_t numberOfItems(CollectionView& view, std::int64_t section) override;
+  std::shared_ptr<CollectionViewCell> cellForItem(CollectionView& view,
+                                                  IndexPath indexPath) override;
+  // Height 90; the screen's width less 48, halved on a pad (two columns).
+  std::optional<Size> sizeForItem(CollectionView& view, FlowLayout& layout,
+                                  IndexPath indexPath) override;
+  // Chooses the row's service, also when it is shown as stale.
+  void didSelectItem(CollectionView& view, IndexPath indexPath) override;
+  // The list; none once the screen has ended.
+  CollectionView* collectionView() const { return collectionView_.get(); }
+  // The action of the screen view's tap recogniser at `location` (in the
+  // screen view): a tap on none of the view's direct subviews closes the
+  // add-device chooser or QR code dialog that is showing.
+  void handleBlankAreaTap(Point location);
+
+  // --- remember choice ---------------------------------------------------------------
+  // The remember button: opens the remember-option sheet.
+  void selectRemember();
+  void showRememberOptionView();
+  // A row of the sheet (0 to 2): the option type changes, nothing is stored.
+  void rememberOptionChosen(std::int64_t index);
+  // Closes the sheet and titles the remember button after `option`.
+  void handleSelection(const std::string& option);
+  // The dimming view of the remember sheet or pairing card, if any.
+  View* backgroundView() const { return dialogs_ ? dialogs_->backgroundView() : nullptr; }
 
   // --- overflow grid and dialogs ---------------------------------------------------
   // Presents the overflow grid over the screen (a tap on "more").
@@ -178,13 +209,18 @@ class ScanViewController : public ViewController,
   // Narrowing to the static serial number or identifier, or to the
   // remembered terminal.
   void narrowTo(const std::function<bool(const ServiceInfoDict&)>& keep);
+  void removeTerminalByRemember();
   void removeServiceByRememberSN();
   void removeEntryEverywhere(const ServiceInfoDict& service);
   void refillFromOverflow();
 
-  // The list presentation's seams.
+  // The list presentation.
   void addTerminalItem(TerminalItem item);
   void reloadList();
+  // Shows the rows in view with their items as they are now.
+  void refreshVisibleCells();
+  // Pushes the terminal detail sheet for the service's terminal.
+  void openTerminalDetail(const ServiceInfoDict& service);
 
   void reportNotFound();
   void leave();
@@ -217,7 +253,7 @@ class ScanViewController : public ViewController,
   std::shared_ptr<Label> label3_;
   std::shared_ptr<Button> rememberBtn_;
   std::shared_ptr<BarButtonItem> rightItem_;
-  std::shared_ptr<View> listView_;
+  std::shared_ptr<CollectionView> collectionView_;
   std::shared_ptr<View> backgroundCenterView_;
   std::shared_ptr<ImageView> centerImageView_;
   std::shared_ptr<ReplicatorLayer> replicatorLayer_;

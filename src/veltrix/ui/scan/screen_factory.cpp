@@ -1,5 +1,6 @@
 #include "veltrix/ui/scan/screen_factory.h"
 
+#include "veltrix/ui/settings/remote_device_controller.h"
 #include "veltrix/ui/settings/setting_view_controller.h"
 
 namespace veltrix::ui::scan {
@@ -14,16 +15,26 @@ std::shared_ptr<ViewController> makeSettingsHub() {
   return settings::makeSettingViewController();
 }
 
-std::shared_ptr<ViewController> makeTerminalDetail(const TerminalDetailInput& input) {
-  if (auto& make = screenMakers().terminalDetail) return make(input);
-  return std::make_shared<PlaceholderViewController>(input.service.model, input.service.sn);
+TerminalDetailInput terminalDetailInput(const ServiceInfoDict& service,
+                                        registry::DatabaseManager& database) {
+  TerminalDetailInput input;
+  input.service = service;
+  input.terminalInfo = database.fetchDiscoveredTerminal(service.sn);
+  input.serviceArray = database.fetchTerminalServicesWithSn(service.sn);
+  input.database = &database;
+  return input;
 }
 
-std::shared_ptr<ViewController> makeRememberOptions(const std::vector<std::string>& options,
-                                                    RememberChoice choose) {
-  if (auto& make = screenMakers().rememberOptions) return make(options, std::move(choose));
-  return std::make_shared<PlaceholderViewController>("Remember option",
-                                                     options.empty() ? "" : options.front());
+std::shared_ptr<ViewController> makeTerminalDetail(const TerminalDetailInput& input) {
+  if (auto& make = screenMakers().terminalDetail) return make(input);
+  settings::SettingsEnvironment env =
+      input.database == nullptr
+          ? settings::SettingsEnvironment::shared()
+          // The opening screen's database lives for as long as the sheet.
+          : settings::SettingsEnvironment::over(std::shared_ptr<registry::DatabaseManager>(
+                std::shared_ptr<void>{}, input.database));
+  return std::make_shared<settings::RemoteDeviceController>(input.terminalInfo, input.serviceArray,
+                                                            std::move(env));
 }
 
 PlaceholderViewController::PlaceholderViewController(std::string title, std::string text)

@@ -1,9 +1,9 @@
 // Makers of the screens that the scan screen pushes or presents but that
-// are built elsewhere: the settings hub, the terminal detail sheet and the
-// remember-option sheet. A maker registered here takes the place of the
-// library's own screen (tests put fakes here); where the library has no
-// screen of its own yet, the scan screen shows a plain placeholder screen
-// titled after what is missing.
+// are built elsewhere: the settings hub and the terminal detail sheet; and
+// a stand-in for the scan screen's own remember-option sheet. A maker
+// registered here takes the place of the library's own screen (tests put
+// fakes here); where the library has no screen of its own yet, the scan
+// screen shows a plain placeholder screen titled after what is missing.
 //
 // Thread: the main loop (register before the first scan screen opens). The
 // registry is process-wide and owns the makers; each call makes a new
@@ -16,18 +16,27 @@
 #include <vector>
 
 #include "veltrix/platform/ui/view_controller.h"
+#include "veltrix/registry/database_manager.h"
 #include "veltrix/ui/scan/scan_logic.h"
 
 namespace veltrix::ui::scan {
 
-// What the terminal detail sheet needs of the terminal it opens for: the
-// tapped service's dictionary (its "sn" names the terminal) and the
-// indices of the service categories already selected (none from the scan
-// screen).
+// What the terminal detail sheet opens with: the tapped service (its "sn"
+// names the terminal), that terminal's discovered-terminal row and its
+// service rows as they were at the tap, and the database the sheet stores
+// into (the one the opening screen reads; null: the shared one). Made by
+// terminalDetailInput.
 struct TerminalDetailInput {
   ServiceInfoDict service;
-  std::vector<std::int64_t> selectedIndices;
+  registry::Row terminalInfo;
+  registry::Rows serviceArray;
+  registry::DatabaseManager* database = nullptr;
 };
+
+// The input for a tap on `service`, read from `database`, which must
+// outlive the sheet.
+TerminalDetailInput terminalDetailInput(const ServiceInfoDict& service,
+                                        registry::DatabaseManager& database);
 
 // Hands a chosen remember option (0 to 2) back to the scan screen.
 using RememberChoice = std::function<void(int option)>;
@@ -35,10 +44,11 @@ using RememberChoice = std::function<void(int option)>;
 struct ScreenMakers {
   // The settings hub, pushed by the gear item.
   std::function<std::shared_ptr<ViewController>()> settingsHub;
-  // The terminal detail sheet, pushed by a tap on a terminal's bubble.
+  // The terminal detail sheet, pushed by a tap on a terminal's bubble or a
+  // list row's detail button.
   std::function<std::shared_ptr<ViewController>(const TerminalDetailInput&)> terminalDetail;
-  // The remember-option sheet with `options`, presented by the remember
-  // button.
+  // Presented by the remember button in place of the screen's own
+  // remember-option sheet when set (tests); `choose` takes the option.
   std::function<std::shared_ptr<ViewController>(const std::vector<std::string>& options,
                                                 RememberChoice choose)>
       rememberOptions;
@@ -51,8 +61,6 @@ ScreenMakers& screenMakers();
 // placeholder.
 std::shared_ptr<ViewController> makeSettingsHub();
 std::shared_ptr<ViewController> makeTerminalDetail(const TerminalDetailInput& input);
-std::shared_ptr<ViewController> makeRememberOptions(const std::vector<std::string>& options,
-                                                    RememberChoice choose);
 
 // A plain screen with a title and one centred line of text.
 class PlaceholderViewController : public ViewController {

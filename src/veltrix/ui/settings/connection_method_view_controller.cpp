@@ -23,9 +23,11 @@ constexpr const char* kCellId = "ConnectionCell";
 
 // ConnectionMethodCell's fixed frames, from the main screen's width W.
 constexpr double kCellCornerRadius = 10;
-constexpr double kCellTitleWidth = 180;
+// The title takes the room up to the value (our font truncated it at 180);
+// the chevron keeps clear of the value, in line with the device settings
+// screen's chevrons.
 constexpr double kCellValueFromRight = 150;
-constexpr double kCellIconFromRight = 100;
+constexpr double kCellIconFromRight = 82;
 
 }  // namespace
 
@@ -163,7 +165,7 @@ void ConnectionMethodViewController::didSelectRow(TableView& table, IndexPath in
 
 // --- ConnectionMethodCell -------------------------------------------------------------------
 
-ConnectionMethodCell::ConnectionMethodCell(std::map<std::string, std::string> terminalInfo)
+ConnectionMethodCell::ConnectionMethodCell(registry::Row terminalInfo)
     : TableViewCell(TableViewCellStyle::Default), terminalInfo_(std::move(terminalInfo)) {
   setFrame(Rect{});
   setupUI();
@@ -174,7 +176,7 @@ void ConnectionMethodCell::setupUI() {
   setBackgroundColor(Color::white());
   cornerRadius = kCellCornerRadius;
 
-  auto title = std::make_shared<Label>(Rect{20, 10, kCellTitleWidth, 40});
+  auto title = std::make_shared<Label>(Rect{20, 10, width - kCellValueFromRight - 8 - 20, 40});
   title->setText("Connection Method");
   title->setFont(Font::bold(18));
   title->textColor = Color::black();

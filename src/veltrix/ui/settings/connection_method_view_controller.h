@@ -8,12 +8,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "veltrix/platform/ui/view_controller.h"
+#include "veltrix/registry/database_manager.h"
 #include "veltrix/ui/settings/settings_environment.h"
 
 namespace veltrix::ui::settings {
@@ -60,12 +60,12 @@ class ConnectionMethodViewController : public ViewController,
 // width; it keeps the terminal it was made for and does not read it.
 class ConnectionMethodCell : public TableViewCell {
  public:
-  explicit ConnectionMethodCell(std::map<std::string, std::string> terminalInfo);
+  explicit ConnectionMethodCell(registry::Row terminalInfo);
   std::string typeName() const override { return "ConnectionMethodCell"; }
 
  private:
   void setupUI();
-  std::map<std::string, std::string> terminalInfo_;
+  registry::Row terminalInfo_;
 };
 
 }  // namespace veltrix::ui::settings

@@ -6,7 +6,7 @@
 #include "veltrix/platform/ui/toast.h"
 #include "veltrix/ui/settings/connection_method_view_controller.h"
 #include "veltrix/ui/settings/preferences_view_controller.h"
-#include "veltrix/ui/settings/services_manager_placeholder.h"
+#include "veltrix/ui/settings/services_manager_view_controller.h"
 #include "veltrix/ui/settings/settings_style.h"
 
 namespace veltrix::ui::settings {

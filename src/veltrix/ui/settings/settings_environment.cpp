@@ -2,8 +2,10 @@
 
 #include <utility>
 
+#include "veltrix/facade/retailer_manager.h"
 #include "veltrix/facade/retailer_setting_manager.h"
 #include "veltrix/registry/database_manager.h"
+#include "veltrix/registry/handshake_bean.h"
 
 namespace veltrix::ui::settings {
 
@@ -29,8 +31,87 @@ class DatabaseAdapter final : public SettingsDatabase {
     return sns;
   }
 
+  std::vector<std::string> getDeviceSNArray() override { return db_->getDeviceSNArray(); }
+  std::map<std::string, std::string> getServiceCategoryArray() override {
+    return db_->getServiceCategoryArray();
+  }
+  std::map<std::string, std::string> getServiceCategoryArrayBySN(registry::TextArg sn) override {
+    return db_->getServiceCategoryArrayBySN(sn);
+  }
+  registry::Rows groupCountByTerminaService(registry::TextArg category) override {
+    return db_->groupCountByTerminaService(category);
+  }
+  registry::Rows groupCountByTerminaService(registry::TextArg category,
+                                            registry::TextArg sn) override {
+    return db_->groupCountByTerminaService(category, sn);
+  }
+  registry::Rows fetchTerminalServicesWithServiceType(registry::TextArg type) override {
+    return db_->fetchTerminalServicesWithServiceType(type);
+  }
+  registry::Rows fetchTerminalServicesWithServiceTypeSn(registry::TextArg type,
+                                                        registry::TextArg sn) override {
+    return db_->fetchTerminalServicesWithServiceTypeSn(type, sn);
+  }
+  registry::Row fetchRememberServicesWithType(registry::TextArg type) override {
+    return db_->fetchRememberServicesWithType(type);
+  }
+  bool insertRememberServices(registry::TextArg sn, registry::TextArg type,
+                              registry::TextArg packageName, registry::TextArg serviceId,
+                              registry::TextArg screenId, registry::TextArg createTime) override {
+    return db_->insertRememberServices(sn, type, packageName, serviceId, screenId, createTime);
+  }
+  bool replaceRememberServices(registry::TextArg sn, registry::TextArg type,
+                               registry::TextArg packageName, registry::TextArg serviceId,
+                               registry::TextArg screenId, registry::TextArg createTime) override {
+    return db_->replaceRememberServices(sn, type, packageName, serviceId, screenId, createTime);
+  }
+  bool deleteRememberServiceWithType(registry::TextArg type) override {
+    return db_->deleteRememberServiceWithType(type);
+  }
+  bool deleteRememberServiceAll() override { return db_->deleteRememberServiceAll(); }
+  registry::Row fetchDiscoveredTerminal(registry::TextArg sn) override {
+    return db_->fetchDiscoveredTerminal(sn);
+  }
+  bool updateTerminalStatus(registry::TextArg sn, std::int64_t status) override {
+    return db_->updateTerminalStatus(sn, status);
+  }
+  registry::Rows fetchTerminalServicesWithSn(registry::TextArg sn) override {
+    return db_->fetchTerminalServicesWithSn(sn);
+  }
+  bool updataTerminalServiceStatus(std::int64_t tsId, std::int64_t status) override {
+    return db_->updataTerminalServiceStatus(tsId, status);
+  }
+  registry::Rows groupCountByTerminaService() override { return db_->groupCountByTerminaService(); }
+  registry::Row fetchDeviceAuthInfoWithSn(registry::TextArg deviceId) override {
+    return db_->fetchDeviceAuthInfoWithSn(deviceId);
+  }
+  bool insertDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status,
+                            registry::TextArg authType, registry::TextArg supportAuthType,
+                            registry::TextArg authTime) override {
+    return db_->insertDeviceAuthInfo(deviceId, status, authType, supportAuthType, authTime);
+  }
+  bool updateDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status) override {
+    return db_->updateDeviceAuthInfo(deviceId, status);
+  }
+
  private:
   std::shared_ptr<registry::DatabaseManager> db_;
+};
+
+class ServiceFacadeAdapter final : public ServiceFacade {
+ public:
+  explicit ServiceFacadeAdapter(std::shared_ptr<facade::RetailerManager> manager)
+      : manager_(std::move(manager)) {}
+
+  void display(const model::DisplayParam& param, ExchangeIdBlock block,
+               facade::ResultBlock<model::DisplayResult> result) override {
+    facade::RetailerManager& manager =
+        manager_ ? *manager_ : facade::RetailerManager::sharedManager();
+    manager.display(param, std::move(block), std::move(result));
+  }
+
+ private:
+  std::shared_ptr<facade::RetailerManager> manager_;
 };
 
 class FacadeAdapter final : public SettingsFacade {
@@ -59,6 +140,10 @@ class FacadeAdapter final : public SettingsFacade {
 
 }  // namespace
 
+std::shared_ptr<ServiceFacade> serviceFacadeOver(std::shared_ptr<facade::RetailerManager> manager) {
+  return std::make_shared<ServiceFacadeAdapter>(std::move(manager));
+}
+
 SettingsEnvironment SettingsEnvironment::shared() {
   // The database singleton lives for the process: share it without owning.
   std::shared_ptr<registry::DatabaseManager> db(std::shared_ptr<void>{},
@@ -77,6 +162,8 @@ SettingsEnvironment SettingsEnvironment::over(
   SettingsEnvironment env;
   env.database = std::make_shared<DatabaseAdapter>(database);
   env.facade = std::make_shared<FacadeAdapter>(std::move(facade), std::move(database));
+  env.services = serviceFacadeOver(nullptr);
+  env.deviceIdentifier = &registry::HandshakeBean::getUUID;
   env.bundle = LibraryBundle::shared();
   return env;
 }

@@ -1,8 +1,11 @@
-// What the settings screens use of the library: the settings table and the
-// list of discovered terminals (SettingsDatabase), the settings facade
-// (SettingsFacade) and the library's bundle. SettingsEnvironment::shared()
-// joins the process-wide singletons; tests and the gallery build one over a
-// database of their own, or put a fake in one place.
+// What the settings screens use of the library: the settings table, the
+// terminal registry, the remembered services and this device's pairing row
+// (SettingsDatabase), the settings facade (SettingsFacade), the service
+// facade's Display request (ServiceFacade), this device's identifier and the
+// library's bundle.
+// SettingsEnvironment::shared() joins the process-wide singletons; tests and
+// the gallery build one over a database of their own, or put a fake in one
+// place.
 //
 // Thread: the main loop (every screen call comes from there).
 // Ownership: an environment shares its parts; each adapter keeps alive what
@@ -10,19 +13,24 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "veltrix/facade/result_back_manager.h"
+#include "veltrix/model/nonfinancial_params.h"
+#include "veltrix/model/nonfinancial_results.h"
+#include "veltrix/registry/database_manager.h"
 #include "veltrix/ui/settings/library_bundle.h"
 
-namespace veltrix::registry {
-class DatabaseManager;
-}
 namespace veltrix::facade {
+class RetailerManager;
 class RetailerSettingManager;
-}
+}  // namespace veltrix::facade
 
 namespace veltrix::ui::settings {
 
@@ -37,6 +45,44 @@ class SettingsDatabase {
   virtual bool deleteSetting(std::string_view key) = 0;
   // The "sn" of every discovered terminal, in the registry's row order.
   virtual std::vector<std::string> discoveredTerminalSns() = 0;
+
+  // Terminal services and remembered services, as DatabaseManager reads
+  // and writes them (rows keyed by column).
+  virtual std::vector<std::string> getDeviceSNArray() = 0;
+  // Category key to title, ordered by key.
+  virtual std::map<std::string, std::string> getServiceCategoryArray() = 0;
+  virtual std::map<std::string, std::string> getServiceCategoryArrayBySN(registry::TextArg sn) = 0;
+  virtual registry::Rows groupCountByTerminaService(registry::TextArg category) = 0;
+  virtual registry::Rows groupCountByTerminaService(registry::TextArg category,
+                                                    registry::TextArg sn) = 0;
+  // Enabled and disabled rows of the type, every terminal's.
+  virtual registry::Rows fetchTerminalServicesWithServiceType(registry::TextArg type) = 0;
+  // Enabled rows of the type on one terminal.
+  virtual registry::Rows fetchTerminalServicesWithServiceTypeSn(registry::TextArg type,
+                                                                registry::TextArg sn) = 0;
+  virtual registry::Row fetchRememberServicesWithType(registry::TextArg type) = 0;
+  virtual bool insertRememberServices(registry::TextArg sn, registry::TextArg type,
+                                      registry::TextArg packageName, registry::TextArg serviceId,
+                                      registry::TextArg screenId, registry::TextArg createTime) = 0;
+  // The type's rows replaced by one, all or nothing.
+  virtual bool replaceRememberServices(registry::TextArg sn, registry::TextArg type,
+                                       registry::TextArg packageName, registry::TextArg serviceId,
+                                       registry::TextArg screenId,
+                                       registry::TextArg createTime) = 0;
+  virtual bool deleteRememberServiceWithType(registry::TextArg type) = 0;
+  virtual bool deleteRememberServiceAll() = 0;
+  // The terminal registry, as DatabaseManager has it (empty rows when none).
+  virtual registry::Row fetchDiscoveredTerminal(registry::TextArg sn) = 0;
+  virtual bool updateTerminalStatus(registry::TextArg sn, std::int64_t status) = 0;
+  virtual registry::Rows fetchTerminalServicesWithSn(registry::TextArg sn) = 0;
+  virtual bool updataTerminalServiceStatus(std::int64_t tsId, std::int64_t status) = 0;
+  virtual registry::Rows groupCountByTerminaService() = 0;
+  // This device's pairing row, keyed by its identifier.
+  virtual registry::Row fetchDeviceAuthInfoWithSn(registry::TextArg deviceId) = 0;
+  virtual bool insertDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status,
+                                    registry::TextArg authType, registry::TextArg supportAuthType,
+                                    registry::TextArg authTime) = 0;
+  virtual bool updateDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status) = 0;
 };
 
 // The settings-facade operations the screens make.
@@ -51,15 +97,34 @@ class SettingsFacade {
   virtual bool deviceAcessList(const std::vector<std::string>& sns) = 0;
 };
 
+// The service-facade requests the screens send (FIND DEVICE).
+class ServiceFacade {
+ public:
+  using ExchangeIdBlock = std::function<void(const std::string& exchangeId)>;
+  virtual ~ServiceFacade() = default;
+  virtual void display(const model::DisplayParam& param, ExchangeIdBlock block,
+                       facade::ResultBlock<model::DisplayResult> result) = 0;
+};
+
+// `manager`'s requests; null takes the process-wide facade, made on the
+// first request (not before: it starts the library's singletons).
+std::shared_ptr<ServiceFacade> serviceFacadeOver(std::shared_ptr<facade::RetailerManager> manager);
+
 struct SettingsEnvironment {
   std::shared_ptr<SettingsDatabase> database;
   std::shared_ptr<SettingsFacade> facade;
+  std::shared_ptr<ServiceFacade> services;
+  // This device's identifier, the key of its pairing row (the one the
+  // library's handshake reads).
+  std::function<std::string()> deviceIdentifier;
   std::shared_ptr<const LibraryBundle> bundle;
 
   // The shared database, the shared settings facade and the built bundle.
   static SettingsEnvironment shared();
   // A database of the caller's with a settings facade of its own over it
-  // (coupled to no discovery), and the built bundle.
+  // (coupled to no discovery), the process-wide service facade (replace it
+  // to keep requests off the shared one), this device's identifier and the
+  // built bundle.
   static SettingsEnvironment over(std::shared_ptr<registry::DatabaseManager> database);
   // The same with the caller's settings facade, which must use `database`.
   static SettingsEnvironment over(std::shared_ptr<registry::DatabaseManager> database,

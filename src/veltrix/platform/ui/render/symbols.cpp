@@ -83,7 +83,7 @@ void arrowClockwise(Canvas& c, const Color& color) {
 }
 
 const std::vector<std::pair<std::string, Draw>>& table() {
-  static const std::vector<std::pair<std::string, Draw>> symbols = {
+  static const auto& symbols = *new std::vector<std::pair<std::string, Draw>>{
       {"chevron.down",
        [](Canvas& c, const Color& k) {
          polyline(c, {{4.5, 7.2}, {10, 12.8}, {15.5, 7.2}}, k, 2);
@@ -134,11 +134,11 @@ const std::vector<std::pair<std::string, Draw>>& table() {
 }  // namespace
 
 const std::vector<std::string>& symbolNames() {
-  static const std::vector<std::string> names = [] {
+  static const auto& names = *new std::vector<std::string>([] {
     std::vector<std::string> out;
     for (const auto& [name, draw] : table()) out.push_back(name);
     return out;
-  }();
+  }());
   return names;
 }
 
