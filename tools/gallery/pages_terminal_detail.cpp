@@ -18,55 +18,17 @@ namespace {
 using registry::Row;
 using registry::Rows;
 using registry::TextArg;
+using ui::settings::ForwardingSettingsDatabase;
 using ui::settings::SettingsDatabase;
 using ui::settings::SettingsEnvironment;
 
 constexpr const char* kSn = "TAVIO-T420-00017";
 
 // Reads from the page's database; every service store fails.
-class UnwritableServices final : public SettingsDatabase {
+class UnwritableServices final : public ForwardingSettingsDatabase {
  public:
-  explicit UnwritableServices(std::shared_ptr<SettingsDatabase> inner) : inner_(std::move(inner)) {}
-  std::string fetchSetting(std::string_view key) override { return inner_->fetchSetting(key); }
-  bool insertSetting(std::string_view key, std::string_view value) override {
-    return inner_->insertSetting(key, value);
-  }
-  bool updateSetting(std::string_view key, std::string_view value) override {
-    return inner_->updateSetting(key, value);
-  }
-  bool deleteSetting(std::string_view key) override { return inner_->deleteSetting(key); }
-  std::vector<std::string> discoveredTerminalSns() override {
-    return inner_->discoveredTerminalSns();
-  }
-  Row fetchDiscoveredTerminal(TextArg sn) override { return inner_->fetchDiscoveredTerminal(sn); }
-  bool updateTerminalStatus(TextArg sn, std::int64_t status) override {
-    return inner_->updateTerminalStatus(sn, status);
-  }
-  Rows fetchTerminalServicesWithSn(TextArg sn) override {
-    return inner_->fetchTerminalServicesWithSn(sn);
-  }
-  Rows fetchTerminalServicesWithServiceType(TextArg type) override {
-    return inner_->fetchTerminalServicesWithServiceType(type);
-  }
+  using ForwardingSettingsDatabase::ForwardingSettingsDatabase;
   bool updataTerminalServiceStatus(std::int64_t, std::int64_t) override { return false; }
-  Rows groupCountByTerminaService() override { return inner_->groupCountByTerminaService(); }
-  Row fetchRememberServicesWithType(TextArg type) override {
-    return inner_->fetchRememberServicesWithType(type);
-  }
-  bool deleteRememberServiceAll() override { return inner_->deleteRememberServiceAll(); }
-  Row fetchDeviceAuthInfoWithSn(TextArg id) override {
-    return inner_->fetchDeviceAuthInfoWithSn(id);
-  }
-  bool insertDeviceAuthInfo(TextArg id, std::int64_t status, TextArg type, TextArg supported,
-                            TextArg time) override {
-    return inner_->insertDeviceAuthInfo(id, status, type, supported, time);
-  }
-  bool updateDeviceAuthInfo(TextArg id, std::int64_t status) override {
-    return inner_->updateDeviceAuthInfo(id, status);
-  }
-
- private:
-  std::shared_ptr<SettingsDatabase> inner_;
 };
 
 struct Detail {

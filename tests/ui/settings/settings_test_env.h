@@ -22,104 +22,65 @@ namespace veltrix::ui::settings::testing {
 using Calls = std::vector<std::string>;
 
 // Forwards to the real database and records every write.
-class RecordingDatabase final : public SettingsDatabase {
+class RecordingDatabase final : public ForwardingSettingsDatabase {
   static std::string_view text(registry::TextArg arg) { return arg.value_or("(null)"); }
 
  public:
-  explicit RecordingDatabase(std::shared_ptr<SettingsDatabase> inner) : inner_(std::move(inner)) {}
-  std::string fetchSetting(std::string_view key) override { return inner_->fetchSetting(key); }
+  using ForwardingSettingsDatabase::ForwardingSettingsDatabase;
   bool insertSetting(std::string_view key, std::string_view value) override {
-    writes.push_back(fmt::format("insert {} {}", key, value));
-    return inner_->insertSetting(key, value);
+    return write(fmt::format("insert {} {}", key, value),
+                 [&] { return inner().insertSetting(key, value); });
   }
   bool updateSetting(std::string_view key, std::string_view value) override {
-    writes.push_back(fmt::format("update {} {}", key, value));
-    return inner_->updateSetting(key, value);
+    return write(fmt::format("update {} {}", key, value),
+                 [&] { return inner().updateSetting(key, value); });
   }
   bool deleteSetting(std::string_view key) override {
-    writes.push_back(fmt::format("delete {}", key));
-    return inner_->deleteSetting(key);
-  }
-  std::vector<std::string> discoveredTerminalSns() override {
-    return inner_->discoveredTerminalSns();
-  }
-  std::vector<std::string> getDeviceSNArray() override { return inner_->getDeviceSNArray(); }
-  std::map<std::string, std::string> getServiceCategoryArray() override {
-    return inner_->getServiceCategoryArray();
-  }
-  std::map<std::string, std::string> getServiceCategoryArrayBySN(registry::TextArg sn) override {
-    return inner_->getServiceCategoryArrayBySN(sn);
-  }
-  registry::Rows groupCountByTerminaService(registry::TextArg category) override {
-    return inner_->groupCountByTerminaService(category);
-  }
-  registry::Rows groupCountByTerminaService(registry::TextArg category,
-                                            registry::TextArg sn) override {
-    return inner_->groupCountByTerminaService(category, sn);
-  }
-  registry::Rows fetchTerminalServicesWithServiceType(registry::TextArg type) override {
-    return inner_->fetchTerminalServicesWithServiceType(type);
-  }
-  registry::Rows fetchTerminalServicesWithServiceTypeSn(registry::TextArg type,
-                                                        registry::TextArg sn) override {
-    return inner_->fetchTerminalServicesWithServiceTypeSn(type, sn);
-  }
-  registry::Row fetchRememberServicesWithType(registry::TextArg type) override {
-    return inner_->fetchRememberServicesWithType(type);
+    return write(fmt::format("delete {}", key), [&] { return inner().deleteSetting(key); });
   }
   bool insertRememberServices(registry::TextArg sn, registry::TextArg type,
                               registry::TextArg packageName, registry::TextArg serviceId,
                               registry::TextArg screenId, registry::TextArg createTime) override {
-    writes.push_back(fmt::format("insertRemember {} {} {}", text(sn), text(type), text(serviceId)));
-    return inner_->insertRememberServices(sn, type, packageName, serviceId, screenId, createTime);
+    return write(fmt::format("insertRemember {} {} {}", text(sn), text(type), text(serviceId)),
+                 [&] {
+                   return inner().insertRememberServices(sn, type, packageName, serviceId, screenId,
+                                                         createTime);
+                 });
   }
   bool replaceRememberServices(registry::TextArg sn, registry::TextArg type,
                                registry::TextArg packageName, registry::TextArg serviceId,
                                registry::TextArg screenId, registry::TextArg createTime) override {
-    writes.push_back(
-        fmt::format("replaceRemember {} {} {}", text(sn), text(type), text(serviceId)));
-    return inner_->replaceRememberServices(sn, type, packageName, serviceId, screenId, createTime);
+    return write(fmt::format("replaceRemember {} {} {}", text(sn), text(type), text(serviceId)),
+                 [&] {
+                   return inner().replaceRememberServices(sn, type, packageName, serviceId,
+                                                          screenId, createTime);
+                 });
   }
   bool deleteRememberServiceWithType(registry::TextArg type) override {
-    writes.push_back(fmt::format("deleteRemember {}", text(type)));
-    return inner_->deleteRememberServiceWithType(type);
+    return write(fmt::format("deleteRemember {}", text(type)),
+                 [&] { return inner().deleteRememberServiceWithType(type); });
   }
   bool deleteRememberServiceAll() override {
-    writes.push_back("deleteRememberAll");
-    return inner_->deleteRememberServiceAll();
-  }
-  registry::Row fetchDiscoveredTerminal(registry::TextArg sn) override {
-    return inner_->fetchDiscoveredTerminal(sn);
+    return write("deleteRememberAll", [&] { return inner().deleteRememberServiceAll(); });
   }
   bool updateTerminalStatus(registry::TextArg sn, std::int64_t status) override {
-    return write(fmt::format("updateTerminalStatus {} {}", sn.value_or("(null)"), status),
-                 [&] { return inner_->updateTerminalStatus(sn, status); });
-  }
-  registry::Rows fetchTerminalServicesWithSn(registry::TextArg sn) override {
-    return inner_->fetchTerminalServicesWithSn(sn);
+    return write(fmt::format("updateTerminalStatus {} {}", text(sn), status),
+                 [&] { return inner().updateTerminalStatus(sn, status); });
   }
   bool updataTerminalServiceStatus(std::int64_t tsId, std::int64_t status) override {
     return write(fmt::format("updataTerminalServiceStatus {} {}", tsId, status),
-                 [&] { return inner_->updataTerminalServiceStatus(tsId, status); });
-  }
-  registry::Rows groupCountByTerminaService() override {
-    return inner_->groupCountByTerminaService();
-  }
-  registry::Row fetchDeviceAuthInfoWithSn(registry::TextArg deviceId) override {
-    return inner_->fetchDeviceAuthInfoWithSn(deviceId);
+                 [&] { return inner().updataTerminalServiceStatus(tsId, status); });
   }
   bool insertDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status,
                             registry::TextArg authType, registry::TextArg supportAuthType,
                             registry::TextArg authTime) override {
-    return write(fmt::format("insertDeviceAuthInfo {} {}", status, authType.value_or("(null)")),
-                 [&] {
-                   return inner_->insertDeviceAuthInfo(deviceId, status, authType, supportAuthType,
-                                                       authTime);
-                 });
+    return write(fmt::format("insertDeviceAuthInfo {} {}", status, text(authType)), [&] {
+      return inner().insertDeviceAuthInfo(deviceId, status, authType, supportAuthType, authTime);
+    });
   }
   bool updateDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status) override {
     return write(fmt::format("updateDeviceAuthInfo {}", status),
-                 [&] { return inner_->updateDeviceAuthInfo(deviceId, status); });
+                 [&] { return inner().updateDeviceAuthInfo(deviceId, status); });
   }
 
   Calls writes;
@@ -132,7 +93,6 @@ class RecordingDatabase final : public SettingsDatabase {
     writes.push_back(std::move(call));
     return !failWrites && forward();
   }
-  std::shared_ptr<SettingsDatabase> inner_;
 };
 
 // Forwards to the real settings facade and records every write.

@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "veltrix/facade/result_back_manager.h"
@@ -83,6 +84,96 @@ class SettingsDatabase {
                                     registry::TextArg authType, registry::TextArg supportAuthType,
                                     registry::TextArg authTime) = 0;
   virtual bool updateDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status) = 0;
+};
+
+// A SettingsDatabase that hands every call to another: fakes and wrappers
+// override only the calls they watch or change.
+class ForwardingSettingsDatabase : public SettingsDatabase {
+ public:
+  explicit ForwardingSettingsDatabase(std::shared_ptr<SettingsDatabase> inner)
+      : inner_(std::move(inner)) {}
+
+  std::string fetchSetting(std::string_view key) override { return inner_->fetchSetting(key); }
+  bool insertSetting(std::string_view key, std::string_view value) override {
+    return inner_->insertSetting(key, value);
+  }
+  bool updateSetting(std::string_view key, std::string_view value) override {
+    return inner_->updateSetting(key, value);
+  }
+  bool deleteSetting(std::string_view key) override { return inner_->deleteSetting(key); }
+  std::vector<std::string> discoveredTerminalSns() override {
+    return inner_->discoveredTerminalSns();
+  }
+  std::vector<std::string> getDeviceSNArray() override { return inner_->getDeviceSNArray(); }
+  std::map<std::string, std::string> getServiceCategoryArray() override {
+    return inner_->getServiceCategoryArray();
+  }
+  std::map<std::string, std::string> getServiceCategoryArrayBySN(registry::TextArg sn) override {
+    return inner_->getServiceCategoryArrayBySN(sn);
+  }
+  registry::Rows groupCountByTerminaService(registry::TextArg category) override {
+    return inner_->groupCountByTerminaService(category);
+  }
+  registry::Rows groupCountByTerminaService(registry::TextArg category,
+                                            registry::TextArg sn) override {
+    return inner_->groupCountByTerminaService(category, sn);
+  }
+  registry::Rows fetchTerminalServicesWithServiceType(registry::TextArg type) override {
+    return inner_->fetchTerminalServicesWithServiceType(type);
+  }
+  registry::Rows fetchTerminalServicesWithServiceTypeSn(registry::TextArg type,
+                                                        registry::TextArg sn) override {
+    return inner_->fetchTerminalServicesWithServiceTypeSn(type, sn);
+  }
+  registry::Row fetchRememberServicesWithType(registry::TextArg type) override {
+    return inner_->fetchRememberServicesWithType(type);
+  }
+  bool insertRememberServices(registry::TextArg sn, registry::TextArg type,
+                              registry::TextArg packageName, registry::TextArg serviceId,
+                              registry::TextArg screenId, registry::TextArg createTime) override {
+    return inner_->insertRememberServices(sn, type, packageName, serviceId, screenId, createTime);
+  }
+  bool replaceRememberServices(registry::TextArg sn, registry::TextArg type,
+                               registry::TextArg packageName, registry::TextArg serviceId,
+                               registry::TextArg screenId, registry::TextArg createTime) override {
+    return inner_->replaceRememberServices(sn, type, packageName, serviceId, screenId, createTime);
+  }
+  bool deleteRememberServiceWithType(registry::TextArg type) override {
+    return inner_->deleteRememberServiceWithType(type);
+  }
+  bool deleteRememberServiceAll() override { return inner_->deleteRememberServiceAll(); }
+  registry::Row fetchDiscoveredTerminal(registry::TextArg sn) override {
+    return inner_->fetchDiscoveredTerminal(sn);
+  }
+  bool updateTerminalStatus(registry::TextArg sn, std::int64_t status) override {
+    return inner_->updateTerminalStatus(sn, status);
+  }
+  registry::Rows fetchTerminalServicesWithSn(registry::TextArg sn) override {
+    return inner_->fetchTerminalServicesWithSn(sn);
+  }
+  bool updataTerminalServiceStatus(std::int64_t tsId, std::int64_t status) override {
+    return inner_->updataTerminalServiceStatus(tsId, status);
+  }
+  registry::Rows groupCountByTerminaService() override {
+    return inner_->groupCountByTerminaService();
+  }
+  registry::Row fetchDeviceAuthInfoWithSn(registry::TextArg deviceId) override {
+    return inner_->fetchDeviceAuthInfoWithSn(deviceId);
+  }
+  bool insertDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status,
+                            registry::TextArg authType, registry::TextArg supportAuthType,
+                            registry::TextArg authTime) override {
+    return inner_->insertDeviceAuthInfo(deviceId, status, authType, supportAuthType, authTime);
+  }
+  bool updateDeviceAuthInfo(registry::TextArg deviceId, std::int64_t status) override {
+    return inner_->updateDeviceAuthInfo(deviceId, status);
+  }
+
+ protected:
+  SettingsDatabase& inner() { return *inner_; }
+
+ private:
+  std::shared_ptr<SettingsDatabase> inner_;
 };
 
 // The settings-facade operations the screens make.
