@@ -40,7 +40,8 @@ bench: deps
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	@for b in $(BENCH_DIR)/bench/*_bench; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 
-fuzz: deps
+fuzz:
+	@bash scripts/deps.sh fuzz
 	@bash fuzz/run.sh
 
 format:

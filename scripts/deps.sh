@@ -13,6 +13,11 @@ PACKAGES=(
   libzbar-dev iproute2 sqlite3
 )
 
+# `deps.sh fuzz`: also clang and its fuzzer and sanitizer runtimes.
+if [ "${1:-}" = "fuzz" ]; then
+  PACKAGES+=(clang libclang-rt-14-dev)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

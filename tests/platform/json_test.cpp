@@ -26,6 +26,10 @@ TEST(JsonParse, RejectsBrokenTextAndInvalidUtf8WithoutThrowing) {
   EXPECT_FALSE(parseJson(R"({"a":1} trailing)"));
   EXPECT_FALSE(parseJson("{\"a\":\"\xff\xfe\"}"));
   EXPECT_FALSE(parseJson("{\"a\":\"\xe4\xbd\"}"));  // truncated sequence
+  // A NUL ended the lexer's input, so what followed it was never read.
+  EXPECT_FALSE(parseJson(std::string_view("[1]\0\x96", 5)));
+  EXPECT_FALSE(parseJson(std::string_view("{\"a\":1}\0garbage", 15)));
+  EXPECT_FALSE(parseJsonFragment(std::string_view("1\0x", 3)));
 }
 
 TEST(JsonParse, KeepsKeyOrderAndChineseText) {

@@ -34,14 +34,14 @@ std::string accountTypeText(const BaseFinancialResult& r) {
 
 // {amount='1.00',label='svc'}
 auto bracedAmount(const TextForm& f) {
-  return [&f](const DetailedAmount& a) {
+  return [&](const DetailedAmount& a) {
     return fmt::format("{{amount='{}',label='{}'}}", f.elementText(a.amount),
                        f.elementText(a.label));
   };
 }
 // {documentQualifier='MRCP', format='TEXT', messageContent='...'}
 auto bracedReceipt(const TextForm& f) {
-  return [&f](const PrintReceipt& r) {
+  return [&](const PrintReceipt& r) {
     return fmt::format(
         "{{documentQualifier='{}', format='{}', messageContent='{}'}}",
         f.elementCode(r.documentQualifier, &ReceiptOutputTargetHelper::stringFromCode),
@@ -70,7 +70,7 @@ std::string refundFormText(const BaseFinancialResult& r, const RefundResult* ref
     f.line(out, "Gratuity", f.text(r.gratuity));
     f.line(out, "Auth Code", f.text(r.authorisationCode));
     f.line(out, "Auth Identification", f.text(r.authorisationIdentification));
-    const auto amount = [&f](const DetailedAmount& a) {
+    const auto amount = [&](const DetailedAmount& a) {
       return fmt::format("Value: {}, Label: {}", f.elementText(a.amount), f.elementText(a.label));
     };
     f.listBlock(out, "Value Added Tax", r.valueAddedTax, "\t", amount, "\n");
@@ -100,7 +100,7 @@ std::string refundFormText(const BaseFinancialResult& r, const RefundResult* ref
   f.line(out, "Token ID", f.text(r.tokenIdentification));
   f.listBlock(
       out, "Print Receipts", r.printReceipts, "\t",
-      [&f](const PrintReceipt& p) {
+      [&](const PrintReceipt& p) {
         return fmt::format(
             "Document Qualifier: {}, Output Format: {}, Output Content: {}",
             f.elementCode(p.documentQualifier, &ReceiptOutputTargetHelper::stringFromCode),

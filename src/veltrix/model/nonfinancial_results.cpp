@@ -35,7 +35,7 @@ void amountList(std::string& out, std::string_view name,
     return;
   }
   out += "=[";
-  out += joinedTexts(*list, ", ", [&f](const DetailedAmount& a) {
+  out += joinedTexts(*list, ", ", [&](const DetailedAmount& a) {
     return fmt::format("{{amount='{}',label='{}'}}", f.elementText(a.amount),
                        f.elementText(a.label));
   });

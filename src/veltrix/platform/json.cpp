@@ -157,6 +157,12 @@ std::optional<Json> parse(std::string_view text, bool allowScalar, std::string* 
   if (std::optional<Json> lent = ParsedJsonLoan::take(text)) {
     if (allowScalar || lent->is_structured()) return lent;
   }
+  // The lexer takes a NUL byte for the end of its input and would accept
+  // whatever follows one; a raw NUL is never part of a JSON text.
+  if (text.find('\0') != std::string_view::npos) {
+    if (error) *error = "JSON text holds a NUL byte";
+    return std::nullopt;
+  }
   try {
     Builder builder;
     if (!Json::sax_parse(text.begin(), text.end(), &builder, Json::input_format_t::json, true)) {

@@ -13,12 +13,19 @@ namespace {
 
 // One value of the property list. Scalars keep their text; the kind tells
 // a <string> from the others.
+// A member is a struct of its own: std::pair needs a complete Node, which
+// Node cannot be inside itself (libstdc++ with clang refuses it).
+struct Member;
 struct Node {
   enum class Kind { Dict, Array, String, Other };
   Kind kind = Kind::Other;
   std::string text;
-  std::vector<std::pair<std::string, Node>> members;  // Dict
-  std::vector<Node> items;                            // Array
+  std::vector<Member> members;  // Dict
+  std::vector<Node> items;      // Array
+};
+struct Member {
+  std::string key;
+  Node value;
 };
 
 // A recursive-descent reader over the text; every failure ends the parse.
@@ -194,7 +201,7 @@ class PlistReader {
         skipMisc();
         std::optional<Node> value = readValue(depth + 1);
         if (!value) return std::nullopt;
-        node.members.emplace_back(std::move(key), std::move(*value));
+        node.members.push_back({std::move(key), std::move(*value)});
       }
     } else if (name == "array") {
       node.kind = Node::Kind::Array;
