@@ -95,5 +95,20 @@ install(FILES ${PROJECT_BINARY_DIR}/VeltrixConnectConfig.cmake
 # pkg-config: the prefix is found from the .pc file's own place, so the
 # installed tree may move.
 file(RELATIVE_PATH VELTRIX_PC_TO_PREFIX /root/${CMAKE_INSTALL_LIBDIR}/pkgconfig /root)
+# A static library needs its libraries at the application's link: they are
+# required outright, so a plain `pkg-config --libs veltrix` links (with
+# --static pkg-config would also ask for the static builds of their own
+# private libraries, which a system seldom has). A shared one keeps them
+# private.
+set(VELTRIX_PC_DEPS "sqlite3 libcurl libqrencode pangocairo cairo zbar libssl libcrypto icu-uc icu-i18n")
+if(BUILD_SHARED_LIBS)
+  set(VELTRIX_PC_REQUIRES "")
+  set(VELTRIX_PC_REQUIRES_PRIVATE "${VELTRIX_PC_DEPS}")
+  set(VELTRIX_PC_LIBS "")
+else()
+  set(VELTRIX_PC_REQUIRES "${VELTRIX_PC_DEPS}")
+  set(VELTRIX_PC_REQUIRES_PRIVATE "")
+  set(VELTRIX_PC_LIBS "-pthread")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/veltrix.pc.in ${PROJECT_BINARY_DIR}/veltrix.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/veltrix.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -16,8 +16,24 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The README shows pay.cpp as its example: the two must not drift apart.
+sed -n '/^<!-- example: tests\/consumer\/pay.cpp -->$/,/^<!-- end of example -->$/p' \
+  "$here/../../README.md" | sed '1,2d;$d' | sed '$d' > "$work/readme-example.cpp"
+diff -u "$here/pay.cpp" "$work/readme-example.cpp" \
+  || { echo "README's example differs from tests/consumer/pay.cpp"; exit 1; }
+
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" > "$work/install.log"
+
+echo "== headers"
+# Every installed header compiles on its own, from the prefix alone.
+find "$prefix/include" -name '*.h' | sort | while read -r header; do
+  echo "#include \"${header#"$prefix/include/"}\""
+done > "$work/headers.cpp"
+echo "installed headers: $(wc -l < "$work/headers.cpp")"
+# shellcheck disable=SC2046  # the flags are words
+c++ -std=c++20 -fsyntax-only -I"$prefix/include" $(pkg-config --cflags fmt nlohmann_json) \
+  "$work/headers.cpp"
 
 echo "== find_package"
 cmake -S "$here" -B "$work/cmake-build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
@@ -27,7 +43,7 @@ cmake --install "$work/cmake-build" > /dev/null
 
 echo "== pkg-config"
 pc_dir=$(dirname "$(find "$prefix" -name veltrix.pc | head -n 1)")
-flags=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs --static veltrix)
+flags=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs veltrix)
 # shellcheck disable=SC2086  # the flags are words
 c++ -std=c++20 "$here/pay.cpp" -o "$prefix/bin/pay-pc" $flags
 
