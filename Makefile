@@ -1,8 +1,7 @@
 # Entry points. `make demo` runs the main job, `make test` builds and runs
 # every test. Both install what they need first (scripts/deps.sh).
-# `make sanitize` builds optimised (RelWithDebInfo: -O2, NDEBUG) with ASan
-# and UBSan, so CI also checks an optimised build of the whole tree with
-# warnings as errors; `make release` is the Release build with its tests.
+# `make release` is the Release build with its tests (not in CI; see
+# docs/DESIGN.md).
 
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
@@ -34,7 +33,7 @@ demo: build
 	@bash scripts/demo.sh $(BUILD_DIR)
 
 sanitize: deps
-	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRIX_SANITIZE=ON -DVELTRIX_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRIX_SANITIZE=ON -DVELTRIX_WERROR=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
