@@ -1,5 +1,7 @@
 # Entry points. `make demo` runs the main job, `make test` builds and runs
 # every test. Both install what they need first (scripts/deps.sh).
+# `make release` is the Release build with its tests (not in CI; see
+# docs/DESIGN.md).
 
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
@@ -7,7 +9,9 @@ BENCH_DIR    ?= build-bench
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
 
-.PHONY: all deps configure build test demo bench sanitize fuzz format tidy clean
+RELEASE_DIR  ?= build-release
+
+.PHONY: all deps configure build test demo bench sanitize release fuzz format tidy clean
 
 all: build
 
@@ -15,7 +19,7 @@ deps:
 	@bash scripts/deps.sh
 
 $(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRIX_WERROR=ON $(CMAKE_FLAGS)
 
 configure: deps $(BUILD_DIR)/build.ninja
 
@@ -29,11 +33,16 @@ demo: build
 	@bash scripts/demo.sh $(BUILD_DIR)
 
 sanitize: deps
-	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRIX_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRIX_SANITIZE=ON -DVELTRIX_WERROR=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest -j $(JOBS) --output-on-failure --timeout 600
+
+release: deps
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTRIX_WERROR=ON $(CMAKE_FLAGS)
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+	cd $(RELEASE_DIR) && ctest -j $(JOBS) --output-on-failure --timeout 300
 
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTRIX_BUILD_TESTS=OFF -DVELTRIX_BUILD_BENCH=ON
@@ -52,4 +61,4 @@ tidy: deps
 	@git ls-files -co --exclude-standard 'src/*.cpp' | xargs -r clang-tidy -p build-tidy --quiet
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR) build-tidy
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(RELEASE_DIR) $(BENCH_DIR) build-tidy

@@ -13,9 +13,12 @@ pkg_check_modules(ZBAR REQUIRED IMPORTED_TARGET zbar)
 find_path(ASIO_INCLUDE_DIR asio.hpp REQUIRED)
 
 # Everything the library links privately, in one interface target.
+# Asio is header-only and used only inside the library's own sources, so it
+# stays out of the installed interface.
 add_library(veltrix_deps INTERFACE)
-target_include_directories(veltrix_deps INTERFACE ${ASIO_INCLUDE_DIR})
-target_compile_definitions(veltrix_deps INTERFACE ASIO_STANDALONE ASIO_NO_DEPRECATED)
+target_include_directories(veltrix_deps INTERFACE $<BUILD_INTERFACE:${ASIO_INCLUDE_DIR}>)
+target_compile_definitions(veltrix_deps INTERFACE
+  $<BUILD_INTERFACE:ASIO_STANDALONE> $<BUILD_INTERFACE:ASIO_NO_DEPRECATED>)
 target_link_libraries(veltrix_deps INTERFACE
   OpenSSL::Crypto OpenSSL::SSL ICU::uc ICU::i18n ICU::data
   PkgConfig::SQLITE3 PkgConfig::CURL PkgConfig::QRENCODE PkgConfig::PANGOCAIRO

@@ -67,7 +67,7 @@ class Client final : public transport::TCPSocketClient {
     events_.push_back(fmt::format("tcp.send {}", id));
     sent[id] = std::string(text);
   }
-  void disconnectConnection() override { events_.push_back("tcp.disconnectAll"); }
+  void disconnectConnection() override { events_.emplace_back("tcp.disconnectAll"); }
   void disconnectConnection(std::int64_t id) override {
     events_.push_back(fmt::format("tcp.disconnect {}", id));
   }

@@ -5,8 +5,8 @@
 #include "veltrix/codec/financial_rspn_builders.h"
 #include "veltrix/model/codes.h"
 #include "veltrix/model/currency.h"
+#include "veltrix/platform/base64.h"
 #include "veltrix/platform/log.h"
-#include "veltrix/transport/kv_iso_utils.h"
 
 namespace veltrix::codec {
 namespace {
@@ -272,7 +272,7 @@ std::shared_ptr<model::TransmitMessageResult> TransmitMessageRspnBuilder::parseB
   detail::readResponseFields(*result, *body);
   const std::optional<std::string> encoded = bodyText(*body, "receivedMessage");
   if (encoded && !encoded->empty()) {
-    result->receivedMessage = transport::KVISOUtils::base64ToString(*encoded);
+    result->receivedMessage = platform::base64ToString(*encoded);
   }
   return result;
 }

@@ -2,14 +2,18 @@
 #include "veltrix/facade/ble_transport_probe.h"
 #include "veltrix/facade/candidate_probes.h"
 #include "veltrix/facade/communicate_factory.h"
+#include "veltrix/registry/file_logger.h"
 #include "veltrix/transport/ble_communicate_service.h"
 #include "veltrix/transport/https_service.h"
 
 namespace veltrix::facade {
 
-// One HTTP transport per request, posting to `url`.
+// One HTTP transport per request, posting to `url`, logging to the
+// library's log file.
 CommunicateServicePtr createHttpTransport(const std::string& url) {
-  return transport::HttpsService::create(url);
+  transport::HttpsServiceConfig config;
+  config.logFile = &registry::FileLogger::sharedLogger();
+  return transport::HttpsService::create(url, config);
 }
 
 // The shared Bluetooth LE transport; the terminal is chosen by the serial

@@ -1,5 +1,6 @@
 #include "veltrix/platform/paths.h"
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -64,16 +65,64 @@ void setDocumentsDir(std::filesystem::path dir) {
   state().documents = std::move(dir);
 }
 
+namespace {
+
+constexpr const char* kResourceMarker = "tavio-services.plist";
+
+bool holdsResources(const std::filesystem::path& dir) {
+  std::error_code ec;
+  return !dir.empty() && std::filesystem::is_regular_file(dir / kResourceMarker, ec);
+}
+
+// share/veltrix of the prefix whose bin/ or lib/ holds `file`.
+std::filesystem::path besidePrefixOf(const std::filesystem::path& file) {
+  if (file.empty() || !file.has_parent_path()) return {};
+  return file.parent_path().parent_path() / "share" / "veltrix";
+}
+
+// The shared library this code lives in; empty when it is linked statically
+// into the program (then dladdr names the program itself).
+std::filesystem::path ownSharedLibrary() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&holdsResources), &info) == 0 || !info.dli_fname) return {};
+  std::filesystem::path path(info.dli_fname);
+  if (path.filename().string().find(".so") == std::string::npos) return {};
+  return path;
+}
+
+std::filesystem::path ownProgram() {
+  std::error_code ec;
+  auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path() : path;
+}
+
+std::filesystem::path defaultResourceDir() {
+  const std::filesystem::path candidates[] = {
+      besidePrefixOf(ownSharedLibrary()),
+      besidePrefixOf(ownProgram()),
+#ifdef VELTRIX_SOURCE_RESOURCE_DIR
+      VELTRIX_SOURCE_RESOURCE_DIR,
+#endif
+#ifdef VELTRIX_INSTALL_RESOURCE_DIR
+      VELTRIX_INSTALL_RESOURCE_DIR,
+#endif
+  };
+  for (const auto& dir : candidates) {
+    if (holdsResources(dir)) return dir;
+  }
+  return "resources";
+}
+
+}  // namespace
+
 std::filesystem::path resourceDir() {
   std::lock_guard<std::mutex> lock(state().mutex);
   if (!state().resources.empty()) return state().resources;
   // NOLINTNEXTLINE(concurrency-mt-unsafe): read only
   if (const char* dir = std::getenv("VELTRIX_RESOURCE_DIR"); dir && *dir) return dir;
-#ifdef VELTRIX_SOURCE_RESOURCE_DIR
-  return VELTRIX_SOURCE_RESOURCE_DIR;
-#else
-  return "resources";
-#endif
+  // Looked up once: the answer cannot change while the program runs.
+  static const std::filesystem::path found = defaultResourceDir();
+  return found;
 }
 
 void setResourceDir(std::filesystem::path dir) {

@@ -40,6 +40,7 @@
 
 #include "veltrix/platform/clock.h"
 #include "veltrix/platform/dispatch.h"
+#include "veltrix/platform/log_file.h"
 #include "veltrix/registry/database_manager.h"
 #include "veltrix/registry/discover_manager_delegate.h"
 #include "veltrix/registry/discovery_config.h"
@@ -55,7 +56,7 @@ namespace veltrix::registry {
 class BroadcastReceiver;
 class BroadcastSender;
 class CommunicationSettings;
-class LogFile;
+using LogFile = platform::LogFile;
 class AuthManagerDelegate;
 struct HandshakeBean;
 

@@ -10,7 +10,13 @@
 namespace veltrix::registry {
 
 FileLogger& FileLogger::sharedLogger() {
-  static FileLogger* logger = new FileLogger(platform::documentsDir() / kLogFileName);
+  // The transports write through the platform's seam: this is the file
+  // behind it from the first use on.
+  static FileLogger* logger = [] {
+    auto* made = new FileLogger(platform::documentsDir() / kLogFileName);
+    platform::installLogFile(made);
+    return made;
+  }();
   return *logger;
 }
 

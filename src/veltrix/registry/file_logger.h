@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "veltrix/platform/file.h"
+#include "veltrix/platform/log_file.h"
 
 namespace veltrix::registry {
 
@@ -27,11 +28,7 @@ inline constexpr std::string_view kLogFileName = "tavioRetailer_ios_log.txt";
 inline constexpr std::int64_t kLogFileMaxBytes = 10000000;
 
 // What the transports and the facade need of the log file.
-class LogFile {
- public:
-  virtual ~LogFile() = default;
-  virtual void logMessage(std::string_view message) = 0;
-};
+using LogFile = platform::LogFile;
 
 class FileLogger final : public LogFile {
  public:

@@ -8,7 +8,6 @@
 #include "veltrix/platform/bool_value.h"
 #include "veltrix/platform/log.h"
 #include "veltrix/platform/url_error.h"
-#include "veltrix/registry/file_logger.h"
 #include "veltrix/transport/streaming_http_session_manager.h"
 
 namespace veltrix::transport {
@@ -214,8 +213,7 @@ void HttpsService::sendRequest(std::optional<std::string> request,
 void HttpsService::cell(std::optional<std::string> request, std::optional<std::string> exchangeId,
                         std::optional<std::string> serviceType, CommunicateProgressBlock progress,
                         CommunicateResultBlock result) {
-  registry::LogFile& logFile =
-      config_.logFile != nullptr ? *config_.logFile : registry::FileLogger::sharedLogger();
+  platform::LogFile& logFile = config_.logFile != nullptr ? *config_.logFile : platform::logFile();
   const std::string requestLine = "repuestData = " + request.value_or("(null)");
   platform::logLine(requestLine);
   logFile.logMessage(requestLine);

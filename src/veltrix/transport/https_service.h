@@ -41,12 +41,9 @@
 
 #include "veltrix/platform/clock.h"
 #include "veltrix/platform/json.h"
+#include "veltrix/platform/log_file.h"
 #include "veltrix/transport/communicate_service.h"
 #include "veltrix/transport/json_document_splitter.h"
-
-namespace veltrix::registry {
-class LogFile;
-}
 
 namespace veltrix::transport {
 
@@ -58,8 +55,8 @@ struct HttpsServiceConfig {
 
   // nullptr: WSStreamingHTTPSessionManager::sharedManager().
   WSStreamingHTTPSessionManager* sessionManager = nullptr;
-  // nullptr: registry::FileLogger::sharedLogger().
-  registry::LogFile* logFile = nullptr;
+  // nullptr: the process's log file (platform::logFile()).
+  platform::LogFile* logFile = nullptr;
   // Restarts on every received byte; also covers connecting.
   platform::Duration idleTimeout = platform::seconds(kIdleTimeoutSeconds);
   // Upper bound of one message.

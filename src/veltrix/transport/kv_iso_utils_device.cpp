@@ -6,6 +6,7 @@
 #include <mutex>
 #include <regex>
 
+#include "veltrix/platform/base64.h"
 #include "veltrix/platform/device_info.h"
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/file.h"
@@ -74,20 +75,6 @@ std::string_view trimWhiteSpaceAndNewlines(std::string_view text) {
     text.remove_suffix(last.size());
   }
   return text;
-}
-
-// ---- Base64 ---------------------------------------------------------------------------
-
-constexpr char kBase64Alphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-int base64Value(char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
 }
 
 }  // namespace
@@ -191,45 +178,11 @@ bool KVISOUtils::isValidIPAndPort(std::string_view text) {
 }
 
 std::optional<std::string> KVISOUtils::base64ToString(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  std::string out;
-  std::uint32_t accumulator = 0;
-  int bits = 0;
-  std::size_t symbols = 0;
-  for (const char c : text) {
-    if (c == '=') break;  // padding ends the data
-    const int v = base64Value(c);
-    if (v < 0) continue;  // line breaks, blanks and other noise
-    ++symbols;
-    accumulator = (accumulator << 6) | static_cast<std::uint32_t>(v);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out.push_back(static_cast<char>((accumulator >> bits) & 0xFF));
-    }
-  }
-  // A single symbol left over carries fewer than 8 bits: the text is cut.
-  if (symbols == 0 || symbols % 4 == 1) return std::nullopt;
-  if (!isValidUtf8(out)) return std::nullopt;
-  return out;
+  return vp::base64ToString(text);
 }
 
 std::optional<std::string> KVISOUtils::stringToBase64(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  const vp::ByteView bytes = vp::asBytes(text);
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
-    std::uint32_t group = static_cast<std::uint32_t>(bytes[i]) << 16;
-    if (n > 1) group |= static_cast<std::uint32_t>(bytes[i + 1]) << 8;
-    if (n > 2) group |= bytes[i + 2];
-    out.push_back(kBase64Alphabet[(group >> 18) & 0x3F]);
-    out.push_back(kBase64Alphabet[(group >> 12) & 0x3F]);
-    out.push_back(n > 1 ? kBase64Alphabet[(group >> 6) & 0x3F] : '=');
-    out.push_back(n > 2 ? kBase64Alphabet[group & 0x3F] : '=');
-  }
-  return out;
+  return vp::stringToBase64(text);
 }
 
 // ---- Probe -----------------------------------------------------------------------------------

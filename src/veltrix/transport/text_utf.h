@@ -8,11 +8,12 @@
 #include <string_view>
 
 #include "veltrix/platform/bytes.h"
+#include "veltrix/platform/utf8.h"
 
 namespace veltrix::transport {
 
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
-bool isValidUtf8(std::string_view text);
+using platform::isValidUtf8;
 
 // Length of `text` in UTF-16 units: a character beyond U+FFFF counts two.
 // A byte that does not start a well-formed sequence counts one.

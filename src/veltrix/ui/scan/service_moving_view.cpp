@@ -17,7 +17,11 @@ const Rect kSerialFrame{0, 70, 60, 40};
 
 std::string iconViewSerial(std::string_view sn) {
   const std::size_t keep = std::min<std::size_t>(sn.size(), 4);
-  return "*" + std::string(sn.substr(sn.size() - keep));
+  // Appended, not `"*" + std::string(...)`, which GCC 12 at -O3 reports as
+  // an out-of-bounds copy.
+  std::string text(1, '*');
+  text.append(sn.substr(sn.size() - keep));
+  return text;
 }
 
 ServiceMovingView::ServiceMovingView(ServiceInfoDict serviceInfo)

@@ -1,13 +1,13 @@
 #include "veltrix/ui/settings/library_bundle.h"
 
-#include "veltrix/ui/settings/bundle_version.h"
+#include "veltrix/version.h"
 
 namespace veltrix::ui::settings {
 
 std::shared_ptr<const LibraryBundle> LibraryBundle::shared() {
   static const auto bundle = std::make_shared<const LibraryBundle>(
-      LibraryBundle::Info{{std::string(kShortVersionKey), VELTRIX_BUNDLE_SHORT_VERSION},
-                          {std::string(kBundleVersionKey), VELTRIX_BUNDLE_VERSION}});
+      LibraryBundle::Info{{std::string(kShortVersionKey), VELTRIX_VERSION_SHORT_STRING},
+                          {std::string(kBundleVersionKey), VELTRIX_VERSION_BUILD_STRING}});
   return bundle;
 }
 

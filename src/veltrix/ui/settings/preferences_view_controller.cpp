@@ -64,7 +64,7 @@ void PreferencesViewController::viewDidLoad() {
 std::string PreferencesViewController::settingWithDefault(std::string_view key) {
   std::string value = env_.database->fetchSetting(key);
   if (value.empty()) {
-    value = "1";
+    value.assign(1, '1');  // not `= "1"`: GCC 12 at -O3 misjudges that copy
     env_.database->insertSetting(key, value);
   }
   return value;
