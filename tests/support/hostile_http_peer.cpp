@@ -23,7 +23,8 @@ bool waitFor(int fd, short events) {
 
 }  // namespace
 
-HostileHttpPeer::HostileHttpPeer(std::string body) : body_(std::move(body)) {
+HostileHttpPeer::HostileHttpPeer(std::string body, Behaviour behaviour)
+    : body_(std::move(body)), behaviour_(behaviour) {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return;
   sockaddr_in address{};
@@ -89,6 +90,12 @@ void HostileHttpPeer::answer(int client) {
     }
   }
   if (request.size() < need) return;
+  if (behaviour_ == Behaviour::kResetBeforeHead) {
+    // A zero linger time makes the close send RST instead of FIN.
+    const linger abort{1, 0};
+    ::setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    return;
+  }
 
   const std::string reply =
       "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"

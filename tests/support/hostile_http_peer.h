@@ -1,6 +1,8 @@
 // A hostile terminal for transport and facade tests: an HTTP server on an
 // ephemeral loopback port that answers every request with the same body,
-// whatever it is, and then ends the body cleanly (Content-Length, close).
+// whatever it is, and then ends the body cleanly (Content-Length, close);
+// or, as a fault the simulated terminal cannot produce, resets the
+// connection (RST) once the request is in, before any byte of an answer.
 // Connections that send nothing (connect probes) are closed.
 //
 // Serves on a thread of its own and one per connection; every wait is
@@ -16,7 +18,9 @@ namespace veltrix::testing {
 
 class HostileHttpPeer {
  public:
-  explicit HostileHttpPeer(std::string body);
+  enum class Behaviour { kAnswer, kResetBeforeHead };
+
+  explicit HostileHttpPeer(std::string body, Behaviour behaviour = Behaviour::kAnswer);
   ~HostileHttpPeer();
   HostileHttpPeer(const HostileHttpPeer&) = delete;
   HostileHttpPeer& operator=(const HostileHttpPeer&) = delete;
@@ -30,6 +34,7 @@ class HostileHttpPeer {
   void answer(int client);
 
   const std::string body_;
+  const Behaviour behaviour_;
   int fd_ = -1;
   std::uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
