@@ -117,6 +117,8 @@ PaymentLoad::Report PaymentLoad::report(const std::vector<std::shared_ptr<Paymen
     platform::Stmt stmt = peek.prepare("SELECT exchangeId FROM casp_exchange");
     while (stmt.step() == platform::StepResult::Row) ++rows[stmt.text(0).value_or("")];
   }
+  requests_ += sim_->requestCount();
+  sim_->clearRequests();
   out.payments = payments.size();
   for (const auto& payment : payments) {
     if (payment->calls == 0) {
