@@ -42,7 +42,7 @@ tsan: deps
 	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRIX_TSAN=ON $(CMAKE_FLAGS)
 	cmake --build $(TSAN_DIR) -j $(JOBS)
 	cd $(TSAN_DIR) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
-	  VELTRIX_TSAN=1 ctest -j $(JOBS) --output-on-failure --timeout 900
+	  ctest -j $(JOBS) --output-on-failure --timeout 900
 
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTRIX_BUILD_TESTS=OFF -DVELTRIX_BUILD_BENCH=ON
