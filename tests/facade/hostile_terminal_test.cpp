@@ -283,6 +283,19 @@ TEST_F(HostileTerminalTest, AResetBeforeTheHeadEndsThePaymentOnce) {
   expectTheNextPaymentApproved();
 }
 
+TEST_F(HostileTerminalTest, ARequestRefusedAfterTheProbeEndsThePaymentOnce) {
+  // The terminal answered the reach probe, then went away.
+  testing::HostileHttpPeer peer("", testing::HostileHttpPeer::Behaviour::kRefuseAfterProbe);
+  pay(peer);
+  ASSERT_EQ(outcomes_.size(), 1u);
+  EXPECT_EQ(outcomes_[0].result, nullptr);
+  EXPECT_EQ(outcomes_[0].code, -200);
+  EXPECT_EQ(outcomes_[0].message, transport::kURLErrorDomain);
+  expectLogged(0);
+  expectRegistrationReleased();
+  expectTheNextPaymentApproved();
+}
+
 TEST_F(HostileTerminalTest, AnAnswerOverTheCapEndsThePaymentOnce) {
   config_.maxMessageBytes = 4096;
   sim::Reply huge = sim::Reply::messages(

@@ -45,7 +45,7 @@ HostileHttpPeer::HostileHttpPeer(std::string body, Behaviour behaviour)
 HostileHttpPeer::~HostileHttpPeer() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0 && !listenerClosed_) ::close(fd_);
 }
 
 std::string HostileHttpPeer::address() const { return "127.0.0.1:" + std::to_string(port_); }
@@ -54,10 +54,14 @@ void HostileHttpPeer::serve() {
   // A connection each: a probe may hold its connection while the request
   // comes on another.
   std::vector<std::thread> connections;
-  while (!stop_) {
+  while (!stop_ && !listenerClosed_) {
     if (!waitFor(fd_, POLLIN)) continue;
     const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) continue;
+    if (behaviour_ == Behaviour::kRefuseAfterProbe) {
+      ::close(fd_);
+      listenerClosed_ = true;
+    }
     connections.emplace_back([this, client] {
       answer(client);
       ::close(client);
