@@ -17,11 +17,7 @@ const Rect kSerialFrame{0, 70, 60, 40};
 
 std::string iconViewSerial(std::string_view sn) {
   const std::size_t keep = std::min<std::size_t>(sn.size(), 4);
-  // Appended rather than "*" + string: GCC 12 at -O3 takes the latter for
-  // an overflowing copy (-Wstringop-overflow) and the Release build fails.
-  std::string serial = "*";
-  serial.append(sn.substr(sn.size() - keep));
-  return serial;
+  return "*" + std::string(sn.substr(sn.size() - keep));
 }
 
 ServiceMovingView::ServiceMovingView(ServiceInfoDict serviceInfo)

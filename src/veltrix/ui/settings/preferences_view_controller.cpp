@@ -63,12 +63,11 @@ void PreferencesViewController::viewDidLoad() {
 
 std::string PreferencesViewController::settingWithDefault(std::string_view key) {
   std::string value = env_.database->fetchSetting(key);
-  if (!value.empty()) return value;
-  // A fresh string rather than assigning to `value`: GCC 12 at -O3 takes the
-  // assignment for an overflowing copy and the Release build fails.
-  std::string fallback("1");
-  env_.database->insertSetting(key, fallback);
-  return fallback;
+  if (value.empty()) {
+    value = "1";
+    env_.database->insertSetting(key, value);
+  }
+  return value;
 }
 
 // ---- views ---------------------------------------------------------------------------------
