@@ -5,13 +5,14 @@
 
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-sanitize
+TSAN_DIR     ?= build-tsan
 BENCH_DIR    ?= build-bench
 JOBS         ?= $(shell nproc)
 CMAKE_FLAGS  ?=
 
 RELEASE_DIR  ?= build-release
 
-.PHONY: all deps configure build test demo bench sanitize release fuzz format tidy clean
+.PHONY: all deps configure build test demo bench sanitize tsan release fuzz format tidy clean
 
 all: build
 
@@ -44,6 +45,14 @@ release: deps
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 	cd $(RELEASE_DIR) && ctest -j $(JOBS) --output-on-failure --timeout 300
 
+# The suite under ThreadSanitizer. Reports in third-party code only are
+# suppressed, each with its reason, in scripts/tsan.supp.
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRIX_TSAN=ON -DVELTRIX_WERROR=ON $(CMAKE_FLAGS)
+	cmake --build $(TSAN_DIR) -j $(JOBS)
+	cd $(TSAN_DIR) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
+	  ctest -j $(JOBS) --output-on-failure --timeout 900
+
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELTRIX_BUILD_TESTS=OFF -DVELTRIX_BUILD_BENCH=ON
 	cmake --build $(BENCH_DIR) -j $(JOBS)
@@ -61,4 +70,4 @@ tidy: deps
 	@git ls-files -co --exclude-standard 'src/*.cpp' | xargs -r clang-tidy -p build-tidy --quiet
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(RELEASE_DIR) $(BENCH_DIR) build-tidy
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(RELEASE_DIR) $(BENCH_DIR) build-tidy

@@ -274,5 +274,124 @@ TEST_F(BleRoadTest, PresenceCheckSeesTheTransportsTerminals) {
   EXPECT_FALSE(probe.isPoweredOn());
 }
 
+// ---- faults of the link and the frames ----------------------------------------------------
+
+class BleFaultTest : public BleRoadTest {
+ protected:
+  ServiceDictionary chosen(const sim::BleSimulator& terminal) const {
+    return {{"sn", terminal.sn()}, {"uuidString", terminal.identifier()}, {"serviceId", "pay"}};
+  }
+  static std::string notification(const std::string& id) {
+    return R"({"exchangeIdentification":")" + id +
+           R"(","serviceType":"EventNotification","response":{"event":"CRDI"}})";
+  }
+  static std::string answer(const std::string& id) {
+    return R"({"exchangeIdentification":")" + id +
+           R"(","serviceType":"Purchase","endFlag":true,"response":{"response":"SUCC",)"
+           R"("transactionReference":"ORDER-42"}})";
+  }
+  // Pays at a terminal that holds its answer, and waits for the request.
+  void payAndHold(sim::BleSimulator& terminal) {
+    terminal.setDefaultsEnabled(false);
+    pay(chosen(terminal));
+    for (int step = 0; step < 50 && terminal.requests().empty(); ++step) advanceSeconds(0.1);
+    ASSERT_EQ(terminal.requests().size(), 1u);
+  }
+  // Lets every late timer run: nothing more may reach the host.
+  void expectNothingMore(std::size_t n) {
+    advanceSeconds(400);
+    main().runUntil([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_EQ(deliveries.size(), n);
+  }
+  // The same terminal then answers a payment, on its own block.
+  void expectTheNextPaymentApproved(sim::BleSimulator& terminal) {
+    const std::size_t before = deliveries.size();
+    terminal.setDefaultsEnabled(true);
+    pay(chosen(terminal));
+    ASSERT_TRUE(settle(3, before + 1));
+    ASSERT_EQ(deliveries.size(), before + 1);
+    EXPECT_EQ(deliveries.back().code, 0) << deliveries.back().message.value_or("");
+    ASSERT_TRUE(deliveries.back().result);
+    EXPECT_EQ(deliveries.back().result->exchangeIdentification, exchangeId);
+  }
+};
+
+TEST_F(BleFaultTest, ADisconnectInsideAFrameEndsThePaymentOnce) {
+  sim::BleSimulator terminal(radio, {});
+  payAndHold(terminal);
+  const sim::ByteString frame = sim::bleFrame(answer(exchangeId));
+  terminal.sendBytes(sim::ByteString(frame.begin(), frame.begin() + 40), 20);
+  advanceSeconds(0.1);
+  terminal.disconnect();
+  ASSERT_TRUE(settle(0.5, 1));
+  expectNothingMore(1);
+  EXPECT_EQ(deliveries[0].code, -200);
+  EXPECT_EQ(deliveries[0].message, "Device not connected");
+  EXPECT_FALSE(deliveries[0].result);
+  EXPECT_EQ(messageTypes(), (std::vector<std::string>{"1"}));
+  // The half frame is gone with the link: the next answer reads whole.
+  expectTheNextPaymentApproved(terminal);
+  EXPECT_EQ(messageTypes(), (std::vector<std::string>{"1", "1", "2"}));
+}
+
+TEST_F(BleFaultTest, FramesWithABadLengthDoNotCostTheAnswer) {
+  sim::BleSimulator terminal(radio, {});
+  payAndHold(terminal);
+  // A notification whose length field claims far more than its payload,
+  // its check byte matching what was sent: taken by its end.
+  sim::ByteString overlong = sim::bleFrame(notification(exchangeId));
+  overlong[1] ^= 0x90;
+  overlong.back() ^= 0x90;
+  terminal.sendBytes(overlong, 185);
+  advanceSeconds(0.1);
+  EXPECT_EQ(hooks_->notifications.size(), 1u);
+  // A length field that is no BCD, its frame damaged too: the answer in
+  // the next notification still arrives (it used to wait behind it until
+  // the time-out).
+  terminal.sendBytes(sim::ByteString{0x02, 0xAA, 0xAA, 0xAA, '{', '}', 0x03, 0x00}, 185);
+  advanceSeconds(0.1);
+  ASSERT_TRUE(terminal.send(answer(exchangeId)));
+  ASSERT_TRUE(settle(1, 1));
+  expectNothingMore(1);
+  EXPECT_EQ(deliveries[0].code, 0) << deliveries[0].message.value_or("");
+  ASSERT_TRUE(deliveries[0].result);
+  EXPECT_EQ(deliveries[0].result->exchangeIdentification, exchangeId);
+  EXPECT_EQ(messageTypes(), (std::vector<std::string>{"1", "2"}));
+  expectTheNextPaymentApproved(terminal);
+}
+
+TEST_F(BleFaultTest, DuplicateAndReorderedFramesEndThePaymentOnce) {
+  sim::BleSimulator terminal(radio, {});
+  payAndHold(terminal);
+  // The answer overtakes the notification, then both come again.
+  ASSERT_TRUE(terminal.send(answer(exchangeId)));
+  ASSERT_TRUE(terminal.send(notification(exchangeId)));
+  ASSERT_TRUE(terminal.send(answer(exchangeId)));
+  ASSERT_TRUE(terminal.send(notification(exchangeId)));
+  ASSERT_TRUE(settle(1, 1));
+  expectNothingMore(1);
+  EXPECT_EQ(deliveries[0].code, 0);
+  ASSERT_TRUE(deliveries[0].result);
+  EXPECT_EQ(deliveries[0].result->exchangeIdentification, exchangeId);
+  // Both copies of the answer are logged as they came; only the first
+  // reached the host.
+  EXPECT_EQ(messageTypes(), (std::vector<std::string>{"1", "2", "2"}));
+  expectTheNextPaymentApproved(terminal);
+}
+
+TEST_F(BleFaultTest, ASilentTerminalEndsThePaymentOnceAtTheTimeOut) {
+  sim::BleSimulator terminal(radio, {});
+  payAndHold(terminal);
+  advanceSeconds(170);
+  runPending();
+  EXPECT_TRUE(deliveries.empty());
+  ASSERT_TRUE(settle(11, 1));
+  expectNothingMore(1);
+  EXPECT_EQ(deliveries[0].code, -200);
+  EXPECT_EQ(deliveries[0].message, "Response timeout");
+  EXPECT_EQ(messageTypes(), (std::vector<std::string>{"1"}));
+  expectTheNextPaymentApproved(terminal);
+}
+
 }  // namespace
 }  // namespace veltrix::facade::test

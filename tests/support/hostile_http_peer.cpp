@@ -23,7 +23,8 @@ bool waitFor(int fd, short events) {
 
 }  // namespace
 
-HostileHttpPeer::HostileHttpPeer(std::string body) : body_(std::move(body)) {
+HostileHttpPeer::HostileHttpPeer(std::string body, Behaviour behaviour)
+    : body_(std::move(body)), behaviour_(behaviour) {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return;
   sockaddr_in address{};
@@ -44,7 +45,7 @@ HostileHttpPeer::HostileHttpPeer(std::string body) : body_(std::move(body)) {
 HostileHttpPeer::~HostileHttpPeer() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0 && !listenerClosed_) ::close(fd_);
 }
 
 std::string HostileHttpPeer::address() const { return "127.0.0.1:" + std::to_string(port_); }
@@ -53,10 +54,14 @@ void HostileHttpPeer::serve() {
   // A connection each: a probe may hold its connection while the request
   // comes on another.
   std::vector<std::thread> connections;
-  while (!stop_) {
+  while (!stop_ && !listenerClosed_) {
     if (!waitFor(fd_, POLLIN)) continue;
     const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) continue;
+    if (behaviour_ == Behaviour::kRefuseAfterProbe) {
+      ::close(fd_);
+      listenerClosed_ = true;
+    }
     connections.emplace_back([this, client] {
       answer(client);
       ::close(client);
@@ -89,6 +94,12 @@ void HostileHttpPeer::answer(int client) {
     }
   }
   if (request.size() < need) return;
+  if (behaviour_ == Behaviour::kResetBeforeHead) {
+    // A zero linger time makes the close send RST instead of FIN.
+    const linger abort{1, 0};
+    ::setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    return;
+  }
 
   const std::string reply =
       "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"

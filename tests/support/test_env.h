@@ -11,7 +11,34 @@
 #include "veltrix/platform/clock.h"
 #include "veltrix/platform/dispatch.h"
 
+#if defined(__SANITIZE_THREAD__)
+#define VELTRIX_TEST_TSAN 1
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define VELTRIX_TEST_ASAN 1
+#endif
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define VELTRIX_TEST_TSAN 1
+#endif
+#if __has_feature(address_sanitizer)
+#define VELTRIX_TEST_ASAN 1
+#endif
+#endif
+
 namespace veltrix::testing {
+
+// How many times slower this build runs the library than a plain one. A
+// bound on real time that guards against a cost growing too fast (minutes
+// instead of seconds) is multiplied by it, so a sanitizer build on a loaded
+// machine does not fail it while a quadratic cost still would.
+#if defined(VELTRIX_TEST_TSAN)
+inline constexpr int kSlowdown = 10;
+#elif defined(VELTRIX_TEST_ASAN)
+inline constexpr int kSlowdown = 3;
+#else
+inline constexpr int kSlowdown = 1;
+#endif
 
 // A fresh empty directory below the system temp dir, removed on destruction.
 class TempDir {

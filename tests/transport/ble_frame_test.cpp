@@ -237,6 +237,27 @@ TEST_F(BleReceive, AcceptsPeersWhoseLengthFieldIsWrong) {
   EXPECT_EQ(text(more[0]), R"({"n":2})");
 }
 
+TEST_F(BleReceive, AFrameThatCanNeverEndGivesWayToAWholeFrameBehindIt) {
+  // An unreadable length field, then a whole frame in the next notification.
+  EXPECT_TRUE(feed(b({0x02, 0xAA, 0xAA, 0xAA, '{', '}', 0x03, 0x00})).empty());
+  auto frames = feed(frameOf(R"({"n":1})"));
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(text(frames[0]), R"({"n":1})");
+  EXPECT_EQ(buffers.bufferedSize("SN1"), 0u);
+
+  // A frame cut short (the rest of it lost) claims more than ever comes.
+  const Bytes cut = frameOf(R"({"receipt":")" + std::string(300, 'r') + R"("})");
+  frames = feed(concat({Bytes(cut.begin(), cut.begin() + 100), frameOf(R"({"n":2})")}));
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(text(frames[0]), R"({"n":2})");
+  EXPECT_EQ(buffers.bufferedSize("SN1"), 0u);
+
+  // A start byte behind the head that begins no whole frame changes nothing.
+  frames = feed(concat({Bytes(cut.begin(), cut.begin() + 100), b({0x02, 0x00, 0x00, 0x09})}));
+  EXPECT_TRUE(frames.empty());
+  EXPECT_EQ(buffers.bufferedSize("SN1"), 104u);
+}
+
 TEST_F(BleReceive, ResetsABufferThatGrowsPastTheLargestFrame) {
   Bytes start = b({0x02, 0xAA, 0xAA, 0xAA});  // no readable length
   EXPECT_TRUE(feed(start).empty());

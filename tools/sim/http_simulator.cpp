@@ -450,6 +450,12 @@ std::size_t HttpSimulator::requestCount() const {
   return impl_->requests.size();
 }
 
+void HttpSimulator::clearRequests() {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->requests.clear();
+  impl_->requests.shrink_to_fit();
+}
+
 std::size_t HttpSimulator::connectionCount() const {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   return impl_->accepted;

@@ -62,6 +62,9 @@ class HttpSimulator {
 
   std::vector<RecordedRequest> requests() const;
   std::size_t requestCount() const;
+  // Forgets the requests recorded so far, which a long load run would
+  // otherwise keep in memory; the two above count from here.
+  void clearRequests();
   // Connections accepted so far, and those still open.
   std::size_t connectionCount() const;
   std::size_t openConnectionCount() const;

@@ -239,10 +239,10 @@ SerialQueue::~SerialQueue() {
 }
 
 void SerialQueue::post(Task task) {
-  {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->tasks.push_back(std::move(task));
-  }
+  // Notified under the lock: the task may release the last owner of this
+  // queue, which must not be touched once the queue thread can take it.
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  impl_->tasks.push_back(std::move(task));
   impl_->cv.notify_one();
 }
 

@@ -15,7 +15,9 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -124,6 +126,18 @@ std::optional<std::uint32_t> readFlags(const std::string& host) {
   return flags;
 }
 
+// The monitor's wake-up eventfd, closed by whichever of the monitor thread
+// and its source lets go last: a thread that ended on an error must not
+// close a descriptor the source may still write to (or one the number of
+// which is already reused).
+struct WakeFd {
+  explicit WakeFd(int fd) : fd(fd) {}
+  ~WakeFd() { ::close(fd); }
+  WakeFd(const WakeFd&) = delete;
+  WakeFd& operator=(const WakeFd&) = delete;
+  const int fd;
+};
+
 class SystemReachabilitySource final : public ReachabilitySource {
  public:
   ~SystemReachabilitySource() override { stopMonitoring(); }
@@ -142,29 +156,33 @@ class SystemReachabilitySource final : public ReachabilitySource {
       ::close(netlink);
       return false;
     }
-    const int wake = ::eventfd(0, EFD_CLOEXEC);
-    if (wake < 0) {
+    const int wakeFd = ::eventfd(0, EFD_CLOEXEC);
+    if (wakeFd < 0) {
       ::close(netlink);
       return false;
     }
+    auto wake = std::make_shared<WakeFd>(wakeFd);
     thread_ = std::thread([netlink, wake, onChange = std::move(onChange)] {
       std::array<char, 8192> buffer{};
       for (;;) {
-        std::array<pollfd, 2> fds{pollfd{netlink, POLLIN, 0}, pollfd{wake, POLLIN, 0}};
+        std::array<pollfd, 2> fds{pollfd{netlink, POLLIN, 0}, pollfd{wake->fd, POLLIN, 0}};
         if (::poll(fds.data(), fds.size(), -1) < 0) {
           if (errno == EINTR) continue;
           break;
         }
-        if (fds[1].revents != 0) break;
+        if (fds[1].revents != 0) {
+          std::uint64_t count = 0;
+          [[maybe_unused]] const ssize_t drained = ::read(wake->fd, &count, sizeof count);
+          break;
+        }
         if (fds[0].revents == 0) continue;
         const ssize_t n = ::recv(netlink, buffer.data(), buffer.size(), MSG_DONTWAIT);
         if (n < 0 && errno != EAGAIN && errno != EINTR && errno != ENOBUFS) break;
         if (onChange) onChange();
       }
       ::close(netlink);
-      ::close(wake);
     });
-    wake_ = wake;
+    wake_ = std::move(wake);
     // At exit the monitor ends with the other sources of outside events.
     exitStop_ = ExitStop(ExitStage::kInput, [this](ExitDeadline) { stopMonitoring(); });
     return true;
@@ -173,14 +191,15 @@ class SystemReachabilitySource final : public ReachabilitySource {
   void stopMonitoring() override {
     std::thread thread;
     ExitStop exitStop;
+    std::shared_ptr<WakeFd> wake;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (!thread_.joinable()) return;
       exitStop = std::move(exitStop_);
       const std::uint64_t one = 1;
-      [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof(one));
+      [[maybe_unused]] const ssize_t written = ::write(wake_->fd, &one, sizeof(one));
       thread = std::move(thread_);
-      wake_ = -1;
+      wake = std::move(wake_);
     }
     exitStop.reset();
     // The monitor's own block may drop the last owner of this source.
@@ -194,7 +213,7 @@ class SystemReachabilitySource final : public ReachabilitySource {
  private:
   std::mutex mutex_;
   std::thread thread_;
-  int wake_ = -1;
+  std::shared_ptr<WakeFd> wake_;
   ExitStop exitStop_;
 };
 

@@ -12,11 +12,11 @@ namespace {
 using ::veltrix::platform::Bytes;
 using ::veltrix::platform::ByteView;
 
-// The payload length from the BCD field, nullopt when a nibble is not a
-// decimal digit. Needs at least 4 bytes.
-std::optional<std::size_t> lengthField(const Bytes& buffer) {
+// The payload length from the BCD field of the frame starting at `at`,
+// nullopt when a nibble is not a decimal digit. Needs 4 bytes from `at`.
+std::optional<std::size_t> lengthField(const Bytes& buffer, std::size_t at = 0) {
   std::size_t n = 0;
-  for (std::size_t i = 1; i <= 3; ++i) {
+  for (std::size_t i = at + 1; i <= at + 3; ++i) {
     const int high = buffer[i] >> 4;
     const int low = buffer[i] & 0x0F;
     if (high > 9 || low > 9) return std::nullopt;
@@ -47,6 +47,30 @@ std::size_t resyncPoint(const Bytes& buffer, std::size_t n) {
   if (behind < buffer.size() && buffer[behind] == kBleStartByte) return behind;
   for (std::size_t at = 4; at < buffer.size(); ++at) {
     if (buffer[at] == kBleStartByte && at != n + 5) return at;
+  }
+  return 0;
+}
+
+// The first start byte after the head at which a whole frame stands, by its
+// readable length field, with its end byte and check byte; 0 when none. The
+// head is then a damaged frame that would otherwise hold every later one
+// until the buffer overflows. Linear in the buffer: check bytes come from
+// running XORs.
+std::size_t wholeFrameBehindHead(const Bytes& buffer) {
+  std::vector<std::uint8_t> xorUpTo;  // xorUpTo[i]: XOR of buffer[0, i)
+  for (auto it = std::find(buffer.begin() + 1, buffer.end(), kBleStartByte); it != buffer.end();
+       it = std::find(it + 1, buffer.end(), kBleStartByte)) {
+    const std::size_t at = static_cast<std::size_t>(it - buffer.begin());
+    if (buffer.size() - at < kBleFrameOverheadBytes) break;
+    const std::optional<std::size_t> n = lengthField(buffer, at);
+    if (!n || buffer.size() - at < *n + kBleFrameOverheadBytes) continue;
+    const std::size_t end = at + *n + 4;
+    if (buffer[end] != kBleEndByte) continue;
+    if (xorUpTo.empty()) {
+      xorUpTo.resize(buffer.size() + 1, 0);
+      for (std::size_t i = 0; i < buffer.size(); ++i) xorUpTo[i + 1] = xorUpTo[i] ^ buffer[i];
+    }
+    if (buffer[end + 1] == (xorUpTo[end + 1] ^ xorUpTo[at + 1])) return at;
   }
   return 0;
 }
@@ -133,6 +157,12 @@ std::vector<Bytes> BleReceiveBuffers::receive(const std::string& sn, ByteView no
       if (drop == 0) break;
       platform::logf("帧校验失败，丢弃数据: sn = {}, length = {}", sn, drop);
       erasePrefix(buffer, drop);
+      continue;
+    }
+    // The head cannot end yet; a whole frame behind it shows it never will.
+    if (const std::size_t next = wholeFrameBehindHead(buffer); next > 0) {
+      platform::logf("帧校验失败，丢弃数据: sn = {}, length = {}", sn, next);
+      erasePrefix(buffer, next);
       continue;
     }
     break;

@@ -43,8 +43,11 @@ std::vector<platform::Bytes> splitBlePackets(platform::ByteView frame);
 // still accepts the frame, for peers whose length field is wrong; when that
 // fails too and another frame has begun behind it, the bytes up to that
 // start are dropped (with no start byte behind it the frame waits, as its
-// end may still come). A buffer beyond kBleMaxFrameBytes is emptied. Every step is logged as the
-// transport logs it.
+// end may still come). A frame that cannot end yet (its length field
+// unreadable, or claiming more than came) gives way as soon as a whole
+// valid frame stands behind it, so one damaged notification cannot swallow
+// the answers after it. A buffer beyond kBleMaxFrameBytes is emptied. Every
+// step is logged as the transport logs it.
 //
 // Lives on the main loop with the transport; not thread-safe.
 class BleReceiveBuffers {
