@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
 
   std::int64_t code = -1;
   facade::RetailerManager::sharedManager().payment(
-      param, [](const std::string& exchangeId) { std::printf("exchange %s\n", exchangeId.c_str()); },
+      param,
+      [](const std::string& exchangeId) { std::printf("exchange %s\n", exchangeId.c_str()); },
       [&](std::shared_ptr<const model::PaymentResult> result, std::int64_t resultCode,
           std::optional<std::string> message) {
         code = resultCode;
