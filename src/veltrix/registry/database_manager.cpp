@@ -371,13 +371,12 @@ bool DatabaseManager::performInTransaction(const std::function<bool()>& body) {
 }
 
 bool DatabaseManager::runInTransaction(std::initializer_list<std::string_view> statements) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  Txn txn(db_);
-  if (!txn.begun()) return false;
-  for (std::string_view sql : statements) {
-    if (!db_.exec(sql)) return false;  // the guard rolls back
-  }
-  return txn.commit();
+  return performInTransaction([&] {
+    for (std::string_view sql : statements) {
+      if (!db_.exec(sql)) return false;
+    }
+    return true;
+  });
 }
 
 // --- row readers -------------------------------------------------------------
