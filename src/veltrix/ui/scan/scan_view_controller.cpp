@@ -460,7 +460,10 @@ void ScanViewController::releaseDiscovery(bool destroying) {
   const bool mine = destroying ? current == nullptr : current.get() == this;
   if (!mine) return;
   discovery->stopScan();
-  discovery->setDelegate(handovers()[discovery].before);
+  const auto it = handovers().find(discovery);
+  discovery->setDelegate(it != handovers().end()
+                             ? it->second.before
+                             : std::weak_ptr<registry::DiscoverManagerDelegate>());
 }
 
 void ScanViewController::leaveHandover() {
