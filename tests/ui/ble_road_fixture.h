@@ -160,15 +160,18 @@ class BleRoadTest : public UiTest {
   }
 
   // After a screen connected `terminal` and stored the Bluetooth LE
-  // connection method: a payment without destination opens the library's
-  // scan screen, whose discovery meets the terminal over that connection;
-  // the user drags its bubble onto the centre and the payment goes over
-  // Bluetooth LE. A second payment naming the terminal's serial number then
-  // goes there without the screen: it has no LAN address, and its
-  // Bluetooth LE presence is what the probe finds.
-  void payTwiceOverBluetooth(sim::BleSimulator& terminal) {
-    ASSERT_TRUE(driver().back());
-    driver().settle();
+  // connection method (and the user went back, unless `leave` is false
+  // because that happened already): a payment without destination opens the
+  // library's scan screen, whose discovery meets the terminal over that
+  // connection; the user drags its bubble onto the centre and the payment
+  // goes over Bluetooth LE. A second payment naming the terminal's serial
+  // number then goes there without the screen: it has no LAN address, and
+  // its Bluetooth LE presence is what the probe finds.
+  void payTwiceOverBluetooth(sim::BleSimulator& terminal, bool leave = true) {
+    if (leave) {
+      ASSERT_TRUE(driver().back());
+      driver().settle();
+    }
     std::shared_ptr<Payment> first = pay(std::nullopt, "ORDER-24");
     driver().advance(0.5);
     ui::scan::ScanViewController* screen = scanScreen();

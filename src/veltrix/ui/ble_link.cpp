@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "veltrix/platform/dispatch.h"
+#include "veltrix/platform/log.h"
+
 namespace veltrix::ui {
 namespace {
 
@@ -60,6 +63,22 @@ std::shared_ptr<BleSettingsLink> makeBleSettingsLink(
 std::shared_ptr<BleDeviceLink> makeBleDeviceLink(
     std::shared_ptr<transport::BLECommunicateService> service) {
   return makeBleSettingsLink(std::move(service));
+}
+
+void connectAndStoreBluetooth(BleDeviceLink& link,
+                              std::shared_ptr<facade::RetailerSettingManager> settings,
+                              const BLEPeripheralModel& model, BleConnectDone done) {
+  link.connectPeripheralWithModel(
+      model, [settings = std::move(settings), done = std::move(done)](
+                 bool success, std::optional<std::string> message, std::optional<std::string>) {
+        platform::postToMain([settings, done, success, message = std::move(message)] {
+          platform::logf("Bluetooth connection: {}", message.value_or("(null)"));
+          if (success && settings) {
+            settings->setCommunicateType(facade::kCommunicateTypeBluetooth, true);
+          }
+          if (done) done(success, message);
+        });
+      });
 }
 
 bool isListedPeripheral(const BLEPeripheralModel& model) {

@@ -6,11 +6,13 @@
 // Ownership: a link over the library's transport holds that transport.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "veltrix/facade/retailer_setting_manager.h"
 #include "veltrix/platform/ble/ble.h"
 #include "veltrix/transport/ble_communicate_service.h"
 
@@ -50,6 +52,15 @@ std::shared_ptr<BleSettingsLink> makeBleSettingsLink(
 std::shared_ptr<BleDeviceLink> makeBleDeviceLink(
     std::shared_ptr<transport::BLECommunicateService> service =
         transport::BLECommunicateService::sharedServicePtr());
+
+// Connects `model` through `link`. On the main loop, a success turns the
+// Bluetooth connection method on whether or not the screen that asked is
+// still there (the terminal is connected either way), then `done` runs with
+// the transport's message; `done` holds its screen weakly.
+using BleConnectDone = std::function<void(bool success, const std::optional<std::string>& message)>;
+void connectAndStoreBluetooth(BleDeviceLink& link,
+                              std::shared_ptr<facade::RetailerSettingManager> settings,
+                              const transport::BLEPeripheralModel& model, BleConnectDone done);
 
 // A scan result worth a row: it has a name other than "" and "Unknown
 // Device".

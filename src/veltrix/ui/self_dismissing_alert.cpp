@@ -39,7 +39,10 @@ SelfDismissingAlert::SelfDismissingAlert(double seconds) : state_(std::make_shar
   state_->seconds = seconds;
 }
 
-SelfDismissingAlert::~SelfDismissingAlert() { state_->dismissal.cancel(); }
+// The alert's own dismissal is left to run: the alert sits on the
+// presenter's container, which may outlive the screen (released during its
+// Back transition, say), and would otherwise stay for good.
+SelfDismissingAlert::~SelfDismissingAlert() = default;
 
 void SelfDismissingAlert::show(ViewController& presenter, const std::string& message) {
   state_->dismissal.cancel();

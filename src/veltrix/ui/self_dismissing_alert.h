@@ -6,7 +6,8 @@
 // Thread: the main loop.
 // Ownership: a member of its screen; it refers to the screen (the
 // presenter) and to the alert weakly, and its blocks hold its state weakly,
-// so nothing runs for a screen that has gone.
+// so no message is shown for a screen that has gone. The dismissal of an
+// alert showing belongs to the alert: it runs after the screen has gone.
 #pragma once
 
 #include <memory>

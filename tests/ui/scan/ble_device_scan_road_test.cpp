@@ -40,6 +40,30 @@ TEST_F(BleDeviceScanRoadTest, ATappedTerminalIsConnectedStoredAndCarriesThePayme
   payTwiceOverBluetooth(terminal);
 }
 
+// The user goes back while the terminal connects: the screen is gone when
+// the connection reports back, and Bluetooth LE is turned on all the same.
+TEST_F(BleDeviceScanRoadTest, AConnectionThatEndsAfterTheUserLeftIsStored) {
+  sim::BleSimulator terminal(radio, {});
+  auto screen = std::make_shared<BLEDeviceScanViewController>(
+      BLEDeviceScanViewController::Collaborators{makeBleDeviceLink(service), settings});
+  showOverHost(screen);
+  driver().advance(1);
+  ASSERT_EQ(screen->deviceArray().size(), 1u);
+  ASSERT_TRUE(driver().tapRow(*screen->tableView(), IndexPath::forRow(0)));
+  nav->popViewController(false);
+  std::weak_ptr<BLEDeviceScanViewController> gone = screen;
+  screen.reset();
+  runPending();
+  ASSERT_TRUE(gone.expired());
+  EXPECT_FALSE(service->isDeviceConnectedWithSN(terminal.sn())) << "still connecting";
+
+  driver().advance(1);
+  EXPECT_TRUE(service->isDeviceConnectedWithSN(terminal.sn()));
+  EXPECT_EQ(db.fetchSetting("CommunicateTypeByBluetooth"), "1");
+  driver().advance(2);
+  payTwiceOverBluetooth(terminal, /*leave=*/false);
+}
+
 // A terminal the LAN once knew, at an address where nothing answers now:
 // once the device list has connected it, a payment naming it goes over
 // Bluetooth LE, although its stored access parameter says "http".

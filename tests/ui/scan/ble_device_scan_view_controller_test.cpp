@@ -199,6 +199,49 @@ TEST_F(BleDeviceScanTest, TheStatusHandlerOutlivesTheScreenHarmlessly) {
   EXPECT_EQ(driver().alert(), nullptr);
 }
 
+// The connection answers during the Back transition: its alert sits on the
+// host's navigation controller and goes after 1.2 s, screen or no screen.
+TEST_F(BleDeviceScanTest, AnAlertShownWhileTheScreenLeavesStillGoes) {
+  auto host = std::make_shared<NavigationController>(std::make_shared<ViewController>());
+  show(host);
+  auto leaving = std::make_shared<BLEDeviceScanViewController>(
+      BLEDeviceScanViewController::Collaborators{link, settings});
+  host->pushViewController(leaving, false);
+  driver().settle();
+  link->report(peripheral("Tavio T1", "A"));
+  driver().settle();
+  leaving->connectDevice(leaving->deviceArray().at(0));
+
+  ASSERT_TRUE(driver().back());
+  link->completeOffMain(true, "Device connected and ready for communication");
+  driver().settle();
+  EXPECT_EQ(alertText(), "Device connected and ready for communication");
+  std::weak_ptr<BLEDeviceScanViewController> gone = leaving;
+  leaving.reset();
+  driver().advance(0.5);
+  EXPECT_TRUE(gone.expired());
+  driver().advance(1.5);
+  EXPECT_EQ(driver().alert(), nullptr);
+  EXPECT_EQ(host->presentedViewController(), nullptr);
+}
+
+// Before its view loads the screen only asks the transport: nothing to show
+// the scan or the connection on, and no crash.
+TEST_F(BleDeviceScanTest, CallsBeforeTheViewLoadedOnlyReachTheTransport) {
+  auto unloaded = std::make_shared<BLEDeviceScanViewController>(
+      BLEDeviceScanViewController::Collaborators{link, settings});
+  const int scans = link->scans;
+  unloaded->scanBtnClick();
+  unloaded->stopScan();
+  unloaded->connectDevice(peripheral("Tavio T1", "A"));
+  link->completeOffMain(true, "Device connected and ready for communication");
+  driver().advance(6);
+  EXPECT_EQ(link->scans, scans + 1);
+  EXPECT_EQ(link->connects.size(), 1u);
+  EXPECT_EQ(bluetoothSetting(), "1");
+  EXPECT_FALSE(unloaded->isViewLoaded());
+}
+
 TEST(BleDeviceScanTexts, DetailAndStatusTexts) {
   EXPECT_EQ(peripheralDetailText(peripheral("T", "A", -71, "SN1")), "SN1\n-71 dBm");
   EXPECT_EQ(peripheralDetailText(peripheral("T", "A", std::nullopt, "SN1")), "SN1\nUnknown RSSI");

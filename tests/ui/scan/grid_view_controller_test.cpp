@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "support/ui_test_env.h"
+#include "veltrix/platform/paths.h"
+#include "veltrix/platform/ui/image.h"
 #include "veltrix/platform/ui/view_controller.h"
 
 namespace veltrix::ui::scan {
@@ -67,11 +70,26 @@ class GridTest : public testing::UiTest {
 };
 
 TEST_F(GridTest, ShortenedSerialAndIconFallback) {
-  EXPECT_EQ(gridSubtitle("TAVIO1234"), "(*1234)");
-  EXPECT_EQ(gridSubtitle("1234"), "(*1234)");
-  // Shorter serial numbers show whole rather than fail.
-  EXPECT_EQ(gridSubtitle("12"), "(*12)");
-  EXPECT_EQ(gridSubtitle(""), "(*)");
+  // A model of the host's with an enabled picture only: the tile shows it.
+  const std::filesystem::path host = docs() / "host-images";
+  std::filesystem::create_directories(host);
+  std::filesystem::copy_file(platform::resourceDir() / "images" / "icon_t310_enabled@3x.png",
+                             host / "icon_x9_enabled@3x.png");
+  setHostImageDirectory(host);
+  GridViewController& g = present({service("X9", "TERM-ÄÖÜß", "Refund"),
+                                   service("T420", "AB€€", "Sale"), service("T420", "12", "Void")});
+  auto tile = [&](int item) {
+    return std::dynamic_pointer_cast<GridCollectionViewCell>(
+        g.collectionView().cellForItem(IndexPath::forItem(item)));
+  };
+  ASSERT_TRUE(tile(0) && tile(1) && tile(2));
+  // The last four characters, not bytes; a shorter serial shows whole.
+  EXPECT_EQ(tile(0)->subtitleLabel()->text(), "(*ÄÖÜß)");
+  EXPECT_EQ(tile(1)->subtitleLabel()->text(), "(*AB€€)");
+  EXPECT_EQ(tile(2)->subtitleLabel()->text(), "(*12)");
+  ASSERT_TRUE(tile(0)->imageView()->image());
+  EXPECT_EQ(tile(0)->imageView()->image()->name(), "icon_x9_enabled");
+  setHostImageDirectory({});
   EXPECT_DOUBLE_EQ(gridTileSide(350), 310.0 / 3);
 }
 

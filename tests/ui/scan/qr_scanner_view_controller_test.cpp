@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -67,7 +69,7 @@ TEST_F(QRScannerTest, TheFirstCodeOfAFrameIsHandedOverOnceAndTheScreenLeaves) {
   EXPECT_FALSE(scanner->captureSession()->isRunning());
 }
 
-TEST_F(QRScannerTest, ACodeWithoutTextArrivesAbsentAndNoCompletionIsNeeded) {
+TEST_F(QRScannerTest, ACodeWithoutTextArrivesAbsentAndTheScreenLeavesWhateverTheCompletion) {
   auto camera = std::make_shared<FakeCamera>();
   open(camera);
   camera->showCodes({centred(std::nullopt)});
@@ -79,6 +81,15 @@ TEST_F(QRScannerTest, ACodeWithoutTextArrivesAbsentAndNoCompletionIsNeeded) {
   camera->showCodes({centred("no one listens")});
   driver().advance(1);
   EXPECT_FALSE(scanner->captureSession()->isRunning());
+  EXPECT_FALSE(scannerShown());
+
+  // The host's completion throws: the screen still goes.
+  open(camera);
+  scanner->completionHandler = [](std::optional<std::string>) {
+    throw std::runtime_error("host failure");
+  };
+  camera->showCodes({centred("thrown at")});
+  driver().advance(1);
   EXPECT_FALSE(scannerShown());
 }
 
@@ -132,25 +143,34 @@ TEST_F(QRScannerTest, WithoutACameraTheScreenIsCompleteButReadsNothing) {
   EXPECT_TRUE(results.empty());
 }
 
-TEST_F(QRScannerTest, APictureFileIsDecodedThroughTheScanFrame) {
-  const std::string text = R"({"sn":"TAVIO-SIM-0001","contentType":"discover"})";
-  auto code = encodeQr(text, QrCorrection::M);
-  ASSERT_TRUE(code);
+// A picture of the QR code of `content` in the middle of a phone's frame.
+std::filesystem::path writeCodePicture(const std::filesystem::path& path,
+                                       const std::string& content) {
+  auto code = encodeQr(content, QrCorrection::M);
+  EXPECT_TRUE(code);
+  if (!code) return {};
   Canvas canvas(Size{1080, 1920}, 1);
   canvas.fillRect(Rect{0, 0, 1080, 1920}, Color::white());
   canvas.drawBitmap(*renderQr(*code, 360, 360), Rect{360, 780, 360, 360}, false);
-  const auto path = docs() / "code.png";
-  ASSERT_TRUE(canvas.writePng(path));
+  EXPECT_TRUE(canvas.writePng(path));
+  return path;
+}
 
+TEST_F(QRScannerTest, APictureFileIsDecodedThroughTheScanFrame) {
   auto missing = std::make_shared<ImageFileCamera>(docs() / "absent.png");
   EXPECT_FALSE(missing->captureFrame());
 
-  auto camera = std::make_shared<ImageFileCamera>(path);
-  open(camera);
-  ASSERT_TRUE(camera->captureFrame());
-  driver().advance(1);
-  EXPECT_EQ(results, (std::vector<std::optional<std::string>>{text}));
-  EXPECT_FALSE(scannerShown());
+  // Text is handed over as it is; bytes that are not text arrive absent.
+  const std::string text = R"({"sn":"TAVIO-SIM-0001","contentType":"discover"})";
+  const std::string bytes("\xff\xfe\x00\x81TAVIO", 9);
+  for (const std::string& content : {text, bytes}) {
+    auto camera = std::make_shared<ImageFileCamera>(writeCodePicture(docs() / "code.png", content));
+    open(camera);
+    ASSERT_TRUE(camera->captureFrame());
+    driver().advance(1);
+    EXPECT_FALSE(scannerShown());
+  }
+  EXPECT_EQ(results, (std::vector<std::optional<std::string>>{text, std::nullopt}));
 }
 
 }  // namespace

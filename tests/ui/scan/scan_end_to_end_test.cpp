@@ -36,7 +36,8 @@ using namespace std::chrono_literals;
 
 class ScanEndToEndTest : public testing::UiTest {
  protected:
-  void start(bool withTerminal) {
+  // With `paymentEntries` payment services on the terminal.
+  void start(bool withTerminal, int paymentEntries = 1) {
     http_ = sim::HttpSimulator::start("127.0.0.1", 0);
     sim::Scenario scenario;
     scenario.setDefaultDelay(5ms);
@@ -44,6 +45,7 @@ class ScanEndToEndTest : public testing::UiTest {
 
     sim::VirtualTerminal terminal;
     terminal.address = http_->address();
+    terminal.services = sim::defaultServices(paymentEntries);
     // A terminal that is silent from the start is never found.
     if (!withTerminal) terminal.silentAfter = sim::Millis{0};
     std::vector<sim::VirtualTerminal> terminals{terminal};
@@ -98,6 +100,13 @@ class ScanEndToEndTest : public testing::UiTest {
 
   void payTwiceRemembering(int option);
 
+  // Discovery meets tavio-sim's terminal once the screen has restarted it.
+  void announce() {
+    discoverySim_->setLibraryPorts(library_->manager->udpListeningPort(),
+                                   library_->manager->tcpListeningPort());
+    discoverySim_->announce();
+  }
+
   ScanViewController* scanScreen() {
     return dynamic_cast<ScanViewController*>(nav_->topViewController());
   }
@@ -127,9 +136,7 @@ TEST_F(ScanEndToEndTest, ADraggedBubbleCarriesThePayment) {
   EXPECT_EQ(screen->headerLabel()->text(), "Purchase Service");
 
   // The screen restarted discovery; the terminal speaks first.
-  discoverySim_->setLibraryPorts(library_->manager->udpListeningPort(),
-                                 library_->manager->tcpListeningPort());
-  discoverySim_->announce();
+  announce();
   ASSERT_TRUE(main().runUntil([&] { return !screen->movingViews().empty(); }, 10s));
   driver().advance(1.0);
   ASSERT_EQ(screen->movingViews().size(), 1u);
@@ -162,9 +169,7 @@ void ScanEndToEndTest::payTwiceRemembering(int option) {
   pay();
   ScanViewController* screen = scanScreen();
   ASSERT_NE(screen, nullptr);
-  discoverySim_->setLibraryPorts(library_->manager->udpListeningPort(),
-                                 library_->manager->tcpListeningPort());
-  discoverySim_->announce();
+  announce();
   ASSERT_TRUE(main().runUntil([&] { return !screen->terminalItems().empty(); }, 10s));
   driver().advance(0.5);
 
@@ -206,6 +211,67 @@ TEST_F(ScanEndToEndTest, ARememberedTerminalCarriesTheNextPaymentWithoutTheScree
   EXPECT_EQ(registry::rowText(library_->db.fetchRememberServicesWithType("ALL"), "sn"),
             "TAVIO-SIM-0001");
   EXPECT_TRUE(library_->db.fetchRememberServicesWithType("Purchase").empty());
+}
+
+// The remembered terminal offers ten services of the type: eight bubbles,
+// the "more" bubble and two in the overflow. Choosing "Remember this
+// terminal" lays the orbit out anew; the last two stay within reach through
+// "more", and one of them carries the payment.
+TEST_F(ScanEndToEndTest, RememberingTheTerminalKeepsItsOverflowReachable) {
+  ASSERT_NO_FATAL_FAILURE(start(/*withTerminal=*/true, /*paymentEntries=*/10));
+  ASSERT_TRUE(
+      library_->db.insertRememberServices("TAVIO-SIM-0001", "ALL", "", "", std::nullopt, "1000"));
+  pay();
+  // The remembered terminal is probed first, in vain: it is not known yet.
+  ASSERT_TRUE(main().runUntil([&] { return scanScreen() || !outcomes_.empty(); }, 10s));
+  ScanViewController* screen = scanScreen();
+  ASSERT_NE(screen, nullptr) << (outcomes_.empty() ? "" : outcomes_[0].message);
+  announce();
+  ASSERT_TRUE(main().runUntil([&] { return screen->activedIps().size() == 10; }, 10s));
+  driver().advance(0.5);
+
+  ASSERT_TRUE(driver().tap(*screen->rememberBtn()));
+  driver().advance(0.1);
+  auto* sheet = driver().find<RememberOptionView>();
+  ASSERT_NE(sheet, nullptr);
+  ASSERT_TRUE(driver().tap(*sheet->buttons().at(2)));  // "Remember this terminal"
+  driver().advance(1.0);
+  ASSERT_EQ(screen->movingViews().size(), 9u);
+  EXPECT_TRUE(screen->isHaveMore());
+  ASSERT_EQ(screen->moreActivedIps().size(), 2u);
+
+  CircularMovingView* more = nullptr;
+  for (const auto& bubble : screen->movingViews()) {
+    if (bubble->isMore()) more = bubble.get();
+  }
+  ASSERT_NE(more, nullptr);
+  ASSERT_TRUE(driver().tap(*more));
+  driver().advance(0.5);
+  ASSERT_NE(screen->popupView(), nullptr);
+  ASSERT_TRUE(driver().tapItem(screen->popupView()->collectionView(), IndexPath::forItem(1)));
+  ASSERT_TRUE(main().runUntil([&] { return !outcomes_.empty(); }, 10s));
+  EXPECT_EQ(outcomes_[0].code, 0);
+  ASSERT_EQ(http_->requestCount(), 1u);
+  EXPECT_EQ(registry::rowText(library_->db.fetchRememberServicesWithType("ALL"), "sn"),
+            "TAVIO-SIM-0001");
+  driver().advance(1.0);
+}
+
+// A second request's scan screen over the first's; the host pops to its
+// root and both leave at once: discovery goes back to the settings facade.
+TEST_F(ScanEndToEndTest, StackedScreensLeavingTogetherHandDiscoveryBack) {
+  ASSERT_NO_FATAL_FAILURE(start(/*withTerminal=*/true));
+  ASSERT_EQ(library_->manager->delegate(), settings_);
+  pay();
+  ASSERT_NE(scanScreen(), nullptr);
+  pay();
+  ASSERT_EQ(nav_->viewControllers().size(), 3u);
+  nav_->popToRootViewController(true);
+  driver().advance(1.0);
+  ASSERT_TRUE(main().runUntil([&] { return outcomes_.size() == 2; }, 2s));
+  EXPECT_EQ(outcomes_[0].code, -101);
+  EXPECT_EQ(outcomes_[1].code, -101);
+  EXPECT_EQ(library_->manager->delegate(), settings_) << "the host's delegate is back";
 }
 
 TEST_F(ScanEndToEndTest, NothingFoundEndsWithServiceNotFoundOnce) {

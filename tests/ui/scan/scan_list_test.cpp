@@ -76,6 +76,28 @@ TEST_F(ScanListTest, OneColumnOnAPhone) {
   EXPECT_TRUE(driver().isTextVisible(serial(2)));
 }
 
+// The ageing reads the rows in view only: a silent terminal's row below the
+// fold stays until it is scrolled into view, and goes at the next pass.
+TEST_F(ScanListTest, OnlyRowsInViewAreAged) {
+  ScanViewController& s = open();
+  for (int i = 0; i < 12; ++i) report(serial(i), "1", i == 11 ? 25000 : 0);
+  driver().advance(0.5);
+  ASSERT_EQ(cellAt(11), nullptr) << "below the fold";
+  for (int t = 0; t < 8; ++t) {
+    for (int i = 0; i < 11; ++i) answer(serial(i));
+    driver().advance(1.0);
+  }
+  EXPECT_EQ(s.terminalItems().size(), 12u) << "gone, but never in view";
+
+  driver().scroll(*s.collectionView(), 2000);
+  driver().advance(0.5);
+  ASSERT_NE(cellAt(11), nullptr);
+  for (int i = 0; i < 11; ++i) answer(serial(i));
+  driver().advance(1.0);
+  EXPECT_EQ(s.terminalItems().size(), 11u);
+  EXPECT_FALSE(driver().isTextVisible(serial(11)));
+}
+
 TEST_F(ScanListTest, TwoColumnsOnAPad) {
   ScanViewController& s = open(purchase(), DeviceProfile::pad());
   for (int i = 0; i < 3; ++i) report(serial(i));

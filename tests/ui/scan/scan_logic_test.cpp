@@ -257,7 +257,7 @@ TEST(ScanOrbitTest, AdmissionKeepsEightBubblesAndMore) {
   bool hasMore = false;
   std::size_t overflow = 0;
   for (std::size_t accepted = 1; accepted <= 11; ++accepted) {
-    const Admission a = admit(accepted, bubbles, hasMore);
+    const Admission a = admit(accepted, bubbles, hasMore, overflow);
     EXPECT_EQ(a.numberOfViews, std::min<std::size_t>(accepted, 9));
     if (a.toOverflow) {
       ++overflow;

@@ -77,6 +77,9 @@ TEST_F(ScanOptionViewTest, ServiceIconViewShowsModelAndShortSerial) {
   ASSERT_TRUE(icon && icon->image());
   EXPECT_EQ(icon->image()->name(), "icon_t310_enabled");
   EXPECT_EQ(iconViewSerial("12"), "*12");
+  // Characters, not bytes: the text stays UTF-8.
+  EXPECT_EQ(iconViewSerial("AB€€"), "*AB€€");
+  EXPECT_EQ(iconViewSerial("TERM-ÄÖÜß"), "*ÄÖÜß");
 }
 
 }  // namespace

@@ -157,6 +157,22 @@ TEST_F(MultiSelectPopupTest, ForgetItDeletesTheTypeOnEveryTerminal) {
   EXPECT_FALSE(isShown());
 }
 
+TEST_F(MultiSelectPopupTest, AStoreThatFailsSaysSoAndKeepsThePopup) {
+  seed();
+  remember("TAVIO-SN-000001", "Purchase", "pay-a");
+  open();
+  refuseWrites("remember_service");
+  ASSERT_TRUE(driver().tapRow(*popup->tableView(), IndexPath::forRow(2)));
+  for (Button* button : {popup->saveButton().get(), popup->forgetButton().get()}) {
+    ASSERT_TRUE(driver().tap(*button));
+    driver().advance(0.5);
+    EXPECT_EQ(driver().toast(), "Save failed!") << button->currentTitle().value_or("");
+    EXPECT_TRUE(isShown());
+    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(rememberedSn("Purchase"), "TAVIO-SN-000001");
+  }
+}
+
 TEST_F(MultiSelectPopupTest, WithoutAChoiceSaveAndForgetOnlyAsk) {
   seed();
   record();

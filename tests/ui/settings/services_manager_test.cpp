@@ -295,6 +295,51 @@ TEST_F(ServicesManagerTest, ASaveWithoutASerialNumberChangesNothing) {
   EXPECT_EQ(screen->selectedDeviceId(), std::nullopt);
 }
 
+TEST_F(ServicesManagerTest, AStoreThatFailsSaysSoAndLeavesTheScreenAsItWas) {
+  seed();
+  db->insertSetting("remember_mode", "1");
+  remember(kSn1, "ALL", "");
+  remember(kSn1, "Purchase", "pay-1");
+  auto screen = open();
+  const Types shown = screen->sectionCellTypes();
+  refuseWrites("setting");
+  refuseWrites("remember_service");
+  const auto unchanged = [&] {
+    EXPECT_EQ(driver().toast(), "Save failed!");
+    EXPECT_EQ(top(), screen.get());
+    EXPECT_EQ(screen->sectionCellTypes(), shown);
+    EXPECT_EQ(screen->selectedDeviceId(), kSn1);
+    EXPECT_TRUE(driver().isTextVisible("Use Designated terminal"));
+    EXPECT_EQ(setting("remember_mode"), "1");
+    EXPECT_EQ(db->fetchRememberServices().size(), 2u);
+    EXPECT_EQ(rememberedSn("ALL"), kSn1);
+  };
+
+  // Clear all: the rows stay, and keep steering payments.
+  ASSERT_TRUE(driver().tap(*driver().buttonWithTitle("Clear All Remembered Options")));
+  unchanged();
+
+  // Flexible selection, saved in its dialog.
+  ASSERT_TRUE(driver().tapRow(table(*screen), IndexPath::forRow(0, 0)));
+  driver().advance(0.5);
+  auto* mode = dynamic_cast<RememberModeSelectorViewController*>(top());
+  ASSERT_NE(mode, nullptr);
+  ASSERT_TRUE(driver().tapRow(*mode->modeTableView(), IndexPath::forRow(0)));
+  ASSERT_TRUE(driver().tap(*mode->saveButton()));
+  driver().advance(0.5);
+  unchanged();
+
+  // The second terminal designated in its dialog.
+  ASSERT_TRUE(driver().tapRow(table(*screen), IndexPath::forRow(1, 0)));
+  driver().advance(0.5);
+  auto* device = dynamic_cast<DeviceSelectorViewController*>(top());
+  ASSERT_NE(device, nullptr);
+  ASSERT_TRUE(driver().tapRow(*device->deviceTableView(), IndexPath::forRow(1)));
+  ASSERT_TRUE(driver().tap(*device->saveButton()));
+  driver().advance(0.5);
+  unchanged();
+}
+
 // --- clear all ------------------------------------------------------------------
 
 TEST_F(ServicesManagerTest, ClearAllInDesignatedModeEmptiesTheCategoriesAndForgetsEverything) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/ui_test_env.h"
+#include "veltrix/platform/sqlite.h"
 #include "veltrix/platform/ui/runtime.h"
 #include "veltrix/platform/ui/view_controller.h"
 #include "veltrix/registry/database_manager.h"
@@ -118,7 +119,12 @@ class RecordingFacade final : public SettingsFacade {
     writes.push_back(fmt::format("deviceAcessList {}", fmt::join(sns, ",")));
     return inner_->deviceAcessList(sns);
   }
+  std::optional<std::vector<registry::ServiceInfo>> showAllService() override {
+    return discovered ? discovered : inner_->showAllService();
+  }
   Calls writes;
+  // What showAllService answers in place of the facade's list, when set.
+  std::optional<std::vector<registry::ServiceInfo>> discovered;
 
  private:
   std::shared_ptr<SettingsFacade> inner_;
@@ -157,6 +163,18 @@ class SettingsScreenTest : public veltrix::testing::UiTest {
   }
 
   std::string setting(std::string_view key) { return db->fetchSetting(key); }
+  // From now on every write to `table` fails in the database itself.
+  void refuseWrites(std::string_view table) {
+    platform::Db peer;
+    ASSERT_TRUE(peer.open(docs() / "settings.sqlite"));
+    for (const char* op : {"INSERT", "UPDATE", "DELETE"}) {
+      ASSERT_TRUE(
+          peer.exec(fmt::format("CREATE TRIGGER refuse_{0}_{1} BEFORE {1} ON {0} BEGIN "
+                                "SELECT RAISE(ABORT, 'refused'); END",
+                                table, op)))
+          << peer.errorMessage();
+    }
+  }
   void addTerminal(const std::string& sn) {
     ASSERT_TRUE(db->insertDiscoveredTerminal(sn, "T1", "10.0.0.2:8080", "http", sn, 1, 0, 0, "1000",
                                              "1000", std::nullopt));

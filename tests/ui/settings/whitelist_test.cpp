@@ -5,6 +5,7 @@
 #include "ui/settings/settings_test_env.h"
 #include "veltrix/facade/retailer_setting_manager.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/platform/ui/runtime.h"
 #include "veltrix/ui/settings/whitelist_device_manager_view_controller.h"
 
 namespace veltrix::ui::settings {
@@ -159,6 +160,61 @@ TEST_F(WhitelistTest, ASerialNumberWithAQuoteIsStoredAndReadBack) {
   auto again = open();
   EXPECT_TRUE(again->whitelistSwitch()->isOn());
   EXPECT_TRUE(ticked(*again, 0));
+}
+
+// A second tap while a screen leaves reaches nothing: CONFIRM stores once
+// and Back pops one screen, never the one beneath.
+TEST_F(WhitelistTest, TapsWhileAScreenLeavesAreIgnored) {
+  setTransitionDuration(0.35);
+  addTerminal("A1");
+  record();
+  showInNavigation(std::make_shared<ViewController>());
+  auto beneath = std::make_shared<ViewController>();
+  nav->pushViewController(beneath, false);
+  auto screen = std::make_shared<WhitelistDeviceManagerViewController>(env);
+  nav->pushViewController(screen, false);
+  driver().settle();
+  ASSERT_TRUE(driver().flip(*screen->whitelistSwitch()));
+  tapRow(*screen, 0);
+  confirm(*screen);
+  driver().tap(*screen->confirmButton());
+  driver().advance(1.0);
+  EXPECT_EQ(facade->writes, (testing::Calls{"deviceAcessList A1"}));
+  EXPECT_EQ(top(), beneath.get());
+
+  nav->pushViewController(std::make_shared<ViewController>(), false);
+  driver().settle();
+  ASSERT_TRUE(driver().back());
+  driver().back();
+  driver().advance(1.0);
+  EXPECT_EQ(top(), beneath.get());
+}
+
+TEST_F(WhitelistTest, TheServiceListsOfTheInterface) {
+  auto screen = open();
+  EXPECT_EQ(screen->getServiceArray(), std::nullopt) << "no terminal";
+  EXPECT_EQ(screen->getSeriviceList(), std::nullopt) << "nothing discovered";
+  addTerminal("B2");
+  addTerminal("A1");
+  EXPECT_EQ(screen->getServiceArray(), (std::vector<std::string>{"B2", "A1"}));
+
+  record();
+  auto withFacade = open();
+  const auto service = [](const std::string& sn, const std::string& id) {
+    registry::ServiceInfo s;
+    s.serviceSn = sn;
+    s.serviceId = id;
+    s.serviceType = "Purchase";
+    return s;
+  };
+  facade->discovered = std::vector{service("A1", "pay"), service("B2", "pay"),
+                                   service("A1", "refund"), registry::ServiceInfo{}};
+  const auto bySn = withFacade->getSeriviceList();
+  ASSERT_TRUE(bySn);
+  ASSERT_EQ(bySn->size(), 2u);
+  ASSERT_EQ(bySn->at("A1").size(), 2u);
+  EXPECT_EQ(bySn->at("A1")[1].serviceId, "refund") << "in arrival order";
+  EXPECT_EQ(bySn->at("B2").size(), 1u);
 }
 
 TEST_F(WhitelistTest, SelectionSplitsTheStoredValue) {

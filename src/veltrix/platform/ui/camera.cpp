@@ -5,6 +5,7 @@
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/ui/qr.h"
 #include "veltrix/platform/ui/runtime.h"
+#include "veltrix/platform/utf8.h"
 
 namespace veltrix::ui {
 namespace {
@@ -125,7 +126,8 @@ void FakeCamera::showPicture(std::shared_ptr<const Bitmap> shown) {
   std::vector<MetadataObject> objects;
   for (const DecodedQr& code : decodeQr(picture)) {
     MetadataObject o;
-    o.stringValue = code.text;
+    // The platform gives no string for a code whose content is not text.
+    if (platform::isValidUtf8(code.text)) o.stringValue = code.text;
     o.bounds = Rect{code.bounds.x() / picture.width, code.bounds.y() / picture.height,
                     code.bounds.width() / picture.width, code.bounds.height() / picture.height};
     objects.push_back(std::move(o));

@@ -34,6 +34,7 @@ inline constexpr std::string_view kMetadataObjectTypeQRCode = "org.iso.QRCode";
 
 struct MetadataObject {
   std::string type{kMetadataObjectTypeQRCode};
+  // The code's text; absent when its content is not text (UTF-8).
   std::optional<std::string> stringValue;
   Rect bounds;  // normalised in the picture
 };

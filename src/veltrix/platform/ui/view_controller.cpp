@@ -468,6 +468,7 @@ void NavigationController::pushViewController(std::shared_ptr<ViewController> co
     controller->endAppearanceTransition();
     controller->movingToParent_ = false;
   };
+  transitionAnimated_ = animated;
   const std::uint64_t id = ++transitionId_;
   std::weak_ptr<ViewController> weak = weak_from_this();
   later(animated ? transitionDuration() : 0, [weak, id] {
@@ -514,6 +515,7 @@ std::shared_ptr<ViewController> NavigationController::popViewController(bool ani
     if (old->parent_ == this) old->parent_ = nullptr;
     top->endAppearanceTransition();
   };
+  transitionAnimated_ = animated;
   const std::uint64_t id = ++transitionId_;
   std::weak_ptr<ViewController> weak = weak_from_this();
   later(animated ? transitionDuration() : 0, [weak, id] {

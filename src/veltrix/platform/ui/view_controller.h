@@ -266,6 +266,9 @@ class NavigationController : public ViewController {
     return stack_.empty() ? nullptr : stack_.back().get();
   }
 
+  // A push or pop is animating. The platform takes no touches meanwhile.
+  bool isInAnimatedTransition() const { return pendingFinish_ && transitionAnimated_; }
+
   bool isNavigationBarHidden() const { return barHidden_; }
   void setNavigationBarHidden(bool hidden);
   NavigationBar& navigationBar();
@@ -287,6 +290,7 @@ class NavigationController : public ViewController {
   std::shared_ptr<NavigationBar> bar_;
   bool barHidden_ = false;
   std::function<void()> pendingFinish_;
+  bool transitionAnimated_ = false;
   std::uint64_t transitionId_ = 0;
 };
 

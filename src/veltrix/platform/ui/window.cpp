@@ -44,6 +44,18 @@ void collectControllers(ViewController* vc, std::vector<std::shared_ptr<ViewCont
   }
 }
 
+// Whether a navigation controller in the window is pushing or popping with
+// animation: the platform ignores touches until it ends, so a second tap
+// cannot act on a screen that is leaving or on the one beneath it.
+bool navigationAnimating(const Window& window) {
+  std::vector<std::shared_ptr<ViewController>> controllers;
+  collectControllers(window.rootViewController(), controllers);
+  return std::any_of(controllers.begin(), controllers.end(), [](const auto& vc) {
+    const auto* nav = dynamic_cast<const NavigationController*>(vc.get());
+    return nav && nav->isInAnimatedTransition();
+  });
+}
+
 }  // namespace
 
 // --- Touch dispatch ----------------------------------------------------------
@@ -52,6 +64,8 @@ class TouchDispatch {
  public:
   void began(Window& window, Point p) {
     reset();
+    if (navigationAnimating(window)) return;
+    window_ = &window;
     window.layoutIfNeeded();
     View* hit = window.hitTest(p);
     if (!hit) return;
@@ -111,6 +125,11 @@ class TouchDispatch {
 
   void ended(Point p) {
     if (!active_) return;
+    // A transition that began during the touch takes it away.
+    if (window_ && navigationAnimating(*window_)) {
+      cancelled();
+      return;
+    }
     for (auto& r : recognizers_) r->current_ = p;
     if (winner_ && winner_->isPan()) {
       winner_->state_ = GestureState::Ended;
@@ -190,6 +209,7 @@ class TouchDispatch {
 
   void reset() {
     active_ = false;
+    window_ = nullptr;
     cancelled_ = false;
     hit_.reset();
     control_.reset();
@@ -199,6 +219,7 @@ class TouchDispatch {
 
   bool active_ = false;
   bool cancelled_ = false;
+  const Window* window_ = nullptr;  // of the touch under way
   Point start_;
   std::shared_ptr<View> hit_;
   std::shared_ptr<Control> control_;

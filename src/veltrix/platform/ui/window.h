@@ -14,6 +14,8 @@
 // - Unless the winning recogniser cancels touches in its view, the control,
 //   or else the list whose cell was hit, gets the tap after the recogniser's
 //   action.
+// - While a navigation controller pushes or pops with animation, touches
+//   are ignored (one under way is cancelled), as the platform does.
 //
 // Thread: the main loop only. Owned through std::shared_ptr.
 #pragma once

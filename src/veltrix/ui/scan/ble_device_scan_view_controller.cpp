@@ -145,6 +145,9 @@ void BLEDeviceScanViewController::viewDidLayoutSubviews() {
 }
 
 void BLEDeviceScanViewController::setBusy(bool busy) {
+  // Before the view loaded there is nothing to show it on; the transport
+  // work goes on all the same.
+  if (!scanBtn_ || !loadingView_) return;
   scanBtn_->setEnabled(!busy);
   if (busy) {
     loadingView_->startAnimating();
@@ -153,9 +156,13 @@ void BLEDeviceScanViewController::setBusy(bool busy) {
   }
 }
 
+void BLEDeviceScanViewController::reloadTable() {
+  if (tableView_) tableView_->reloadData();
+}
+
 void BLEDeviceScanViewController::scanBtnClick() {
   devices_.clear();
-  tableView_->reloadData();
+  reloadTable();
   setBusy(true);
   auto weak = weakSelf();
   collaborators_.ble->startScan([weak](const BLEPeripheralModel& model) {
@@ -171,7 +178,7 @@ void BLEDeviceScanViewController::scanBtnClick() {
 }
 
 void BLEDeviceScanViewController::scanned(const BLEPeripheralModel& model) {
-  if (addScannedPeripheral(devices_, model)) tableView_->reloadData();
+  if (addScannedPeripheral(devices_, model)) reloadTable();
 }
 
 void BLEDeviceScanViewController::stopScan() {
@@ -184,19 +191,13 @@ void BLEDeviceScanViewController::connectDevice(const BLEPeripheralModel& model)
   stopScan();
   setBusy(true);
   auto weak = weakSelf();
-  collaborators_.ble->connectPeripheralWithModel(
-      model, [weak](bool success, std::optional<std::string> message, std::optional<std::string>) {
-        platform::postToMain([weak, success, message = std::move(message)] {
-          if (auto self = weak.lock()) self->connected(success, message);
-        });
-      });
+  connectAndStoreBluetooth(*collaborators_.ble, collaborators_.settings, model,
+                           [weak](bool, const std::optional<std::string>& message) {
+                             if (auto self = weak.lock()) self->connected(message);
+                           });
 }
 
-void BLEDeviceScanViewController::connected(bool success,
-                                            const std::optional<std::string>& message) {
-  if (success && collaborators_.settings) {
-    collaborators_.settings->setCommunicateType(facade::kCommunicateTypeBluetooth, true);
-  }
+void BLEDeviceScanViewController::connected(const std::optional<std::string>& message) {
   setBusy(false);
   showToast(message.value_or(""));
 }
@@ -215,7 +216,7 @@ void BLEDeviceScanViewController::statusChanged(BLEConnectStatus status) {
   const std::optional<BleStatusDisplay> display = bleStatusDisplay(status);
   if (!display) return;
   showToast(display->text);
-  if (display->enablesScanButton) scanBtn_->setEnabled(true);
+  if (display->enablesScanButton && scanBtn_) scanBtn_->setEnabled(true);
 }
 
 void BLEDeviceScanViewController::showToast(const std::string& message) {

@@ -10,7 +10,8 @@
 //
 // Thread: the main loop. The transport's scan results, connection
 // completion and status changes are moved there before they touch the
-// screen, and the setting is written there too.
+// screen, and the setting is written there too, also when the screen has
+// gone meanwhile (the terminal is connected all the same).
 // Ownership: whoever shows it owns it; it owns its views and holds the
 // transport link and the settings facade. Every block it gives the
 // transport, timers or views holds it weakly; the status handler stays set
@@ -75,6 +76,8 @@ class BLEDeviceScanViewController final : public ViewController,
   void viewWillAppear(bool animated) override;
   void viewDidLayoutSubviews() override;
 
+  // Safe before the view loaded: the transport is asked all the same, and
+  // what would show on the screen is left out.
   void scanBtnClick();
   void stopScan();
   void connectDevice(const transport::BLEPeripheralModel& model);
@@ -93,9 +96,11 @@ class BLEDeviceScanViewController final : public ViewController,
   void setupScanButton(Size size, double bottomInset);
   void setupTable(Size size, double bottomInset);
   void setupLoadingView();
+  // Both do nothing before the view loaded.
   void setBusy(bool busy);
+  void reloadTable();
   void scanned(const transport::BLEPeripheralModel& model);
-  void connected(bool success, const std::optional<std::string>& message);
+  void connected(const std::optional<std::string>& message);
   void statusChanged(transport::BLEConnectStatus status);
   std::weak_ptr<BLEDeviceScanViewController> weakSelf();
 

@@ -48,11 +48,6 @@ constexpr double kDetailHeight = 14;    // one line of 11 points
 
 }  // namespace
 
-std::string gridSubtitle(std::string_view sn) {
-  const std::size_t keep = std::min<std::size_t>(sn.size(), 4);
-  return "(*" + std::string(sn.substr(sn.size() - keep)) + ")";
-}
-
 double gridTileSide(double width) {
   return (width - kSectionInset.left - kSectionInset.right - (kColumns - 1) * kSpacing) / kColumns;
 }
@@ -231,8 +226,8 @@ std::shared_ptr<CollectionViewCell> GridViewController::cellForItem(CollectionVi
   auto* tile = dynamic_cast<GridCollectionViewCell*>(cell.get());
   if (!tile || indexPath.item < 0 || indexPath.item >= numberOfItems(view, 0)) return cell;
   const ServiceInfoDict& info = gridData_[static_cast<std::size_t>(indexPath.item)];
-  tile->configureWithTitle(info.model, gridSubtitle(info.sn), info.serviceName,
-                           iconNames(info.model, libraryImageExists).enabled);
+  tile->configureWithTitle(info.model, shortSerial(info.sn), info.serviceName,
+                           enabledIconName(info.model, libraryImageExists));
   return cell;
 }
 

@@ -30,9 +30,6 @@ class GridViewControllerDelegate {
   virtual void onScanMoreTerminalSucc(const ServiceInfoDict& service) = 0;
 };
 
-// "(*1234)": the last four characters of a serial number, or the whole of
-// a shorter one.
-std::string gridSubtitle(std::string_view sn);
 // Side of a tile in a collection `width` points wide: three tiles, the two
 // section insets and the two gaps fill a row.
 double gridTileSide(double width);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "veltrix/facade/facade_detail.h"
 #include "veltrix/platform/log.h"
 
 namespace veltrix::ui::scan {
@@ -112,7 +113,11 @@ void QRScannerViewController::didOutputMetadataObjects(MetadataOutput& /*output*
   if (objects.empty() || done_) return;
   done_ = true;
   if (captureSession_) captureSession_->stopRunning();
-  if (completionHandler) completionHandler(objects.front().stringValue);
+  // The host's block may throw: the screen goes all the same.
+  if (completionHandler) {
+    facade::detail::callHost("QR scanner completion",
+                             [&] { completionHandler(objects.front().stringValue); });
+  }
   dismiss(true);
 }
 

@@ -9,7 +9,8 @@
 //
 // The completion runs at most once, even for codes the camera had already
 // queued when the first one stopped it; Cancel never runs it. A code without
-// text reaches it as an absent value.
+// text reaches it as an absent value. It is the host's code: what it throws
+// is logged, and the screen leaves all the same.
 //
 // Thread: the main loop (codes arrive there too). Ownership: whoever
 // presents it owns it; the capture session holds it weakly as delegate.

@@ -122,15 +122,29 @@ AgeBand ageBand(std::int64_t ageMillis) {
   return AgeBand::Gone;
 }
 
-IconNames iconNames(std::string_view model, bool (*imageExists)(std::string_view)) {
-  std::string lower(model);
+namespace {
+
+std::string lowerAscii(std::string_view text) {
+  std::string lower(text);
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
+}
+
+}  // namespace
+
+IconNames iconNames(std::string_view model, bool (*imageExists)(std::string_view)) {
+  const std::string lower = lowerAscii(model);
   IconNames names{fmt::format("icon_{}_enabled", lower), fmt::format("icon_{}_disabled", lower)};
   if (!imageExists(names.enabled) || !imageExists(names.disabled)) {
     names = {"icon_t420_enabled", "icon_t420_disabled"};
   }
   return names;
+}
+
+std::string enabledIconName(std::string_view model, bool (*imageExists)(std::string_view)) {
+  std::string name = fmt::format("icon_{}_enabled", lowerAscii(model));
+  return imageExists(name) ? name : "icon_t420_enabled";
 }
 
 bool libraryImageExists(std::string_view name) { return loadImageNamed(name) != nullptr; }
@@ -180,13 +194,12 @@ std::string rememberTitle(int optionType, std::string_view showString,
   }
 }
 
-Admission admit(std::size_t accepted, std::size_t bubbles, bool hasMore) {
+Admission admit(std::size_t accepted, std::size_t bubbles, bool hasMore, std::size_t overflow) {
   Admission a;
   a.numberOfViews = std::min(accepted, kMaxPlaces);
   const std::size_t full = hasMore ? kMaxPlaces : kMaxBubbles;
   a.toOverflow = accepted > kMaxBubbles && bubbles >= full;
-  const std::size_t after = a.toOverflow ? bubbles : bubbles + 1;
-  a.addMore = accepted == kMaxPlaces && after == kMaxBubbles;
+  a.addMore = !hasMore && (a.toOverflow || overflow > 0);
   return a;
 }
 
@@ -201,15 +214,20 @@ double slotAngle(std::int64_t index, std::size_t places) {
   return 2 * std::numbers::pi * static_cast<double>(index) / static_cast<double>(n);
 }
 
-std::string shortSerial(std::string_view sn) {
-  // Back up four characters, not bytes.
-  std::size_t start = sn.size();
-  int chars = 0;
-  while (start > 0 && chars < 4) {
+std::string_view lastCharacters(std::string_view text, std::size_t count) {
+  // Back up over whole characters: a cut inside one would leave bytes that
+  // are not UTF-8.
+  std::size_t start = text.size();
+  std::size_t chars = 0;
+  while (start > 0 && chars < count) {
     --start;
-    if ((static_cast<unsigned char>(sn[start]) & 0xC0) != 0x80) ++chars;
+    if ((static_cast<unsigned char>(text[start]) & 0xC0) != 0x80) ++chars;
   }
-  return fmt::format("(*{})", sn.substr(start));
+  return text.substr(start);
+}
+
+std::string shortSerial(std::string_view sn) {
+  return fmt::format("(*{})", lastCharacters(sn, kShortSerialCharacters));
 }
 
 std::string showAllMessage(std::string_view serviceType, std::string_view optionSn) {

@@ -101,12 +101,15 @@ inline constexpr std::int64_t kGoneAfterMillis = 30000;
 AgeBand ageBand(std::int64_t ageMillis);
 
 // The enabled and disabled icon names of a model; the t420 pair when either
-// image is missing.
+// image is missing (bubbles and list rows, which show both).
 struct IconNames {
   std::string enabled;
   std::string disabled;
 };
 IconNames iconNames(std::string_view model, bool (*imageExists)(std::string_view));
+// The enabled icon name of a model, "icon_t420_enabled" only when that image
+// is missing (grid tiles and the icon view, which show no other).
+std::string enabledIconName(std::string_view model, bool (*imageExists)(std::string_view));
 // Whether the library or the host has an image of that name.
 bool libraryImageExists(std::string_view name);
 
@@ -149,10 +152,12 @@ struct Admission {
   bool addMore = false;           // the "more" bubble is to be made
 };
 // Admission of a newly accepted service when `accepted` services are
-// accepted (the new one included) and `bubbles` bubbles exist, one of them
-// the "more" bubble when `hasMore`. `addMore` is evaluated after the new
-// service got its bubble (if any).
-Admission admit(std::size_t accepted, std::size_t bubbles, bool hasMore);
+// accepted (the new one included), `bubbles` bubbles exist, one of them the
+// "more" bubble when `hasMore`, and `overflow` services wait in the
+// overflow. The "more" bubble is made whenever the overflow is not empty
+// after the admission and there is none yet, so every overflowed service
+// can be reached through it.
+Admission admit(std::size_t accepted, std::size_t bubbles, bool hasMore, std::size_t overflow);
 
 inline constexpr double kOrbitRadiusPhone = 150;
 inline constexpr double kOrbitRadiusPad = 170;
@@ -161,8 +166,12 @@ Point orbitPoint(Point centre, double radius, double angle);
 // Place i of n: 2π·i/n, with i clamped to [0, n).
 double slotAngle(std::int64_t index, std::size_t places);
 
-// "(*A1B2)": the last four characters of a serial number, or the whole of a
-// shorter one.
+// The last `count` characters (not bytes) of a UTF-8 text, or the whole of
+// a shorter one: a serial number shortened where room is short.
+std::string_view lastCharacters(std::string_view text, std::size_t count);
+inline constexpr std::size_t kShortSerialCharacters = 4;
+// "(*A1B2)": the last four characters of a serial number (orbit bubbles and
+// grid tiles).
 std::string shortSerial(std::string_view sn);
 
 // "NO %@ in %@, showing all supported devices."

@@ -3,6 +3,9 @@
 #include <fmt/ranges.h>
 
 #include <algorithm>
+#include <map>
+#include <set>
+#include <tuple>
 
 #include "veltrix/platform/clock.h"
 #include "veltrix/platform/log.h"
@@ -92,6 +95,7 @@ ScanViewController::~ScanViewController() {
   // A screen dropped with its navigation controller still answers.
   stopTimers();
   releaseDiscovery(/*destroying=*/true);
+  leaveHandover();
   for (auto& bubble : movingViews_) bubble->cleanAllResources();
   reportNotFound();
 }
@@ -316,8 +320,14 @@ void ScanViewController::createAdvancedRippleFromImage() {
   circle->opacity = 0;
   replicatorLayer_->addSublayer(circle);
 
-  auto group = LayerAnimation::group({LayerAnimation::basic("transform.scale", 1.0, kRippleScale),
-                                      LayerAnimation::basic("opacity", 1.0, 0.0)});
+  // The members take the group's duration: with their own 0.25 s default
+  // the circle would grow and fade in a flash and stay invisible for the
+  // rest of each cycle.
+  auto grow = LayerAnimation::basic("transform.scale", 1.0, kRippleScale);
+  auto fade = LayerAnimation::basic("opacity", 1.0, 0.0);
+  grow.duration = kRippleDuration;
+  fade.duration = kRippleDuration;
+  auto group = LayerAnimation::group({grow, fade});
   group.duration = kRippleDuration;
   group.repeatCount = LayerAnimation::kRepeatForever;
   group.autoreverses = false;
@@ -403,15 +413,38 @@ void ScanViewController::stopTimers() {
   scanTimer_.reset();
 }
 
+namespace {
+
+// The delegate discovery had before the first of the scan screens open on
+// it took it over, and how many of them are open. Screens stack (a second
+// request's screen over the first's) and may leave together (the host pops
+// to its root, and the ones in between leave without a callback): what one
+// screen replaced may be another screen that is gone by then, so every
+// screen hands discovery back to that first delegate.
+struct DiscoveryHandover {
+  std::weak_ptr<registry::DiscoverManagerDelegate> before;
+  int screens = 0;
+};
+
+// Main loop only.
+std::map<const registry::DiscoveryControl*, DiscoveryHandover>& handovers() {
+  static auto& map = *new std::map<const registry::DiscoveryControl*, DiscoveryHandover>;
+  return map;
+}
+
+}  // namespace
+
 void ScanViewController::takeDiscovery(bool restart) {
   auto* discovery = services_.discovery;
   if (!discovery || cleanedUp_) return;
   auto me = std::static_pointer_cast<registry::DiscoverManagerDelegate>(self());
   auto current = discovery->delegate();
-  if (current != me) {
-    previousDelegate_ = current;
-    discovery->setDelegate(me);
+  if (!joinedHandover_) {
+    DiscoveryHandover& handover = handovers()[discovery];
+    if (handover.screens++ == 0) handover.before = current;
+    joinedHandover_ = true;
   }
+  if (current != me) discovery->setDelegate(me);
   ownsDiscovery_ = true;
   if (restart) discovery->stopScan();
   discovery->startScan();
@@ -427,7 +460,18 @@ void ScanViewController::releaseDiscovery(bool destroying) {
   const bool mine = destroying ? current == nullptr : current.get() == this;
   if (!mine) return;
   discovery->stopScan();
-  discovery->setDelegate(previousDelegate_);
+  const auto it = handovers().find(discovery);
+  discovery->setDelegate(it != handovers().end()
+                             ? it->second.before
+                             : std::weak_ptr<registry::DiscoverManagerDelegate>());
+}
+
+void ScanViewController::leaveHandover() {
+  auto* discovery = services_.discovery;
+  if (!discovery || !joinedHandover_) return;
+  joinedHandover_ = false;
+  auto it = handovers().find(discovery);
+  if (it != handovers().end() && --it->second.screens <= 0) handovers().erase(it);
 }
 
 void ScanViewController::checkWhetherSacnAllTermnal(bool fromLoad) {
@@ -490,7 +534,8 @@ bool ScanViewController::isHaveMore() const {
 void ScanViewController::addMovingViews(const ServiceInfoDict* info) {
   std::lock_guard lock(scanLock_);
   if (activedIps_.empty()) return;
-  const Admission admission = admit(activedIps_.size(), movingViews_.size(), isHaveMore());
+  const Admission admission =
+      admit(activedIps_.size(), movingViews_.size(), isHaveMore(), moreActivedIps_.size());
   numberOfViews_ = admission.numberOfViews;
   if (!info) {
     resetMoveingView();
@@ -636,10 +681,17 @@ void ScanViewController::refillFromOverflow() {
   addMovingViews(nullptr);
 }
 
-void ScanViewController::removeEntryEverywhere(const ServiceInfoDict& service) {
-  std::erase_if(activedIps_, [&](const auto& d) { return d.sameService(service); });
-  std::erase_if(moreActivedIps_, [&](const auto& d) { return d.sameService(service); });
-  std::erase_if(terminalItems_, [&](const auto& item) { return item.info.sameService(service); });
+bool ScanViewController::removeEntriesEverywhere(const std::vector<ServiceInfoDict>& services) {
+  if (services.empty()) return false;
+  // One pass over each list, whatever their lengths.
+  std::set<std::tuple<std::string_view, std::string_view, std::string_view>> keys;
+  for (const ServiceInfoDict& d : services) keys.emplace(d.sn, d.serviceType, d.serviceId);
+  const auto listed = [&](const ServiceInfoDict& d) {
+    return keys.contains({d.sn, d.serviceType, d.serviceId});
+  };
+  std::erase_if(activedIps_, listed);
+  std::erase_if(moreActivedIps_, listed);
+  return std::erase_if(terminalItems_, [&](const auto& item) { return listed(item.info); }) > 0;
 }
 
 // --- list ---------------------------------------------------------------------------
@@ -653,8 +705,10 @@ void ScanViewController::reloadList() {
   if (collectionView_) collectionView_->reloadData();
 }
 
-void ScanViewController::refreshVisibleCells() {
-  if (!collectionView_ || isOrbit()) return;
+std::vector<std::pair<std::size_t, TerminalCollectionViewCell*>> ScanViewController::visibleRows() {
+  std::vector<std::pair<std::size_t, TerminalCollectionViewCell*>> rows;
+  // The orbit hides the list: no row is shown.
+  if (!collectionView_ || isOrbit() || collectionView_->isHidden()) return rows;
   for (auto& cell : collectionView_->visibleCells()) {
     auto* row = dynamic_cast<TerminalCollectionViewCell*>(cell.get());
     const auto path = collectionView_->indexPathForCell(*cell);
@@ -662,8 +716,9 @@ void ScanViewController::refreshVisibleCells() {
         path->item >= static_cast<std::int64_t>(terminalItems_.size())) {
       continue;
     }
-    row->configureWithItem(terminalItems_[static_cast<std::size_t>(path->item)]);
+    rows.emplace_back(static_cast<std::size_t>(path->item), row);
   }
+  return rows;
 }
 
 std::int64_t ScanViewController::numberOfItems(CollectionView&, std::int64_t) {
@@ -787,52 +842,56 @@ std::int64_t ScanViewController::ageOf(const ServiceInfoDict& service) {
 void ScanViewController::timerScanService() {
   if (activedIps_.empty() || movingViews_.empty()) return;
   std::vector<std::shared_ptr<CircularMovingView>> drop;
+  std::vector<ServiceInfoDict> gone;
   bool itemsLeft = false;
   {
     std::lock_guard lock(scanLock_);
+    // One database read per bubble and per visible row: the pass costs the
+    // same however many services were accepted.
     for (auto& bubble : std::vector(movingViews_)) {
       const ServiceInfoDict info = bubble->getServiceInfo();
       if (info.sn.empty()) continue;
-      const IconNames icons = iconNames(info.model, libraryImageExists);
       switch (ageBand(ageOf(info))) {
         case AgeBand::Fresh:
           if (!bubble->isEnable) {
             bubble->isEnable = true;
-            if (bubble->imageView()) bubble->imageView()->setImage(loadImageNamed(icons.enabled));
+            if (bubble->imageView()) {
+              bubble->imageView()->setImage(
+                  loadImageNamed(iconNames(info.model, libraryImageExists).enabled));
+            }
           }
           break;
         case AgeBand::Stale:
           bubble->isEnable = false;
-          if (bubble->imageView()) bubble->imageView()->setImage(loadImageNamed(icons.disabled));
+          if (bubble->imageView()) {
+            bubble->imageView()->setImage(
+                loadImageNamed(iconNames(info.model, libraryImageExists).disabled));
+          }
           break;
         case AgeBand::Gone:
           drop.push_back(bubble);
-          removeEntryEverywhere(info);
+          gone.push_back(info);
           break;
         case AgeBand::None:
           break;
       }
     }
-    // Every list item, shown or not, so that an overflow-only service that
-    // went silent can come back when its terminal answers again.
-    for (const auto& item : std::vector(terminalItems_)) {
+    // Rows out of view are aged once they are shown again.
+    for (const auto& [index, cell] : visibleRows()) {
+      TerminalItem& item = terminalItems_[index];
       if (item.info.sn.empty()) continue;
-      const IconNames icons = iconNames(item.info.model, libraryImageExists);
       const AgeBand band = ageBand(ageOf(item.info));
       if (band == AgeBand::Gone) {
-        removeEntryEverywhere(item.info);
-        itemsLeft = true;
+        gone.push_back(item.info);
         continue;
       }
       if (band == AgeBand::None) continue;
-      for (auto& live : terminalItems_) {
-        if (live.info.sameService(item.info)) {
-          live.iconName = band == AgeBand::Fresh ? icons.enabled : icons.disabled;
-        }
-      }
+      const IconNames icons = iconNames(item.info.model, libraryImageExists);
+      item.iconName = band == AgeBand::Fresh ? icons.enabled : icons.disabled;
+      cell->configureWithItem(item);
     }
+    itemsLeft = removeEntriesEverywhere(gone);
     if (itemsLeft && !isOrbit()) reloadList();
-    refreshVisibleCells();
   }
   for (auto& bubble : drop) {
     removeBubble(bubble);
@@ -968,6 +1027,7 @@ void ScanViewController::leave() {
 void ScanViewController::cleanAllResources() {
   stopTimers();
   releaseDiscovery(/*destroying=*/false);
+  leaveHandover();
   cleanedUp_ = true;
   for (auto& bubble : std::vector(movingViews_)) {
     bubble->cleanAllResources();

@@ -187,9 +187,12 @@ class ScanViewController : public ViewController,
   void applyVisibilitySettings();
   std::string rememberButtonTitle(const std::string& option) const;
 
-  // Discovery is taken over while the screen is in view and handed back.
+  // Discovery is taken over while the screen is in view and handed back to
+  // the delegate it had before the first scan screen open on it.
   void takeDiscovery(bool restart);
   void releaseDiscovery(bool destroying);
+  // The screen has ended: it no longer counts among the open ones.
+  void leaveHandover();
   void startTimers();
   void stopTimers();
   void checkWhetherSacnAllTermnal(bool fromLoad);
@@ -211,14 +214,16 @@ class ScanViewController : public ViewController,
   void narrowTo(const std::function<bool(const ServiceInfoDict&)>& keep);
   void removeTerminalByRemember();
   void removeServiceByRememberSN();
-  void removeEntryEverywhere(const ServiceInfoDict& service);
+  // Drops every entry of these services from the accepted, overflow and
+  // list entries; true when a list item went.
+  bool removeEntriesEverywhere(const std::vector<ServiceInfoDict>& services);
   void refillFromOverflow();
 
   // The list presentation.
   void addTerminalItem(TerminalItem item);
   void reloadList();
-  // Shows the rows in view with their items as they are now.
-  void refreshVisibleCells();
+  // The rows the list shows now: item index and cell.
+  std::vector<std::pair<std::size_t, TerminalCollectionViewCell*>> visibleRows();
   // Pushes the terminal detail sheet for the service's terminal.
   void openTerminalDetail(const ServiceInfoDict& service);
 
@@ -244,7 +249,7 @@ class ScanViewController : public ViewController,
   bool outcomeReported_ = false;
   bool cleanedUp_ = false;
   bool ownsDiscovery_ = false;
-  std::weak_ptr<registry::DiscoverManagerDelegate> previousDelegate_;
+  bool joinedHandover_ = false;
   std::shared_ptr<platform::RepeatingTimer> exitTimer_;
   std::shared_ptr<platform::RepeatingTimer> scanTimer_;
 

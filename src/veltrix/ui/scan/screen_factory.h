@@ -2,8 +2,7 @@
 // are built elsewhere: the settings hub and the terminal detail sheet; and
 // a stand-in for the scan screen's own remember-option sheet. A maker
 // registered here takes the place of the library's own screen (tests put
-// fakes here); where the library has no screen of its own yet, the scan
-// screen shows a plain placeholder screen titled after what is missing.
+// fakes here).
 //
 // Thread: the main loop (register before the first scan screen opens). The
 // registry is process-wide and owns the makers; each call makes a new
@@ -57,12 +56,12 @@ struct ScreenMakers {
 // The makers now registered (empty ones stand for "not yet built").
 ScreenMakers& screenMakers();
 
-// Each returns the registered screen, else the library's own, else a
-// placeholder.
+// Each returns the registered screen, else the library's own.
 std::shared_ptr<ViewController> makeSettingsHub();
 std::shared_ptr<ViewController> makeTerminalDetail(const TerminalDetailInput& input);
 
-// A plain screen with a title and one centred line of text.
+// A plain screen with a title and one centred line of text (the gallery's
+// sample of a bare screen; the library opens none).
 class PlaceholderViewController : public ViewController {
  public:
   PlaceholderViewController(std::string title, std::string text);

@@ -1,6 +1,5 @@
 #include "veltrix/ui/scan/service_moving_view.h"
 
-#include <algorithm>
 #include <memory>
 
 #include "veltrix/platform/ui/image.h"
@@ -16,11 +15,10 @@ const Rect kSerialFrame{0, 70, 60, 40};
 }  // namespace
 
 std::string iconViewSerial(std::string_view sn) {
-  const std::size_t keep = std::min<std::size_t>(sn.size(), 4);
   // Appended, not `"*" + std::string(...)`, which GCC 12 at -O3 reports as
   // an out-of-bounds copy.
   std::string text(1, '*');
-  text.append(sn.substr(sn.size() - keep));
+  text.append(lastCharacters(sn, kShortSerialCharacters));
   return text;
 }
 
@@ -35,7 +33,7 @@ void ServiceMovingView::setupUI() {
   const std::string& model = serviceInfo_.model;
 
   auto icon = std::make_shared<ImageView>(kIconFrame);
-  icon->setImage(loadImageNamed(iconNames(model, libraryImageExists).enabled));
+  icon->setImage(loadImageNamed(enabledIconName(model, libraryImageExists)));
   addSubview(icon);
 
   auto modelLabel = std::make_shared<Label>(kModelFrame);

@@ -370,18 +370,10 @@ void BleSettingsViewController::connectDevice(const BLEPeripheralModel& model) {
   pairButton_->setEnabled(false);
   loadingView_->startAnimating();
   auto weak = weakSelf();
-  std::shared_ptr<facade::RetailerSettingManager> settings = collaborators_.settings;
-  collaborators_.ble->connectPeripheralWithModel(
-      model, [weak, settings](bool success, std::optional<std::string> message,
-                              std::optional<std::string>) {
-        platform::postToMain([weak, settings, success, message = std::move(message)] {
-          platform::logf("BleSettingsViewController: {}", message.value_or("(null)"));
-          if (success && settings) {
-            settings->setCommunicateType(facade::kCommunicateTypeBluetooth, true);
-          }
-          if (auto self = weak.lock()) self->connected(success, message);
-        });
-      });
+  connectAndStoreBluetooth(*collaborators_.ble, collaborators_.settings, model,
+                           [weak](bool success, const std::optional<std::string>& message) {
+                             if (auto self = weak.lock()) self->connected(success, message);
+                           });
 }
 
 void BleSettingsViewController::connected(bool success, const std::optional<std::string>& message) {

@@ -278,10 +278,15 @@ void MultiSelectPopupViewController::confirmSelection() {
   const registry::Row& option = options_[static_cast<std::size_t>(selectIndex_)];
   // The type's earlier rows go with the insert: readers take the first row
   // of a type, so an added row would never be read.
-  env_.database->replaceRememberServices(
+  const bool stored = env_.database->replaceRememberServices(
       registry::rowText(option, "sn"), registry::rowText(option, "serviceType"),
       registry::rowText(option, "packageName"), registry::rowText(option, "serviceId"), "",
       platform::millisText(static_cast<double>(platform::nowMillis())));
+  if (!stored) {
+    // Nothing changed: the popup stays, and nobody is told of a store.
+    showToastInView(view(), kSaveFailed, kToastSeconds);
+    return;
+  }
   finish(kRememberStored);
 }
 
@@ -293,7 +298,10 @@ void MultiSelectPopupViewController::forgetService() {
   }
   const registry::Row& option = options_[static_cast<std::size_t>(selectIndex_)];
   const std::string type = text(option, "serviceType");
-  if (!type.empty()) env_.database->deleteRememberServiceWithType(type);
+  if (!type.empty() && !env_.database->deleteRememberServiceWithType(type)) {
+    showToastInView(view(), kSaveFailed, kToastSeconds);
+    return;
+  }
   finish(kRememberForgotten);
 }
 

@@ -7,7 +7,8 @@
 //
 // One row at most is chosen: a tap on the row or on its radio button
 // chooses it, a second tap keeps it. The remembered service preselects its
-// row at load, whether that row is in view or not.
+// row at load, whether that row is in view or not. A store that fails shows
+// "Save failed!" and keeps the popup, its completion untold.
 //
 // Thread: the main loop. Ownership: the presenter owns the popup while it
 // is shown; the popup owns its completion and is its table's data source

@@ -308,14 +308,18 @@ void ServicesManagerViewController::showRememberModeSelector() {
 }
 
 void ServicesManagerViewController::rememberModeChosen(const std::string& mode) {
-  if (mode == kFlexibleSelection) {
+  const bool flexible = mode == kFlexibleSelection;
+  if (!env_.database->updateSetting(kRememberModeKey,
+                                    flexible ? kRememberModeFlexible : kRememberModeDesignated)) {
+    saveFailed();
+    return;
+  }
+  if (flexible) {
     // The "ALL" row stays: the facade still uses it, and designated mode
     // shows it again.
     selectedDeviceId_.reset();
-    env_.database->updateSetting(kRememberModeKey, kRememberModeFlexible);
     showFlexibleMode();
   } else {
-    env_.database->updateSetting(kRememberModeKey, kRememberModeDesignated);
     selectedDeviceId_ =
         registry::rowText(env_.database->fetchRememberServicesWithType(kRememberAllTypes), "sn");
     showDesignatedMode();
@@ -347,11 +351,14 @@ void ServicesManagerViewController::deviceChosen(const std::optional<std::string
     platform::logLine("No designated terminal chosen");
     return;
   }
-  selectedDeviceId_ = sn;
   // The one "ALL" row is replaced in one step, so readers never see none.
-  env_.database->replaceRememberServices(
-      *sn, kRememberAllTypes, "", "", std::nullopt,
-      platform::millisText(static_cast<double>(platform::nowMillis())));
+  if (!env_.database->replaceRememberServices(
+          *sn, kRememberAllTypes, "", "", std::nullopt,
+          platform::millisText(static_cast<double>(platform::nowMillis())))) {
+    saveFailed();
+    return;
+  }
+  selectedDeviceId_ = sn;
   serviceTitles_ = env_.database->getServiceCategoryArrayBySN(*sn);
   platform::logf("serviceTitlesList = {}", serviceTitles_);
   setupSectionCellTypes();
@@ -417,12 +424,22 @@ void ServicesManagerViewController::openCategory(std::size_t index) {
 
 void ServicesManagerViewController::clearAllRemember() {
   platform::logLine("Clear All clicked");
+  // The rows that stay keep steering payments: the screen keeps showing
+  // them.
+  if (!env_.database->deleteRememberServiceAll()) {
+    saveFailed();
+    return;
+  }
   selectedDeviceId_ = std::string();
   if (isDesignatedMode()) serviceTitles_.clear();
   setupSectionCellTypes();
-  env_.database->deleteRememberServiceAll();
   if (mainTableView_) mainTableView_->reloadData();
   showToastInView(view(), kClearAllToast, kToastSeconds);
+}
+
+void ServicesManagerViewController::saveFailed() {
+  platform::logLine("Services manager: not stored");
+  showToastInView(view(), kSaveFailed, kToastSeconds);
 }
 
 std::shared_ptr<ViewController> makeServicesManagerViewController(const SettingsEnvironment& env) {

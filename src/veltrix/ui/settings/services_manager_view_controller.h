@@ -7,7 +7,8 @@
 //
 // What it stores: the setting "remember_mode" and the remembered-service
 // row of type "ALL" (the designated terminal), which the facade's choice of
-// a terminal service reads for every request type.
+// a terminal service reads for every request type. A store that fails shows
+// "Save failed!" and leaves the screen as it was.
 //
 // Thread: the main loop. Ownership: the navigation stack owns the screen;
 // the dialogs it presents and the lists it pushes hold it weakly.
@@ -104,6 +105,8 @@ class ServicesManagerViewController : public ViewController,
   void fillCategoryRow(TableViewCell& cell, const std::string& title);
   void fillClearAllRow(TableViewCell& cell);
   void fillExplanationRow(TableViewCell& cell);
+  // A store failed: "Save failed!", and the screen stays as it was.
+  void saveFailed();
 
   SettingsEnvironment env_;
   std::shared_ptr<TableView> mainTableView_;

@@ -132,6 +132,9 @@ class FacadeAdapter final : public SettingsFacade {
   bool deviceAcessList(const std::vector<std::string>& sns) override {
     return facade_->deviceAcessList(sns);
   }
+  std::optional<std::vector<registry::ServiceInfo>> showAllService() override {
+    return facade_->showAllService();
+  }
 
  private:
   std::shared_ptr<registry::DatabaseManager> db_;

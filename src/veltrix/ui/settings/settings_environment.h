@@ -26,6 +26,7 @@
 #include "veltrix/model/nonfinancial_params.h"
 #include "veltrix/model/nonfinancial_results.h"
 #include "veltrix/registry/database_manager.h"
+#include "veltrix/registry/terminal_info.h"
 #include "veltrix/ui/settings/library_bundle.h"
 
 namespace veltrix::facade {
@@ -186,6 +187,9 @@ class SettingsFacade {
   virtual void isShowRememberOption(bool show) = 0;
   // True when the list was stored.
   virtual bool deviceAcessList(const std::vector<std::string>& sns) = 0;
+  // The services collected from discovery for the host, in arrival order;
+  // none before the host's first discovery.
+  virtual std::optional<std::vector<registry::ServiceInfo>> showAllService() = 0;
 };
 
 // The service-facade requests the screens send (FIND DEVICE).

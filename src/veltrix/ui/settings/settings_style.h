@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "veltrix/platform/ui/controls.h"
@@ -15,6 +16,10 @@
 #include "veltrix/platform/ui/table_view.h"
 
 namespace veltrix::ui::settings {
+
+// The toast of a store that failed; the screen then shows what is stored,
+// as it was before.
+inline constexpr std::string_view kSaveFailed = "Save failed!";
 
 // The screens' backdrop: red 243, green 246, blue 249.
 inline Color backdropColor() { return Color::rgb255(243, 246, 249); }

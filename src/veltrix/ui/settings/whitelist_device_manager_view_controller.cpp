@@ -58,13 +58,29 @@ void WhitelistDeviceManagerViewController::viewDidLoad() {
 }
 
 void WhitelistDeviceManagerViewController::setInitialData() {
-  std::vector<std::string> sns = env_.database->discoveredTerminalSns();
-  if (sns.empty()) {
-    deviceSNList_.reset();
-  } else {
-    deviceSNList_ = std::move(sns);
-  }
+  deviceSNList_ = getServiceArray();
   selectedSNSet_ = whitelistSelection(env_.database->fetchSetting(facade::device_Acess_List));
+}
+
+std::optional<std::vector<std::string>> WhitelistDeviceManagerViewController::getServiceArray() {
+  std::vector<std::string> sns = env_.database->discoveredTerminalSns();
+  if (sns.empty()) return std::nullopt;
+  return sns;
+}
+
+std::optional<std::map<std::string, std::vector<registry::ServiceInfo>>>
+WhitelistDeviceManagerViewController::getSeriviceList() {
+  const std::optional<std::vector<registry::ServiceInfo>> services = env_.facade->showAllService();
+  if (!services || services->empty()) return std::nullopt;
+  std::map<std::string, std::vector<registry::ServiceInfo>> bySn;
+  for (const registry::ServiceInfo& service : *services) {
+    platform::logf("serviceSn = {}, serviceId = {}", service.serviceSn.value_or("(null)"),
+                   service.serviceId.value_or("(null)"));
+    // A service without a serial number belongs to no terminal.
+    if (!service.serviceSn) continue;
+    bySn[*service.serviceSn].push_back(service);
+  }
+  return bySn;
 }
 
 double WhitelistDeviceManagerViewController::listHeight() const {

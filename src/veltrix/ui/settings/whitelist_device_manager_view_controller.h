@@ -9,6 +9,7 @@
 // weakly; control actions capture it weakly.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -18,6 +19,7 @@
 
 #include "veltrix/platform/ui/layout.h"
 #include "veltrix/platform/ui/view_controller.h"
+#include "veltrix/registry/terminal_info.h"
 #include "veltrix/ui/settings/settings_environment.h"
 
 namespace veltrix::ui::settings {
@@ -48,6 +50,14 @@ class WhitelistDeviceManagerViewController : public ViewController,
 
   void switchValueChanged();
   void confirmButtonTapped();
+
+  // The serial number of every discovered terminal, in the registry's row
+  // order; none when there is no terminal.
+  std::optional<std::vector<std::string>> getServiceArray();
+  // The services the settings facade collected from discovery for the host,
+  // by serial number, each terminal's in arrival order; none when there are
+  // none. The screen itself does not use it.
+  std::optional<std::map<std::string, std::vector<registry::ServiceInfo>>> getSeriviceList();
 
   // TableViewDataSource, TableViewDelegate.
   std::int64_t numberOfRows(TableView&, std::int64_t) override;
