@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "support/ui_test_env.h"
+#include "veltrix/platform/ui/outside_text.h"
+#include "veltrix/platform/ui/render/renderer.h"
 #include "veltrix/platform/ui/view_controller.h"
 
 namespace veltrix::ui::scan {
@@ -73,6 +75,17 @@ TEST_F(GridTest, ShortenedSerialAndIconFallback) {
   EXPECT_EQ(gridSubtitle("12"), "(*12)");
   EXPECT_EQ(gridSubtitle(""), "(*)");
   EXPECT_DOUBLE_EQ(gridTileSide(350), 310.0 / 3);
+
+  // A tile shows the terminal's texts safely, each on its one line.
+  GridCollectionViewCell tile;
+  tile.setFrame(Rect{0, 0, 100, 100});
+  tile.configureWithTitle("T420\nTMIX", gridSubtitle("SIM-12\u202E34"), "Card\nPayment", "");
+  tile.layoutIfNeeded();
+  for (const auto& label : {tile.titleLabel(), tile.subtitleLabel(), tile.detailLabel()}) {
+    const TextLayout shown = drawnText(*label);
+    EXPECT_EQ(shown.lines.size(), 1u) << label->text();
+    EXPECT_EQ(shown.text(), displayableOutsideText(label->text()));
+  }
 }
 
 TEST_F(GridTest, PresentsOverTheScreenWithoutHidingIt) {

@@ -52,8 +52,8 @@ constexpr double kNameFontSize = 16;
 constexpr double kSerialFontSize = 13;
 constexpr double kStatusFontSize = 12;
 constexpr double kSignalFontSize = 11;
-// Just under the status label's, so the status keeps its word.
-constexpr double kOutsideTextCompression = priority::kDefaultHigh - 1;
+// Below the status label's (750), so the status keeps its word.
+constexpr double kOutsideTextCompression = priority::kDefaultLow;
 
 void styleListTable(TableView& table) {
   table.separatorStyle = SeparatorStyle::SingleLine;
