@@ -547,7 +547,7 @@ void setText(SetText& set, double lineHeight, const Rect& rect, const TextStyle&
     }
     if (ellipsize != PANGO_ELLIPSIZE_NONE) pango_layout_set_ellipsize(l, ellipsize);
   }
-  // Every line of the layout is drawn unless it is clipped to the first.
+  // Every line of the layout is drawn, unless it is clipped to those that fit.
   const int count = pango_layout_get_line_count(l);
   set.lines = set.clip ? std::min(lines, count) : count;
 
