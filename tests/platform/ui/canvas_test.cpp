@@ -5,6 +5,8 @@
 #include <cmath>
 #include <fstream>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "support/test_env.h"
 
@@ -95,6 +97,36 @@ TEST(CanvasTest, WrappedTextKeepsToItsLines) {
   EXPECT_GT(lowest, line) << "a second line";
   EXPECT_LT(lowest, 2 * line + 1) << "and no third";
   EXPECT_LE(inkColumns(c).second, 100);
+}
+
+// A label's line limit holds for the whole text, whatever line breaks it
+// holds: the last line shown takes the rest and ends in an ellipsis.
+TEST(CanvasTest, LineLimitCountsEveryLineOfTheText) {
+  const Canvas c(Size{1, 1}, 1);
+  const std::string serial(200, '7');
+  struct Case {
+    std::string text;
+    double width;
+    int maxLines;
+    std::vector<std::string> shown;
+  } cases[] = {
+      {"Tavio T420\nTMIX Z3", 300, 1, {"Tavio T420 TMIX Z3"}},
+      {"Tavio T420\r\nTMIX Z3\u2028X", 60, 1, {"Tavi\u2026"}},
+      // Breaks that fill the lines give each its own: a long first one is
+      // cut, not wrapped over the second.
+      {serial + "\nUnknown RSSI", 150, 2, {"777777777777\u2026", "Unknown RSSI"}},
+      {"one two three four five six\nseven", 100, 3, {"one two", "three four", "five six s\u2026"}},
+      {"one two three four", 100, 0, {"one two", "three four"}},
+  };
+  for (const Case& k : cases) {
+    TextStyle style;
+    style.maxLines = k.maxLines;
+    const TextLayout l = c.layoutText(k.text, Rect{0, 0, k.width, 200}, style);
+    EXPECT_EQ(l.lines, k.shown) << k.text;
+  }
+  TextStyle clip;
+  clip.lineBreak = LineBreakMode::Clip;
+  EXPECT_EQ(c.layoutText("A\nB", Rect{0, 0, 100, 40}, clip).text(), "A");
 }
 
 TEST(CanvasTest, PicturesThatCannotBeReadLeaveAPlaceholder) {

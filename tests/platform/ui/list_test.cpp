@@ -249,6 +249,22 @@ TEST_F(TableTest, ValueOneCellPutsTheDetailAtTheTrailingEdge) {
   EXPECT_EQ(cell->detailTextLabel()->frame().height(), 2 * 21);
   EXPECT_EQ(cell->textLabel()->frame().x(), 16);
   EXPECT_EQ(TableViewCell().detailTextLabel(), nullptr) << "the default style has none";
+
+  // A detail too long for the row leaves the text what it needs and ends
+  // in the rest; two long ones share the row.
+  const Label& text = *cell->textLabel();
+  const Label& detail = *cell->detailTextLabel();
+  cell->detailTextLabel()->setText(std::string(200, '7') + "\n-60 dBm");
+  cell->setNeedsLayout();
+  cell->layoutIfNeeded();
+  EXPECT_DOUBLE_EQ(text.frame().width(), text.intrinsicContentSize().width);
+  EXPECT_DOUBLE_EQ(detail.frame().minX(), text.frame().maxX() + 8);
+  EXPECT_EQ(detail.frame().maxX(), 390 - 38 - 16);
+  cell->textLabel()->setText(std::string(200, 'N'));
+  cell->setNeedsLayout();
+  cell->layoutIfNeeded();
+  EXPECT_DOUBLE_EQ(text.frame().width(), detail.frame().width());
+  EXPECT_DOUBLE_EQ(detail.frame().minX(), text.frame().maxX() + 8);
 }
 
 class ServiceList : public TableViewController {

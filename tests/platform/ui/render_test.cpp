@@ -491,6 +491,38 @@ TEST_F(RendererTest, LongTextIsTruncatedInsideItsFrame) {
   EXPECT_EQ(inkIn(c, Rect{211, 90, 179, 170}, Color::white()), 0);
 }
 
+// A label that shows outside text draws it without the controls that would
+// reorder, hide or break it; its text stays as received.
+TEST_F(RendererTest, OutsideTextShowsItsControlsAsReplacementCharacters) {
+  const std::string honest = "TAVIO-SIM-1234";
+  const std::string hostile = "TAVIO-SIM-\u202E4321";
+  auto label = [&](const std::string& text) {
+    auto l = std::make_shared<Label>(Rect{0, 0, 300, 30});
+    l->setShowsOutsideText(true);
+    l->setText(text);
+    root().addSubview(l);
+    return l;
+  };
+  const auto poser = label(hostile);
+  EXPECT_EQ(poser->text(), hostile);
+  EXPECT_NE(drawnText(*poser).text(), drawnText(*label(honest)).text()) << "two identical cards";
+  EXPECT_EQ(drawnText(*poser).text(), "TAVIO-SIM-\uFFFD4321");
+
+  const std::pair<std::string, std::string> cases[] = {
+      {"T420\nTMIX", "T420\uFFFDTMIX"},
+      {"A\u200BB\u2066C\u2069\u200F\u061C", "A\uFFFDB\uFFFDC\uFFFD\uFFFD\uFFFD"},
+      {"\x01\t\x7F\xC2\x85\r", "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
+      {"bad \xFF end", "bad \uFFFD end"},
+      {"Tavio 终端", "Tavio 终端"},
+  };
+  for (const auto& [raw, shown] : cases) {
+    const auto l = label(raw);
+    EXPECT_EQ(l->text(), raw);
+    EXPECT_EQ(l->displayText(), shown) << raw;
+    EXPECT_EQ(drawnText(*l).lines, std::vector<std::string>{shown}) << raw;
+  }
+}
+
 TEST(SymbolsTest, EverySymbolIsKnownAndDrawsInsideItsBox) {
   for (const std::string& name : symbolNames()) {
     EXPECT_NE(Image::systemNamed(name), nullptr) << name;

@@ -245,6 +245,9 @@ TEST_F(BleDeviceScanTest, CallsBeforeTheViewLoadedOnlyReachTheTransport) {
 TEST(BleDeviceScanTexts, DetailAndStatusTexts) {
   EXPECT_EQ(peripheralDetailText(peripheral("T", "A", -71, "SN1")), "SN1\n-71 dBm");
   EXPECT_EQ(peripheralDetailText(peripheral("T", "A", std::nullopt, "SN1")), "SN1\nUnknown RSSI");
+  // The serial number cannot add a line or reorder itself; the break is ours.
+  EXPECT_EQ(peripheralDetailText(peripheral("T", "A", -71, "S\nN\u202E1")),
+            "S\uFFFDN\uFFFD1\n-71 dBm");
   EXPECT_FALSE(bleStatusDisplay(BLEConnectStatus::Disconnected));
   EXPECT_EQ(bleStatusDisplay(BLEConnectStatus::Connecting)->text, "Connecting...");
   EXPECT_FALSE(bleStatusDisplay(BLEConnectStatus::Ready)->enablesScanButton);

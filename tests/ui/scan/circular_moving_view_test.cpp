@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "support/ui_test_env.h"
+#include "veltrix/platform/ui/outside_text.h"
+#include "veltrix/platform/ui/render/renderer.h"
 
 namespace veltrix::ui::scan {
 namespace {
@@ -71,6 +73,19 @@ TEST_F(BubbleTest, ShowsModelShortSerialAndService) {
   EXPECT_TRUE(driver().isTextVisible("(*AB)"));
   EXPECT_TRUE(driver().isTextVisible("Card"));
   EXPECT_EQ(b->imageView()->image()->name(), "icon_t420_enabled");
+
+  // The terminal's own texts cannot break their lines or reorder.
+  ServiceInfoDict hostile = terminal("SIM-12\u202E34");
+  hostile.model = "T420\nTMIX";
+  hostile.serviceName = "Card\nPayment";
+  make(hostile);
+  for (const char* raw : {"T420\nTMIX", "(*2\u202E34)", "Card\nPayment"}) {
+    Label* label = driver().labelWithText(raw);
+    ASSERT_NE(label, nullptr) << raw;
+    const TextLayout shown = drawnText(*label);
+    EXPECT_EQ(shown.lines.size(), 1u) << raw;
+    EXPECT_EQ(shown.text(), displayableOutsideText(raw)) << raw;
+  }
 }
 
 TEST_F(BubbleTest, DragCrossingsSayNoAndAReleaseInsideSaysYesAfterHalfASecond) {

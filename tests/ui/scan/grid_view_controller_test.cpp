@@ -12,6 +12,8 @@
 #include "support/ui_test_env.h"
 #include "veltrix/platform/paths.h"
 #include "veltrix/platform/ui/image.h"
+#include "veltrix/platform/ui/outside_text.h"
+#include "veltrix/platform/ui/render/renderer.h"
 #include "veltrix/platform/ui/view_controller.h"
 
 namespace veltrix::ui::scan {
@@ -91,6 +93,19 @@ TEST_F(GridTest, ShortenedSerialAndIconFallback) {
   EXPECT_EQ(tile(0)->imageView()->image()->name(), "icon_x9_enabled");
   setHostImageDirectory({});
   EXPECT_DOUBLE_EQ(gridTileSide(350), 310.0 / 3);
+
+  // A tile shows the terminal's texts safely, each on its one line.
+  GridCollectionViewCell hostile;
+  hostile.setFrame(Rect{0, 0, 100, 100});
+  hostile.configureWithTitle("T420\nTMIX",
+                             "(*" + std::string(lastCharacters("SIM-12\u202E34", 4)) + ")",
+                             "Card\nPayment", "");
+  hostile.layoutIfNeeded();
+  for (const auto& label : {hostile.titleLabel(), hostile.subtitleLabel(), hostile.detailLabel()}) {
+    const TextLayout shown = drawnText(*label);
+    EXPECT_EQ(shown.lines.size(), 1u) << label->text();
+    EXPECT_EQ(shown.text(), displayableOutsideText(label->text()));
+  }
 }
 
 TEST_F(GridTest, PresentsOverTheScreenWithoutHidingIt) {

@@ -1,13 +1,15 @@
 // The scan screen's list presentation and remember choice on a navigation
 // stack: rows by idiom, choosing and the detail button, the blank-area
 // rule, what a choice stores for each remember option, the remember sheet
-// and the narrowing to the remembered terminal.
+// and the narrowing to the remembered terminal; what terminals that name
+// themselves with hostile text can show.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
 #include "ui/scan/scan_fixture.h"
+#include "veltrix/platform/ui/render/renderer.h"
 #include "veltrix/ui/scan/remember_option_view.h"
 #include "veltrix/ui/scan/screen_factory.h"
 
@@ -151,6 +153,39 @@ TEST_F(ScanListTest, ARowChoosesItsServiceEvenWhenStale) {
   EXPECT_EQ(s.collectionView(), nullptr);
   driver().advance(40.0);
   EXPECT_EQ(answers->answers(), 1u);
+}
+
+// Terminals choose their own serial numbers and models: one cannot pose as
+// another, draw over the lines below or run under the detail button, and
+// the service it returns is named exactly as it answered.
+TEST_F(ScanListTest, AHostileTerminalCannotLookLikeAnother) {
+  // Laid out in the fonts the renderer draws with.
+  ScopedTextMetrics pango(std::make_shared<PangoMetrics>());
+  ScanViewController& s = open();
+  const std::string honest = "TAVIO-SIM-1234";
+  const std::string poser = "TAVIO-SIM-\u202E4321";
+  const std::string longSerial(200, '9');
+  report(honest);
+  report(poser, "1", 0, "Purchase", "T420\nTMIX Z3");
+  report(longSerial);
+  driver().advance(0.5);
+  ASSERT_NE(cellAt(2), nullptr);
+  const TextLayout honestSerial = drawnText(*cellAt(0)->snLabel());
+  const TextLayout poserSerial = drawnText(*cellAt(1)->snLabel());
+  EXPECT_EQ(honestSerial.text(), honest);
+  EXPECT_NE(poserSerial.text(), honestSerial.text());
+  EXPECT_EQ(drawnText(*cellAt(1)->nameLabel()).lines.size(), 1u) << "one line over the serial";
+
+  TerminalCollectionViewCell& card = *cellAt(2);
+  const TextLayout cut = drawnText(*card.snLabel());
+  ASSERT_EQ(cut.lines.size(), 1u);
+  EXPECT_TRUE(cut.lines[0].ends_with("\u2026"));
+  EXPECT_LE(card.snLabel()->frame().maxX(), card.moreButton()->frame().minX() - 8);
+
+  ASSERT_TRUE(driver().tapItem(*s.collectionView(), IndexPath::forItem(1)));
+  ASSERT_EQ(answers->chosen.size(), 1u);
+  EXPECT_EQ(answers->chosen[0].at("sn"), poser);
+  EXPECT_EQ(answers->chosen[0].at("model"), "T420\nTMIX Z3");
 }
 
 TEST_F(ScanListTest, DetailButtonAndBubbleTapOpenTheDetailWithTheStoredRecords) {

@@ -12,6 +12,7 @@
 
 #include "support/fake_ble_link.h"
 #include "support/ui_test_env.h"
+#include "veltrix/platform/ui/render/renderer.h"
 
 namespace veltrix::ui::settings {
 namespace {
@@ -159,6 +160,29 @@ TEST_F(BleSettingsTest, ListsNamedTerminalsOnceEachWithStateSerialAndSignal) {
   ASSERT_NE(unpaired, nullptr);
   EXPECT_EQ(unpaired->textColor, Color::systemGray());
   EXPECT_EQ(driver().labelWithText("Paired")->textColor, Color::systemGreen());
+}
+
+// A terminal names itself: a long or hostile name and serial number end in
+// an ellipsis before the status, which keeps its word.
+TEST_F(BleSettingsTest, ALongOrHostileTerminalKeepsToItsOwnSpace) {
+  ScopedTextMetrics pango(std::make_shared<PangoMetrics>());
+  open();
+  const std::string name(200, 'N');
+  const std::string sn = "TAVIO-\u202E0001" + std::string(200, '7');
+  link->report(peripheral(name, "A", -58, sn));
+  driver().settle();
+  Label* nameLabel = driver().labelWithText(name);
+  Label* serial = driver().labelWithText(sn);
+  Label* status = driver().labelWithText("Unpaired");
+  ASSERT_TRUE(nameLabel && serial && status);
+  EXPECT_EQ(drawnText(*status).text(), "Unpaired");
+  for (Label* outside : {nameLabel, serial}) {
+    const TextLayout shown = drawnText(*outside);
+    ASSERT_EQ(shown.lines.size(), 1u);
+    EXPECT_TRUE(shown.lines[0].ends_with("\u2026"));
+    EXPECT_LE(outside->frame().maxX() + 12, status->frame().minX());
+  }
+  EXPECT_TRUE(drawnText(*serial).text().starts_with("TAVIO-\uFFFD0001"));
 }
 
 TEST_F(BleSettingsTest, AnOlderScansTimerNeverEndsANewerScan) {

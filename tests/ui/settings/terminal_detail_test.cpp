@@ -11,6 +11,7 @@
 #include "ui/settings/settings_test_env.h"
 #include "veltrix/platform/json.h"
 #include "veltrix/platform/ui/image.h"
+#include "veltrix/platform/ui/render/renderer.h"
 #include "veltrix/ui/settings/remote_device_controller.h"
 #include "veltrix/ui/settings/terminal_detail_cells.h"
 
@@ -123,6 +124,15 @@ TEST_F(TerminalDetailTest, LinkTextFollowsTheParameterCaseSensitively) {
   EXPECT_EQ(linkText("HTTP"), "unknown");
   EXPECT_EQ(linkText(""), "unknown");
   EXPECT_EQ(linkText(std::nullopt), "unknown");
+}
+
+// The terminal's model cannot reorder itself or draw a second line.
+TEST_F(TerminalDetailTest, AHostileModelShowsOnItsOwnLine) {
+  addTerminal("T4\u202E20\nX");
+  open();
+  Label* model = driver().labelWithText("T4\u202E20\nX");
+  ASSERT_NE(model, nullptr);
+  EXPECT_EQ(drawnText(*model).lines, std::vector<std::string>{"T4\uFFFD20\uFFFDX"});
 }
 
 TEST_F(TerminalDetailTest, IconsFallBackToTheT420Pair) {

@@ -5,6 +5,7 @@
 #include "ui/settings/settings_test_env.h"
 #include "veltrix/facade/retailer_setting_manager.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/platform/ui/render/renderer.h"
 #include "veltrix/platform/ui/runtime.h"
 #include "veltrix/ui/settings/whitelist_device_manager_view_controller.h"
 
@@ -146,6 +147,16 @@ TEST_F(WhitelistTest, ASerialNumberWithTheSeparatorIsNeverStored) {
   EXPECT_EQ(setting(device_Acess_List), "");
   EXPECT_EQ(top(), lone.get());
   EXPECT_EQ(driver().toast(), std::string(kWhitelistSaveFailed));
+}
+
+// A row shows the serial number safely and keeps it as stored.
+TEST_F(WhitelistTest, AHostileSerialNumberShowsOnItsOwnLine) {
+  addTerminal("SIM-\u202E4321\n2");
+  auto screen = open();
+  auto cell = screen->snTableView()->cellForRow(IndexPath::forRow(0));
+  ASSERT_TRUE(cell);
+  EXPECT_EQ(cell->textLabel()->text(), "SIM-\u202E4321\n2");
+  EXPECT_EQ(drawnText(*cell->textLabel()).text(), "SIM-\uFFFD4321\uFFFD2");
 }
 
 TEST_F(WhitelistTest, ASerialNumberWithAQuoteIsStoredAndReadBack) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "veltrix/platform/ui/outside_text.h"
 #include "veltrix/platform/ui/runtime.h"
 #include "veltrix/platform/ui/text_metrics.h"
 
@@ -19,6 +20,16 @@ void Label::setText(std::string text) {
   if (text == text_) return;
   text_ = std::move(text);
   invalidateIntrinsicContentSize();
+}
+
+void Label::setShowsOutsideText(bool outside) {
+  if (outside == outsideText_) return;
+  outsideText_ = outside;
+  invalidateIntrinsicContentSize();
+}
+
+std::string Label::displayText() const {
+  return outsideText_ ? displayableOutsideText(text_) : text_;
 }
 
 void Label::setFont(const Font& font) {
@@ -41,7 +52,7 @@ void Label::setPreferredMaxLayoutWidth(double width) {
 
 Size Label::sizeThatFits(Size size) const {
   const double width = numberOfLines_ == 1 ? 0 : size.width;
-  return textMetrics().measure(text_, font_, width, numberOfLines_);
+  return textMetrics().measure(displayText(), font_, width, numberOfLines_);
 }
 
 Size Label::intrinsicContentSize() const {
@@ -51,7 +62,7 @@ Size Label::intrinsicContentSize() const {
 Size Label::intrinsicContentSizeForWidth(double width) const {
   if (numberOfLines_ == 1) width = 0;
   if (width <= 0 && preferredMaxWidth_ > 0 && numberOfLines_ != 1) width = preferredMaxWidth_;
-  return textMetrics().measure(text_, font_, width, numberOfLines_);
+  return textMetrics().measure(displayText(), font_, width, numberOfLines_);
 }
 
 std::string Label::describe() const { return View::describe() + fmt::format(" \"{}\"", text_); }

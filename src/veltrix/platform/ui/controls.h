@@ -37,6 +37,14 @@ class Label : public View {
 
   const std::string& text() const { return text_; }
   void setText(std::string text);
+  // A label whose text comes from outside (a terminal's serial number,
+  // model or service name, a Bluetooth name) shows it through
+  // displayableOutsideText: no control reorders, hides or breaks it.
+  // text() stays exactly what was set.
+  bool showsOutsideText() const { return outsideText_; }
+  void setShowsOutsideText(bool outside);
+  // The text as measured and drawn.
+  std::string displayText() const;
   const Font& font() const { return font_; }
   void setFont(const Font& font);
   // 0: as many lines as the text needs.
@@ -61,6 +69,7 @@ class Label : public View {
 
  private:
   std::string text_;
+  bool outsideText_ = false;
   Font font_ = Font::system(17);
   int numberOfLines_ = 1;
   double preferredMaxWidth_ = 0;

@@ -8,6 +8,12 @@
 #include "veltrix/platform/ui/runtime.h"
 
 namespace veltrix::ui {
+namespace {
+
+// Between a cell's text and its detail text when they share a line.
+constexpr double kTextGap = 8;
+
+}  // namespace
 
 // --- TableViewCell -----------------------------------------------------------
 
@@ -94,16 +100,24 @@ void TableViewCell::layoutSubviews() {
   const bool hasText = inContent(textLabel_);
   const bool hasDetail = inContent(detailLabel_);
   const Size t = hasText ? textLabel_->sizeThatFits(Size{avail, h}) : Size{};
-  const Size d = hasDetail ? detailLabel_->sizeThatFits(Size{avail, h}) : Size{};
+  Size d = hasDetail ? detailLabel_->sizeThatFits(Size{avail, h}) : Size{};
   if (style_ == TableViewCellStyle::Subtitle) {
     const double top = (h - t.height - d.height) / 2;
     if (hasText) textLabel_->setFrame(Rect{x, top, avail, t.height});
     if (hasDetail) detailLabel_->setFrame(Rect{x, top + t.height, avail, d.height});
   } else {
-    const double dw = std::min(avail, d.width);
+    double dw = std::min(avail, d.width);
+    if (hasText && t.width > 0 && dw > 0 && t.width + kTextGap + dw > avail) {
+      // Both do not fit: neither label may crowd the other out. Each keeps
+      // what it needs up to half the room, the other takes the rest and
+      // ends in an ellipsis.
+      const double half = std::max(0.0, (avail - kTextGap) / 2);
+      dw = t.width <= half ? avail - kTextGap - t.width : std::min(dw, half);
+      d = detailLabel_->sizeThatFits(Size{dw, h});
+    }
     if (hasDetail) detailLabel_->setFrame(Rect{right - dw, (h - d.height) / 2, dw, d.height});
     if (hasText) {
-      const double tw = std::max(0.0, avail - (hasDetail && dw > 0 ? dw + 8 : 0));
+      const double tw = std::max(0.0, avail - (hasDetail && dw > 0 ? dw + kTextGap : 0));
       textLabel_->setFrame(Rect{x, (h - t.height) / 2, tw, t.height});
     }
   }

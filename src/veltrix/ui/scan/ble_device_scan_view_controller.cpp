@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "veltrix/platform/clock.h"
+#include "veltrix/platform/ui/outside_text.h"
 #include "veltrix/platform/ui/window.h"
 
 namespace veltrix::ui::scan {
@@ -47,7 +48,9 @@ constexpr std::array<StatusRow, 3> kStatusTexts{{
 
 std::string peripheralDetailText(const BLEPeripheralModel& model) {
   const std::string signal = model.rssi ? fmt::format("{} dBm", *model.rssi) : "Unknown RSSI";
-  return fmt::format("{}\n{}", model.manufacturerName.value_or(""), signal);
+  // The serial number is the terminal's own text and must keep to its line;
+  // the line break between the two is ours.
+  return fmt::format("{}\n{}", displayableOutsideText(model.manufacturerName.value_or("")), signal);
 }
 
 std::optional<BleStatusDisplay> bleStatusDisplay(BLEConnectStatus status) {
@@ -235,6 +238,7 @@ std::shared_ptr<TableViewCell> BLEDeviceScanViewController::cellForRow(TableView
   cell->accessoryType = AccessoryType::DisclosureIndicator;
   cell->setBackgroundColor(Color::systemBackground());
   Label* name = cell->textLabel();
+  name->setShowsOutsideText(true);
   name->setText(model.name.value_or(""));
   name->setFont(Font::system(kNameFontSize, FontWeight::Semibold));
   name->textColor = Color::label();

@@ -38,7 +38,8 @@ using ::veltrix::ui::BleDeviceLink;
 using ::veltrix::ui::isListedPeripheral;
 using ::veltrix::ui::makeBleDeviceLink;
 
-// "<serial number>\n<rssi> dBm", or "...\nUnknown RSSI" without a signal.
+// "<serial number>\n<rssi> dBm", or "...\nUnknown RSSI" without a signal;
+// the serial number as it may be shown (displayableOutsideText).
 std::string peripheralDetailText(const transport::BLEPeripheralModel& model);
 
 // What a connection status shows: its text, and whether it gives the scan

@@ -28,8 +28,9 @@ constexpr double kSpringDamping = 0.7;
 constexpr double kSpringVelocity = 0.5;
 
 std::shared_ptr<Label> addLabel(View& parent, const Rect& frame, std::string text, double size,
-                                Color color) {
+                                Color color, bool outside) {
   auto label = std::make_shared<Label>(frame);
+  label->setShowsOutsideText(outside);
   label->setText(std::move(text));
   label->setFont(Font::bold(size));
   label->textColor = color;
@@ -83,15 +84,17 @@ void CircularMovingView::setupUI() {
   if (isMore_) {
     imageView_->setImage(loadImageNamed("icon_more_enabled"));
     addSubview(imageView_);
-    addLabel(*this, kMoreLabelFrame, serviceInfo_.model, kModelFontSize, Color::black());
-    addLabel(*this, kMoreSerialFrame, "(*.more)", kDetailFontSize, Color::gray());
+    addLabel(*this, kMoreLabelFrame, serviceInfo_.model, kModelFontSize, Color::black(), false);
+    addLabel(*this, kMoreSerialFrame, "(*.more)", kDetailFontSize, Color::gray(), false);
     return;
   }
   imageView_->setImage(loadImageNamed(iconNames(serviceInfo_.model, libraryImageExists).enabled));
   addSubview(imageView_);
-  addLabel(*this, kModelFrame, serviceInfo_.model, kModelFontSize, Color::black());
-  addLabel(*this, kSerialFrame, shortSerial(serviceInfo_.sn), kDetailFontSize, Color::gray());
-  addLabel(*this, kServiceNameFrame, serviceInfo_.serviceName, kDetailFontSize, Color::gray());
+  // What the terminal reported about itself.
+  addLabel(*this, kModelFrame, serviceInfo_.model, kModelFontSize, Color::black(), true);
+  addLabel(*this, kSerialFrame, shortSerial(serviceInfo_.sn), kDetailFontSize, Color::gray(), true);
+  addLabel(*this, kServiceNameFrame, serviceInfo_.serviceName, kDetailFontSize, Color::gray(),
+           true);
 }
 
 void CircularMovingView::startAutoRotation() {

@@ -65,17 +65,20 @@ void GridCollectionViewCell::setupSubviews() {
 
   titleLabel_ = std::make_shared<Label>();
   titleLabel_->textAlignment = TextAlignment::Center;
+  titleLabel_->setShowsOutsideText(true);
   titleLabel_->setFont(Font::system(14, FontWeight::Medium));
   content.addSubview(titleLabel_);
 
   subtitleLabel_ = std::make_shared<Label>();
   subtitleLabel_->textAlignment = TextAlignment::Center;
+  subtitleLabel_->setShowsOutsideText(true);
   subtitleLabel_->setFont(Font::system(12));
   subtitleLabel_->textColor = Color::darkGray();
   content.addSubview(subtitleLabel_);
 
   detailLabel_ = std::make_shared<Label>();
   detailLabel_->textAlignment = TextAlignment::Center;
+  detailLabel_->setShowsOutsideText(true);
   detailLabel_->setFont(Font::system(11));
   detailLabel_->textColor = Color::gray();
   // One line that ends in an ellipsis: a tile has no room for a second,

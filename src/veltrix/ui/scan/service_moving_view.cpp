@@ -37,6 +37,7 @@ void ServiceMovingView::setupUI() {
   addSubview(icon);
 
   auto modelLabel = std::make_shared<Label>(kModelFrame);
+  modelLabel->setShowsOutsideText(true);
   modelLabel->setText(model);
   modelLabel->textColor = Color::black();
   modelLabel->setFont(Font::bold(16));
@@ -44,6 +45,7 @@ void ServiceMovingView::setupUI() {
   addSubview(modelLabel);
 
   auto serial = std::make_shared<Label>(kSerialFrame);
+  serial->setShowsOutsideText(true);
   serial->setText(iconViewSerial(serviceInfo_.sn));
   serial->textColor = Color::gray();
   serial->setFont(Font::bold(13));

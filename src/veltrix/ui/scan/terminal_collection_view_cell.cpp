@@ -15,10 +15,12 @@ constexpr double kLineGap = 2;
 constexpr double kButtonGap = 8;
 constexpr double kButtonSide = 30;
 
+// Every line shows what the terminal reported about itself.
 std::shared_ptr<Label> makeLabel(const Font& font, const Color& color) {
   auto label = std::make_shared<Label>();
   label->setFont(font);
   label->textColor = color;
+  label->setShowsOutsideText(true);
   return label;
 }
 
@@ -72,8 +74,12 @@ void TerminalCollectionViewCell::setupSubviews() {
       icon.heightAnchor().constraintEqualToConstant(kIconHeight),
       name.leadingAnchor().constraintEqualTo(icon.trailingAnchor(), kTextGap),
       name.topAnchor().constraintEqualTo(icon.topAnchor()),
+      // The model and the serial number take their natural width, but
+      // never run under the detail button: a long one ends in an ellipsis.
+      name.trailingAnchor().constraintLessThanOrEqualTo(more.leadingAnchor(), -kButtonGap),
       serial.leadingAnchor().constraintEqualTo(name.leadingAnchor()),
       serial.topAnchor().constraintEqualTo(name.bottomAnchor(), kLineGap),
+      serial.trailingAnchor().constraintLessThanOrEqualTo(more.leadingAnchor(), -kButtonGap),
       service.leadingAnchor().constraintEqualTo(name.leadingAnchor()),
       service.topAnchor().constraintEqualTo(serial.bottomAnchor(), kLineGap),
       service.trailingAnchor().constraintEqualTo(more.leadingAnchor(), -kButtonGap),

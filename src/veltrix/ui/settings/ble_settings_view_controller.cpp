@@ -52,6 +52,8 @@ constexpr double kNameFontSize = 16;
 constexpr double kSerialFontSize = 13;
 constexpr double kStatusFontSize = 12;
 constexpr double kSignalFontSize = 11;
+// Below the status label's (750), so the status keeps its word.
+constexpr double kOutsideTextCompression = priority::kDefaultLow;
 
 void styleListTable(TableView& table) {
   table.separatorStyle = SeparatorStyle::SingleLine;
@@ -480,6 +482,13 @@ void BleSettingsViewController::fillDeviceCell(TableViewCell& cell,
   auto statusLabel =
       makeLabel(status.text, Font::system(kStatusFontSize, FontWeight::Medium), status.color);
   statusLabel->textAlignment = TextAlignment::Right;
+  // The name and serial number are the terminal's own: shown safely, and
+  // they end in an ellipsis before the status gives way.
+  for (Label* outside : {name.get(), serial.get()}) {
+    outside->setShowsOutsideText(true);
+    outside->setContentCompressionResistancePriority(kOutsideTextCompression,
+                                                     LayoutAxis::Horizontal);
+  }
   content.addSubview(name);
   content.addSubview(serial);
   content.addSubview(statusLabel);

@@ -145,6 +145,7 @@ TerminalServicesCell::TerminalServicesCell(registry::Row serviceCount, std::stri
   snLabel_ = addLabel(content,
                       {kSnLabelX, 40, std::max(0.0, width - kSnLabelEndFromRight - kSnLabelX), 20},
                       std::move(rememberedSn), Font::bold(12), Color::gray(), TextAlignment::Right);
+  snLabel_->setShowsOutsideText(true);
 }
 
 // --- DeviceSettingsController ---------------------------------------------------------

@@ -77,10 +77,13 @@ RememberViewCell::RememberViewCell(registry::Row optionInfo)
   selectBtn_->addTarget(ControlEvent::TouchUpInside, [this](Control&) { buttonTapped(); });
   contentView()->addSubview(selectBtn_);
 
+  // Both lines are the terminal's own texts.
   snLabel_ = makeOptionLabel(kSnLabelY);
+  snLabel_->setShowsOutsideText(true);
   snLabel_->setText(text(optionInfo_, "sn"));
   contentView()->addSubview(snLabel_);
   serviceNameLabel_ = makeOptionLabel(kServiceLabelY);
+  serviceNameLabel_->setShowsOutsideText(true);
   serviceNameLabel_->setText(text(optionInfo_, "serviceId"));
   contentView()->addSubview(serviceNameLabel_);
 }

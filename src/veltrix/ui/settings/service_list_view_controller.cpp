@@ -34,6 +34,7 @@ ServiceTableViewCell::ServiceTableViewCell() : TableViewCell(TableViewCellStyle:
   titleLabel_ = makeLabel("", Font::system(17, FontWeight::Medium), Color::black());
   subtitle1Label_ = makeLabel("", Font::system(14), Color::gray());
   subtitle2Label_ = makeLabel("", Font::system(14), Color::gray());
+  subtitle2Label_->setShowsOutsideText(true);  // a remembered serial number
   availableLabel_ = makeLabel("", Font::system(14), Color::gray());
   availableLabel_->textAlignment = TextAlignment::Right;
   View& content = *contentView();

@@ -74,13 +74,14 @@ void RemoteTerminalCell::setupUI() {
   terminalImageView_->setImage(loadImageNamed(inUse ? icons.enabled : icons.disabled));
   content.addSubview(terminalImageView_);
 
-  addLabel(content, {80, 20, 120, 40}, text(terminalInfo_, "model"), Font::bold(18),
-           Color::black());
+  addLabel(content, {80, 20, 120, 40}, text(terminalInfo_, "model"), Font::bold(18), Color::black())
+      ->setShowsOutsideText(true);
   // The badge sits at the row's right margin and the serial number takes
   // the room before it: the frames of the design truncate both in our font.
   const double linkX = width - kRowInsets - kRowMargin - kLinkWidth;
   addLabel(content, {80, 45, linkX - 8 - 80, 40}, text(terminalInfo_, "sn"), Font::bold(16),
-           Color::gray());
+           Color::gray())
+      ->setShowsOutsideText(true);
 
   linkLabel_ = addLabel(content, {linkX, 30, kLinkWidth, 40},
                         linkText(registry::rowText(terminalInfo_, "parameter")), Font::bold(13),
@@ -185,7 +186,8 @@ void DeviceCapabilityCell::setupUI() {
   addLabel(content, {70, 10, 200, 40}, text(serviceInfo_, "serviceType"), Font::bold(17),
            Color::black());
   addLabel(content, {70, 30, 200, 40}, text(serviceInfo_, "serviceName"), Font::bold(16),
-           Color::gray());
+           Color::gray())
+      ->setShowsOutsideText(true);
 
   updateBtn_ = std::make_shared<Button>(ButtonType::Custom, Rect{30, 25, 25, 25});
   updateBtn_->userInteractionEnabled = true;

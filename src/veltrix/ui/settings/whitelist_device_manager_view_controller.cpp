@@ -171,6 +171,7 @@ std::shared_ptr<TableViewCell> WhitelistDeviceManagerViewController::cellForRow(
     TableView& table, IndexPath indexPath) {
   auto cell = table.dequeueReusableCell(kCellId, indexPath);
   const std::string& sn = deviceSNList_->at(static_cast<std::size_t>(indexPath.row()));
+  cell->textLabel()->setShowsOutsideText(true);
   cell->textLabel()->setText(sn);
   cell->setBackgroundColor(Color::white());
   cell->setAccessoryView(createCheckmarkView(selectedSNSet_.contains(sn)));

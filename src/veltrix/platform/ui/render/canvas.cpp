@@ -9,6 +9,7 @@
 #include <string>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "veltrix/platform/ui/render/pango_text.h"
 #include "veltrix/platform/ui/render/symbols.h"
@@ -398,11 +399,102 @@ void Canvas::endGroup(double alpha) {
 
 // --- Text --------------------------------------------------------------------
 
-void Canvas::drawText(std::string_view text, const Rect& rect, const TextStyle& style) {
-  if (text.empty() || !(rect.width() > 0) || !finite(rect) || style.color.isClear()) return;
-  cairo_t* cr = impl_->cr;
-  PangoLayout* l = impl_->layout(text, style.font);
-  const double lineHeight = std::max(1.0, impl_->lineHeight(style.font));
+namespace {
+
+// Byte length of the line break at the front of `text` (a mandatory break
+// of the line-breaking rules), 0 when there is none.
+std::size_t breakAt(std::string_view text) {
+  if (text.starts_with("\r\n")) return 2;
+  if (text[0] == '\n' || text[0] == '\r' || text[0] == '\v' || text[0] == '\f') return 1;
+  if (text.starts_with("\xC2\x85")) return 2;  // next line
+  if (text.starts_with("\xE2\x80\xA8") || text.starts_with("\xE2\x80\xA9")) return 3;
+  return 0;
+}
+
+// `text` with its line breaks turned into spaces.
+std::string onOneLine(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  while (!text.empty()) {
+    if (const std::size_t n = breakAt(text); n > 0) {
+      out.push_back(' ');
+      text.remove_prefix(n);
+    } else {
+      out.push_back(text[0]);
+      text.remove_prefix(1);
+    }
+  }
+  return out;
+}
+
+// Where each paragraph of `text` starts (Pango's paragraph separators).
+std::vector<std::size_t> paragraphStarts(std::string_view text) {
+  std::vector<std::size_t> starts{0};
+  int delimiter = 0;
+  int next = 0;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    pango_find_paragraph_boundary(text.data() + at, static_cast<int>(text.size() - at), &delimiter,
+                                  &next);
+    if (static_cast<std::size_t>(next) >= text.size() - at) break;
+    at += static_cast<std::size_t>(next);
+    starts.push_back(at);
+  }
+  return starts;
+}
+
+// One laid-out line as a reader sees it, left to right: the characters of
+// right-to-left runs in their on-screen order, "…" for an ellipsis, and
+// characters that draw nothing (controls, joiners) left out.
+std::string visualLine(PangoLayoutLine* line, const char* text) {
+  std::string out;
+  for (GSList* r = line->runs; r; r = r->next) {
+    const auto* run = static_cast<const PangoLayoutRun*>(r->data);
+    const PangoItem* item = run->item;
+    if (item->analysis.flags & PANGO_ANALYSIS_FLAG_IS_ELLIPSIS) {
+      out += "\xE2\x80\xA6";
+      continue;
+    }
+    const PangoGlyphString* glyphs = run->glyphs;
+    std::vector<int> clusters(glyphs->log_clusters, glyphs->log_clusters + glyphs->num_glyphs);
+    std::sort(clusters.begin(), clusters.end());
+    clusters.erase(std::unique(clusters.begin(), clusters.end()), clusters.end());
+    int previous = -1;
+    for (int i = 0; i < glyphs->num_glyphs; ++i) {
+      const int cluster = glyphs->log_clusters[i];
+      if (cluster == previous) continue;
+      previous = cluster;
+      if (glyphs->glyphs[i].glyph == PANGO_GLYPH_EMPTY) continue;
+      const auto after = std::upper_bound(clusters.begin(), clusters.end(), cluster);
+      const int end = after == clusters.end() ? item->length : *after;
+      out.append(text + item->offset + cluster, static_cast<std::size_t>(end - cluster));
+    }
+  }
+  return out;
+}
+
+// Text set as drawText sets it: the layout, the lines it shows, their
+// height, where it starts and whether it must be clipped to them.
+struct SetText {
+  PangoLayout* layout = nullptr;
+  std::string text;
+  int lines = 0;
+  double shown = 0;
+  double y = 0;
+  double xOffset = 0;
+  bool clip = false;
+
+  SetText() = default;
+  SetText(const SetText&) = delete;
+  SetText& operator=(const SetText&) = delete;
+  ~SetText() {
+    if (layout) g_object_unref(layout);
+  }
+};
+
+// Sets `set.text`, laid out in `set.layout`, in `rect`.
+void setText(SetText& set, double lineHeight, const Rect& rect, const TextStyle& style) {
+  PangoLayout* l = set.layout;
   const PangoEllipsizeMode ellipsize = ellipsizeFor(style.lineBreak);
   PangoAlignment align = PANGO_ALIGN_LEFT;
   if (style.alignment == TextAlignment::Center) align = PANGO_ALIGN_CENTER;
@@ -411,58 +503,111 @@ void Canvas::drawText(std::string_view text, const Rect& rect, const TextStyle& 
   // Lines the rectangle holds (a label always shows its first line).
   const int fit = std::max(1, static_cast<int>(std::floor((rect.height() + 0.5) / lineHeight)));
   const int lines = style.maxLines > 0 ? std::min(style.maxLines, fit) : fit;
-  bool clipLines = false;
-  double xOffset = 0;
   if (style.maxLines == 1 && ellipsize == PANGO_ELLIPSIZE_NONE) {
     // One line, cut at the edge: set unwrapped and aligned by hand (a width
     // would make Pango wrap).
     PangoRectangle logical{};
     pango_layout_get_extents(l, nullptr, &logical);
     const double w = static_cast<double>(logical.width) / PANGO_SCALE;
-    if (align == PANGO_ALIGN_CENTER) xOffset = (rect.width() - w) / 2;
-    if (align == PANGO_ALIGN_RIGHT) xOffset = rect.width() - w;
-    if (w > rect.width()) xOffset = 0;
-    clipLines = true;
+    if (align == PANGO_ALIGN_CENTER) set.xOffset = (rect.width() - w) / 2;
+    if (align == PANGO_ALIGN_RIGHT) set.xOffset = rect.width() - w;
+    if (w > rect.width()) set.xOffset = 0;
+    set.clip = true;
   } else {
     pango_layout_set_width(l, static_cast<int>(rect.width() * PANGO_SCALE));
     pango_layout_set_wrap(
         l, style.lineBreak == LineBreakMode::CharWrap ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
     pango_layout_set_alignment(l, align);
-    if (ellipsize != PANGO_ELLIPSIZE_NONE) {
-      pango_layout_set_ellipsize(l, ellipsize);
+    if (pango_layout_get_line_count(l) <= lines) {
+      // Fits; nothing to cut (Pango's default would keep one line per
+      // paragraph once it ellipsizes).
       pango_layout_set_height(l, -lines);
+    } else if (ellipsize == PANGO_ELLIPSIZE_NONE) {
+      set.clip = true;
     } else {
-      clipLines = pango_layout_get_line_count(l) > lines;
+      // Pango counts its line limit per paragraph, so a text with line
+      // breaks would show more lines than the label has. The lines that fit
+      // stay; the last one holds the rest of the text on one line and ends
+      // with the ellipsis. When the text's own breaks fill the lines, each
+      // of them keeps one line (its end cut by an ellipsis where it is too
+      // long), so a first paragraph that is too long does not push out the
+      // others.
+      const std::vector<std::size_t> paragraphs = paragraphStarts(set.text);
+      const bool byParagraph = paragraphs.size() >= static_cast<std::size_t>(lines);
+      const std::size_t cut =
+          byParagraph
+              ? paragraphs[static_cast<std::size_t>(lines) - 1]
+              : static_cast<std::size_t>(pango_layout_get_line_readonly(l, lines - 1)->start_index);
+      set.text = set.text.substr(0, cut) + onOneLine(std::string_view(set.text).substr(cut));
+      pango_layout_set_text(l, set.text.data(), static_cast<int>(set.text.size()));
+      // The layout's height in lines per paragraph, or (with wrapped
+      // paragraphs before the cut) in points, half a line to spare.
+      pango_layout_set_height(
+          l, byParagraph ? -1 : static_cast<int>((lines + 0.5) * lineHeight * PANGO_SCALE));
     }
+    if (ellipsize != PANGO_ELLIPSIZE_NONE) pango_layout_set_ellipsize(l, ellipsize);
   }
+  // Every line of the layout is drawn, unless it is clipped to those that fit.
+  const int count = pango_layout_get_line_count(l);
+  set.lines = set.clip ? std::min(lines, count) : count;
 
   // The height of the lines shown, for vertical centring.
-  double shown = 0;
-  {
-    PangoLayoutIter* iter = pango_layout_get_iter(l);
-    int n = 0;
-    do {
-      if (++n > lines) break;
-      int y0 = 0;
-      int y1 = 0;
-      pango_layout_iter_get_line_yrange(iter, &y0, &y1);
-      shown = static_cast<double>(y1) / PANGO_SCALE;
-    } while (pango_layout_iter_next_line(iter));
-    pango_layout_iter_free(iter);
-  }
-  const double y = style.centerVertically ? rect.y() + (rect.height() - shown) / 2 : rect.y();
+  PangoLayoutIter* iter = pango_layout_get_iter(l);
+  int n = 0;
+  do {
+    if (++n > set.lines) break;
+    int y0 = 0;
+    int y1 = 0;
+    pango_layout_iter_get_line_yrange(iter, &y0, &y1);
+    set.shown = static_cast<double>(y1) / PANGO_SCALE;
+  } while (pango_layout_iter_next_line(iter));
+  pango_layout_iter_free(iter);
+  set.y = style.centerVertically ? rect.y() + (rect.height() - set.shown) / 2 : rect.y();
+}
 
+}  // namespace
+
+std::string TextLayout::text() const {
+  std::string out;
+  for (const std::string& line : lines) {
+    if (!out.empty()) out += '\n';
+    out += line;
+  }
+  return out;
+}
+
+void Canvas::drawText(std::string_view text, const Rect& rect, const TextStyle& style) {
+  if (text.empty() || !(rect.width() > 0) || !finite(rect) || style.color.isClear()) return;
+  cairo_t* cr = impl_->cr;
+  SetText set;
+  set.text = std::string(text);
+  set.layout = impl_->layout(set.text, style.font);
+  setText(set, std::max(1.0, impl_->lineHeight(style.font)), rect, style);
   cairo_save(cr);
-  if (clipLines) {
+  if (set.clip) {
     // Whole lines only, and nothing past the rectangle's sides.
-    cairo_rectangle(cr, rect.x(), y, rect.width(), shown);
+    cairo_rectangle(cr, rect.x(), set.y, rect.width(), set.shown);
     cairo_clip(cr);
   }
   setSource(cr, style.color);
-  cairo_move_to(cr, rect.x() + xOffset, y);
-  pango_cairo_show_layout(cr, l);
+  cairo_move_to(cr, rect.x() + set.xOffset, set.y);
+  pango_cairo_show_layout(cr, set.layout);
   cairo_restore(cr);
-  g_object_unref(l);
+}
+
+TextLayout Canvas::layoutText(std::string_view text, const Rect& rect,
+                              const TextStyle& style) const {
+  TextLayout out;
+  if (text.empty() || !(rect.width() > 0) || !finite(rect)) return out;
+  SetText set;
+  set.text = std::string(text);
+  set.layout = impl_->layout(set.text, style.font);
+  setText(set, std::max(1.0, impl_->lineHeight(style.font)), rect, style);
+  for (int i = 0; i < set.lines; ++i) {
+    out.lines.push_back(
+        visualLine(pango_layout_get_line_readonly(set.layout, i), set.text.c_str()));
+  }
+  return out;
 }
 
 Size Canvas::measureText(std::string_view text, const Font& font, double maxWidth) const {

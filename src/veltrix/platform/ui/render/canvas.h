@@ -15,7 +15,9 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "veltrix/platform/clock.h"
 #include "veltrix/platform/ui/controls.h"
@@ -42,6 +44,15 @@ struct TextStyle {
   int maxLines = 1;
   // The lines are centred vertically in the rectangle, else set at its top.
   bool centerVertically = true;
+};
+
+// What a text set in a rectangle shows: its lines as a reader sees them,
+// left to right (right-to-left runs in their on-screen order, "…" where
+// the text was cut, characters that draw nothing left out).
+struct TextLayout {
+  std::vector<std::string> lines;
+  // The lines joined by "\n".
+  std::string text() const;
 };
 
 class Canvas {
@@ -109,6 +120,8 @@ class Canvas {
   // --- Text --------------------------------------------------------------
   // Sets `text` in `rect` (wrapped, truncated and aligned as `style` says).
   void drawText(std::string_view text, const Rect& rect, const TextStyle& style);
+  // The lines drawText would draw.
+  TextLayout layoutText(std::string_view text, const Rect& rect, const TextStyle& style) const;
   // Size of `text` set in `font` on one line (`maxWidth` 0) or wrapped.
   Size measureText(std::string_view text, const Font& font, double maxWidth = 0) const;
 

@@ -286,14 +286,18 @@ Rect imageRect(ContentMode mode, Size image, const Rect& box) {
   return box;
 }
 
-void drawLabel(Label& label, const Rect& box, Context& ctx) {
+TextStyle labelStyle(const Label& label) {
   TextStyle style;
   style.font = label.font();
   style.color = label.textColor;
   style.alignment = label.textAlignment;
   style.lineBreak = label.lineBreakMode;
   style.maxLines = label.numberOfLines();
-  ctx.canvas.drawText(label.text(), box, style);
+  return style;
+}
+
+void drawLabel(Label& label, const Rect& box, Context& ctx) {
+  ctx.canvas.drawText(label.displayText(), box, labelStyle(label));
 }
 
 void drawImageView(ImageView& view, const Rect& box, Context& ctx) {
@@ -642,6 +646,13 @@ bool renderViewToPng(View& view, const std::filesystem::path& path, const Render
   if (canvas.writePng(path)) return true;
   platform::logLine("Could not write the picture " + path.string());
   return false;
+}
+
+TextLayout drawnText(const Label& label) {
+  // Layout in points does not depend on the scale (unhinted metrics).
+  const Canvas canvas(Size{1, 1}, 1);
+  return canvas.layoutText(label.displayText(), Rect{Point{0, 0}, label.bounds().size},
+                           labelStyle(label));
 }
 
 }  // namespace veltrix::ui

@@ -43,7 +43,11 @@ struct RenderOptions {
 // is drawn as if on screen (its own hidden flag and alpha count).
 Canvas renderView(View& view, const RenderOptions& options = {});
 
-// The same, written as a PNG file; false (and a log line) when it cannot be
+// What `label` shows in its bounds as they are now (lay the tree out
+// first): the text and lines the renderer draws.
+TextLayout drawnText(const Label& label);
+
+// The same as renderView, written as a PNG file; false (and a log line) when it cannot be
 // written.
 bool renderViewToPng(View& view, const std::filesystem::path& path,
                      const RenderOptions& options = {});
