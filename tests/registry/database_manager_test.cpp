@@ -52,17 +52,30 @@ class DatabaseTest : public LoopTest {
     EXPECT_TRUE(stmt.valid()) << sql << ": " << peek().errorMessage();
     return stmt.step() == StepResult::Row ? stmt.int64(0) : -1;
   }
-  std::vector<std::string> texts(const std::string& sql) {
+  // Column `column` of every row.
+  std::vector<std::string> texts(const std::string& sql, int column = 0) {
     std::vector<std::string> out;
     Stmt stmt = peek().prepare(sql);
     EXPECT_TRUE(stmt.valid()) << sql << ": " << peek().errorMessage();
-    while (stmt.step() == StepResult::Row) out.push_back(stmt.text(0).value_or("<null>"));
+    while (stmt.step() == StepResult::Row) out.push_back(stmt.text(column).value_or("<null>"));
     return out;
   }
   std::vector<std::string> tables() {
     return texts(
         "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' ORDER "
         "BY name");
+  }
+  std::vector<std::string> indexes(const std::string& table) {
+    return texts(
+        "SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL AND "
+        "tbl_name = '" +
+        table + "' ORDER BY name");
+  }
+  // SQLite's plan for `sql`, its steps joined.
+  std::string plan(const std::string& sql) {
+    std::string out;
+    for (const std::string& step : texts("EXPLAIN QUERY PLAN " + sql, 3)) out += step + "; ";
+    return out;
   }
   std::vector<std::string> columns(const std::string& table) {
     return texts("SELECT name FROM pragma_table_info('" + table + "')");
@@ -314,6 +327,42 @@ TEST_F(DatabaseTest, RefreshingAServiceEnablesItAgain) {
   EXPECT_TRUE(db->updataTerminalServiceStatus(rowInt(row, "tsId"), 2));
   EXPECT_EQ(scalar("SELECT isEnabled FROM terminal_service"), 2);
   EXPECT_EQ(scalar("SELECT typeof(isEnabled) = 'integer' FROM terminal_service"), 1);
+}
+
+TEST_F(DatabaseTest, ServiceLookupsUseIndexesAndRowsKeepTableOrder) {
+  const std::vector<std::string> kIndexes = {"terminal_service_by_sn", "terminal_service_by_type"};
+  open();
+  EXPECT_EQ(indexes("terminal_service"), kIndexes);
+  // A file of this version made before the indexes gains them.
+  for (const std::string& index : kIndexes) ASSERT_TRUE(peek().exec("DROP INDEX " + index));
+  peek_.close();
+  auto db = open();
+  EXPECT_EQ(indexes("terminal_service"), kIndexes);
+  for (const char* where :
+       {"sn = 'A'", "serviceType = 'P' AND sn = 'A' AND serviceId = '1' AND isEnabled = 1",
+        "serviceType = 'P' AND serviceId = '1'", "serviceType = 'P'"}) {
+    const std::string steps =
+        plan(std::string("SELECT * FROM terminal_service WHERE ") + where + " ORDER BY tsId");
+    EXPECT_NE(steps.find("USING INDEX"), std::string::npos) << where << ": " << steps;
+  }
+
+  // Whichever index finds them, rows come in the order they were stored
+  // (the indexes' own orders differ).
+  ASSERT_TRUE(addService(*db, "SN-B", "Refund", "2", 1, "1"));
+  ASSERT_TRUE(addService(*db, "SN-A", "Purchase", "9", 1, "1"));
+  ASSERT_TRUE(addService(*db, "SN-B", "Purchase", "1", 1, "1"));
+  ASSERT_TRUE(addService(*db, "SN-B", "Purchase", "1", 1, "2"));
+  const auto ids = [](const Rows& rows) {
+    std::vector<std::string> out;
+    for (const Row& row : rows) out.push_back(rowText(row, "tsId").value_or(""));
+    return out;
+  };
+  EXPECT_EQ(ids(db->fetchTerminalServicesWithSn("SN-B")),
+            (std::vector<std::string>{"1", "3", "4"}));
+  EXPECT_EQ(ids(db->fetchTerminalServicesWithServiceType("Purchase")),
+            (std::vector<std::string>{"2", "3", "4"}));
+  EXPECT_EQ(rowText(db->fetchTerminalServicesWithInfo("Purchase", "SN-B", "1"), "tsId"), "3");
+  EXPECT_EQ(db->getDeviceSNArray(), (std::vector<std::string>{"SN-B", "SN-A"}));
 }
 
 TEST_F(DatabaseTest, StaleServicesLagMoreThanTwoSecondsBehindTheirTerminal) {

@@ -60,6 +60,19 @@ constexpr std::array<TableDefinition, 8> kTables = {{
      "Failed to create setting table"},
 }};
 
+// Indexes for the lookups of discovery and the scan screen, which find
+// services by serial number, service type and identifier. Made in new and
+// existing files alike; readers order their rows by tsId themselves, so the
+// index SQLite picks never changes what they return.
+constexpr std::array<TableDefinition, 2> kIndexes = {{
+    {"CREATE INDEX IF NOT EXISTS terminal_service_by_sn ON terminal_service (sn, serviceType, "
+     "serviceId)",
+     "Failed to create terminal service index"},
+    {"CREATE INDEX IF NOT EXISTS terminal_service_by_type ON terminal_service (serviceType, "
+     "serviceId)",
+     "Failed to create terminal service index"},
+}};
+
 constexpr std::string_view kInsertTerminalService =
     "INSERT INTO terminal_service (sn, serviceType, serviceTypeName, packageName, serviceId, "
     "serviceName, isEnabled, createTime, updateTime, serviceCategory) VALUES (?, ?, ?, ?, ?, ?, "
@@ -183,6 +196,8 @@ void DatabaseManager::initializeDatabase() {
       platform::logLine("Failed to open database");
     }
     checkAndPerformDatabaseUpgrade();
+    // A newer file is left to the version that made it.
+    if (getCurrentDatabaseVersion() == kDatabaseVersion) createIndexes();
     return;
   }
   if (!db_.open(path_)) {
@@ -196,6 +211,7 @@ void DatabaseManager::initializeDatabase() {
   if (!db_.exec("PRAGMA user_version = 1")) {
     logFailure("Failed to set database version", db_.errorMessage());
   }
+  createIndexes();
 }
 
 void DatabaseManager::useWriteAheadLog() {
@@ -217,6 +233,12 @@ bool DatabaseManager::createTables() {
     }
   }
   return all;
+}
+
+void DatabaseManager::createIndexes() {
+  for (const auto& index : kIndexes) {
+    if (!db_.exec(index.sql)) logFailure(index.failure, db_.errorMessage());
+  }
 }
 
 std::int64_t DatabaseManager::getCurrentDatabaseVersion() {
@@ -587,26 +609,30 @@ Rows DatabaseManager::fetchTerminalServices() {
 Rows DatabaseManager::fetchTerminalServicesByLatestUpdate() {
   // MAX compares updateTime as text while the difference takes numbers: right
   // as long as the times have the same number of digits (ms since 1970 do).
+  // The table is read in its own order, as before it had indexes: services
+  // seen at the same time keep their order.
   return query(
       "SELECT * FROM ( SELECT *, MAX(updateTime) OVER (PARTITION BY sn) as max_update_time FROM "
-      "terminal_service) AS sub WHERE (max_update_time - updateTime) > ? AND isEnabled = 1 ORDER "
-      "BY sn, updateTime DESC",
+      "terminal_service NOT INDEXED) AS sub WHERE (max_update_time - updateTime) > ? AND "
+      "isEnabled = 1 ORDER BY sn, updateTime DESC",
       {kStaleServiceLagMillis}, &extractTerminalServiceFromStatement);
 }
 
 Rows DatabaseManager::fetchTerminalServicesWithSn(TextArg sn) {
-  return query("SELECT * FROM terminal_service WHERE sn = ?", {sn},
+  return query("SELECT * FROM terminal_service WHERE sn = ? ORDER BY tsId", {sn},
                &extractTerminalServiceFromStatement);
 }
 
 Rows DatabaseManager::fetchTerminalServicesWithServiceType(TextArg serviceType) {
-  return query("SELECT * FROM terminal_service WHERE serviceType = ?", {serviceType},
+  return query("SELECT * FROM terminal_service WHERE serviceType = ? ORDER BY tsId", {serviceType},
                &extractTerminalServiceFromStatement);
 }
 
 Rows DatabaseManager::fetchTerminalServicesWithServiceTypeSn(TextArg serviceType, TextArg sn) {
-  return query("SELECT * FROM terminal_service WHERE serviceType = ? AND sn = ? AND isEnabled = 1",
-               {serviceType, sn}, &extractTerminalServiceFromStatement);
+  return query(
+      "SELECT * FROM terminal_service WHERE serviceType = ? AND sn = ? AND isEnabled = 1 ORDER "
+      "BY tsId",
+      {serviceType, sn}, &extractTerminalServiceFromStatement);
 }
 
 Rows DatabaseManager::fetchTerminalServicesWithServiceTypeSnServiceId(TextArg serviceType,
@@ -614,19 +640,22 @@ Rows DatabaseManager::fetchTerminalServicesWithServiceTypeSnServiceId(TextArg se
                                                                       TextArg serviceId) {
   return query(
       "SELECT * FROM terminal_service WHERE serviceType = ? AND sn = ? AND serviceId = ? AND "
-      "isEnabled = 1",
+      "isEnabled = 1 ORDER BY tsId",
       {serviceType, sn, serviceId}, &extractTerminalServiceFromStatement);
 }
 
 Rows DatabaseManager::fetchTerminalServicesWithServiceId(TextArg sn, TextArg serviceId) {
-  return query("SELECT * FROM terminal_service WHERE sn = ? AND serviceId = ? AND isEnabled = 1",
-               {sn, serviceId}, &extractTerminalServiceFromStatement);
+  return query(
+      "SELECT * FROM terminal_service WHERE sn = ? AND serviceId = ? AND isEnabled = 1 ORDER "
+      "BY tsId",
+      {sn, serviceId}, &extractTerminalServiceFromStatement);
 }
 
 Rows DatabaseManager::fetchTerminalServicesWithServiceTypeServiceId(TextArg serviceType,
                                                                     TextArg serviceId) {
   return query(
-      "SELECT * FROM terminal_service WHERE serviceType = ? AND serviceId = ? AND isEnabled = 1",
+      "SELECT * FROM terminal_service WHERE serviceType = ? AND serviceId = ? AND isEnabled = 1 "
+      "ORDER BY tsId",
       {serviceType, serviceId}, &extractTerminalServiceFromStatement);
 }
 
@@ -638,7 +667,7 @@ Row DatabaseManager::fetchTerminalServicesWithInfo(TextArg serviceType, TextArg 
                                                    TextArg serviceId) {
   return queryFirst(
       "SELECT * FROM terminal_service WHERE serviceType = ? AND sn = ? AND serviceId = ? AND "
-      "isEnabled = 1 ",
+      "isEnabled = 1 ORDER BY tsId",
       {serviceType, sn, serviceId}, &extractTerminalServiceInfoFromStatement);
 }
 
@@ -685,7 +714,9 @@ std::map<std::string, std::string> DatabaseManager::getServiceCategoryArrayBySN(
 }
 
 std::vector<std::string> DatabaseManager::getDeviceSNArray() {
-  return queryTexts("SELECT DISTINCT sn FROM terminal_service WHERE  sn IS NOT NULL", {});
+  // In the order of first appearance, as a scan of the table gives them.
+  return queryTexts(
+      "SELECT sn FROM terminal_service WHERE sn IS NOT NULL GROUP BY sn ORDER BY MIN(tsId)", {});
 }
 
 std::string DatabaseManager::categoryDisplayName(std::string_view category) {

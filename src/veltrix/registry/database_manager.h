@@ -259,6 +259,8 @@ class DatabaseManager {
   // The eight CREATE TABLE IF NOT EXISTS; each failure is logged and the
   // rest still run. True when all succeeded.
   bool createTables();
+  // The indexes of kIndexes (IF NOT EXISTS); each failure is logged.
+  void createIndexes();
   bool migrateToVersion(std::int64_t version);
 
   static Row extractDiscoveredTerminalFromStatement(const platform::Stmt& stmt);

@@ -161,6 +161,7 @@ void DiscoverManager::startDeviceDiscovery() {
       tcpPort_ = tcpServer_.listeningPort();
     }
     const std::uint64_t scan = scanGeneration_;
+    const OwnDeviceInfo own = ownDeviceInfo();
     for (const Row& terminal : database_.fetchDiscoveredAllTerminal()) {
       reportRecentServices(terminal);
       // The delegate may have stopped (or restarted) the scan from the
@@ -170,7 +171,7 @@ void DiscoverManager::startDeviceDiscovery() {
       if (address && !address->empty()) {
         const std::string ip = hostPart(*address);
         scanMLanWithActiveIp(ip);
-        scanMLanWithActiveTcpIp(ip);
+        scanMLanWithActiveTcpIp(ip, own);
       }
     }
     listenForDatagrams();
@@ -256,12 +257,13 @@ void DiscoverManager::initDiscoveryTimer() {
 }
 
 void DiscoverManager::scanHistoryTerminal() {
+  const OwnDeviceInfo own = ownDeviceInfo();
   for (const Row& terminal : database_.fetchDiscoveredAllTerminal()) {
     const std::optional<std::string> address = rowText(terminal, "address");
     if (!address || address->empty()) continue;
     const std::string ip = hostPart(*address);
     scanMLanWithActiveIp(ip);
-    scanMLanWithActiveTcpIp(ip);
+    scanMLanWithActiveTcpIp(ip, own);
   }
 }
 
@@ -296,9 +298,11 @@ void DiscoverManager::scanMLanWithActiveIp(const std::string& ip) {
   }
 }
 
-void DiscoverManager::scanMLanWithActiveTcpIp(const std::string& ip) { connectForHandshake(ip); }
+void DiscoverManager::scanMLanWithActiveTcpIp(const std::string& ip, const OwnDeviceInfo& own) {
+  connectForHandshake(ip, &own);
+}
 
-std::int64_t DiscoverManager::connectForHandshake(const std::string& ip) {
+std::int64_t DiscoverManager::connectForHandshake(const std::string& ip, const OwnDeviceInfo* own) {
   if (!tcpSocketClient_) return transport::kNoConnectionId;
   if (handshakeInFlight_.contains(ip)) {
     platform::logf("handshake with {} already in progress", ip);
@@ -311,7 +315,7 @@ std::int64_t DiscoverManager::connectForHandshake(const std::string& ip) {
     return id;
   }
   handshakeInFlight_[ip] = id;
-  if (auto text = ownHandshakeText()) clientSendData_[id] = std::move(*text);
+  if (auto text = ownHandshakeText(own)) clientSendData_[id] = std::move(*text);
   return id;
 }
 
@@ -342,9 +346,12 @@ void DiscoverManager::disconnectClientConnections() {
   std::erase_if(tcpBuffers_, [](const auto& entry) { return entry.second.fromClient; });
 }
 
-std::optional<std::string> DiscoverManager::ownHandshakeText() {
-  HandshakeBean bean = HandshakeBean::initBeanWithSelfInfo(
-      OwnDeviceInfo::current(database_, settings_, wifiIPAddress(), config_.httpServicePort));
+OwnDeviceInfo DiscoverManager::ownDeviceInfo() {
+  return OwnDeviceInfo::current(database_, settings_, wifiIPAddress(), config_.httpServicePort);
+}
+
+std::optional<std::string> DiscoverManager::ownHandshakeText(const OwnDeviceInfo* own) {
+  HandshakeBean bean = HandshakeBean::initBeanWithSelfInfo(own ? *own : ownDeviceInfo());
   return bean.toJSONString();
 }
 

@@ -59,6 +59,7 @@ class CommunicationSettings;
 using LogFile = platform::LogFile;
 class AuthManagerDelegate;
 struct HandshakeBean;
+struct OwnDeviceInfo;
 
 // Where discovery's results go. Every call arrives on the main loop; a
 // method left alone does nothing.
@@ -207,11 +208,14 @@ class DiscoverManager : public transport::TCPSocketClientDelegate,
   void scanHistoryTerminal();
   void reportRecentServices(const Row& terminal);
   void scanMLanWithActiveIp(const std::string& ip);
-  void scanMLanWithActiveTcpIp(const std::string& ip);
+  // Hands `ip` the own handshake made of `own`: a pass that probes every
+  // stored terminal reads what it is made of once, and stamps each
+  // terminal's handshake with the time of its own connection.
+  void scanMLanWithActiveTcpIp(const std::string& ip, const OwnDeviceInfo& own);
   void scanMLanWithActiveIpAndMsg(const std::string& ip, const std::optional<std::string>& msg);
   // Connects for a handshake unless one is in flight to `ip`; the id, or
-  // kNoConnectionId.
-  std::int64_t connectForHandshake(const std::string& ip);
+  // kNoConnectionId. The handshake is made of `own`, or of what is read now.
+  std::int64_t connectForHandshake(const std::string& ip, const OwnDeviceInfo* own = nullptr);
   void listenForDatagrams();
   void sendBroadcast();
   // Drops every outgoing connection and what belonged to them.
@@ -223,7 +227,8 @@ class DiscoverManager : public transport::TCPSocketClientDelegate,
   void registerHandshake(const HandshakeBean& bean, const std::optional<std::string>& uuidString,
                          HandshakeType type);
   bool isContentEqualsForActiove(const TerminalInfo& info) const;
-  std::optional<std::string> ownHandshakeText();
+  OwnDeviceInfo ownDeviceInfo();
+  std::optional<std::string> ownHandshakeText(const OwnDeviceInfo* own = nullptr);
   void sendDiscoverServiceInfo();
   void sendDiscoverIByBLEDeviceConnection(const std::string& sn);
   void startBluetoothPass();

@@ -1,5 +1,6 @@
 // What comes back during a scan: datagrams, TCP text and Bluetooth LE
 // replies, and the acceptance and registration of a handshake.
+#include <map>
 #include <utility>
 
 #include "veltrix/platform/log.h"
@@ -21,6 +22,30 @@ bool present(const std::optional<std::string>& text) { return text && !text->emp
 Json textOrNull(const std::optional<std::string>& text) {
   return text ? Json(*text) : Json(nullptr);
 }
+
+// A terminal's stored services by (service type, identifier): the first
+// enabled row of each, in table order, as a lookup of the table by serial
+// number, type and identifier finds it.
+class EnabledServices {
+ public:
+  explicit EnabledServices(const Rows& rows) {
+    for (const Row& row : rows) {
+      if (rowInt(row, "isEnabled") != 1) continue;
+      std::optional<std::string> type = rowText(row, "serviceType");
+      std::optional<std::string> id = rowText(row, "serviceId");
+      if (type && id) byKey_.try_emplace({std::move(*type), std::move(*id)}, &row);
+    }
+  }
+  const Row* find(const ServiceInfo& service) const {
+    // A missing key is NULL to SQL, which matches nothing.
+    if (!service.serviceType || !service.serviceId) return nullptr;
+    const auto it = byKey_.find({*service.serviceType, *service.serviceId});
+    return it == byKey_.end() ? nullptr : it->second;
+  }
+
+ private:
+  std::map<std::pair<std::string, std::string>, const Row*> byKey_;
+};
 
 }  // namespace
 
@@ -244,8 +269,19 @@ void DiscoverManager::registerHandshake(const HandshakeBean& bean,
     }
   }
 
+  // The terminal's services are read once for the whole handshake, and
+  // those it offers again are refreshed in one transaction: a terminal
+  // offers many service types, and a lookup and a commit per type on the
+  // main loop add up with every terminal that answers.
+  const Rows storedServices = database_.fetchTerminalServicesWithSn(info.sn);
+  const EnabledServices enabled(storedServices);
   Rows batch;
+  std::vector<std::int64_t> refreshed;
   for (const ServiceInfo& service : services) {
+    if (const Row* existing = enabled.find(service)) {
+      refreshed.push_back(rowInt(*existing, "tsId"));
+      continue;
+    }
     std::string category(kUnknownServiceCategory);
     if (serviceDictionary_ && service.serviceType) {
       if (const auto it = serviceDictionary_->find(*service.serviceType);
@@ -253,26 +289,33 @@ void DiscoverManager::registerHandshake(const HandshakeBean& bean,
         category = it->second;
       }
     }
-    const Row existing = database_.fetchTerminalServicesWithInfo(
-        service.serviceType, service.serviceSn, service.serviceId);
-    if (!present(rowText(existing, "sn"))) {
-      Row row;
-      const auto put = [&row](const char* key, const std::optional<std::string>& value) {
-        if (value) row[key] = *value;
-      };
-      put("sn", service.serviceSn);
-      put("serviceType", service.serviceType);
-      put("serviceTypeName", service.serviceTypeName);
-      put("serviceId", service.serviceId);
-      put("serviceName", service.serviceName);
-      row["isEnabled"] = std::int64_t{1};
-      row["createTime"] = now;
-      row["updateTime"] = now;
-      row["serviceCategory"] = category;
-      batch.push_back(std::move(row));
-    } else if (!database_.updataTerminalServiceLastTime(rowInt(existing, "tsId"), now)) {
-      platform::logLine("更新终端最后发现时间失败");
+    Row row;
+    const auto put = [&row](const char* key, const std::optional<std::string>& value) {
+      if (value) row[key] = *value;
+    };
+    put("sn", service.serviceSn);
+    put("serviceType", service.serviceType);
+    put("serviceTypeName", service.serviceTypeName);
+    put("serviceId", service.serviceId);
+    put("serviceName", service.serviceName);
+    row["isEnabled"] = std::int64_t{1};
+    row["createTime"] = now;
+    row["updateTime"] = now;
+    row["serviceCategory"] = category;
+    batch.push_back(std::move(row));
+  }
+  const auto refresh = [&] {
+    for (const std::int64_t tsId : refreshed) {
+      if (!database_.updataTerminalServiceLastTime(tsId, now)) {
+        platform::logLine("更新终端最后发现时间失败");
+      }
     }
+    return true;
+  };
+  // Without a transaction (one could not begin, or its commit failed) each
+  // service is refreshed on its own.
+  if (!refreshed.empty() && !database_.performInTransaction(refresh)) refresh();
+  for (const ServiceInfo& service : services) {
     if (auto delegate = currentDelegate()) delegate->onScanTerminal(service);
   }
   if (!batch.empty() && !database_.insertTerminalServicesBatch(batch)) {

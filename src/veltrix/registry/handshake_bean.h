@@ -33,7 +33,8 @@ inline constexpr std::string_view Protocol_Version = "1.0.01";
 // Levels of a received "services" value that are kept.
 inline constexpr std::size_t kServicesDepth = 3;
 
-// What the own handshake is made of, read fresh for every send.
+// What the own handshake is made of: read fresh for every send, or once
+// for a pass that hands it to every stored terminal.
 struct OwnDeviceInfo {
   std::string sn;                     // the device identifier
   std::string wifiAddress = "error";  // dotted IPv4, "error" without Wi-Fi
