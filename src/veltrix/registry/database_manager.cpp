@@ -286,6 +286,7 @@ std::optional<std::string> DatabaseManager::findDamage() {
     return std::nullopt;
   }
   const TableColumns& expected = expectedColumns();
+  if (expected.empty()) return std::nullopt;  // nothing to compare with
   bool anyOurs = false;
   for (const auto& [table, columns] : expected) {
     auto it = found.find(table);
