@@ -1,5 +1,9 @@
-// The database work of one exchange: the exchange row, the request message
-// and the response message, each its own commit, on a file on local disk.
+// The database work of one exchange on a file on local disk: the exchange
+// log alone (the exchange row, the request message and the response
+// message, each its own commit), and everything a payment asks of the
+// database, as the library did it before (every statement prepared afresh,
+// the two inserts of the dispatch committed one by one) and does it now
+// (statements prepared once, the two inserts in one commit).
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -67,5 +71,55 @@ BENCHMARK_F(ExchangeLog, OneExchange)(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations());
 }
+
+// What a payment to a designated terminal asks of the database: the choice
+// of its service (settings, remembered service, stale services, the
+// terminal and its services), the request's exchange and message, and the
+// response message. Arg 0: as before; arg 1: as now.
+BENCHMARK_DEFINE_F(ExchangeLog, PerPayment)(benchmark::State& state) {
+  const bool now = state.range(0) == 1;
+  db_->setStatementCache(now);
+  db_->upsertSetting("DESTINATION_SN", "TV10001234");
+  db_->insertDiscoveredTerminal("TV10001234", "T2", "192.168.1.20:8080", "http", "", 1, 0, 0, "1",
+                                "1", "");
+  db_->insertTerminalServices("TV10001234", "Purchase", "Purchase", "com.tavio.payment", "3", "Pay",
+                              1, "1", "1", "payment");
+  std::int64_t n = 0;
+  for (auto _ : state) {
+    const std::string id = std::to_string(++n);
+    benchmark::DoNotOptimize(db_->fetchSetting("DefultTerminslByIp"));
+    benchmark::DoNotOptimize(db_->fetchSetting("CommunicateTypeByLan"));
+    benchmark::DoNotOptimize(db_->fetchSetting("Purchase"));
+    benchmark::DoNotOptimize(db_->fetchRememberServicesWithType("Purchase"));
+    benchmark::DoNotOptimize(db_->fetchSetting("DESTINATION_SN"));
+    benchmark::DoNotOptimize(db_->fetchDiscoveredTerminal("TV10001234"));
+    benchmark::DoNotOptimize(db_->fetchTerminalServicesByLatestUpdate());
+    benchmark::DoNotOptimize(db_->fetchTerminalServicesWithServiceTypeSn("Purchase", "TV10001234"));
+    benchmark::DoNotOptimize(db_->fetchSetting("deviceAcessList"));
+    const Row exchange = {{"exchangeId", DbValue(id)},
+                          {"status", DbValue(std::string("1"))},
+                          {"initiatingPartyId", DbValue(std::string("TV10001234"))},
+                          {"channel", DbValue(std::string("LAN"))},
+                          {"channelSource", DbValue(std::string("192.168.1.20:8080"))},
+                          {"serviceType", DbValue(std::string("Purchase"))},
+                          {"packageName", DbValue(std::string("com.tavio.payment"))},
+                          {"serviceId", DbValue(std::string("3"))},
+                          {"isAborted", DbValue(std::string("0"))},
+                          {"initiatingCreateTime", DbValue(std::string("2026-01-31T14:05:09"))}};
+    bool stored = false;
+    if (now) {
+      stored = db_->insertCaspExchangeWithRequest(exchange, kRequest);
+    } else {
+      stored = db_->insertCaspExchangeMsg(id, "1", kRequest) && db_->insertCaspExchange(exchange);
+    }
+    if (!stored || !db_->insertCaspExchangeMsg(id, "2", kResponse)) {
+      state.SkipWithError("insert failed");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.SetLabel(now ? "now: prepared once, one commit for the request" : "before");
+}
+BENCHMARK_REGISTER_F(ExchangeLog, PerPayment)->Arg(0)->Arg(1);
 
 }  // namespace

@@ -46,7 +46,7 @@ class Bench {
     dir_ = std::filesystem::temp_directory_path() /
            ("veltrix-facade-bench-" + veltrix::platform::newUuid().substr(0, 8));
     std::filesystem::create_directories(dir_);
-    veltrix::platform::setDocumentsDir(dir_);
+    veltrix::platform::setDocumentsDirForTesting(dir_);
     MainLoop::shared().bindCurrentThread();
 
     sim_ = veltrix::sim::HttpSimulator::start("127.0.0.1", 0);

@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: pay HOST:PORT\n");
     return 2;
   }
-  // The database and the log file go here (default: ~/.local/share/veltrix).
+  // The database and the log file go here (default: ~/.local/share/veltrix);
+  // set before the library's first use, it cannot change afterwards.
   platform::setDocumentsDir("pay-data");
   std::printf("resources %s\n", platform::resourceDir().c_str());
 

@@ -117,6 +117,8 @@ TEST_F(SqliteTest, FailedCommitRollsBackAndLaterWritesPersist) {
   ASSERT_TRUE(reader.exec("BEGIN"));
   ASSERT_EQ(count(reader), 0);
 
+  db_.close();
+  ASSERT_TRUE(db_.open(dir_.path() / "test.db", 0));  // fails at once instead of waiting
   Txn txn(db_);
   ASSERT_TRUE(txn.begun());
   ASSERT_TRUE(insert(db_, "lost"));
@@ -132,6 +134,42 @@ TEST_F(SqliteTest, FailedCommitRollsBackAndLaterWritesPersist) {
   ASSERT_EQ(stmt.step(), StepResult::Row);
   EXPECT_EQ(stmt.text(0), "persisted");
   EXPECT_EQ(stmt.step(), StepResult::Done);
+}
+
+TEST_F(SqliteTest, CachedStatementsComeBackResetAndAreNeverShared) {
+  constexpr std::string_view kSelect = "SELECT txt FROM t WHERE num = ? OR ? IS NULL ORDER BY id";
+  ASSERT_TRUE(db_.exec("INSERT INTO t (txt, num) VALUES ('a', 1), ('b', 2)"));
+  {
+    Stmt first = db_.prepareCached(kSelect);
+    ASSERT_TRUE(first.bind(1, std::int64_t{2}) && first.bind(2, std::int64_t{0}));
+    ASSERT_EQ(first.step(), StepResult::Row);
+    EXPECT_EQ(first.text(0), "b");
+    // The same text while the first is in use: a statement of its own.
+    Stmt nested = db_.prepareCached(kSelect);
+    ASSERT_EQ(nested.step(), StepResult::Row);  // nothing bound: every row
+    EXPECT_EQ(nested.text(0), "a");
+    EXPECT_EQ(first.step(), StepResult::Done);
+  }
+  // Given back bound or half-read: it comes back unbound, from the start.
+  {
+    Stmt again = db_.prepareCached(kSelect);
+    ASSERT_EQ(again.step(), StepResult::Row);
+    EXPECT_EQ(again.text(0), "a");
+  }
+  // Nor does a statement given back half-read keep its read lock, which
+  // would hold off another connection's write.
+  Db other;
+  ASSERT_TRUE(other.open(dir_.path() / "test.db"));
+  EXPECT_TRUE(other.exec("INSERT INTO t (txt) VALUES ('c')"));
+  EXPECT_EQ(count(db_), 3);
+
+  // A connection closed and opened again prepares afresh.
+  db_.close();
+  ASSERT_TRUE(db_.open(dir_.path() / "test.db"));
+  Stmt reopened = db_.prepareCached(kSelect);
+  EXPECT_EQ(reopened.step(), StepResult::Row);
+  db_.setStatementCache(false);
+  EXPECT_EQ(db_.prepareCached(kSelect).step(), StepResult::Row);
 }
 
 }  // namespace

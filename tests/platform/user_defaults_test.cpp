@@ -8,6 +8,7 @@
 
 #include "support/test_env.h"
 #include "veltrix/platform/file.h"
+#include "veltrix/platform/log.h"
 #include "veltrix/platform/paths.h"
 
 namespace veltrix::platform {
@@ -46,13 +47,28 @@ TEST(UserDefaults, TheDefaultFileFollowsTheDocumentsDirectory) {
   testing::TempDir first;
   testing::TempDir second;
   UserDefaults defaults;
-  setDocumentsDir(first.path());
+  setDocumentsDirForTesting(first.path());
   defaults.setString("k", "first");
   EXPECT_TRUE(readWholeFile(first.path() / kUserDefaultsFileName));
-  setDocumentsDir(second.path());
+  setDocumentsDirForTesting(second.path());
   EXPECT_FALSE(defaults.stringForKey("k"));
-  setDocumentsDir(first.path());
+  setDocumentsDirForTesting(first.path());
   EXPECT_EQ(defaults.stringForKey("k"), "first");
+}
+
+// Once the library has put files in it, a host cannot move the directory
+// from under the database and the log file.
+TEST(DocumentsDirectory, IsKeptOnceInUse) {
+  testing::TempDir first;
+  testing::TempDir second;
+  setDocumentsDirForTesting(first.path());
+  EXPECT_EQ(documentsDir(), first.path());
+  ScopedLogCapture log;
+  EXPECT_FALSE(setDocumentsDir(second.path()));
+  EXPECT_EQ(documentsDir(), first.path());
+  EXPECT_TRUE(
+      log.contains("refused: the data directory " + first.path().string() + " is already in use"));
+  EXPECT_TRUE(setDocumentsDir(first.path()));
 }
 
 }  // namespace

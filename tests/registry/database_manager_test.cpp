@@ -1,7 +1,10 @@
 #include "veltrix/registry/database_manager.h"
 
 #include <fmt/format.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,14 +15,18 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/test_env.h"
+#include "veltrix/platform/file.h"
 #include "veltrix/platform/log.h"
 #include "veltrix/platform/paths.h"
 #include "veltrix/platform/sqlite.h"
+#include "veltrix/registry/file_logger.h"
 
 namespace veltrix::registry {
 namespace {
 
+using namespace std::chrono_literals;
 using platform::Db;
 using platform::ScopedLogCapture;
 using platform::StepResult;
@@ -209,6 +216,127 @@ TEST_F(DatabaseTest, MissingDirectoryFailsToCreate) {
   DatabaseManager db(docs() / "no" / "such" / "Lumetra.sqlite.tavio");
   EXPECT_TRUE(log.contains("Failed to open/create database"));
   EXPECT_FALSE(db.insertSetting("k", "v"));
+}
+
+// A log file that keeps its lines.
+struct RecordedLogFile final : platform::LogFile {
+  void logMessage(std::string_view message) override { lines.emplace_back(message); }
+  std::vector<std::string> lines;
+};
+
+TEST_F(DatabaseTest, DamagedFilesAreMovedAsideAndReplaced) {
+  // A file of the library's own, with rows, to cut short.
+  {
+    auto db = open();
+    for (int i = 0; i < 50; ++i)
+      ASSERT_TRUE(db->insertCaspExchangeMsg("x", "1", std::string(500, 'm')));
+  }
+  const std::string whole = platform::readWholeFile(dbPath()).value_or("");
+  ASSERT_GT(whole.size(), 16384u);
+  struct Case {
+    const char* name;
+    std::function<void()> damage;
+  };
+  const Case cases[] = {
+      {"truncated",
+       [&] { ASSERT_TRUE(platform::writeFileAtomically(dbPath(), whole.substr(0, 8192))); }},
+      {"garbage",
+       [&] { ASSERT_TRUE(platform::writeFileAtomically(dbPath(), std::string(20000, '\xA5'))); }},
+      {"another application's tables",
+       [&] {
+         Db other;
+         ASSERT_TRUE(other.open(dbPath()));
+         ASSERT_TRUE(
+             other.exec("CREATE TABLE setting (id INTEGER PRIMARY KEY, name TEXT, blob BLOB)"));
+         ASSERT_TRUE(
+             other.exec("CREATE TABLE casp_exchange (id INTEGER PRIMARY KEY, payload TEXT)"));
+         ASSERT_TRUE(other.exec("PRAGMA user_version = 3"));
+       }},
+      {"only another application's tables",
+       [&] {
+         Db other;
+         ASSERT_TRUE(other.open(dbPath()));
+         ASSERT_TRUE(other.exec("CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)"));
+         ASSERT_TRUE(other.exec("PRAGMA user_version = 1"));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    peek_.close();
+    for (const auto& entry : std::filesystem::directory_iterator(docs())) {
+      std::filesystem::remove(entry.path());
+    }
+    c.damage();
+    const std::string damaged = platform::readWholeFile(dbPath()).value_or("");
+
+    ScopedLogCapture log;
+    RecordedLogFile logFile;
+    DatabaseManager db(dbPath(), &logFile);
+    EXPECT_TRUE(log.contains("Database file damaged ("));
+    ASSERT_EQ(logFile.lines.size(), 1u);
+    EXPECT_NE(logFile.lines[0].find("moved to " + dbPath().string() + ".damaged-"),
+              std::string::npos)
+        << logFile.lines[0];
+
+    // The old file is kept as it was, its name in the line.
+    std::vector<std::filesystem::path> aside;
+    for (const auto& entry : std::filesystem::directory_iterator(docs())) {
+      const std::string name = entry.path().filename().string();
+      if (name.find(".damaged-") != std::string::npos && !name.ends_with("-wal") &&
+          !name.ends_with("-shm")) {
+        aside.push_back(entry.path());
+      }
+    }
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_NE(logFile.lines[0].find(aside[0].string()), std::string::npos);
+    EXPECT_EQ(platform::readWholeFile(aside[0]), damaged);
+
+    // The new file serves.
+    EXPECT_EQ(tables(), kAllTables);
+    EXPECT_TRUE(db.upsertSetting("k", "v"));
+    EXPECT_EQ(db.fetchSetting("k"), "v");
+    EXPECT_TRUE(db.insertCaspExchangeWithRequest({{"exchangeId", S("E1")}}, "{}"));
+    EXPECT_EQ(rowText(db.fetchCaspExchange("E1"), "exchangeId"), "E1");
+  }
+}
+
+// The library's own file, a newer one and one it cannot open are never
+// taken for damaged.
+TEST_F(DatabaseTest, OnlyDamagedFilesAreMovedAside) {
+  { auto db = open(); }
+  ScopedLogCapture log;
+  { auto db = open(); }
+  std::filesystem::create_directories(docs() / "dir" / "Lumetra.sqlite.tavio");
+  { DatabaseManager unopenable(docs() / "dir" / "Lumetra.sqlite.tavio"); }
+  EXPECT_FALSE(log.contains("damaged"));
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(docs())) {
+    files += entry.path().string().find(".damaged-") != std::string::npos;
+  }
+  EXPECT_EQ(files, 0u);
+}
+
+TEST_F(DatabaseTest, ExchangeLookupsUseIndexesInNewAndExistingFiles) {
+  const std::vector<std::string> kIndexes = {"casp_exchange_exchangeId",
+                                             "casp_exchange_msg_requestId"};
+  const std::string kIndexQuery =
+      "SELECT name FROM sqlite_master WHERE type = 'index' AND name LIKE 'casp%' ORDER BY name";
+  { auto db = open(); }
+  EXPECT_EQ(texts(kIndexQuery), kIndexes);
+  Stmt plan =
+      peek().prepare("EXPLAIN QUERY PLAN SELECT * FROM casp_exchange WHERE exchangeId = 'x'");
+  ASSERT_EQ(plan.step(), StepResult::Row);
+  EXPECT_NE(plan.text(3).value_or("").find("USING INDEX casp_exchange_exchangeId"),
+            std::string::npos);
+  plan = Stmt();
+
+  // A file made before the indexes gets them and keeps its rows.
+  ASSERT_TRUE(
+      peek().exec("DROP INDEX casp_exchange_exchangeId; DROP INDEX casp_exchange_msg_requestId"));
+  ASSERT_TRUE(peek().exec("INSERT INTO casp_exchange (exchangeId) VALUES ('E1')"));
+  auto db = open();
+  EXPECT_EQ(texts(kIndexQuery), kIndexes);
+  EXPECT_EQ(rowText(db->fetchCaspExchange("E1"), "exchangeId"), "E1");
 }
 
 TEST_F(DatabaseTest, SharedManagerUsesTheDocumentsDirectory) {
@@ -689,15 +817,23 @@ TEST_F(DatabaseTest, DeviceAuthorisationRows) {
 
 // --- transactions and threads ------------------------------------------------------
 
-TEST_F(DatabaseTest, WriteBlockedByAnotherConnectionRollsBack) {
+TEST_F(DatabaseTest, FailedWritesRollBackAndAreLogged) {
   auto db = open();
   ASSERT_TRUE(addService(*db, "SN1", "Purchase", "1", 1, "1"));
-  ASSERT_TRUE(peek().exec("BEGIN IMMEDIATE"));  // holds the write lock
+  ASSERT_TRUE(peek().exec(
+      "CREATE TRIGGER refuse_service BEFORE INSERT ON terminal_service BEGIN SELECT RAISE(ABORT, "
+      "'refused'); END; CREATE TRIGGER refuse_delete BEFORE DELETE ON terminal_service BEGIN "
+      "SELECT RAISE(ABORT, 'refused'); END; CREATE TRIGGER refuse_exchange BEFORE INSERT ON "
+      "casp_exchange BEGIN SELECT RAISE(ABORT, 'refused'); END"));
   ScopedLogCapture log;
   EXPECT_FALSE(db->deleteTerminalServiceAll());
   EXPECT_FALSE(db->insertTerminalServicesBatch({Row{{"sn", S("SN2")}}}));
-  EXPECT_TRUE(log.contains("Failed to insert record: database is locked"));
-  ASSERT_TRUE(peek().exec("COMMIT"));
+  EXPECT_TRUE(log.contains("Failed to insert record: refused"));
+  // An exchange-log write that fails says so; the other row still lands.
+  EXPECT_FALSE(db->insertCaspExchangeWithRequest({{"exchangeId", S("E1")}}, "{}"));
+  EXPECT_TRUE(log.contains("Failed to insert casp exchange: refused"));
+  EXPECT_EQ(scalar("SELECT COUNT(*) FROM casp_exchange_msg WHERE requestId = 'E1'"), 1);
+  ASSERT_TRUE(peek().exec("DROP TRIGGER refuse_service; DROP TRIGGER refuse_delete"));
 
   // Nothing of the failed work remains and later writes are not swallowed by
   // a transaction left open.
@@ -706,6 +842,108 @@ TEST_F(DatabaseTest, WriteBlockedByAnotherConnectionRollsBack) {
   EXPECT_TRUE(db->deleteTerminalServiceAll());
   EXPECT_EQ(scalar("SELECT COUNT(*) FROM setting"), 1);
   EXPECT_EQ(scalar("SELECT COUNT(*) FROM terminal_service"), 0);
+}
+
+constexpr const char* kReadOnlyVariable = "VELTRIX_DB_READ_ONLY_DIR";
+
+// A data directory the process cannot write: every operation fails and is
+// logged, nothing crashes, and the file there is not taken for damaged.
+TEST_F(DatabaseTest, ReadOnlyDirectoryIsALoggedFailure) {
+  const std::filesystem::path dir = docs() / "read-only";
+  std::filesystem::create_directories(dir / "empty");
+  { DatabaseManager made(dir / "Lumetra.sqlite.tavio"); }
+  for (const auto& path : {dir / "empty", dir}) {
+    std::filesystem::permissions(
+        path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                  std::filesystem::perms::group_read | std::filesystem::perms::group_exec |
+                  std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+  }
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+  std::string error;
+  // As root, the child gives up root first: root writes anywhere.
+  auto child = testing::ChildProcess::spawn(
+      {self.string(), "--gtest_filter=DatabaseReadOnlyChild.*", "--gtest_also_run_disabled_tests"},
+      {{kReadOnlyVariable, dir.string()}, {"VELTRIX_LOG", "stderr"}}, &error);
+  ASSERT_TRUE(child) << error;
+  const std::optional<int> status = child->wait(60000ms);
+  for (const auto& path : {dir / "empty", dir}) {
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add);
+  }
+  ASSERT_EQ(status, 0) << child->output();
+  const std::string& out = child->output();
+  EXPECT_NE(out.find("Failed to open/create database"), std::string::npos) << out;
+  EXPECT_NE(out.find("Failed to insert casp exchange"), std::string::npos) << out;
+  EXPECT_EQ(out.find("damaged"), std::string::npos) << out;
+  EXPECT_TRUE(std::filesystem::exists(dir / "Lumetra.sqlite.tavio"));
+}
+
+// The other process of the test above.
+TEST(DatabaseReadOnlyChild, DISABLED_WorksInAReadOnlyDirectory) {
+  const char* dir = std::getenv(kReadOnlyVariable);
+  if (dir == nullptr) GTEST_SKIP() << "runs only as a child";
+  if (::geteuid() == 0) {
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(::setgroups(0, nullptr), 0);
+    ASSERT_EQ(::setresgid(kNobody, kNobody, kNobody), 0);
+    ASSERT_EQ(::setresuid(kNobody, kNobody, kNobody), 0);
+    ::prctl(PR_SET_DUMPABLE, 1);  // the leak checker inspects the process
+  }
+  const std::filesystem::path base(dir);
+  for (const auto& path :
+       {base / "empty" / "Lumetra.sqlite.tavio", base / "Lumetra.sqlite.tavio"}) {
+    DatabaseManager db(path);
+    EXPECT_FALSE(db.insertCaspExchangeWithRequest({{"exchangeId", S("E1")}}, "{}"));
+    EXPECT_FALSE(db.upsertSetting("k", "v"));
+    EXPECT_EQ(db.fetchSetting("k"), "");
+  }
+  registry::FileLogger log(base / "log.txt");
+  log.logMessage("dropped");
+}
+
+constexpr const char* kWriterVariable = "VELTRIX_DB_WRITER_FILE";
+constexpr int kProcessWrites = 300;
+
+// Writes kProcessWrites exchanges, each with its request, to the file
+// named by kWriterVariable under identifiers starting with `tag`.
+void writeExchanges(DatabaseManager& db, const std::string& tag) {
+  for (int i = 0; i < kProcessWrites; ++i) {
+    const std::string id = fmt::format("{}-{}", tag, i);
+    db.insertCaspExchangeWithRequest({{"exchangeId", S(id)}}, "{}");
+    db.insertCaspExchangeMsg(id, "2", "{}");
+  }
+}
+
+// A writer that meets the other process's lock waits for it.
+TEST_F(DatabaseTest, WritersOfTwoProcessesAllLand) {
+  { auto made = open(); }
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+  std::string error;
+  auto child = testing::ChildProcess::spawn(
+      {self.string(), "--gtest_filter=DatabaseWriterChild.*", "--gtest_also_run_disabled_tests"},
+      {{kWriterVariable, dbPath().string()}}, &error);
+  ASSERT_TRUE(child) << error;
+  ASSERT_TRUE(child->waitForOutput("writing", 20000ms)) << child->output();
+  ScopedLogCapture log;
+  auto db = open();
+  writeExchanges(*db, "parent");
+  const std::optional<int> status = child->wait(60000ms * testing::kSlowdown);
+  ASSERT_EQ(status, 0) << child->output();
+  EXPECT_FALSE(log.contains("locked")) << log.lines().front();
+  EXPECT_EQ(scalar("SELECT COUNT(*) FROM casp_exchange"), 2 * kProcessWrites);
+  EXPECT_EQ(scalar("SELECT COUNT(*) FROM casp_exchange_msg"), 4 * kProcessWrites);
+}
+
+// The other process of the test above.
+TEST(DatabaseWriterChild, DISABLED_WritesExchanges) {
+  const char* path = std::getenv(kWriterVariable);
+  if (path == nullptr) GTEST_SKIP() << "runs only as a child";
+  DatabaseManager db(path);
+  std::puts("writing");
+  std::fflush(stdout);
+  ScopedLogCapture log;
+  writeExchanges(db, "child");
+  EXPECT_TRUE(log.lines().empty()) << log.lines().front();
 }
 
 TEST_F(DatabaseTest, WritesOfOtherThreadsNeverLandInAFailingTransaction) {

@@ -49,7 +49,7 @@ LoopTest::LoopTest() : clock_(std::make_shared<platform::ManualClock>()) {
   platform::MainLoop::shared().resetForTesting();
   platform::MainLoop::shared().bindCurrentThread();
   platform::setClock(clock_);
-  platform::setDocumentsDir(docs_.path());
+  platform::setDocumentsDirForTesting(docs_.path());
 }
 
 LoopTest::~LoopTest() {

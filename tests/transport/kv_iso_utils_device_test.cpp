@@ -28,19 +28,19 @@ TEST_F(DeviceId, IsMadeOnceAndKeptInTheDocumentsDirectory) {
 
 TEST_F(DeviceId, ReusesAStoredIdentifierAndReplacesAGarbledOne) {
   testing::TempDir other;
-  platform::setDocumentsDir(other.path());
+  platform::setDocumentsDirForTesting(other.path());
   ASSERT_TRUE(platform::writeFileAtomically(other.path() / "device-id",
                                             "0a1b2c3d-0000-4000-8000-00000000abcd\n"));
   EXPECT_EQ(U::getUUID(), "0A1B2C3D-0000-4000-8000-00000000ABCD");
 
   testing::TempDir garbled;
-  platform::setDocumentsDir(garbled.path());
+  platform::setDocumentsDirForTesting(garbled.path());
   ASSERT_TRUE(platform::writeFileAtomically(garbled.path() / "device-id", "not an id"));
   const auto fresh = U::getUUID();
   ASSERT_TRUE(fresh);
   EXPECT_EQ(fresh->size(), 36u);
   EXPECT_EQ(platform::readWholeFile(garbled.path() / "device-id"), fresh);
-  platform::setDocumentsDir(docs());
+  platform::setDocumentsDirForTesting(docs());
 }
 
 TEST(WiFiAddress, TakesTheLastIPv4EntryOfTheChosenInterface) {

@@ -140,8 +140,8 @@ void RetailerManager::startHostService(const ContextPtr& context, ServiceDiction
     }
   }
 
-  // 6. and 7. The exchange log.
-  databaseManager_.insertCaspExchangeMsg(exchangeId, "1", message);
+  // 6. and 7. The exchange log: the request message, then the exchange, in
+  // one commit. A failed insert is logged there; the request goes anyway.
   registry::Row exchange{
       {"exchangeId", exchangeId},
       {"status", std::string("1")},
@@ -155,7 +155,7 @@ void RetailerManager::startHostService(const ContextPtr& context, ServiceDiction
   };
   if (params.address) exchange.emplace("channelSource", *params.address);
   detail::logBoth(logFile_, fmt::format("caspExchange = {}", detail::describe(exchange)));
-  databaseManager_.insertCaspExchange(exchange);
+  databaseManager_.insertCaspExchangeWithRequest(exchange, message);
 
   if (communicateType == kCommunicateBle) {
     sendOverBle(context, message, service);

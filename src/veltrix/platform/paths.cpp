@@ -15,6 +15,7 @@ namespace {
 struct PathState {
   std::mutex mutex;
   std::filesystem::path documents;
+  bool documentsInUse = false;  // documentsDir() has handed it out
   std::filesystem::path resources;
 };
 
@@ -54,13 +55,31 @@ std::filesystem::path documentsDir() {
   {
     std::lock_guard<std::mutex> lock(state().mutex);
     if (state().documents.empty()) state().documents = fromEnvironment();
+    state().documentsInUse = true;
     dir = state().documents;
   }
   ensureDirectory(dir);
   return dir;
 }
 
-void setDocumentsDir(std::filesystem::path dir) {
+bool setDocumentsDir(std::filesystem::path dir) {
+  std::filesystem::path inUse;
+  {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    if (!state().documentsInUse || state().documents == dir) {
+      state().documents = std::move(dir);
+      return true;
+    }
+    inUse = state().documents;
+  }
+  // Taking it would split the state: the database and the log file stay
+  // where they were opened while later files would go to the new place.
+  logf("veltrix: setDocumentsDir({}) refused: the data directory {} is already in use",
+       dir.string(), inUse.string());
+  return false;
+}
+
+void setDocumentsDirForTesting(std::filesystem::path dir) {
   std::lock_guard<std::mutex> lock(state().mutex);
   state().documents = std::move(dir);
 }

@@ -2,27 +2,44 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace veltrix::platform {
 namespace {
 
 constexpr std::string_view kNotOpen = "database is not open";
+// The library runs a few dozen distinct texts; anything beyond is prepared
+// each time rather than growing the cache.
+constexpr std::size_t kMaxCachedStatements = 128;
 
 }  // namespace
 
 // Stmt
 
-Stmt::~Stmt() { sqlite3_finalize(stmt_); }
+Stmt::~Stmt() { release(); }
 
-Stmt::Stmt(Stmt&& other) noexcept : stmt_(std::exchange(other.stmt_, nullptr)) {}
+Stmt::Stmt(Stmt&& other) noexcept
+    : stmt_(std::exchange(other.stmt_, nullptr)), cache_(std::exchange(other.cache_, nullptr)) {}
 
 Stmt& Stmt::operator=(Stmt&& other) noexcept {
   if (this != &other) {
-    sqlite3_finalize(stmt_);
+    release();
     stmt_ = std::exchange(other.stmt_, nullptr);
+    cache_ = std::exchange(other.cache_, nullptr);
   }
   return *this;
+}
+
+void Stmt::release() {
+  sqlite3_stmt* stmt = std::exchange(stmt_, nullptr);
+  Db* cache = std::exchange(cache_, nullptr);
+  if (stmt == nullptr) return;
+  if (cache != nullptr) {
+    cache->giveBack(stmt);
+  } else {
+    sqlite3_finalize(stmt);
+  }
 }
 
 bool Stmt::bind(int index, std::optional<std::string_view> text) {
@@ -90,7 +107,7 @@ std::string Stmt::errorMessage() const {
 
 Db::~Db() { close(); }
 
-bool Db::open(const std::filesystem::path& path) {
+bool Db::open(const std::filesystem::path& path, int busyTimeoutMillis) {
   close();
   openError_.clear();
   sqlite3* db = nullptr;
@@ -102,12 +119,18 @@ bool Db::open(const std::filesystem::path& path) {
     sqlite3_close_v2(db);
     return false;
   }
+  // Another process on the same file holds its write lock only for the
+  // moment of a commit: wait for it instead of losing the write.
+  sqlite3_busy_timeout(db, busyTimeoutMillis);
   db_ = db;
   return true;
 }
 
 void Db::close() {
+  dropCache();
   if (db_ != nullptr) {
+    // A statement still lent out keeps the connection until it is given
+    // back (and then finalized).
     sqlite3_close_v2(db_);
     db_ = nullptr;
   }
@@ -121,7 +144,66 @@ Stmt Db::prepare(std::string_view sql) {
     sqlite3_finalize(stmt);
     return Stmt();
   }
-  return Stmt(stmt);
+  return Stmt(stmt, nullptr);
+}
+
+Stmt Db::prepareCached(std::string_view sql) {
+  if (!db_) return Stmt();
+  {
+    std::lock_guard<std::mutex> lock(cacheMutex_);
+    if (!cacheOn_) return prepare(sql);
+    for (Cached& entry : cache_) {
+      if (entry.sql == sql) {
+        if (entry.lent) break;  // in use further up this thread's stack
+        entry.lent = true;
+        return Stmt(entry.stmt, this);
+      }
+    }
+  }
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return Stmt();
+  }
+  std::lock_guard<std::mutex> lock(cacheMutex_);
+  const bool known = std::any_of(cache_.begin(), cache_.end(),
+                                 [&](const Cached& entry) { return entry.sql == sql; });
+  if (known || cache_.size() >= kMaxCachedStatements) return Stmt(stmt, nullptr);
+  cache_.push_back({std::string(sql), stmt, true});
+  return Stmt(stmt, this);
+}
+
+void Db::setStatementCache(bool on) {
+  {
+    std::lock_guard<std::mutex> lock(cacheMutex_);
+    cacheOn_ = on;
+  }
+  if (!on) dropCache();
+}
+
+void Db::giveBack(sqlite3_stmt* stmt) {
+  // Reset at once: a read statement left unfinished would hold its read
+  // transaction (and keep the write-ahead log from being checkpointed).
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  std::lock_guard<std::mutex> lock(cacheMutex_);
+  for (Cached& entry : cache_) {
+    if (entry.stmt == stmt) {
+      entry.lent = false;
+      return;
+    }
+  }
+  sqlite3_finalize(stmt);
+}
+
+void Db::dropCache() {
+  std::lock_guard<std::mutex> lock(cacheMutex_);
+  for (Cached& entry : cache_) {
+    // A lent statement is finalized when it comes back and is not found.
+    if (!entry.lent) sqlite3_finalize(entry.stmt);
+  }
+  cache_.clear();
 }
 
 bool Db::exec(std::string_view sql) {
@@ -135,6 +217,17 @@ std::string Db::errorMessage() const {
   return sqlite3_errmsg(db_);
 }
 
+bool Db::execCached(std::string_view sql) {
+  Stmt stmt = prepareCached(sql);
+  return stmt.step() == StepResult::Done;
+}
+
+bool Db::lastErrorIsDamage() const {
+  if (!db_) return false;
+  const int code = sqlite3_errcode(db_) & 0xFF;
+  return code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
+}
+
 bool Db::inTransaction() const { return db_ != nullptr && sqlite3_get_autocommit(db_) == 0; }
 
 std::int64_t Db::lastInsertRowId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
@@ -142,7 +235,10 @@ std::int64_t Db::lastInsertRowId() const { return db_ ? sqlite3_last_insert_rowi
 // Txn
 
 Txn::Txn(Db& db) : db_(db) {
-  begun_ = db_.exec("BEGIN TRANSACTION");
+  // IMMEDIATE: every transaction of the library writes; taking the write
+  // lock at the start waits for another process's writer (busy time-out)
+  // where a deferred one that read first could only fail.
+  begun_ = db_.execCached("BEGIN IMMEDIATE TRANSACTION");
   if (begun_) {
     open_ = true;
   } else {
@@ -154,7 +250,7 @@ Txn::~Txn() { rollback(); }
 
 bool Txn::commit() {
   if (!open_) return false;
-  if (db_.exec("COMMIT")) {
+  if (db_.execCached("COMMIT")) {
     open_ = false;
     return true;
   }
@@ -168,7 +264,7 @@ void Txn::rollback() {
   open_ = false;
   // SQLite may have ended the transaction itself (some errors roll back
   // automatically); a second ROLLBACK would only fail.
-  if (db_.inTransaction()) db_.exec("ROLLBACK");
+  if (db_.inTransaction()) db_.execCached("ROLLBACK");
 }
 
 }  // namespace veltrix::platform

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <limits>
@@ -9,8 +10,11 @@
 #include <utility>
 
 #include "veltrix/platform/card_redaction.h"
+#include "veltrix/platform/clock.h"
 #include "veltrix/platform/log.h"
 #include "veltrix/platform/paths.h"
+#include "veltrix/platform/time_format.h"
+#include "veltrix/registry/file_logger.h"
 
 namespace veltrix::registry {
 
@@ -60,18 +64,53 @@ constexpr std::array<TableDefinition, 8> kTables = {{
      "Failed to create setting table"},
 }};
 
-// Indexes for the lookups of discovery and the scan screen, which find
-// services by serial number, service type and identifier. Made in new and
-// existing files alike; readers order their rows by tsId themselves, so the
-// index SQLite picks never changes what they return.
-constexpr std::array<TableDefinition, 2> kIndexes = {{
+// Indexes for the lookups that would otherwise scan a table: discovery and
+// the scan screen find services by serial number, service type and
+// identifier (readers order their rows by tsId themselves, so the index
+// SQLite picks never changes what they return); the abort looks an exchange
+// up by its identifier, and an exchange's messages are found by it.
+constexpr std::array<TableDefinition, 4> kIndexes = {{
     {"CREATE INDEX IF NOT EXISTS terminal_service_by_sn ON terminal_service (sn, serviceType, "
      "serviceId)",
      "Failed to create terminal service index"},
     {"CREATE INDEX IF NOT EXISTS terminal_service_by_type ON terminal_service (serviceType, "
      "serviceId)",
      "Failed to create terminal service index"},
+    {"CREATE INDEX IF NOT EXISTS casp_exchange_exchangeId ON casp_exchange (exchangeId)",
+     "Failed to create casp exchange index"},
+    {"CREATE INDEX IF NOT EXISTS casp_exchange_msg_requestId ON casp_exchange_msg (requestId)",
+     "Failed to create casp exchange msg index"},
 }};
+
+// The column names of each table as kTables makes it, read from a copy of
+// the schema made in memory once.
+using TableColumns = std::map<std::string, std::vector<std::string>, std::less<>>;
+
+TableColumns readColumns(platform::Db& db, bool* failed) {
+  TableColumns columns;
+  Stmt stmt = db.prepare(
+      "SELECT m.name, p.name FROM sqlite_master AS m JOIN pragma_table_info(m.name) AS p WHERE "
+      "m.type = 'table' AND m.name NOT LIKE 'sqlite_%' ORDER BY m.name, p.cid");
+  StepResult step = StepResult::Error;
+  while (stmt.valid() && (step = stmt.step()) == StepResult::Row) {
+    columns[stmt.text(0).value_or("")].push_back(stmt.text(1).value_or(""));
+  }
+  *failed = step != StepResult::Done;
+  return columns;
+}
+
+// "2026-01-31 14:05:09.007" -> "20260131-140509".
+std::string fileTimeStamp(std::int64_t millis) {
+  std::string stamp;
+  for (char c : platform::formatLocalTimestamp(millis).substr(0, 19)) {
+    if (c == ' ') {
+      stamp.push_back('-');
+    } else if (c >= '0' && c <= '9') {
+      stamp.push_back(c);
+    }
+  }
+  return stamp;
+}
 
 constexpr std::string_view kInsertTerminalService =
     "INSERT INTO terminal_service (sn, serviceType, serviceTypeName, packageName, serviceId, "
@@ -119,6 +158,19 @@ void putText(Row& row, std::string_view key, const Stmt& stmt, int column) {
 
 void putInt(Row& row, std::string_view key, const Stmt& stmt, int column) {
   row.emplace(std::string(key), stmt.int64(column));
+}
+
+const TableColumns& expectedColumns() {
+  static const TableColumns* columns = [] {
+    platform::Db memory;
+    bool made = memory.open(":memory:");
+    for (const auto& table : kTables) made = memory.exec(table.sql) && made;
+    bool failed = false;
+    auto* read = new TableColumns(readColumns(memory, &failed));
+    if (!made || failed) platform::logLine("Failed to read the database schema");
+    return read;
+  }();
+  return *columns;
 }
 
 }  // namespace
@@ -172,7 +224,7 @@ DatabaseManager::Param::Param(std::int64_t num) : value(num) {}
 DatabaseManager& DatabaseManager::sharedManager() {
   // Never destroyed: the connection stays usable for threads still running
   // at exit.
-  static DatabaseManager* manager = new DatabaseManager(defaultPath());
+  static DatabaseManager* manager = new DatabaseManager(defaultPath(), &FileLogger::sharedLogger());
   return *manager;
 }
 
@@ -180,7 +232,8 @@ std::filesystem::path DatabaseManager::defaultPath() {
   return platform::documentsDir() / std::string(kDatabaseFileName);
 }
 
-DatabaseManager::DatabaseManager(std::filesystem::path path) : path_(std::move(path)) {
+DatabaseManager::DatabaseManager(std::filesystem::path path, platform::LogFile* logFile)
+    : path_(std::move(path)), logFile_(logFile) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   initializeDatabase();
 }
@@ -189,17 +242,28 @@ DatabaseManager::~DatabaseManager() = default;
 
 void DatabaseManager::initializeDatabase() {
   std::error_code ec;
-  if (std::filesystem::exists(path_, ec)) {
-    if (db_.open(path_)) {
-      useWriteAheadLog();
-    } else {
-      platform::logLine("Failed to open database");
-    }
-    checkAndPerformDatabaseUpgrade();
-    // A newer file is left to the version that made it.
-    if (getCurrentDatabaseVersion() == kDatabaseVersion) createIndexes();
+  if (!std::filesystem::exists(path_, ec)) {
+    createDatabase();
     return;
   }
+  if (!db_.open(path_)) {
+    platform::logLine("Failed to open database");
+    checkAndPerformDatabaseUpgrade();
+    return;
+  }
+  if (std::optional<std::string> damage = findDamage()) {
+    if (moveAside(*damage)) {
+      createDatabase();
+      return;
+    }
+  }
+  useWriteAheadLog();
+  checkAndPerformDatabaseUpgrade();
+  // A newer file is another version's business.
+  if (getCurrentDatabaseVersion() <= kDatabaseVersion) createIndexes();
+}
+
+void DatabaseManager::createDatabase() {
   if (!db_.open(path_)) {
     platform::logLine("Failed to open/create database");
     return;
@@ -208,10 +272,80 @@ void DatabaseManager::initializeDatabase() {
   // A file whose tables are not all there stays at version 0, so that the
   // next start completes it through the upgrade.
   if (!createTables()) return;
+  createIndexes();
   if (!db_.exec("PRAGMA user_version = 1")) {
     logFailure("Failed to set database version", db_.errorMessage());
   }
-  createIndexes();
+}
+
+std::optional<std::string> DatabaseManager::findDamage() {
+  // The first statements that read the file: SQLite finds a file that is
+  // not a database, or is cut short, here.
+  Stmt versionStmt = db_.prepare("PRAGMA user_version");
+  const bool versionRead = versionStmt.step() == StepResult::Row;
+  const std::int64_t version = versionRead ? versionStmt.int64(0) : 0;
+  versionStmt = Stmt();
+  bool failed = !versionRead;
+  TableColumns found;
+  if (!failed) found = readColumns(db_, &failed);
+  if (failed) {
+    // A lock, a read-only directory or a missing disk is no reason to set
+    // the file aside: its operations fail and are logged.
+    if (db_.lastErrorIsDamage()) return db_.errorMessage();
+    return std::nullopt;
+  }
+  const TableColumns& expected = expectedColumns();
+  if (expected.empty()) return std::nullopt;  // nothing to compare with
+  bool anyOurs = false;
+  for (const auto& [table, columns] : expected) {
+    auto it = found.find(table);
+    if (it == found.end()) continue;
+    anyOurs = true;
+    const std::vector<std::string>& have = it->second;
+    // Rows are read by position: the library's columns must come first, in
+    // order. A file before version 1 lacks terminal_service's last column
+    // (the upgrade adds it).
+    std::size_t needed = columns.size();
+    if (table == "terminal_service" && version < 1) needed = std::min(needed, have.size());
+    if (have.size() < needed ||
+        !std::equal(columns.begin(), columns.begin() + needed, have.begin())) {
+      return fmt::format("table {} has columns of another shape", table);
+    }
+  }
+  if (!anyOurs && !found.empty()) return std::string("it holds none of the library's tables");
+  // A current file missing some tables gets them, as a half-created one does
+  // at its upgrade.
+  if (version == kDatabaseVersion && anyOurs && found.size() < expected.size()) createTables();
+  return std::nullopt;
+}
+
+bool DatabaseManager::moveAside(const std::string& reason) {
+  db_.close();
+  const std::string base = path_.string() + ".damaged-" + fileTimeStamp(platform::nowMillis());
+  std::filesystem::path target = base;
+  std::error_code ec;
+  for (int n = 2; std::filesystem::exists(target, ec) && n < 1000; ++n) {
+    target = base + "-" + std::to_string(n);
+  }
+  std::filesystem::rename(path_, target, ec);
+  if (ec) {
+    logFailure("Failed to move the damaged database aside", ec.message());
+    db_.open(path_);
+    return false;
+  }
+  // The write-ahead log belongs to the old file: left here it would be
+  // played into the new one.
+  for (const char* suffix : {"-wal", "-shm"}) {
+    const std::filesystem::path from = path_.string() + suffix;
+    if (!std::filesystem::exists(from, ec)) continue;
+    std::filesystem::rename(from, target.string() + suffix, ec);
+    if (ec) std::filesystem::remove(from, ec);
+  }
+  const std::string line = fmt::format("Database file damaged ({}): moved to {}; a new one is made",
+                                       reason, target.string());
+  platform::logLine(line);
+  (logFile_ != nullptr ? *logFile_ : platform::logFile()).logMessage(line);
+  return true;
 }
 
 void DatabaseManager::useWriteAheadLog() {
@@ -329,7 +463,7 @@ bool DatabaseManager::bindParams(Stmt& stmt, Params params) {
 
 bool DatabaseManager::write(std::string_view sql, Params params, std::string_view failure) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  Stmt stmt = db_.prepare(sql);
+  Stmt stmt = db_.prepareCached(sql);
   const bool done = bindParams(stmt, params) && stmt.step() == StepResult::Done;
   if (!done && !failure.empty()) logFailure(failure, db_.errorMessage());
   return done;
@@ -339,7 +473,7 @@ Rows DatabaseManager::query(std::string_view sql, Params params, Reader reader,
                             std::string_view failure) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   Rows rows;
-  Stmt stmt = db_.prepare(sql);
+  Stmt stmt = db_.prepareCached(sql);
   if (!stmt.valid()) {
     if (!failure.empty()) logFailure(failure, db_.errorMessage());
     return rows;
@@ -351,7 +485,7 @@ Rows DatabaseManager::query(std::string_view sql, Params params, Reader reader,
 
 Row DatabaseManager::queryFirst(std::string_view sql, Params params, Reader reader) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  Stmt stmt = db_.prepare(sql);
+  Stmt stmt = db_.prepareCached(sql);
   if (!bindParams(stmt, params) || stmt.step() != StepResult::Row) return {};
   return reader(stmt);
 }
@@ -571,7 +705,7 @@ bool DatabaseManager::insertTerminalServicesBatch(const Rows& services) {
     return false;
   }
   {
-    Stmt stmt = db_.prepare(kInsertTerminalService);
+    Stmt stmt = db_.prepareCached(kInsertTerminalService);
     if (!stmt.valid()) {
       logFailure("Failed to prepare statement", db_.errorMessage());
       return false;
@@ -838,7 +972,7 @@ std::string DatabaseManager::fetchSetting(TextArg key) {
 
 bool DatabaseManager::insertCaspExchange(const Row& exchange) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  Stmt stmt = db_.prepare(
+  Stmt stmt = db_.prepareCached(
       "INSERT INTO casp_exchange (exchangeId, initiatingPartyId, status, channel, channelSource, "
       "direction, parentRequestId, relayTarget, serviceType, packageName, serviceId, isAborted, "
       "initiatingCreateTime, receiveTime, finishTime, serviceContent, reqExchangeMsgId, "
@@ -853,17 +987,21 @@ bool DatabaseManager::insertCaspExchange(const Row& exchange) {
       if (text && column.name == "serviceContent") *text = platform::redactCardData(*text);
       ok = stmt.bind(index, text);
     }
-    if (!ok) return false;
+    if (!ok) break;
     ++index;
   }
-  return stmt.step() == StepResult::Done;
+  if (index > static_cast<int>(kExchangeColumns.size()) && stmt.step() == StepResult::Done) {
+    return true;
+  }
+  logFailure("Failed to insert casp exchange", db_.errorMessage());
+  return false;
 }
 
 bool DatabaseManager::insertCaspExchangeMsg(TextArg requestId, TextArg type, TextArg message) {
   std::optional<std::string> stored;
   if (message) stored = platform::redactCardData(*message);
   return write("INSERT INTO casp_exchange_msg (requestId, type, message) VALUES (?, ?, ?)",
-               {requestId, type, TextArg(stored)});
+               {requestId, type, TextArg(stored)}, "Failed to insert casp exchange msg");
 }
 
 Row DatabaseManager::fetchCaspExchange(TextArg exchangeId) {
@@ -873,6 +1011,21 @@ Row DatabaseManager::fetchCaspExchange(TextArg exchangeId) {
 
 bool DatabaseManager::deleteCaspExchangeAll() {
   return runInTransaction({"DELETE FROM casp_exchange_msg", "DELETE FROM casp_exchange"});
+}
+
+bool DatabaseManager::insertCaspExchangeWithRequest(const Row& exchange, TextArg message) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  // One commit for both rows. Should BEGIN fail, each insert still runs on
+  // its own.
+  Txn txn(db_);
+  const std::optional<std::string> exchangeId = rowText(exchange, "exchangeId");
+  const bool messageStored = insertCaspExchangeMsg(exchangeId, "1", message);
+  const bool exchangeStored = insertCaspExchange(exchange);
+  if (txn.begun() && !txn.commit()) {
+    logFailure("Failed to commit casp exchange", txn.error());
+    return false;
+  }
+  return messageStored && exchangeStored;
 }
 
 // --- device authorisation and keys --------------------------------------------

@@ -7,6 +7,15 @@
 // device_cert_key_info (pairing state). The file is created with schema
 // version 1 (SQLite's user_version) or upgraded to it when opened.
 //
+// A file that SQLite finds not to be a database or corrupt, or whose tables
+// cannot hold the library's rows (tables of another shape under the
+// library's names, or only another application's tables), is moved aside
+// when opened: renamed to "<name>.damaged-<yyyyMMdd-HHmmss>" (with its
+// write-ahead log) and kept; a new file takes its place, and the platform
+// log and the log file say where the old one went. A file that cannot be
+// opened or written (a read-only directory, a full disk) is never moved:
+// its operations fail and are logged.
+//
 // Conventions of every operation: a changing one returns true exactly when
 // its statement completed (an UPDATE or DELETE that matches nothing is
 // true); a reading one returns rows (empty when nothing matches or the
@@ -20,7 +29,8 @@
 // manager's recursive lock for its whole statement work, so transactions of
 // different threads never interleave on the one connection. Operations are
 // synchronous (a few tens of microseconds each; the file is in write-ahead
-// log mode).
+// log mode, statements are prepared once and kept). Another process on the
+// same file is waited for (platform::kBusyTimeoutMillis at most).
 //
 // Ownership: the manager owns its connection; sharedManager() lives for the
 // process. Non-copyable.
@@ -38,6 +48,7 @@
 #include <variant>
 #include <vector>
 
+#include "veltrix/platform/log_file.h"
 #include "veltrix/platform/sqlite.h"
 
 namespace veltrix::registry {
@@ -77,8 +88,10 @@ class DatabaseManager {
 
   // Opens the database file at `path`, creating or upgrading it (tests make
   // their own). A file that cannot be opened leaves a manager whose
-  // operations fail as described above.
-  explicit DatabaseManager(std::filesystem::path path);
+  // operations fail as described above. A damaged file moved aside is told
+  // to `logFile` (null: the process's installed log file), which must
+  // outlive the constructor.
+  explicit DatabaseManager(std::filesystem::path path, platform::LogFile* logFile = nullptr);
   ~DatabaseManager();
   DatabaseManager(const DatabaseManager&) = delete;
   DatabaseManager& operator=(const DatabaseManager&) = delete;
@@ -226,6 +239,15 @@ class DatabaseManager {
   Row fetchCaspExchange(TextArg exchangeId);
   // Messages first, then exchanges, in one transaction.
   bool deleteCaspExchangeAll();
+  // The request message of `exchange` (its "exchangeId", type "1"), then
+  // the exchange row, in one transaction; each lands even when the other
+  // fails. True when both landed. A failed insert is logged, by either
+  // operation.
+  bool insertCaspExchangeWithRequest(const Row& exchange, TextArg message);
+
+  // Statements are prepared once and kept (on by default); off, each is
+  // prepared anew (benchmarks compare the two).
+  void setStatementCache(bool on) { db_.setStatementCache(on); }
 
   // --- device authorisation and keys ----------------------------------------
 
@@ -255,6 +277,14 @@ class DatabaseManager {
   using Reader = Row (*)(const platform::Stmt&);
 
   void initializeDatabase();
+  // Opens a new file: its tables, indexes and version.
+  void createDatabase();
+  // Why the open file cannot serve as the library's database; nullopt when
+  // it can (or when it cannot be read for another reason).
+  std::optional<std::string> findDamage();
+  // Closes the file and renames it (and its write-ahead log) aside; false,
+  // with the file open again, when it cannot be moved.
+  bool moveAside(const std::string& reason);
   void useWriteAheadLog();
   // The eight CREATE TABLE IF NOT EXISTS; each failure is logged and the
   // rest still run. True when all succeeded.
@@ -289,6 +319,7 @@ class DatabaseManager {
   bool runInTransaction(std::initializer_list<std::string_view> statements);
 
   const std::filesystem::path path_;
+  platform::LogFile* const logFile_;
   mutable std::recursive_mutex mutex_;
   platform::Db db_;
 };
