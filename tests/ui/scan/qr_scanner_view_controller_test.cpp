@@ -67,6 +67,13 @@ TEST_F(QRScannerTest, TheFirstCodeOfAFrameIsHandedOverOnceAndTheScreenLeaves) {
   EXPECT_FALSE(scanner->captureSession()->isRunning());
 }
 
+TEST_F(QRScannerTest, TheStatusBarIsLightOverTheBlackPage) {
+  open(nullptr);
+  EXPECT_EQ(window().statusBarStyle(), StatusBarStyle::Default) << "a sheet leaves the host's";
+  show(QRScannerViewController::initWithCompletion({}));
+  EXPECT_EQ(window().statusBarStyle(), StatusBarStyle::LightContent);
+}
+
 TEST_F(QRScannerTest, ACodeWithoutTextArrivesAbsentAndNoCompletionIsNeeded) {
   auto camera = std::make_shared<FakeCamera>();
   open(camera);

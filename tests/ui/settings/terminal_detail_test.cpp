@@ -128,6 +128,7 @@ TEST_F(TerminalDetailTest, LinkTextFollowsTheParameterCaseSensitively) {
 TEST_F(TerminalDetailTest, IconsFallBackToTheT420Pair) {
   EXPECT_EQ(terminalIconNames("T310").enabled, "icon_t310_enabled");
   EXPECT_EQ(terminalIconNames("TMIX_Z3").disabled, "icon_tmix_z3_disabled");
+  EXPECT_EQ(terminalIconNames("TMIX Z3").enabled, "icon_tmix_z3_enabled");
   for (const std::optional<std::string>& model :
        {std::optional<std::string>("Nova 9"), std::optional<std::string>("../t310"),
         std::optional<std::string>()}) {

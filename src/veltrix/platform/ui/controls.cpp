@@ -51,7 +51,35 @@ Size Label::intrinsicContentSize() const {
 Size Label::intrinsicContentSizeForWidth(double width) const {
   if (numberOfLines_ == 1) width = 0;
   if (width <= 0 && preferredMaxWidth_ > 0 && numberOfLines_ != 1) width = preferredMaxWidth_;
-  return textMetrics().measure(text_, font_, width, numberOfLines_);
+  // Wrapped text is as tall as it is drawn, in the size it fits in.
+  const Font font = width > 0 ? fittedFont(width) : font_;
+  return textMetrics().measure(text_, font, width, numberOfLines_);
+}
+
+Font Label::displayFont() const { return fittedFont(bounds().width()); }
+
+Font Label::fittedFont(double width) const {
+  if (!adjustsFontSizeToFitWidth || numberOfLines_ == 0 || text_.empty()) return font_;
+  const TextMetrics& metrics = textMetrics();
+  // Every word on a line of its own, in no more lines than the label has.
+  auto fits = [&](const Font& font) {
+    if (numberOfLines_ == 1) return metrics.measure(text_, font, 0, 1).width <= width;
+    for (std::size_t from = 0; from < text_.size();) {
+      std::size_t to = text_.find_first_of(" \n", from);
+      if (to == std::string::npos) to = text_.size();
+      const std::string_view word(text_.data() + from, to - from);
+      if (metrics.measure(word, font, 0, 1).width > width) return false;
+      from = to + 1;
+    }
+    return metrics.measure(text_, font, width, 0).height <=
+           numberOfLines_ * metrics.lineHeight(font) + 0.5;
+  };
+  const double smallest = font_.size * std::clamp(minimumScaleFactor, 0.0, 1.0);
+  Font font = font_;
+  // Half-point steps down from the font's own size; text widths do not
+  // scale exactly with the size, so each step is measured.
+  while (!fits(font) && font.size - 0.5 >= smallest) font.size -= 0.5;
+  return font;
 }
 
 std::string Label::describe() const { return View::describe() + fmt::format(" \"{}\"", text_); }

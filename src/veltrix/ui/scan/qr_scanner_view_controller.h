@@ -57,6 +57,8 @@ class QRScannerViewController final : public ViewController, public MetadataOutp
   // The cancel button's action.
   void cancelScanning();
 
+  // Light text over the black page.
+  StatusBarStyle preferredStatusBarStyle() const override { return StatusBarStyle::LightContent; }
   std::string typeName() const override { return "QRScannerViewController"; }
 
  private:

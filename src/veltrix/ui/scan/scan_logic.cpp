@@ -126,11 +126,17 @@ IconNames iconNames(std::string_view model, bool (*imageExists)(std::string_view
   std::string lower(model);
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  IconNames names{fmt::format("icon_{}_enabled", lower), fmt::format("icon_{}_disabled", lower)};
-  if (!imageExists(names.enabled) || !imageExists(names.disabled)) {
-    names = {"icon_t420_enabled", "icon_t420_disabled"};
+  // Terminals name their model in words ("TMIX Z3"); the library's artwork
+  // joins them with underscores ("icon_tmix_z3_enabled"). The model as it
+  // stands comes first, so a host's own picture of that name still wins.
+  std::string joined = lower;
+  std::replace_if(
+      joined.begin(), joined.end(), [](unsigned char c) { return !std::isalnum(c); }, '_');
+  for (const std::string& name : {lower, joined}) {
+    IconNames names{fmt::format("icon_{}_enabled", name), fmt::format("icon_{}_disabled", name)};
+    if (imageExists(names.enabled) && imageExists(names.disabled)) return names;
   }
-  return names;
+  return {"icon_t420_enabled", "icon_t420_disabled"};
 }
 
 bool libraryImageExists(std::string_view name) { return loadImageNamed(name) != nullptr; }

@@ -125,10 +125,10 @@ std::optional<double> ConnectionMethodViewController::heightForRow(TableView&, I
   return kRowHeight;
 }
 
-void ConnectionMethodViewController::willDisplayCell(TableView& table, TableViewCell& cell,
+void ConnectionMethodViewController::willDisplayCell(TableView&, TableViewCell& cell,
                                                      IndexPath indexPath) {
   // No line under the last row: the card's edge ends the list.
-  cell.separatorInset = rowSeparatorInset(indexPath.row() == 1, table.bounds().width(), kMargin);
+  cell.separatorInset = rowSeparatorInset(indexPath.row() == 1, kMargin);
 }
 
 void ConnectionMethodViewController::didSelectRow(TableView& table, IndexPath indexPath) {

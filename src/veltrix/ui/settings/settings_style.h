@@ -4,6 +4,7 @@
 // Thread: the main loop.
 #pragma once
 
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -89,10 +90,44 @@ inline std::shared_ptr<TableViewCell> emptiedCell(TableView& table, const char* 
   return cell;
 }
 
-// The separator inset of a row `rowWidth` wide: no line under the last row
-// of a card (an inset of the whole width), else `margin` on both sides.
-inline Insets rowSeparatorInset(bool last, double rowWidth, double margin) {
-  return last ? Insets{0, rowWidth, 0, 0} : Insets{0, margin, 0, margin};
+// The separator inset of a row: no line under the last row of a card, else
+// `margin` on both sides. The last row's inset is wider than any row, not
+// the row's width when it is shown: a turn widens the row afterwards, and
+// the line would come back.
+inline Insets rowSeparatorInset(bool last, double margin) {
+  return last ? Insets{0, std::numeric_limits<double>::infinity(), 0, 0}
+              : Insets{0, margin, 0, margin};
+}
+
+// A row's title and the value beside it (a label, a switch) share the row
+// without overlapping: the title starts `margin` in and ends a gap before
+// the value, over at most two lines and, where a word would not fit, in a
+// smaller size (down to half). A value label keeps its whole text up to
+// 0.6 of the row's width; a longer one loses its middle, so both ends of a
+// port number or a serial number stay in view. The screen places the value's
+// trailing edge.
+inline std::vector<ConstraintPtr> shareRow(View& row, Label& title, View& value, double margin) {
+  constexpr double kGap = 8;
+  constexpr double kValueShare = 0.6;
+  constexpr double kSmallestTitleScale = 0.5;
+  title.setNumberOfLines(2);
+  title.adjustsFontSizeToFitWidth = true;
+  title.minimumScaleFactor = kSmallestTitleScale;
+  // The title gives way; the value keeps its width.
+  title.setContentCompressionResistancePriority(1, LayoutAxis::Horizontal);
+  title.setContentHuggingPriority(1, LayoutAxis::Horizontal);
+  std::vector<ConstraintPtr> out{
+      title.leadingAnchor().constraintEqualTo(row.leadingAnchor(), margin),
+      title.trailingAnchor().constraintEqualTo(value.leadingAnchor(), -kGap),
+      title.centerYAnchor().constraintEqualTo(row.centerYAnchor()),
+      value.centerYAnchor().constraintEqualTo(row.centerYAnchor()),
+  };
+  if (auto* text = dynamic_cast<Label*>(&value)) {
+    text->lineBreakMode = LineBreakMode::TruncateMiddle;
+    out.push_back(value.widthAnchor().constraintLessThanOrEqualTo(row.widthAnchor(),
+                                                                  Multiplier{kValueShare}));
+  }
+  return out;
 }
 
 // Rows with fixed frames measure them from the main screen's width at the

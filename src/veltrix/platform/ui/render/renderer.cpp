@@ -288,7 +288,7 @@ Rect imageRect(ContentMode mode, Size image, const Rect& box) {
 
 void drawLabel(Label& label, const Rect& box, Context& ctx) {
   TextStyle style;
-  style.font = label.font();
+  style.font = label.displayFont();
   style.color = label.textColor;
   style.alignment = label.textAlignment;
   style.lineBreak = label.lineBreakMode;
@@ -583,7 +583,8 @@ void drawChrome(const Window& window, Context& ctx) {
   Canvas& c = ctx.canvas;
   const DeviceProfile& device = window.device();
   const Size size = window.bounds().size;
-  const Color ink = Color::black();
+  const Color ink =
+      window.statusBarStyle() == StatusBarStyle::LightContent ? Color::white() : Color::black();
   const double bar = device.statusBarHeight();
   if (bar > 0) {
     const bool phone = !device.isPad();
