@@ -76,9 +76,10 @@ Font Label::fittedFont(double width) const {
   };
   const double smallest = font_.size * std::clamp(minimumScaleFactor, 0.0, 1.0);
   Font font = font_;
-  // Half-point steps down from the font's own size; text widths do not
-  // scale exactly with the size, so each step is measured.
-  while (!fits(font) && font.size - 0.5 >= smallest) font.size -= 0.5;
+  // Half-point steps down from the font's own size, the last one to the
+  // smallest; text widths do not scale exactly with the size, so each step
+  // is measured.
+  while (!fits(font) && font.size > smallest) font.size = std::max(smallest, font.size - 0.5);
   return font;
 }
 

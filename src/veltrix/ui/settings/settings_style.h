@@ -4,6 +4,8 @@
 // Thread: the main loop.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 #include <memory>
 #include <string>
@@ -14,6 +16,7 @@
 #include "veltrix/platform/ui/image.h"
 #include "veltrix/platform/ui/style.h"
 #include "veltrix/platform/ui/table_view.h"
+#include "veltrix/platform/ui/text_metrics.h"
 
 namespace veltrix::ui::settings {
 
@@ -101,22 +104,39 @@ inline Insets rowSeparatorInset(bool last, double margin) {
 
 // A row's title and the value beside it (a label, a switch) share the row
 // without overlapping: the title starts `margin` in and ends a gap before
-// the value, over at most two lines and, where a word would not fit, in a
-// smaller size (down to half). A value label keeps its whole text up to
+// the value, over at most two lines and, where they would not fit, in a
+// smaller size (down to 0.6, and never narrower than two lines need at that
+// size). A value label keeps its whole text up to
 // 0.6 of the row's width; a longer one loses its middle, so both ends of a
 // port number or a serial number stay in view. The screen places the value's
 // trailing edge.
 inline std::vector<ConstraintPtr> shareRow(View& row, Label& title, View& value, double margin) {
   constexpr double kGap = 8;
   constexpr double kValueShare = 0.6;
-  constexpr double kSmallestTitleScale = 0.5;
+  constexpr double kSmallestTitleScale = 0.6;
   title.setNumberOfLines(2);
   title.adjustsFontSizeToFitWidth = true;
   title.minimumScaleFactor = kSmallestTitleScale;
   // The title gives way; the value keeps its width.
   title.setContentCompressionResistancePriority(1, LayoutAxis::Horizontal);
   title.setContentHuggingPriority(1, LayoutAxis::Horizontal);
+  // But never narrower than its two lines need at the smallest size: the
+  // value loses its middle first.
+  Font smallest = title.font();
+  smallest.size *= kSmallestTitleScale;
+  const std::string& text = title.text();
+  auto width = [&](std::size_t from, std::size_t to) {
+    return textMetrics()
+        .measure(std::string_view(text).substr(from, to - from), smallest, 0, 1)
+        .width;
+  };
+  double twoLines = width(0, text.size());
+  for (std::size_t space = text.find(' '); space != std::string::npos;
+       space = text.find(' ', space + 1)) {
+    twoLines = std::min(twoLines, std::max(width(0, space), width(space + 1, text.size())));
+  }
   std::vector<ConstraintPtr> out{
+      title.widthAnchor().constraintGreaterThanOrEqualToConstant(std::ceil(twoLines) + 1),
       title.leadingAnchor().constraintEqualTo(row.leadingAnchor(), margin),
       title.trailingAnchor().constraintEqualTo(value.leadingAnchor(), -kGap),
       title.centerYAnchor().constraintEqualTo(row.centerYAnchor()),

@@ -587,7 +587,10 @@ void drawChrome(const Window& window, Context& ctx) {
       window.statusBarStyle() == StatusBarStyle::LightContent ? Color::white() : Color::black();
   const double bar = device.statusBarHeight();
   if (bar > 0) {
-    const bool phone = !device.isPad();
+    // A phone with a sensor housing has a tall bar with the time centred in
+    // its left ear; a short bar (the small phone's 20 points, the pad's 24) has one
+    // plain line.
+    const bool phone = !device.isPad() && bar >= 40;
     const double textY = phone ? bar - 31 : 2;
     const double textH = phone ? 22 : bar - 4;
     TextStyle style;
