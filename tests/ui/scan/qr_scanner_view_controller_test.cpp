@@ -137,6 +137,16 @@ TEST_F(QRScannerTest, WithoutACameraTheScreenIsCompleteButReadsNothing) {
   driver().advance(1);
   EXPECT_FALSE(scannerShown());
   EXPECT_TRUE(results.empty());
+
+  // On a phone on its side the square is smaller, so the hint stays above
+  // the cancel button.
+  for (const DeviceProfile& turned : {DeviceProfile::phone().inOrientation(true),
+                                      DeviceProfile::smallPhone().inOrientation(true)}) {
+    makeWindow(turned);
+    open(nullptr);
+    EXPECT_LE(scanner->hintLabel()->frame().maxY(), scanner->cancelButton()->frame().minY());
+    EXPECT_GT(scanner->scanRectView()->frame().width(), 0);
+  }
 }
 
 TEST_F(QRScannerTest, APictureFileIsDecodedThroughTheScanFrame) {

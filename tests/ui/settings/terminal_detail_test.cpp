@@ -106,6 +106,20 @@ TEST_F(TerminalDetailTest, FourSectionsWithTheirRowsAndHeights) {
   EXPECT_TRUE(table.indexPathsForSelectedRows().empty());
 }
 
+// On the small phone the header's serial number and the auth status are
+// drawn whole, smaller, in the installed fonts.
+TEST_F(TerminalDetailTest, TheSmallPhoneShowsTheSerialNumberWhole) {
+  ScopedTextMetrics fonts{std::make_shared<PangoMetrics>()};
+  makeWindow(DeviceProfile::smallPhone());
+  addTerminal();
+  auto sheet = open();
+  for (const char* text : {kSn, "Auth type: NONE"}) {
+    const Label* label = driver().labelWithText(text);
+    ASSERT_NE(label, nullptr) << text;
+    EXPECT_TRUE(textFits(*label)) << text;
+  }
+}
+
 TEST_F(TerminalDetailTest, WithoutServicesOnlyTheCapabilityTitleShows) {
   addTerminal();
   auto sheet = open();

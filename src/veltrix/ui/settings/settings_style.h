@@ -166,6 +166,15 @@ inline std::shared_ptr<Label> addLabel(View& parent, const Rect& frame, std::str
   return label;
 }
 
+// A one-line label whose text is drawn smaller (down to 0.6) rather than cut
+// where its fixed frame is too short for it (the small phone).
+inline Label& shrinkToFit(Label& label) {
+  constexpr double kSmallestScale = 0.6;
+  label.adjustsFontSizeToFitWidth = true;
+  label.minimumScaleFactor = kSmallestScale;
+  return label;
+}
+
 // A white detail row. Rows alone in their section round their own corners;
 // rows sharing one are rounded by the section (corners of their own would
 // notch the card).

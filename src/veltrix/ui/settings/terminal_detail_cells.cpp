@@ -68,8 +68,10 @@ void RemoteTerminalCell::setupUI() {
   // The badge sits at the row's right margin and the serial number takes
   // the room before it: the frames of the design truncate both in our font.
   const double linkX = width - kRowInsets - kRowMargin - kLinkWidth;
-  addLabel(content, {80, 45, linkX - 8 - 80, 40}, text(terminalInfo_, "sn"), Font::bold(16),
-           Color::gray());
+  // On the small phone that room is shorter than a serial number: it is
+  // drawn smaller rather than cut.
+  shrinkToFit(*addLabel(content, {80, 45, linkX - 8 - 80, 40}, text(terminalInfo_, "sn"),
+                        Font::bold(16), Color::gray()));
 
   linkLabel_ = addLabel(content, {linkX, 30, kLinkWidth, 40},
                         linkText(registry::rowText(terminalInfo_, "parameter")), Font::bold(13),
@@ -96,6 +98,7 @@ void AuthStatusCell::setupUI() {
 
   statusLabel_ = addLabel(content, {60, 10, width - 150 - 8 - 60, 40}, "Auth type: NONE",
                           Font::bold(17), Color::rgb255(14, 177, 118));
+  shrinkToFit(*statusLabel_);
 
   verifyButton_ = std::make_shared<Button>(ButtonType::Custom, Rect{width - 150, 10, 50, 40});
   verifyButton_->tag = 0;
