@@ -4,8 +4,6 @@
 // Thread: the main loop.
 #pragma once
 
-#include <algorithm>
-#include <cmath>
 #include <limits>
 #include <memory>
 #include <string>
@@ -16,7 +14,6 @@
 #include "veltrix/platform/ui/image.h"
 #include "veltrix/platform/ui/style.h"
 #include "veltrix/platform/ui/table_view.h"
-#include "veltrix/platform/ui/text_metrics.h"
 
 namespace veltrix::ui::settings {
 
@@ -110,45 +107,7 @@ inline Insets rowSeparatorInset(bool last, double margin) {
 // 0.6 of the row's width; a longer one loses its middle, so both ends of a
 // port number or a serial number stay in view. The screen places the value's
 // trailing edge.
-inline std::vector<ConstraintPtr> shareRow(View& row, Label& title, View& value, double margin) {
-  constexpr double kGap = 8;
-  constexpr double kValueShare = 0.6;
-  constexpr double kSmallestTitleScale = 0.6;
-  title.setNumberOfLines(2);
-  title.adjustsFontSizeToFitWidth = true;
-  title.minimumScaleFactor = kSmallestTitleScale;
-  // The title gives way; the value keeps its width.
-  title.setContentCompressionResistancePriority(1, LayoutAxis::Horizontal);
-  title.setContentHuggingPriority(1, LayoutAxis::Horizontal);
-  // But never narrower than its two lines need at the smallest size: the
-  // value loses its middle first.
-  Font smallest = title.font();
-  smallest.size *= kSmallestTitleScale;
-  const std::string& text = title.text();
-  auto width = [&](std::size_t from, std::size_t to) {
-    return textMetrics()
-        .measure(std::string_view(text).substr(from, to - from), smallest, 0, 1)
-        .width;
-  };
-  double twoLines = width(0, text.size());
-  for (std::size_t space = text.find(' '); space != std::string::npos;
-       space = text.find(' ', space + 1)) {
-    twoLines = std::min(twoLines, std::max(width(0, space), width(space + 1, text.size())));
-  }
-  std::vector<ConstraintPtr> out{
-      title.widthAnchor().constraintGreaterThanOrEqualToConstant(std::ceil(twoLines) + 1),
-      title.leadingAnchor().constraintEqualTo(row.leadingAnchor(), margin),
-      title.trailingAnchor().constraintEqualTo(value.leadingAnchor(), -kGap),
-      title.centerYAnchor().constraintEqualTo(row.centerYAnchor()),
-      value.centerYAnchor().constraintEqualTo(row.centerYAnchor()),
-  };
-  if (auto* text = dynamic_cast<Label*>(&value)) {
-    text->lineBreakMode = LineBreakMode::TruncateMiddle;
-    out.push_back(value.widthAnchor().constraintLessThanOrEqualTo(row.widthAnchor(),
-                                                                  Multiplier{kValueShare}));
-  }
-  return out;
-}
+std::vector<ConstraintPtr> shareRow(View& row, Label& title, View& value, double margin);
 
 // Rows with fixed frames measure them from the main screen's width at the
 // time they are built, not from their own width.
