@@ -162,6 +162,7 @@ void ConnectionMethodCell::setupUI() {
   title->setFont(Font::bold(18));
   title->textColor = Color::black();
   title->textAlignment = TextAlignment::Left;
+  shrinkToFit(*title);
   contentView()->addSubview(title);
 
   auto value = std::make_shared<Label>(Rect{width - kCellValueFromRight, 10, 60, 40});
