@@ -1,5 +1,7 @@
 #include "support/ui_test_env.h"
 
+#include <string>
+
 namespace veltrix::testing {
 
 UiTest::UiTest() : metrics_(std::make_shared<ui::FixedMetrics>()) { ui::resetForTesting(); }
@@ -33,6 +35,36 @@ ui::Driver& UiTest::driver() {
 void UiTest::show(std::shared_ptr<ui::ViewController> root) {
   window().setRootViewController(std::move(root));
   driver().settle();
+}
+
+bool UiTest::onScreen(ui::View& view) {
+  driver().settle();
+  const ui::Rect frame = view.convert(view.bounds(), nullptr);
+  const ui::Rect safe = window().bounds().inset(window().device().safeArea());
+  constexpr double kSlack = 0.5;
+  return frame.minX() >= safe.minX() - kSlack && frame.maxX() <= safe.maxX() + kSlack &&
+         frame.minY() >= safe.minY() - kSlack && frame.maxY() <= safe.maxY() + kSlack;
+}
+
+bool UiTest::textFits(const ui::Label& label) {
+  const ui::Font font = label.displayFont();
+  const ui::Size box = label.bounds().size;
+  const ui::TextMetrics& metrics = ui::textMetrics();
+  if (label.numberOfLines() == 1)
+    return metrics.measure(label.text(), font, 0, 1).width <= box.width;
+  // Wrapped: no word wider than the label, no more lines than it has room for.
+  for (std::size_t from = 0; from < label.text().size();) {
+    std::size_t to = label.text().find(' ', from);
+    if (to == std::string::npos) to = label.text().size();
+    if (metrics.measure(label.text().substr(from, to - from), font, 0, 1).width > box.width) {
+      return false;
+    }
+    from = to + 1;
+  }
+  const ui::Size text = metrics.measure(label.text(), font, box.width, 0);
+  const int lines = label.numberOfLines();
+  return text.height <= box.height + 0.5 &&
+         (lines == 0 || text.height <= lines * metrics.lineHeight(font) + 0.5);
 }
 
 }  // namespace veltrix::testing

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "support/test_env.h"
+#include "veltrix/platform/ui/controls.h"
 #include "veltrix/platform/ui/device.h"
 #include "veltrix/platform/ui/driver.h"
 #include "veltrix/platform/ui/runtime.h"
@@ -26,6 +27,12 @@ class UiTest : public LoopTest {
   ui::Driver& driver();
   // Shows `root` as the window's root controller and settles.
   void show(std::shared_ptr<ui::ViewController> root);
+  // Whether `view` lies inside the window's safe area, where a finger reaches
+  // it.
+  bool onScreen(ui::View& view);
+  // Whether `label` draws its whole text inside its bounds, in the size it
+  // is drawn in.
+  static bool textFits(const ui::Label& label);
 
  private:
   ui::ScopedTextMetrics metrics_;

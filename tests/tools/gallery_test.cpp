@@ -85,22 +85,28 @@ class GalleryTest : public UiTest {
   TempDir out_;
 };
 
-// Every page once on a phone and once on a pad turned sideways, drawn at a
-// quarter of the points (layout is the same; pixels are what cost), then
-// the index over both.
+// Every page once, the pages dealt out over every profile and orientation
+// in turn, drawn at a quarter of the points (layout is the same; pixels are
+// what cost), then the index over them all.
 TEST_F(GalleryTest, EveryPageRendersAndEveryScreenHasOne) {
+  const std::vector<ui::DeviceProfile> devices = allDevices();
+  ASSERT_EQ(devices.size(), 6u) << "phone, small phone and pad, each both ways";
+  std::vector<std::vector<Page>> dealt(devices.size());
+  const std::vector<Page> all = pages();
+  for (std::size_t i = 0; i < all.size(); ++i) dealt[i % devices.size()].push_back(all[i]);
+
   std::vector<IndexSection> sections;
   std::set<std::string> shown;
-  for (const auto& device :
-       {ui::DeviceProfile::phone(), ui::DeviceProfile::pad().inOrientation(true)}) {
+  for (std::size_t d = 0; d < devices.size(); ++d) {
+    const ui::DeviceProfile& device = devices[d];
     Options options;
     options.device = device;
-    options.out = out_.path() / device.name;
+    options.out = out_.path() / deviceDir(device);
     options.scale = 0.25;
     std::filesystem::create_directories(options.out);
-    const Result result = run(options);
+    const Result result = run(options, dealt[d]);
     EXPECT_TRUE(result.failures.empty()) << result.failures.front();
-    ASSERT_EQ(result.pages.size(), pages().size());
+    ASSERT_EQ(result.pages.size(), dealt[d].size());
     for (const PageResult& page : result.pages) {
       EXPECT_FALSE(page.files.empty()) << page.name;
       shown.insert(page.screens.begin(), page.screens.end());
@@ -108,7 +114,7 @@ TEST_F(GalleryTest, EveryPageRendersAndEveryScreenHasOne) {
     const ui::Size expected{std::round(device.size().width * 0.25),
                             std::round(device.size().height * 0.25)};
     for (const auto& file : result.files) EXPECT_EQ(ui::imagePixelSize(file), expected) << file;
-    sections.push_back({device.name, device.name, result});
+    sections.push_back({deviceTitle(device), deviceDir(device), result});
   }
 
   const std::set<std::string> screens =
@@ -127,7 +133,10 @@ TEST_F(GalleryTest, EveryPageRendersAndEveryScreenHasOne) {
     EXPECT_NE(html.str().find("<h3>" + page.name + "</h3>"), std::string::npos) << page.name;
   }
   EXPECT_EQ(html.str().find("http"), std::string::npos) << "nothing from elsewhere";
-  EXPECT_NE(html.str().find("src=\"" + sections[0].dir.string() + "/"), std::string::npos);
+  for (const IndexSection& section : sections) {
+    EXPECT_NE(html.str().find("<h2>" + section.title + "</h2>"), std::string::npos);
+    EXPECT_NE(html.str().find("src=\"" + section.dir.string() + "/"), std::string::npos);
+  }
 }
 
 }  // namespace

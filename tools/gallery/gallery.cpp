@@ -8,6 +8,7 @@
 
 #include "veltrix/platform/ui/render/renderer.h"
 #include "veltrix/platform/ui/runtime.h"
+#include "veltrix/ui/settings/scrolling_page.h"
 
 namespace veltrix::gallery {
 namespace {
@@ -117,11 +118,25 @@ void Stage::settle() { driver_->settle(); }
 
 void Stage::snapshot(const std::string& name) {
   settle();
+  collectScreens(window_->rootViewController(), screens_);
+  write(name);
+  // What lies below a scrolling page's edge is drawn too, scrolled to the end.
+  for (ui::settings::ScrollingPage* page : window_->findAll<ui::settings::ScrollingPage>()) {
+    const ui::Point start = page->contentOffset();
+    if (!page->window() || page->maxContentOffset().y <= start.y) continue;
+    page->setContentOffset({start.x, page->maxContentOffset().y});
+    settle();
+    write(name + "_end");
+    page->setContentOffset(start);
+    settle();
+  }
+}
+
+void Stage::write(const std::string& name) {
   const auto path = options_.out / (name + ".png");
   ui::RenderOptions render;
   render.scale = options_.scale;
   render.deviceChrome = true;
-  collectScreens(window_->rootViewController(), screens_);
   if (ui::renderViewToPng(*window_, path, render)) {
     written_.push_back(path);
   } else {
@@ -141,9 +156,11 @@ std::vector<Page> pages() {
   return out;
 }
 
-Result run(const Options& options) {
+Result run(const Options& options) { return run(options, pages()); }
+
+Result run(const Options& options, const std::vector<Page>& pages) {
   Result result;
-  for (const Page& page : pages()) {
+  for (const Page& page : pages) {
     Stage stage(options);
     try {
       page.build(stage);
@@ -156,6 +173,26 @@ Result run(const Options& options) {
     if (stage.written().empty()) result.failures.push_back(page.name + ": took no snapshot");
   }
   return result;
+}
+
+std::vector<ui::DeviceProfile> allDevices() {
+  std::vector<ui::DeviceProfile> out;
+  for (const ui::DeviceProfile& device :
+       {ui::DeviceProfile::phone(), ui::DeviceProfile::smallPhone(), ui::DeviceProfile::pad()}) {
+    out.push_back(device.inOrientation(false));
+    out.push_back(device.inOrientation(true));
+  }
+  return out;
+}
+
+std::string deviceTitle(const ui::DeviceProfile& device) {
+  std::string title = device.isPad() ? "Pad" : device.name == "small" ? "Small phone" : "Phone";
+  if (device.landscape) title += ", landscape";
+  return title;
+}
+
+std::filesystem::path deviceDir(const ui::DeviceProfile& device) {
+  return device.landscape ? device.name + "-landscape" : device.name;
 }
 
 bool writeIndex(const std::filesystem::path& dir, const std::vector<IndexSection>& sections) {

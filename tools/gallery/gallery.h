@@ -60,7 +60,8 @@ class Stage {
   void advance(double seconds);
   // Runs what is queued and lays out.
   void settle();
-  // Writes the screen as it looks now to <out>/<name>.png.
+  // Writes the screen as it looks now to <out>/<name>.png, and, where a
+  // settings page scrolls, to <name>_end.png scrolled to its end.
   void snapshot(const std::string& name);
 
   const std::vector<std::filesystem::path>& written() const { return written_; }
@@ -70,6 +71,8 @@ class Stage {
   const std::set<std::string>& screens() const { return screens_; }
 
  private:
+  void write(const std::string& name);
+
   Options options_;
   std::shared_ptr<ui::Window> window_;
   std::unique_ptr<ui::Driver> driver_;
@@ -102,8 +105,17 @@ struct Result {
   std::vector<std::string> failures;
 };
 
-// Runs every page on a fresh stage.
+// Runs every page (or the pages given) on a fresh stage each.
 Result run(const Options& options);
+Result run(const Options& options, const std::vector<Page>& pages);
+
+// The devices the gallery draws, each upright and turned: phone, small
+// phone and pad, portrait before landscape.
+std::vector<ui::DeviceProfile> allDevices();
+// The index's heading and folder of a device in its orientation ("Small
+// phone, landscape", "small-landscape").
+std::string deviceTitle(const ui::DeviceProfile& device);
+std::filesystem::path deviceDir(const ui::DeviceProfile& device);
 
 // One device's pictures as the index shows them.
 struct IndexSection {

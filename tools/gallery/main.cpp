@@ -1,14 +1,17 @@
-// veltrix-gallery --out DIR [--device phone|pad] [--orientation portrait|landscape]
+// veltrix-gallery --out DIR [--profile phone|small|pad]
+//                 [--orientation portrait|landscape]
 //
-// Writes a PNG of every gallery page's states, on a phone and on a pad (or
-// the one device asked for), into DIR/phone and DIR/pad (-landscape when
-// turned), prints their paths, and writes DIR/index.html, a page of
-// thumbnails of them all. Time is the gallery's own manual clock, so animations are drawn
-// at the moments the pages choose; the screens' files go to a temporary
-// documents folder that is removed at the end.
+// Writes a PNG of every gallery page's states on the phone, the small phone
+// and the pad, each upright and turned (or the profile and orientation asked
+// for), into DIR/<profile>[-landscape], prints their paths, and writes
+// DIR/index.html, a page of thumbnails of them all grouped by profile and
+// orientation. Time is the gallery's own manual clock, so animations are
+// drawn at the moments the pages choose; the screens' files go to a
+// temporary documents folder that is removed at the end.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -29,7 +32,7 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: veltrix-gallery --out DIR [--device phone|pad] "
+               "usage: veltrix-gallery --out DIR [--profile phone|small|pad] "
                "[--orientation portrait|landscape]\n");
   return 2;
 }
@@ -39,22 +42,16 @@ int usage() {
 int main(int argc, char** argv) {
   using namespace veltrix;
   std::filesystem::path out;
-  std::vector<ui::DeviceProfile> devices;
-  bool landscape = false;
+  std::optional<std::string> profile;
+  std::optional<bool> landscape;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
     if (arg == "--out" && hasValue) {
       out = argv[++i];
-    } else if (arg == "--device" && hasValue) {
-      const std::string device = argv[++i];
-      if (device == "phone") {
-        devices = {ui::DeviceProfile::phone()};
-      } else if (device == "pad") {
-        devices = {ui::DeviceProfile::pad()};
-      } else {
-        return usage();
-      }
+    } else if ((arg == "--profile" || arg == "--device") && hasValue) {
+      profile = argv[++i];
+      if (*profile != "phone" && *profile != "small" && *profile != "pad") return usage();
     } else if (arg == "--orientation" && hasValue) {
       const std::string orientation = argv[++i];
       if (orientation != "portrait" && orientation != "landscape") return usage();
@@ -64,18 +61,19 @@ int main(int argc, char** argv) {
     }
   }
   if (out.empty()) return usage();
-  if (devices.empty()) devices = {ui::DeviceProfile::phone(), ui::DeviceProfile::pad()};
+  std::vector<ui::DeviceProfile> devices;
+  for (const ui::DeviceProfile& device : gallery::allDevices()) {
+    if (profile && device.name != *profile) continue;
+    if (landscape && device.landscape != *landscape) continue;
+    devices.push_back(device);
+  }
 
   std::vector<gallery::IndexSection> sections;
   std::error_code ec;
   for (const ui::DeviceProfile& device : devices) {
     gallery::IndexSection section;
-    section.title = device.isPad() ? "Pad" : "Phone";
-    section.dir = device.isPad() ? "pad" : "phone";
-    if (landscape) {
-      section.title += ", landscape";
-      section.dir += "-landscape";
-    }
+    section.title = gallery::deviceTitle(device);
+    section.dir = gallery::deviceDir(device);
     std::filesystem::create_directories(out / section.dir, ec);
     if (ec || !std::filesystem::is_directory(out / section.dir)) {
       std::fprintf(stderr, "veltrix-gallery: cannot create %s\n", (out / section.dir).c_str());
@@ -94,7 +92,7 @@ int main(int argc, char** argv) {
   bool ok = true;
   for (std::size_t i = 0; i < sections.size(); ++i) {
     gallery::Options options;
-    options.device = devices[i].inOrientation(landscape);
+    options.device = devices[i];
     options.out = out / sections[i].dir;
     sections[i].result = gallery::run(options);
     platform::MainLoop::shared().runPending();

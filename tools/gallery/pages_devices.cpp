@@ -25,8 +25,8 @@ using transport::BLEPeripheralModel;
 using ui::scan::BLEDeviceScanViewController;
 using ui::scan::QRScannerViewController;
 
-// A camera picture: a grey desk with a terminal's pairing code lying in the
-// middle, on a white card.
+// A camera picture: a grey desk with a terminal's pairing code on a white
+// card near the top, outside the scan frame, so the scanner keeps looking.
 std::shared_ptr<ui::Bitmap> deskWithCode() {
   constexpr int kW = 1080;
   constexpr int kH = 1920;
@@ -39,7 +39,7 @@ std::shared_ptr<ui::Bitmap> deskWithCode() {
   }
   const int card = 520;
   const int cx = (kW - card) / 2;
-  const int cy = (kH - card) / 2;
+  const int cy = 60;
   for (int y = cy; y < cy + card; ++y) {
     for (int x = cx; x < cx + card; ++x) picture->set(x, y, 0xFFFFFFFFu);
   }
@@ -55,11 +55,13 @@ std::shared_ptr<ui::Bitmap> deskWithCode() {
 
 void scannerWithCode(Stage& stage) {
   auto camera = std::make_shared<ui::FakeCamera>();
-  // Seen before the session runs: shown in the preview, not yet read.
-  camera->showPicture(std::shared_ptr<const ui::Bitmap>(deskWithCode()));
+  // A code in the frame would be read at once and the screen gone; one
+  // outside it is seen in the preview and never read.
   ui::CaptureDevice::setDefaultVideoDevice(camera);
   stage.show(QRScannerViewController::initWithCompletion({}));
-  stage.snapshot("qr_scanner_code");
+  camera->showPicture(std::shared_ptr<const ui::Bitmap>(deskWithCode()));
+  stage.advance(1);
+  stage.snapshot("qr_scanner_code_outside");
   ui::CaptureDevice::setDefaultVideoDevice(nullptr);
 }
 
@@ -151,7 +153,7 @@ void deviceListConnected(Stage& stage) {
 
 }  // namespace
 
-VELTRIX_GALLERY_PAGE("qr_scanner_code", scannerWithCode);
+VELTRIX_GALLERY_PAGE("qr_scanner_code_outside", scannerWithCode);
 VELTRIX_GALLERY_PAGE("qr_scanner_no_camera", scannerWithoutCamera);
 VELTRIX_GALLERY_PAGE("ble_devices_scanning", deviceListScanning);
 VELTRIX_GALLERY_PAGE("ble_devices_three", deviceListThree);

@@ -80,6 +80,7 @@ TEST_F(BleDeviceScanTest, ListsNamedTerminalsOnceEachWithSerialAndSignal) {
 TEST_F(BleDeviceScanTest, AScanEndsAfterFiveSecondsAndANewOneIsNotCutShort) {
   EXPECT_TRUE(busy());
   EXPECT_EQ(screen->scanBtn()->currentTitle(), "Scanning...");
+  EXPECT_EQ(screen->scanBtn()->currentTitleColor(), Color::white(1, 0.7)) << "readable on blue";
   link->report(peripheral("Tavio T1", "A"));
   driver().advance(3);
   ASSERT_EQ(screen->deviceArray().size(), 1u);

@@ -135,6 +135,15 @@ TEST_F(GridTest, PanelOnPhoneAndPad) {
   expectNear(panelFrame(), Rect{300, (1180 - 590) / 2.0, 220, 590});
 }
 
+TEST_F(GridTest, TilesOfATurnedPhoneAreNoTallerThanThePanelShows) {
+  GridViewController& g = present(services(4), DeviceProfile::phone().inOrientation(true));
+  CollectionView& c = g.collectionView();
+  auto f = c.frameForItem(IndexPath::forItem(0));
+  ASSERT_TRUE(f);
+  EXPECT_LE(f->maxY(), c.bounds().height());
+  EXPECT_LT(f->height(), f->width());
+}
+
 TEST_F(GridTest, TilesFillRowsOfThreeInListOrder) {
   GridViewController& g = present(services(7));
   CollectionView& c = g.collectionView();

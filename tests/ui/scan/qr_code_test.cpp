@@ -94,15 +94,18 @@ TEST_F(QRCodeViewTest, CardShowsTheCodeAndTwoLines) {
   for (auto* label : card.findAll<Label>()) lines.push_back(label->text());
   EXPECT_EQ(lines, (std::vector<std::string>{"Please scan this code with the Tavio",
                                              "Tavio app to pair."}));
-  // Both lines are whole: a face wider than the platform's gets a smaller
-  // size, a line that fits keeps bold 17.
+  // Both lines are whole, inside the card's 20-point margins, and in one
+  // size: a face wider than the platform's steps both down together.
   auto labels = card.findAll<Label>();
   for (auto* label : labels) {
     EXPECT_LE(label->sizeThatFits({}).width, label->bounds().width()) << label->text();
+    EXPECT_GE(label->frame().minX(), 20);
+    EXPECT_LE(label->frame().maxX(), 320 - 20);
     EXPECT_EQ(label->font().weight, FontWeight::Bold);
     EXPECT_GE(label->font().size, 13);
   }
-  EXPECT_EQ(labels[1]->font(), Font::bold(17));
+  EXPECT_EQ(labels[0]->font(), labels[1]->font());
+  EXPECT_LT(labels[0]->font().size, 17) << "the first line is wider than 280 points at 17";
 }
 
 TEST_F(QRCodeViewTest, OverlongTextLeavesTheImageEmpty) {

@@ -69,6 +69,13 @@ TEST_F(QRScannerTest, TheFirstCodeOfAFrameIsHandedOverOnceAndTheScreenLeaves) {
   EXPECT_FALSE(scanner->captureSession()->isRunning());
 }
 
+TEST_F(QRScannerTest, TheStatusBarIsLightOverTheBlackPage) {
+  open(nullptr);
+  EXPECT_EQ(window().statusBarStyle(), StatusBarStyle::Default) << "a sheet leaves the host's";
+  show(QRScannerViewController::initWithCompletion({}));
+  EXPECT_EQ(window().statusBarStyle(), StatusBarStyle::LightContent);
+}
+
 TEST_F(QRScannerTest, ACodeWithoutTextArrivesAbsentAndTheScreenLeavesWhateverTheCompletion) {
   auto camera = std::make_shared<FakeCamera>();
   open(camera);
@@ -141,6 +148,16 @@ TEST_F(QRScannerTest, WithoutACameraTheScreenIsCompleteButReadsNothing) {
   driver().advance(1);
   EXPECT_FALSE(scannerShown());
   EXPECT_TRUE(results.empty());
+
+  // On a phone on its side the square is smaller, so the hint stays above
+  // the cancel button.
+  for (const DeviceProfile& turned : {DeviceProfile::phone().inOrientation(true),
+                                      DeviceProfile::smallPhone().inOrientation(true)}) {
+    makeWindow(turned);
+    open(nullptr);
+    EXPECT_LE(scanner->hintLabel()->frame().maxY(), scanner->cancelButton()->frame().minY());
+    EXPECT_GT(scanner->scanRectView()->frame().width(), 0);
+  }
 }
 
 // A picture of the QR code of `content` in the middle of a phone's frame.

@@ -212,6 +212,10 @@ TEST(ScanAgeTest, IconsFallBackToTheT420Pair) {
   EXPECT_EQ(iconNames("T1", +both).disabled, "icon_t1_disabled");
   EXPECT_EQ(iconNames("T1", +onlyEnabled).enabled, "icon_t420_enabled");
   EXPECT_EQ(iconNames("T1", +onlyEnabled).disabled, "icon_t420_disabled");
+  // A model named in words reaches artwork named with underscores.
+  auto z3 = [](std::string_view name) { return name.starts_with("icon_tmix_z3_"); };
+  EXPECT_EQ(iconNames("TMIX Z3", +z3).enabled, "icon_tmix_z3_enabled");
+  EXPECT_EQ(iconNames("Tmix-Z3", +z3).disabled, "icon_tmix_z3_disabled");
 }
 
 TEST(ScanTextsTest, HeaderAndInstructions) {

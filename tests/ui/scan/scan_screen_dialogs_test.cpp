@@ -102,6 +102,15 @@ TEST_F(ScanScreenDialogsTest, AddDeviceChooserLeadsToTheQRCodeDialog) {
   EXPECT_EQ(platform::readText(*record, "protocolVersion"), "1.0.01");
   EXPECT_TRUE(platform::readText(*record, "address").value_or("").ends_with(":8080"));
 
+  // Turned, the 350-point card is drawn smaller, clear of the navigation bar
+  // and inside the screen.
+  window().rotate(true);
+  driver().advance(1.0);
+  EXPECT_LT(card->transform().sy, 1);
+  const Rect shown = card->convert(card->bounds(), nullptr);
+  EXPECT_GE(shown.minY(), s.view().safeAreaInsets().top);
+  EXPECT_LE(shown.maxY(), window().bounds().height());
+
   // The screen ends with the dialog open: it goes with it.
   driver().advance(31.0);
   EXPECT_EQ(answers->errors.size(), 1u);

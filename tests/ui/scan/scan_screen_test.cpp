@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "ui/scan/scan_fixture.h"
+#include "veltrix/platform/ui/text_metrics.h"
 #include "veltrix/ui/scan/screen_factory.h"
 #include "veltrix/ui/settings/remote_device_controller.h"
 #include "veltrix/ui/settings/setting_view_controller.h"
@@ -59,6 +60,31 @@ TEST_F(ScanScreenTest, LongServiceTypesGetSmallerHeaders) {
   request.serviceType = "PreAuthorisation";  // 16 characters
   ScanViewController& s = open(request);
   EXPECT_EQ(s.headerLabel()->font(), Font::bold(26));
+}
+
+// The specified size is the largest: a header wider than the screen is
+// drawn smaller until it fits, on the small phone too and after a turn.
+TEST_F(ScanScreenTest, HeadersShrinkToFitTheScreen) {
+  for (const DeviceProfile& profile : {DeviceProfile::phone(), DeviceProfile::smallPhone()}) {
+    for (const char* type : {"Card Auth", "ESCPrinter", "Cash Purchase"}) {
+      facade::ScanRequest request = purchase();
+      request.serviceType = type;
+      ScanViewController& s = open(request, profile);
+      for (bool landscape : {false, true}) {
+        window().rotate(landscape);
+        driver().advance(1);
+        const Label& header = *s.headerLabel();
+        EXPECT_EQ(header.font(), Font::bold(40)) << type;
+        EXPECT_LE(header.displayFont().size, 40) << type;
+        EXPECT_LE(textMetrics().measure(header.text(), header.displayFont(), 0, 1).width,
+                  header.bounds().width())
+            << type << " on " << profile.name << (landscape ? " turned" : "");
+        EXPECT_LE(header.frame().maxX(), s.view().bounds().width());
+      }
+    }
+  }
+  ScanViewController& pad = open(purchase(), DeviceProfile::pad());
+  EXPECT_EQ(pad.headerLabel()->displayFont(), Font::bold(40)) << "what fits keeps its size";
 }
 
 TEST_F(ScanScreenTest, NineServicesGiveEightBubblesMoreAndOneOverflowEntry) {

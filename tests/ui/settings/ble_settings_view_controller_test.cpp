@@ -121,6 +121,22 @@ TEST_F(BleSettingsTest, OpensWithTheStoredSwitchAndScansForThreeSeconds) {
   EXPECT_TRUE(scanningShown());
 }
 
+// A phone on its side is too short for the cards, two terminals' rows and
+// the button: the page scrolls, the list keeps its rows and the button can
+// be reached.
+TEST_F(BleSettingsTest, OnATurnedPhoneThePageScrollsToTheListAndTheButton) {
+  open();
+  window().rotate(true);
+  driver().advance(4);
+  EXPECT_GE(screen->deviceTableView()->frame().height(), 2 * 80);
+  EXPECT_FALSE(onScreen(*screen->pairButton()));
+  screen->page()->scrollBy({0, screen->page()->contentSize().height});
+  EXPECT_TRUE(onScreen(*screen->pairButton()));
+  EXPECT_TRUE(onScreen(*screen->deviceTableView()));
+  ASSERT_TRUE(driver().tap(*screen->pairButton()));
+  EXPECT_EQ(link->scans, 2);
+}
+
 TEST_F(BleSettingsTest, TheSwitchShowsTheStoredState) {
   ASSERT_TRUE(db.insertSetting("CommunicateTypeByBluetooth", "1"));
   open();

@@ -65,7 +65,11 @@ TEST_F(ConnectionMethodTest, ListLayout) {
   EXPECT_TRUE(driver().isTextVisible("Bluetooth"));
   // 20 + 28 + 20 + 100 + 20.
   EXPECT_EQ(list->mainContainerView()->frame().height(), 188);
-  // One line, between the rows; none under the last.
+  // One line, between the rows; none under the last, also once a turn has
+  // widened the rows.
+  EXPECT_EQ(list->contentTableView()->separatorRects().size(), 1u);
+  window().rotate(true);
+  driver().advance(1);
   EXPECT_EQ(list->contentTableView()->separatorRects().size(), 1u);
 }
 
@@ -180,6 +184,39 @@ TEST_F(ConnectionMethodTest, PortAlert) {
   nav->pushViewController(again, false);
   driver().settle();
   EXPECT_EQ(again->portNumber(), "8423");
+}
+
+// In the installed fonts the port's title and value share the row without
+// overlapping on every phone, whatever the number of digits; a very long
+// number keeps both ends in view.
+TEST_F(ConnectionMethodTest, ThePortRowKeepsTitleAndValueApart) {
+  ScopedTextMetrics fonts{std::make_shared<PangoMetrics>()};
+  struct Case {
+    DeviceProfile device;
+    const char* port;
+  };
+  for (const Case& c :
+       {Case{DeviceProfile::smallPhone(), "8423"}, Case{DeviceProfile::phone(), "1234567"},
+        Case{DeviceProfile::phone(), "12345678901234567890123456789"}}) {
+    makeWindow(c.device);
+    auto lan = showInNavigation(std::make_shared<LANSettingsViewController>(env));
+    ASSERT_TRUE(driver().tap(*lan->portContainerView()));
+    driver().advance(0.1);
+    ASSERT_NE(driver().alert(), nullptr);
+    ASSERT_TRUE(driver().type(*driver().alert()->textFields()[0], c.port));
+    ASSERT_TRUE(driver().tapAlertAction("Save"));
+    driver().settle();
+    const Label& title = *lan->portTitleLabel();
+    const Label& value = *lan->portValueLabel();
+    EXPECT_EQ(value.text(), c.port) << "kept as typed";
+    EXPECT_TRUE(textFits(title)) << c.port;
+    EXPECT_LE(title.frame().maxX(), value.frame().minX()) << c.port;
+    EXPECT_GE(value.frame().minX(), 0) << c.port;
+    EXPECT_LE(value.frame().maxX(), lan->portContainerView()->bounds().width()) << c.port;
+    if (std::string(c.port).size() < 10) {
+      EXPECT_TRUE(textFits(value)) << c.port;
+    }
+  }
 }
 
 TEST_F(ConnectionMethodTest, TheDeviceSettingsRowAlwaysShowsLan) {

@@ -82,6 +82,22 @@ TEST_F(DeviceSettingsTest, WithoutServicesOnlyForgetAllIsListed) {
   EXPECT_FALSE(authRow(*screen)->authSwitch()->isOn());
 }
 
+// On the small phone, in the installed fonts, the titles are whole and the
+// options' title stays clear of "Forget All".
+TEST_F(DeviceSettingsTest, TheSmallPhoneKeepsTheTitlesWholeAndApart) {
+  ScopedTextMetrics fonts{std::make_shared<PangoMetrics>()};
+  makeWindow(DeviceProfile::smallPhone());
+  auto screen = open();
+  for (const char* text : {"Connection Method", "Remember options"}) {
+    const Label* label = driver().labelWithText(text);
+    ASSERT_NE(label, nullptr) << text;
+    EXPECT_TRUE(textFits(*label)) << text;
+  }
+  const Button* forget = driver().buttonWithTitle("Forget All");
+  ASSERT_NE(forget, nullptr);
+  EXPECT_LE(driver().labelWithText("Remember options")->frame().maxX(), forget->frame().minX());
+}
+
 TEST_F(DeviceSettingsTest, OneRowPerServiceTypeCountingDisabledServices) {
   addService("TAVIO-A-0001", "Purchase", "pay");
   addService("TAVIO-B-0002", "Purchase", "pay");

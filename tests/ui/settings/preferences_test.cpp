@@ -139,5 +139,28 @@ TEST_F(PreferencesTest, TileLayout) {
   EXPECT_EQ(list.width(), radar.width());
 }
 
+// In the installed fonts: on the small phone every title is whole and clear
+// of its switch; on a phone on its side the rows below the screen's edge
+// scroll into reach.
+TEST_F(PreferencesTest, TitlesStayWholeAndRowsReachableOnSmallAndTurnedPhones) {
+  ScopedTextMetrics fonts{std::make_shared<PangoMetrics>()};
+  makeWindow(DeviceProfile::smallPhone());
+  auto small = open();
+  for (const auto& title :
+       {small->radarTitleLabel(), small->listTitleLabel(), small->rememberTitleLabel()}) {
+    EXPECT_TRUE(textFits(*title)) << title->text();
+  }
+  EXPECT_LE(small->rememberTitleLabel()->frame().maxX(), small->rememberSwitch()->frame().minX());
+
+  makeWindow(DeviceProfile::phone().inOrientation(true));
+  auto turned = open();
+  View& row = *turned->rememberSwitchContainer();
+  EXPECT_FALSE(onScreen(row));
+  turned->page()->scrollBy({0, turned->page()->contentSize().height});
+  EXPECT_TRUE(onScreen(row));
+  ASSERT_TRUE(driver().tap(row));
+  EXPECT_FALSE(turned->rememberSwitch()->isOn());
+}
+
 }  // namespace
 }  // namespace veltrix::ui::settings

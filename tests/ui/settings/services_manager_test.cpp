@@ -132,13 +132,36 @@ TEST_F(ServicesManagerTest, RowsAreRoundedBySectionAndTheLastHasNoSeparator) {
   EXPECT_TRUE(cell(0, 2)->clipsToBounds);
 
   EXPECT_EQ(cell(0, 0)->separatorInset, (Insets{0, 20, 0, 20}));
-  EXPECT_EQ(cell(1, 0)->separatorInset->left, cell(1, 0)->bounds().width());
+  EXPECT_GE(cell(1, 0)->separatorInset->left, cell(1, 0)->bounds().width());
   EXPECT_EQ(t.rectForRow(IndexPath::forRow(0, 0)).height(), 60);
   EXPECT_EQ(t.rectForRow(IndexPath::forRow(1, 1)).height(), 60);
   EXPECT_EQ(t.rectForRow(IndexPath::forRow(0, 2)).height(), 50);
   EXPECT_GE(t.rectForRow(IndexPath::forRow(0, 1)).height(), 60) << "the explanation fits";
   // 20 from the sides and from the safe area.
   EXPECT_EQ(t.frame(), (Rect{20, 91 + 20, 390 - 40, 844 - 91 - 34 - 40}));
+}
+
+// In the installed fonts on a phone, the designated mode's two values are
+// whole beside their titles: the serial number is what names the terminal.
+TEST_F(ServicesManagerTest, TheModeAndTheDesignatedSerialNumberAreWholeOnAPhone) {
+  ScopedTextMetrics fonts{std::make_shared<PangoMetrics>()};
+  const std::string sn = "TAVIO-T420-0000123";
+  addService(sn, "Purchase", "pay-1");
+  db->insertSetting("remember_mode", "1");
+  remember(sn, "ALL", "");
+  auto screen = open();
+  for (std::int64_t row : {0, 1}) {
+    auto cell = table(*screen).cellForRow(IndexPath::forRow(row, 0));
+    ASSERT_NE(cell, nullptr);
+    const auto labels = cell->contentView()->findAll<Label>();
+    ASSERT_EQ(labels.size(), 2u);
+    const Label& title = *labels[0];
+    const Label& value = *labels[1];
+    EXPECT_EQ(value.text(), row == 0 ? "Use Designated terminal" : sn);
+    EXPECT_TRUE(textFits(value)) << value.text();
+    EXPECT_TRUE(textFits(title)) << title.text();
+    EXPECT_LE(title.frame().maxX(), value.frame().minX()) << title.text();
+  }
 }
 
 // --- default targets ----------------------------------------------------------

@@ -107,6 +107,20 @@ TEST_F(TerminalDetailTest, FourSectionsWithTheirRowsAndHeights) {
   EXPECT_TRUE(table.indexPathsForSelectedRows().empty());
 }
 
+// On the small phone the header's serial number and the auth status are
+// drawn whole, smaller, in the installed fonts.
+TEST_F(TerminalDetailTest, TheSmallPhoneShowsTheSerialNumberWhole) {
+  ScopedTextMetrics fonts{std::make_shared<PangoMetrics>()};
+  makeWindow(DeviceProfile::smallPhone());
+  addTerminal();
+  auto sheet = open();
+  for (const char* text : {kSn, "Auth type: NONE"}) {
+    const Label* label = driver().labelWithText(text);
+    ASSERT_NE(label, nullptr) << text;
+    EXPECT_TRUE(textFits(*label)) << text;
+  }
+}
+
 TEST_F(TerminalDetailTest, WithoutServicesOnlyTheCapabilityTitleShows) {
   addTerminal();
   auto sheet = open();
@@ -138,6 +152,7 @@ TEST_F(TerminalDetailTest, AHostileModelShowsOnItsOwnLine) {
 TEST_F(TerminalDetailTest, IconsFallBackToTheT420Pair) {
   EXPECT_EQ(terminalIconNames("T310").enabled, "icon_t310_enabled");
   EXPECT_EQ(terminalIconNames("TMIX_Z3").disabled, "icon_tmix_z3_disabled");
+  EXPECT_EQ(terminalIconNames("TMIX Z3").enabled, "icon_tmix_z3_enabled");
   for (const std::optional<std::string>& model :
        {std::optional<std::string>("Nova 9"), std::optional<std::string>("../t310"),
         std::optional<std::string>()}) {

@@ -62,7 +62,37 @@ Size Label::intrinsicContentSize() const {
 Size Label::intrinsicContentSizeForWidth(double width) const {
   if (numberOfLines_ == 1) width = 0;
   if (width <= 0 && preferredMaxWidth_ > 0 && numberOfLines_ != 1) width = preferredMaxWidth_;
-  return textMetrics().measure(displayText(), font_, width, numberOfLines_);
+  // Wrapped text is as tall as it is drawn, in the size it fits in.
+  const Font font = width > 0 ? fittedFont(width) : font_;
+  return textMetrics().measure(displayText(), font, width, numberOfLines_);
+}
+
+Font Label::displayFont() const { return fittedFont(bounds().width()); }
+
+Font Label::fittedFont(double width) const {
+  if (!adjustsFontSizeToFitWidth || numberOfLines_ == 0 || text_.empty()) return font_;
+  const TextMetrics& metrics = textMetrics();
+  const std::string shown = displayText();
+  // Every word on a line of its own, in no more lines than the label has.
+  auto fits = [&](const Font& font) {
+    if (numberOfLines_ == 1) return metrics.measure(shown, font, 0, 1).width <= width;
+    for (std::size_t from = 0; from < shown.size();) {
+      std::size_t to = shown.find_first_of(" \n", from);
+      if (to == std::string::npos) to = shown.size();
+      const std::string_view word(shown.data() + from, to - from);
+      if (metrics.measure(word, font, 0, 1).width > width) return false;
+      from = to + 1;
+    }
+    return metrics.measure(displayText(), font, width, 0).height <=
+           numberOfLines_ * metrics.lineHeight(font) + 0.5;
+  };
+  const double smallest = font_.size * std::clamp(minimumScaleFactor, 0.0, 1.0);
+  Font font = font_;
+  // Half-point steps down from the font's own size, the last one to the
+  // smallest; text widths do not scale exactly with the size, so each step
+  // is measured.
+  while (!fits(font) && font.size > smallest) font.size = std::max(smallest, font.size - 0.5);
+  return font;
 }
 
 std::string Label::describe() const { return View::describe() + fmt::format(" \"{}\"", text_); }

@@ -56,6 +56,15 @@ class Label : public View {
   Color textColor = Color::label();
   TextAlignment textAlignment = TextAlignment::Natural;
   LineBreakMode lineBreakMode = LineBreakMode::TruncateTail;
+  // A text wider than the label (on more lines than it has, or with a word
+  // wider than it) is drawn smaller, down to `minimumScaleFactor` x the
+  // font's size; then it truncates as usual.
+  bool adjustsFontSizeToFitWidth = false;
+  double minimumScaleFactor = 0;
+  // The font the text is drawn in at the label's present width, or at
+  // `width`.
+  Font displayFont() const;
+  Font fittedFont(double width) const;
 
   // The text's size in the label's font, wrapped to `size.width` when the
   // label has more than one line.

@@ -124,6 +124,10 @@ class DimensionAnchor : public AnchorBase {
                                             double constant = 0) const {
     return make(Relation::LessOrEqual, &other, 1, constant);
   }
+  ConstraintPtr constraintLessThanOrEqualTo(const DimensionAnchor& other, Multiplier m,
+                                            double constant = 0) const {
+    return make(Relation::LessOrEqual, &other, m.value, constant);
+  }
   ConstraintPtr constraintEqualToConstant(double constant) const {
     return make(Relation::Equal, nullptr, 1, constant);
   }

@@ -370,7 +370,21 @@ void NavigationBar::sync() {
   title_->setFont(Font::system(17, FontWeight::Semibold));
   title_->textAlignment = TextAlignment::Center;
   title_->setText(item.title().value_or(top->title().value_or("")));
-  title_->setFrame(Rect{100, 0, std::max(0.0, w - 200), h});
+  // Centred, as wide as the nearer item leaves on both sides; a title wider
+  // than that takes the whole room between the items, off centre, before it
+  // is cut (the small phone's back button leaves a centred title 120 points).
+  double lo = 8;
+  double hi = w - 8;
+  for (const auto& b : {back_, left_}) {
+    if (b) lo = std::max(lo, b->frame().maxX() + 8);
+  }
+  if (right_) hi = std::min(hi, right_->frame().minX() - 8);
+  const double half = std::max(0.0, std::min(w / 2 - lo, hi - w / 2));
+  if (title_->intrinsicContentSize().width <= 2 * half) {
+    title_->setFrame(Rect{w / 2 - half, 0, 2 * half, h});
+  } else {
+    title_->setFrame(Rect{lo, 0, std::max(0.0, hi - lo), h});
+  }
   addSubview(title_);
 }
 

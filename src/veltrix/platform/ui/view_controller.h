@@ -54,6 +54,9 @@ enum class ModalPresentationStyle : std::int64_t {
   OverFullScreen,
 };
 enum class ModalTransitionStyle : std::int64_t { CoverVertical, CrossDissolve };
+// The status bar's look: dark text (the default) or light text for dark
+// screens.
+enum class StatusBarStyle : std::int64_t { Default, LightContent, DarkContent };
 
 // Handed to viewWillTransitionToSize: blocks to run with the size change's
 // animation and after it.
@@ -146,6 +149,9 @@ class ViewController : public std::enable_shared_from_this<ViewController> {
   virtual void viewWillLayoutSubviews() {}
   virtual void viewDidLayoutSubviews() {}
   virtual void viewWillTransitionToSize(Size /*size*/, TransitionCoordinator& /*coordinator*/) {}
+  // How the status bar looks over this controller's view when it covers the
+  // screen (Window::statusBarStyle).
+  virtual StatusBarStyle preferredStatusBarStyle() const { return StatusBarStyle::Default; }
 
   const std::optional<std::string>& title() const { return title_; }
   void setTitle(std::optional<std::string> title);

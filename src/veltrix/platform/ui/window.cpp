@@ -316,6 +316,22 @@ ViewController* Window::topViewController() const {
   return vc;
 }
 
+StatusBarStyle Window::statusBarStyle() const {
+  ViewController* vc = root_.get();
+  if (!vc) return StatusBarStyle::Default;
+  // Sheets leave the presenter's top edge, and so its status bar, in view.
+  for (int guard = 0; guard < 64; ++guard) {
+    ViewController* p = vc->presentedViewController();
+    if (!p || p->isBeingDismissed()) break;
+    if (p->modalPresentationStyle != ModalPresentationStyle::FullScreen &&
+        p->modalPresentationStyle != ModalPresentationStyle::OverFullScreen) {
+      break;
+    }
+    vc = p;
+  }
+  return vc->preferredStatusBarStyle();
+}
+
 Rect Window::presentedFrame(ModalPresentationStyle style, const Rect& container,
                             Size preferred) const {
   const double w = container.width();

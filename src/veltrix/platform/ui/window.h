@@ -72,6 +72,10 @@ class Window : public View {
   // a navigation controller its top controller.
   ViewController* topViewController() const;
 
+  // The status bar's look: the preferred style of the controller that
+  // covers the screen, the root or the last one presented full screen.
+  StatusBarStyle statusBarStyle() const;
+
   const DeviceProfile& device() const { return device_; }
   // Turns the device: every controller gets viewWillTransitionToSize, the
   // window takes the new size and lays out inside an animation together

@@ -25,6 +25,7 @@ constexpr double kButtonInset = 20;
 constexpr double kButtonHeight = 44;
 constexpr double kButtonBottomGap = 20;
 constexpr double kButtonCornerRadius = 8;
+constexpr double kDisabledTitleAlpha = 0.7;
 // The table leaves the button, its gaps and the safe area below it.
 constexpr double kTableBottomSpace = 104;
 constexpr double kRowHeight = 80;
@@ -102,6 +103,8 @@ void BLEDeviceScanViewController::setupScanButton(Size size, double bottomInset)
   scanBtn_->setTitle(kScanning, ControlState::Disabled);
   scanBtn_->setBackgroundColor(Color::systemBlue());
   scanBtn_->setTitleColor(Color::white(), ControlState::Normal);
+  // The platform's grey disabled title cannot be read on the blue fill.
+  scanBtn_->setTitleColor(Color::white(1, kDisabledTitleAlpha), ControlState::Disabled);
   scanBtn_->cornerRadius = kButtonCornerRadius;
   scanBtn_->clipsToBounds = true;
   auto weak = weakSelf();

@@ -236,7 +236,10 @@ std::shared_ptr<CollectionViewCell> GridViewController::cellForItem(CollectionVi
 
 std::optional<Size> GridViewController::sizeForItem(CollectionView& view, FlowLayout&, IndexPath) {
   const double side = std::max(0.0, gridTileSide(view.frame().width()));
-  return Size{side, side};
+  // Square, but no taller than the panel shows: a turned phone's panel is
+  // 156 high, a third of its width 260.
+  const double shown = view.frame().height() - kSectionInset.top - kSectionInset.bottom;
+  return Size{side, std::clamp(shown, 0.0, side)};
 }
 
 void GridViewController::didSelectItem(CollectionView& view, IndexPath indexPath) {

@@ -24,7 +24,13 @@ constexpr const char* kCancelTitle = "取消";
 }  // namespace
 
 Rect qrScanFrame(Size size) {
-  const double side = kScanFrameShare * std::min(size.width, size.height);
+  // 0.7 of the shorter side at most; on a screen turned sideways the hint
+  // under the frame would otherwise lie over the cancel button.
+  constexpr double kHintToCancel = 4;
+  const double room =
+      size.height - 2 * (kHintGap + kHintHeight + kHintToCancel + kCancelFromBottom);
+  const double side =
+      std::max(0.0, std::min(kScanFrameShare * std::min(size.width, size.height), room));
   return {(size.width - side) / 2, (size.height - side) / 2, side, side};
 }
 

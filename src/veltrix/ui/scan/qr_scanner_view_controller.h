@@ -28,7 +28,8 @@
 namespace veltrix::ui::scan {
 
 // The scan frame of a view of `size`: a centred square whose side is 0.7 of
-// the shorter side.
+// the shorter side, or less where the hint under it would reach the cancel
+// button (a phone on its side).
 Rect qrScanFrame(Size size);
 
 class QRScannerViewController final : public ViewController, public MetadataOutputDelegate {
@@ -58,6 +59,8 @@ class QRScannerViewController final : public ViewController, public MetadataOutp
   // The cancel button's action.
   void cancelScanning();
 
+  // Light text over the black page.
+  StatusBarStyle preferredStatusBarStyle() const override { return StatusBarStyle::LightContent; }
   std::string typeName() const override { return "QRScannerViewController"; }
 
  private:

@@ -1,5 +1,7 @@
 #include "veltrix/ui/scan/scan_dialogs.h"
 
+#include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -21,6 +23,33 @@ std::optional<std::string> ownHandshakeText() {
   registry::HandshakeBean bean = registry::HandshakeBean::initBeanWithSelfInfo();
   return bean.toJSONString();
 }
+
+// Dims what lies under it. The cards it holds keep their designed sizes
+// as the largest and are drawn smaller where that size would reach past the
+// safe area around their centre (under the navigation bar, off a turned or
+// small phone): the QR card is 350 high, a turned small phone has 276.
+class DimmingView final : public View {
+ public:
+  void layoutSubviews() override {
+    const Rect safe = bounds().inset(safeAreaInsets());
+    for (const auto& card : subviews()) {
+      const Point c = card->center();
+      const Size s = card->bounds().size;
+      if (s.width <= 0 || s.height <= 0) continue;
+      const double roomX = 2 * std::min(c.x - safe.minX(), safe.maxX() - c.x);
+      const double roomY = 2 * std::min(c.y - safe.minY(), safe.maxY() - c.y);
+      const double scale =
+          std::clamp(std::min(roomX / s.width, roomY / s.height), kSmallestCardScale, 1.0);
+      if (card->transform() != Transform::scale(scale, scale)) {
+        card->setTransform(Transform::scale(scale, scale));
+      }
+    }
+  }
+  std::string typeName() const override { return "DimmingView"; }
+
+ private:
+  static constexpr double kSmallestCardScale = 0.5;
+};
 
 void centre(View& card, View& in, Size size) {
   card.setTranslatesAutoresizingMaskIntoConstraints(false);
@@ -45,7 +74,7 @@ ScanDialogs::ScanDialogs(ViewController& screen, Services services)
 }
 
 std::shared_ptr<View> ScanDialogs::addDimmingView(View& host) {
-  auto dimming = std::make_shared<View>();
+  auto dimming = std::make_shared<DimmingView>();
   dimming->setBackgroundColor(Color::black().withAlpha(kDimmingAlpha));
   dimming->setTranslatesAutoresizingMaskIntoConstraints(false);
   host.addSubview(dimming);

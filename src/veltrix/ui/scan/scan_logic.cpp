@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <numbers>
@@ -131,20 +132,33 @@ std::string lowerAscii(std::string_view text) {
   return lower;
 }
 
+// Terminals name their model in words ("TMIX Z3"); the library's artwork
+// joins them with underscores ("icon_tmix_z3_enabled"). The model as it
+// stands comes first, so a host's own picture of that name still wins.
+std::array<std::string, 2> artworkStems(std::string_view model) {
+  const std::string lower = lowerAscii(model);
+  std::string joined = lower;
+  std::replace_if(
+      joined.begin(), joined.end(), [](unsigned char c) { return !std::isalnum(c); }, '_');
+  return {lower, joined};
+}
+
 }  // namespace
 
 IconNames iconNames(std::string_view model, bool (*imageExists)(std::string_view)) {
-  const std::string lower = lowerAscii(model);
-  IconNames names{fmt::format("icon_{}_enabled", lower), fmt::format("icon_{}_disabled", lower)};
-  if (!imageExists(names.enabled) || !imageExists(names.disabled)) {
-    names = {"icon_t420_enabled", "icon_t420_disabled"};
+  for (const std::string& name : artworkStems(model)) {
+    IconNames names{fmt::format("icon_{}_enabled", name), fmt::format("icon_{}_disabled", name)};
+    if (imageExists(names.enabled) && imageExists(names.disabled)) return names;
   }
-  return names;
+  return {"icon_t420_enabled", "icon_t420_disabled"};
 }
 
 std::string enabledIconName(std::string_view model, bool (*imageExists)(std::string_view)) {
-  std::string name = fmt::format("icon_{}_enabled", lowerAscii(model));
-  return imageExists(name) ? name : "icon_t420_enabled";
+  for (const std::string& stem : artworkStems(model)) {
+    std::string name = fmt::format("icon_{}_enabled", stem);
+    if (imageExists(name)) return name;
+  }
+  return "icon_t420_enabled";
 }
 
 bool libraryImageExists(std::string_view name) { return loadImageNamed(name) != nullptr; }

@@ -34,6 +34,11 @@ const Color kCenterImageColor = Color::rgb(0.53, 0.81, 0.98);
 const Color kBackgroundColor = Color::rgb255(243, 246, 249);
 const Color kRememberTitleColor = Color::rgb255(58, 118, 226);
 constexpr double kInstructionFontSize = 19;
+// The header and instruction lines keep their specified sizes as the
+// largest and step down to fit the screen's width less these margins (a
+// bold 40 "Cash Purchase Service" is wider than a phone).
+constexpr double kTextSideMargin = 16;
+constexpr double kSmallestTextScale = 0.5;
 constexpr double kRememberBottomInset = 10;
 constexpr double kRememberHeight = 46;
 constexpr double kDiscSize = 150;
@@ -58,6 +63,8 @@ std::shared_ptr<Label> makeLabel(double size) {
   label->setFont(Font::bold(size));
   label->textColor = Color::black();
   label->textAlignment = TextAlignment::Center;
+  label->adjustsFontSizeToFitWidth = true;
+  label->minimumScaleFactor = kSmallestTextScale;
   label->setTranslatesAutoresizingMaskIntoConstraints(false);
   return label;
 }
@@ -205,7 +212,7 @@ void ScanViewController::setupUI() {
   headerLabelTopConstraint_ =
       headerLabel_->topAnchor().constraintEqualTo(safe.topAnchor(), offsets.header);
   activate({headerLabel_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
-            headerLabel_->widthAnchor().constraintEqualTo(root.widthAnchor()),
+            headerLabel_->widthAnchor().constraintEqualTo(root.widthAnchor(), -2 * kTextSideMargin),
             headerLabelTopConstraint_});
 
   // Both lines always exist; each appearance sets them for the presentation
@@ -220,10 +227,10 @@ void ScanViewController::setupUI() {
   subHeaderLabelTopConstraint_ =
       label2_->topAnchor().constraintEqualTo(safe.topAnchor(), offsets.subHeader);
   activate({label2_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
-            label2_->widthAnchor().constraintEqualTo(root.widthAnchor()),
+            label2_->widthAnchor().constraintEqualTo(root.widthAnchor(), -2 * kTextSideMargin),
             subHeaderLabelTopConstraint_,
             label3_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
-            label3_->widthAnchor().constraintEqualTo(root.widthAnchor()),
+            label3_->widthAnchor().constraintEqualTo(root.widthAnchor(), -2 * kTextSideMargin),
             label3_->topAnchor().constraintEqualTo(label2_->bottomAnchor())});
 
   rememberBtn_ = std::make_shared<Button>(ButtonType::Custom);

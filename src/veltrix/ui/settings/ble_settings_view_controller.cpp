@@ -33,6 +33,8 @@ constexpr double kCardHeight = 60;
 constexpr double kHeaderHeight = 50;
 constexpr double kSwitchRowHeight = 60;
 constexpr double kDeviceRowHeight = 80;
+// Two terminals' rows at least: a short screen scrolls the page instead.
+constexpr double kMinimumListHeight = 2 * kDeviceRowHeight;
 constexpr double kRowTitleFontSize = 17;
 constexpr double kModeNameFontSize = 15;
 constexpr double kChevronSide = 16;
@@ -145,6 +147,7 @@ void BleSettingsViewController::initData() {
 // --- Views, in the order they stand on the screen ---------------------------
 
 void BleSettingsViewController::setupUI() {
+  page_ = ScrollingPage::install(view());
   setupSwitchCard();
   setupModeRow();
   setupDeviceListHeader();
@@ -155,7 +158,7 @@ void BleSettingsViewController::setupUI() {
 
 void BleSettingsViewController::setupSwitchCard() {
   mainContainerView_ = makeCard(kCornerRadius);
-  view().addSubview(mainContainerView_);
+  page_->content().addSubview(mainContainerView_);
   contentTableView_ = std::make_shared<TableView>(Rect{}, TableViewStyle::Plain);
   styleListTable(*contentTableView_);
   contentTableView_->setBackgroundColor(Color::clear());
@@ -172,7 +175,7 @@ void BleSettingsViewController::setupModeRow() {
   portContainerView_ = makeCard(kCornerRadius);
   // Shown as a row, but nothing happens on a tap.
   portContainerView_->userInteractionEnabled = true;
-  view().addSubview(portContainerView_);
+  page_->content().addSubview(portContainerView_);
   modeTitleLabel_ =
       makeLabel(kModeTitle, Font::system(kRowTitleFontSize, FontWeight::Medium), Color::label());
   portContainerView_->addSubview(modeTitleLabel_);
@@ -184,7 +187,7 @@ void BleSettingsViewController::setupModeRow() {
 
 void BleSettingsViewController::setupDeviceListHeader() {
   deviceListHeaderView_ = makeCard(kCornerRadius);
-  view().addSubview(deviceListHeaderView_);
+  page_->content().addSubview(deviceListHeaderView_);
   deviceListTitleLabel_ = makeLabel(
       kPairedTerminals, Font::system(kRowTitleFontSize, FontWeight::Medium), Color::label());
   deviceListHeaderView_->addSubview(deviceListTitleLabel_);
@@ -212,7 +215,7 @@ void BleSettingsViewController::setupDeviceTable() {
   deviceTableView_->setDelegate(std::static_pointer_cast<TableViewDelegate>(self));
   deviceTableView_->registerCell(kDeviceCellIdentifier,
                                  [] { return std::make_shared<TableViewCell>(); });
-  view().addSubview(deviceTableView_);
+  page_->content().addSubview(deviceTableView_);
 }
 
 void BleSettingsViewController::setupPairButton() {
@@ -231,7 +234,7 @@ void BleSettingsViewController::setupPairButton() {
   pairButton_->addTarget(ControlEvent::TouchUpInside, [weak](Control&) {
     if (auto self = weak.lock()) self->pairButtonTapped();
   });
-  view().addSubview(pairButton_);
+  page_->content().addSubview(pairButton_);
 }
 
 void BleSettingsViewController::setupLoadingView() {
@@ -242,12 +245,11 @@ void BleSettingsViewController::setupLoadingView() {
 }
 
 void BleSettingsViewController::setupConstraints() {
-  View& root = view();
-  LayoutGuide& safe = root.safeAreaLayoutGuide();
+  View& screen = view();
+  View& root = page_->content();
   View& card = *mainContainerView_;
   View& port = *portContainerView_;
   View& header = *deviceListHeaderView_;
-  View& modeTitle = *modeTitleLabel_;
   View& chevron = *modeChevronView_;
   View& modeName = *modeNameLabel_;
 
@@ -261,7 +263,7 @@ void BleSettingsViewController::setupConstraints() {
     };
   };
   std::vector<ConstraintPtr> all{
-      card.topAnchor().constraintEqualTo(safe.topAnchor(), kMargin),
+      card.topAnchor().constraintEqualTo(root.topAnchor(), kMargin),
       card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
       card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
       card.heightAnchor().constraintEqualToConstant(kCardHeight),
@@ -270,14 +272,11 @@ void BleSettingsViewController::setupConstraints() {
       contentTableView_->trailingAnchor().constraintEqualTo(card.trailingAnchor()),
       contentTableView_->bottomAnchor().constraintEqualTo(card.bottomAnchor()),
 
-      modeTitle.leadingAnchor().constraintEqualTo(port.leadingAnchor(), kMargin),
-      modeTitle.centerYAnchor().constraintEqualTo(port.centerYAnchor()),
       chevron.widthAnchor().constraintEqualToConstant(kChevronSide),
       chevron.heightAnchor().constraintEqualToConstant(kChevronSide),
       chevron.trailingAnchor().constraintEqualTo(port.trailingAnchor(), -kMargin),
       chevron.centerYAnchor().constraintEqualTo(port.centerYAnchor()),
       modeName.trailingAnchor().constraintEqualTo(chevron.leadingAnchor(), -kModeNameGap),
-      modeName.centerYAnchor().constraintEqualTo(port.centerYAnchor()),
 
       deviceListTitleLabel_->leadingAnchor().constraintEqualTo(header.leadingAnchor(), kMargin),
       deviceListTitleLabel_->centerYAnchor().constraintEqualTo(header.centerYAnchor()),
@@ -290,16 +289,19 @@ void BleSettingsViewController::setupConstraints() {
       deviceTableView_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
       deviceTableView_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
       deviceTableView_->bottomAnchor().constraintEqualTo(pairButton_->topAnchor(), -kMargin),
+      // Where the screen is short the page scrolls rather than close the list.
+      deviceTableView_->heightAnchor().constraintGreaterThanOrEqualToConstant(kMinimumListHeight),
 
-      loadingView_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
-      loadingView_->centerYAnchor().constraintEqualTo(root.centerYAnchor()),
+      loadingView_->centerXAnchor().constraintEqualTo(screen.centerXAnchor()),
+      loadingView_->centerYAnchor().constraintEqualTo(screen.centerYAnchor()),
 
       pairButton_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
       pairButton_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
-      pairButton_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kMargin),
+      pairButton_->bottomAnchor().constraintEqualTo(root.bottomAnchor(), -kMargin),
       pairButton_->heightAnchor().constraintEqualToConstant(kPairButtonHeight),
   };
   for (auto& c : stackedCard(port, card, kCardHeight)) all.push_back(std::move(c));
+  for (auto& c : shareRow(port, *modeTitleLabel_, modeName, kMargin)) all.push_back(std::move(c));
   for (auto& c : stackedCard(header, port, kHeaderHeight)) all.push_back(std::move(c));
   activate(all);
 }
@@ -460,12 +462,9 @@ void BleSettingsViewController::fillSwitchCell(TableViewCell& cell) {
   });
   content.addSubview(title);
   content.addSubview(toggle);
-  activate({
-      title->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kMargin),
-      title->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-      toggle->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin),
-      toggle->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-  });
+  std::vector<ConstraintPtr> all = shareRow(content, *title, *toggle, kMargin);
+  all.push_back(toggle->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin));
+  activate(all);
 }
 
 void BleSettingsViewController::fillDeviceCell(TableViewCell& cell,
@@ -519,7 +518,7 @@ void BleSettingsViewController::fillDeviceCell(TableViewCell& cell,
 void BleSettingsViewController::willDisplayCell(TableView& table, TableViewCell& cell, IndexPath) {
   // The one row of the card draws no separator.
   if (&table == contentTableView_.get()) {
-    cell.separatorInset = Insets{0, cell.bounds().width(), 0, 0};
+    cell.separatorInset = rowSeparatorInset(true, kMargin);
   }
 }
 

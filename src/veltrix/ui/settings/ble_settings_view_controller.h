@@ -32,6 +32,7 @@
 #include "veltrix/transport/ble_communicate_service.h"
 #include "veltrix/ui/ble_link.h"
 #include "veltrix/ui/self_dismissing_alert.h"
+#include "veltrix/ui/settings/scrolling_page.h"
 
 namespace veltrix::ui::settings {
 
@@ -82,6 +83,7 @@ class BleSettingsViewController final : public ViewController,
   bool isScanning() const { return isScanning_; }
   // nullptr before the view loaded.
   const std::shared_ptr<View>& mainContainerView() const { return mainContainerView_; }
+  const std::shared_ptr<ScrollingPage>& page() const { return page_; }
   const std::shared_ptr<TableView>& contentTableView() const { return contentTableView_; }
   const std::shared_ptr<View>& portContainerView() const { return portContainerView_; }
   const std::shared_ptr<Button>& pairButton() const { return pairButton_; }
@@ -135,6 +137,7 @@ class BleSettingsViewController final : public ViewController,
 
   Collaborators collaborators_;
 
+  std::shared_ptr<ScrollingPage> page_;
   std::shared_ptr<View> mainContainerView_;
   std::shared_ptr<TableView> contentTableView_;
   std::shared_ptr<View> portContainerView_;

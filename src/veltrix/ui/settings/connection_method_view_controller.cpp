@@ -125,10 +125,10 @@ std::optional<double> ConnectionMethodViewController::heightForRow(TableView&, I
   return kRowHeight;
 }
 
-void ConnectionMethodViewController::willDisplayCell(TableView& table, TableViewCell& cell,
+void ConnectionMethodViewController::willDisplayCell(TableView&, TableViewCell& cell,
                                                      IndexPath indexPath) {
   // No line under the last row: the card's edge ends the list.
-  cell.separatorInset = rowSeparatorInset(indexPath.row() == 1, table.bounds().width(), kMargin);
+  cell.separatorInset = rowSeparatorInset(indexPath.row() == 1, kMargin);
 }
 
 void ConnectionMethodViewController::didSelectRow(TableView& table, IndexPath indexPath) {
@@ -162,6 +162,7 @@ void ConnectionMethodCell::setupUI() {
   title->setFont(Font::bold(18));
   title->textColor = Color::black();
   title->textAlignment = TextAlignment::Left;
+  shrinkToFit(*title);
   contentView()->addSubview(title);
 
   auto value = std::make_shared<Label>(Rect{width - kCellValueFromRight, 10, 60, 40});

@@ -90,8 +90,9 @@ DeviceOptionsCell::DeviceOptionsCell(registry::Row terminalInfo)
   setFrame(Rect{});
   styleRow(*this, false);
   const double width = screenWidth();
-  addLabel(*contentView(), {20, 10, kTitleWidth, 40}, "Remember options", Font::bold(18),
-           Color::black());
+  // Up to "Forget All", which the small phone brings within the 200 points.
+  shrinkToFit(*addLabel(*contentView(), {20, 10, std::min(kTitleWidth, width - 150 - 8 - 20), 40},
+                        "Remember options", Font::bold(18), Color::black()));
 
   buttonScan_ = std::make_shared<Button>(ButtonType::Custom, Rect{width - 150, 10, 100, 40});
   buttonScan_->tag = 0;
@@ -146,6 +147,7 @@ TerminalServicesCell::TerminalServicesCell(registry::Row serviceCount, std::stri
                       {kSnLabelX, 40, std::max(0.0, width - kSnLabelEndFromRight - kSnLabelX), 20},
                       std::move(rememberedSn), Font::bold(12), Color::gray(), TextAlignment::Right);
   snLabel_->setShowsOutsideText(true);
+  shrinkToFit(*snLabel_);
 }
 
 // --- DeviceSettingsController ---------------------------------------------------------

@@ -58,8 +58,9 @@ void LANSettingsViewController::viewDidLoad() {
 }
 
 void LANSettingsViewController::setupUI() {
+  page_ = ScrollingPage::install(view());
   mainContainerView_ = makeCard(kCornerRadius);
-  view().addSubview(mainContainerView_);
+  page_->content().addSubview(mainContainerView_);
 
   contentTableView_ = makeListTable(kCellId, kMargin);
   serveTable(*contentTableView_,
@@ -68,7 +69,7 @@ void LANSettingsViewController::setupUI() {
 
   descriptionLabel_ = makeLabel(kDescription, Font::system(14), Color::systemGray());
   descriptionLabel_->setNumberOfLines(0);
-  view().addSubview(descriptionLabel_);
+  page_->content().addSubview(descriptionLabel_);
 
   setupPortRow();
 }
@@ -76,7 +77,7 @@ void LANSettingsViewController::setupUI() {
 void LANSettingsViewController::setupPortRow() {
   portContainerView_ = makeCard(kCornerRadius);
   portContainerView_->userInteractionEnabled = true;
-  view().addSubview(portContainerView_);
+  page_->content().addSubview(portContainerView_);
 
   portTitleLabel_ = makeLabel(kPortTitle, Font::system(17, FontWeight::Medium));
   portContainerView_->addSubview(portTitleLabel_);
@@ -87,37 +88,39 @@ void LANSettingsViewController::setupPortRow() {
 }
 
 void LANSettingsViewController::setupConstraints() {
-  View& root = view();
+  View& root = page_->content();
   View& card = *mainContainerView_;
   View& port = *portContainerView_;
-  activate({
-      card.topAnchor().constraintEqualTo(root.safeAreaLayoutGuide().topAnchor(), kMargin),
-      card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-      card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
-      card.heightAnchor().constraintEqualToConstant(kCardHeight),
-      contentTableView_->topAnchor().constraintEqualTo(card.topAnchor()),
-      contentTableView_->leadingAnchor().constraintEqualTo(card.leadingAnchor()),
-      contentTableView_->trailingAnchor().constraintEqualTo(card.trailingAnchor()),
-      contentTableView_->bottomAnchor().constraintEqualTo(card.bottomAnchor()),
+  std::vector<ConstraintPtr> all = shareRow(port, *portTitleLabel_, *portValueLabel_, kMargin);
+  for (ConstraintPtr c : {
+           card.topAnchor().constraintEqualTo(root.topAnchor(), kMargin),
+           card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
+           card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+           card.heightAnchor().constraintEqualToConstant(kCardHeight),
+           contentTableView_->topAnchor().constraintEqualTo(card.topAnchor()),
+           contentTableView_->leadingAnchor().constraintEqualTo(card.leadingAnchor()),
+           contentTableView_->trailingAnchor().constraintEqualTo(card.trailingAnchor()),
+           contentTableView_->bottomAnchor().constraintEqualTo(card.bottomAnchor()),
 
-      descriptionLabel_->topAnchor().constraintEqualTo(card.bottomAnchor(), kMargin),
-      descriptionLabel_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-      descriptionLabel_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+           descriptionLabel_->topAnchor().constraintEqualTo(card.bottomAnchor(), kMargin),
+           descriptionLabel_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
+           descriptionLabel_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
 
-      port.topAnchor().constraintEqualTo(descriptionLabel_->bottomAnchor(), kMargin),
-      port.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-      port.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
-      port.heightAnchor().constraintEqualToConstant(kPortRowHeight),
-      portTitleLabel_->leadingAnchor().constraintEqualTo(port.leadingAnchor(), kMargin),
-      portTitleLabel_->centerYAnchor().constraintEqualTo(port.centerYAnchor()),
-      portValueLabel_->trailingAnchor().constraintEqualTo(portChevron_->leadingAnchor(),
-                                                          -kValueToChevron),
-      portValueLabel_->centerYAnchor().constraintEqualTo(port.centerYAnchor()),
-      portChevron_->trailingAnchor().constraintEqualTo(port.trailingAnchor(), -kMargin),
-      portChevron_->centerYAnchor().constraintEqualTo(port.centerYAnchor()),
-      portChevron_->widthAnchor().constraintEqualToConstant(kChevronSize),
-      portChevron_->heightAnchor().constraintEqualToConstant(kChevronSize),
-  });
+           port.topAnchor().constraintEqualTo(descriptionLabel_->bottomAnchor(), kMargin),
+           port.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
+           port.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+           port.heightAnchor().constraintEqualToConstant(kPortRowHeight),
+           port.bottomAnchor().constraintLessThanOrEqualTo(root.bottomAnchor(), -kMargin),
+           portValueLabel_->trailingAnchor().constraintEqualTo(portChevron_->leadingAnchor(),
+                                                               -kValueToChevron),
+           portChevron_->trailingAnchor().constraintEqualTo(port.trailingAnchor(), -kMargin),
+           portChevron_->centerYAnchor().constraintEqualTo(port.centerYAnchor()),
+           portChevron_->widthAnchor().constraintEqualToConstant(kChevronSize),
+           portChevron_->heightAnchor().constraintEqualToConstant(kChevronSize),
+       }) {
+    all.push_back(std::move(c));
+  }
+  activate(all);
 }
 
 void LANSettingsViewController::setupActions() {
@@ -163,12 +166,9 @@ std::shared_ptr<TableViewCell> LANSettingsViewController::cellForRow(TableView& 
   }
   content.addSubview(title);
   content.addSubview(toggle);
-  activate({
-      title->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kMargin),
-      title->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-      toggle->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin),
-      toggle->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-  });
+  std::vector<ConstraintPtr> all = shareRow(content, *title, *toggle, kMargin);
+  all.push_back(toggle->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin));
+  activate(all);
   return cell;
 }
 
@@ -179,7 +179,7 @@ std::optional<double> LANSettingsViewController::heightForRow(TableView&, IndexP
 void LANSettingsViewController::willDisplayCell(TableView&, TableViewCell& cell,
                                                 IndexPath indexPath) {
   const bool last = indexPath.row() == static_cast<std::int64_t>(cellTypes_.size()) - 1;
-  cell.separatorInset = rowSeparatorInset(last, cell.bounds().width(), kMargin);
+  cell.separatorInset = rowSeparatorInset(last, kMargin);
 }
 
 void LANSettingsViewController::didSelectRow(TableView& table, IndexPath indexPath) {

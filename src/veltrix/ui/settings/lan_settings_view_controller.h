@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "veltrix/platform/ui/view_controller.h"
+#include "veltrix/ui/settings/scrolling_page.h"
 #include "veltrix/ui/settings/settings_environment.h"
 
 namespace veltrix::ui::settings {
@@ -41,6 +42,9 @@ class LANSettingsViewController : public ViewController,
   const std::string& portNumber() const { return portNumber_; }
   const std::shared_ptr<TableView>& contentTableView() const { return contentTableView_; }
   const std::shared_ptr<View>& portContainerView() const { return portContainerView_; }
+  const std::shared_ptr<Label>& portTitleLabel() const { return portTitleLabel_; }
+  const std::shared_ptr<Label>& portValueLabel() const { return portValueLabel_; }
+  const std::shared_ptr<ScrollingPage>& page() const { return page_; }
   const std::shared_ptr<Label>& descriptionLabel() const { return descriptionLabel_; }
 
   void portContainerTapped();
@@ -67,6 +71,7 @@ class LANSettingsViewController : public ViewController,
   bool isAuthEnabled_ = false;
   std::string portNumber_;
 
+  std::shared_ptr<ScrollingPage> page_;
   std::shared_ptr<View> mainContainerView_;
   std::shared_ptr<TableView> contentTableView_;
   std::shared_ptr<Label> descriptionLabel_;

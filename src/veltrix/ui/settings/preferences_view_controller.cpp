@@ -23,6 +23,7 @@ constexpr double kRowHeight = 60;
 constexpr double kChosenTileAlpha = 0.1;
 // Our choice: the chosen tile's tint follows the card's rounding.
 constexpr double kTileCornerRadius = 12;
+constexpr double kSmallestTileTitleScale = 0.6;
 
 }  // namespace
 
@@ -73,8 +74,9 @@ std::string PreferencesViewController::settingWithDefault(std::string_view key) 
 // ---- views ---------------------------------------------------------------------------------
 
 void PreferencesViewController::setupUI() {
+  page_ = ScrollingPage::install(view());
   mainContainerView_ = makeCard(kCardCornerRadius);
-  view().addSubview(mainContainerView_);
+  page_->content().addSubview(mainContainerView_);
   titleLabel_ = makeLabel("Services Display", Font::system(22, FontWeight::Semibold));
   titleLabel_->textAlignment = TextAlignment::Natural;
   mainContainerView_->addSubview(titleLabel_);
@@ -103,6 +105,9 @@ PreferencesViewController::Tile PreferencesViewController::makeTile(const char* 
 
   tile.title = makeLabel(title, Font::system(17, FontWeight::Medium));
   tile.title->textAlignment = TextAlignment::Center;
+  // The small phone's tiles are narrower than the title.
+  tile.title->adjustsFontSizeToFitWidth = true;
+  tile.title->minimumScaleFactor = kSmallestTileTitleScale;
   tile.container->addSubview(tile.title);
 
   // The chosen tile shows the filled mark: its button is *not* selected.
@@ -117,7 +122,7 @@ PreferencesViewController::Tile PreferencesViewController::makeTile(const char* 
 PreferencesViewController::SwitchRow PreferencesViewController::makeSwitchRow(const char* title) {
   SwitchRow row;
   row.container = makeCard(kCardCornerRadius);
-  view().addSubview(row.container);
+  page_->content().addSubview(row.container);
   row.title = makeLabel(title, Font::system(20, FontWeight::Medium));
   row.container->addSubview(row.title);
   row.toggle = makeLaidOut<Switch>();
@@ -127,12 +132,12 @@ PreferencesViewController::SwitchRow PreferencesViewController::makeSwitchRow(co
 }
 
 void PreferencesViewController::setupConstraints() {
-  View& root = view();
+  View& root = page_->content();
   View& card = *mainContainerView_;
   View& radar = *radar_.container;
   View& list = *list_.container;
   activate({
-      card.topAnchor().constraintEqualTo(root.safeAreaLayoutGuide().topAnchor(), kMargin),
+      card.topAnchor().constraintEqualTo(root.topAnchor(), kMargin),
       card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
       card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
 
@@ -157,6 +162,8 @@ void PreferencesViewController::setupConstraints() {
   constrainTile(list_);
   constrainSwitchRow(setting_, card);
   constrainSwitchRow(remember_, *setting_.container);
+  activate({remember_.container->bottomAnchor().constraintLessThanOrEqualTo(root.bottomAnchor(),
+                                                                            -kMargin)});
 }
 
 void PreferencesViewController::constrainTile(const Tile& tile) {
@@ -178,18 +185,19 @@ void PreferencesViewController::constrainTile(const Tile& tile) {
 }
 
 void PreferencesViewController::constrainSwitchRow(const SwitchRow& row, View& above) {
-  View& root = view();
+  View& root = page_->content();
   View& box = *row.container;
-  activate({
-      box.topAnchor().constraintEqualTo(above.bottomAnchor(), kMargin),
-      box.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-      box.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
-      box.heightAnchor().constraintEqualToConstant(kRowHeight),
-      row.title->leadingAnchor().constraintEqualTo(box.leadingAnchor(), kMargin),
-      row.title->centerYAnchor().constraintEqualTo(box.centerYAnchor()),
-      row.toggle->trailingAnchor().constraintEqualTo(box.trailingAnchor(), -kMargin),
-      row.toggle->centerYAnchor().constraintEqualTo(box.centerYAnchor()),
-  });
+  std::vector<ConstraintPtr> all = shareRow(box, *row.title, *row.toggle, kMargin);
+  for (ConstraintPtr c : {
+           box.topAnchor().constraintEqualTo(above.bottomAnchor(), kMargin),
+           box.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
+           box.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+           box.heightAnchor().constraintEqualToConstant(kRowHeight),
+           row.toggle->trailingAnchor().constraintEqualTo(box.trailingAnchor(), -kMargin),
+       }) {
+    all.push_back(std::move(c));
+  }
+  activate(all);
 }
 
 // ---- actions -------------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "veltrix/platform/ui/view_controller.h"
+#include "veltrix/ui/settings/scrolling_page.h"
 #include "veltrix/ui/settings/settings_environment.h"
 
 namespace veltrix::ui::settings {
@@ -43,6 +44,10 @@ class PreferencesViewController : public ViewController {
   const std::shared_ptr<View>& rememberSwitchContainer() const { return remember_.container; }
   const std::shared_ptr<Switch>& settingSwitch() const { return setting_.toggle; }
   const std::shared_ptr<Switch>& rememberSwitch() const { return remember_.toggle; }
+  const std::shared_ptr<Label>& rememberTitleLabel() const { return remember_.title; }
+  const std::shared_ptr<Label>& radarTitleLabel() const { return radar_.title; }
+  const std::shared_ptr<Label>& listTitleLabel() const { return list_.title; }
+  const std::shared_ptr<ScrollingPage>& page() const { return page_; }
 
   void radarViewTapped();
   void listViewTapped();
@@ -79,6 +84,7 @@ class PreferencesViewController : public ViewController {
 
   SettingsEnvironment env_;
   std::int64_t selectedIndex_ = kListViewIndex;
+  std::shared_ptr<ScrollingPage> page_;
   std::shared_ptr<View> mainContainerView_;
   std::shared_ptr<Label> titleLabel_;
   Tile radar_;

@@ -172,20 +172,20 @@ void ServicesManagerViewController::fillValueRow(TableViewCell& cell, std::strin
   content.addSubview(name);
   content.addSubview(valueLabel);
   content.addSubview(chevron);
-  // A long value gives way (truncates) before the title does.
-  valueLabel->setContentCompressionResistancePriority(priority::kDefaultLow,
-                                                      LayoutAxis::Horizontal);
-  activate({
-      name->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kMargin),
-      name->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-      valueLabel->trailingAnchor().constraintEqualTo(chevron->leadingAnchor(), -kValueToChevron),
-      valueLabel->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-      valueLabel->leadingAnchor().constraintGreaterThanOrEqualTo(name->trailingAnchor(), kValueGap),
-      chevron->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin),
-      chevron->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-      chevron->widthAnchor().constraintEqualToConstant(kChevronSize),
-      chevron->heightAnchor().constraintEqualToConstant(kChevronSize),
-  });
+  // The title gives way (two lines, a smaller size) before the value: the
+  // serial number is what identifies the designated terminal.
+  std::vector<ConstraintPtr> all = shareRow(content, *name, *valueLabel, kMargin);
+  for (ConstraintPtr c : {
+           valueLabel->trailingAnchor().constraintEqualTo(chevron->leadingAnchor(),
+                                                          -kValueToChevron),
+           chevron->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin),
+           chevron->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
+           chevron->widthAnchor().constraintEqualToConstant(kChevronSize),
+           chevron->heightAnchor().constraintEqualToConstant(kChevronSize),
+       }) {
+    all.push_back(std::move(c));
+  }
+  activate(all);
 }
 
 void ServicesManagerViewController::fillExplanationRow(TableViewCell& cell) {
@@ -267,7 +267,7 @@ void ServicesManagerViewController::willDisplayCell(TableView&, TableViewCell& c
   cell.cornerRadius = corners == 0 ? 0 : kCornerRadius;
   cell.clipsToBounds = corners != 0;
   // No line under a section's last row.
-  cell.separatorInset = rowSeparatorInset(last, cell.bounds().width(), kMargin);
+  cell.separatorInset = rowSeparatorInset(last, kMargin);
 }
 
 void ServicesManagerViewController::didSelectRow(TableView& table, IndexPath indexPath) {

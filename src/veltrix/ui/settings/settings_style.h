@@ -4,6 +4,7 @@
 // Thread: the main loop.
 #pragma once
 
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -94,11 +95,24 @@ inline std::shared_ptr<TableViewCell> emptiedCell(TableView& table, const char* 
   return cell;
 }
 
-// The separator inset of a row `rowWidth` wide: no line under the last row
-// of a card (an inset of the whole width), else `margin` on both sides.
-inline Insets rowSeparatorInset(bool last, double rowWidth, double margin) {
-  return last ? Insets{0, rowWidth, 0, 0} : Insets{0, margin, 0, margin};
+// The separator inset of a row: no line under the last row of a card, else
+// `margin` on both sides. The last row's inset is wider than any row, not
+// the row's width when it is shown: a turn widens the row afterwards, and
+// the line would come back.
+inline Insets rowSeparatorInset(bool last, double margin) {
+  return last ? Insets{0, std::numeric_limits<double>::infinity(), 0, 0}
+              : Insets{0, margin, 0, margin};
 }
+
+// A row's title and the value beside it (a label, a switch) share the row
+// without overlapping: the title starts `margin` in and ends a gap before
+// the value, over at most two lines and, where they would not fit, in a
+// smaller size (down to 0.6, and never narrower than two lines need at that
+// size). A value label keeps its whole text up to
+// 0.6 of the row's width; a longer one loses its middle, so both ends of a
+// port number or a serial number stay in view. The screen places the value's
+// trailing edge.
+std::vector<ConstraintPtr> shareRow(View& row, Label& title, View& value, double margin);
 
 // Rows with fixed frames measure them from the main screen's width at the
 // time they are built, not from their own width.
@@ -113,6 +127,15 @@ inline std::shared_ptr<Label> addLabel(View& parent, const Rect& frame, std::str
   label->textColor = color;
   label->textAlignment = alignment;
   parent.addSubview(label);
+  return label;
+}
+
+// A one-line label whose text is drawn smaller (down to 0.6) rather than cut
+// where its fixed frame is too short for it (the small phone).
+inline Label& shrinkToFit(Label& label) {
+  constexpr double kSmallestScale = 0.6;
+  label.adjustsFontSizeToFitWidth = true;
+  label.minimumScaleFactor = kSmallestScale;
   return label;
 }
 

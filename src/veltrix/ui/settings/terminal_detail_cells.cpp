@@ -6,6 +6,7 @@
 
 #include "veltrix/platform/ui/device.h"
 #include "veltrix/platform/ui/image.h"
+#include "veltrix/ui/scan/scan_logic.h"
 #include "veltrix/ui/settings/settings_style.h"
 
 namespace veltrix::ui::settings {
@@ -17,13 +18,6 @@ namespace {
 constexpr double kRowInsets = 40;
 constexpr double kRowMargin = 16;
 constexpr double kLinkWidth = 76;
-
-std::string asciiLower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 std::string text(const registry::Row& row, std::string_view key) {
   return registry::rowText(row, key).value_or("");
@@ -42,13 +36,8 @@ std::string linkText(const std::optional<std::string>& parameter) {
 }
 
 TerminalIconNames terminalIconNames(const std::optional<std::string>& model) {
-  const std::string lower = asciiLower(model.value_or(""));
-  TerminalIconNames names{fmt::format("icon_{}_enabled", lower),
-                          fmt::format("icon_{}_disabled", lower)};
-  if (!loadImageNamed(names.enabled) || !loadImageNamed(names.disabled)) {
-    names = {"icon_t420_enabled", "icon_t420_disabled"};
-  }
-  return names;
+  scan::IconNames names = scan::iconNames(model.value_or(""), scan::libraryImageExists);
+  return {std::move(names.enabled), std::move(names.disabled)};
 }
 
 Color detailLinkColor() { return Color::rgb255(58, 118, 226); }
@@ -79,9 +68,12 @@ void RemoteTerminalCell::setupUI() {
   // The badge sits at the row's right margin and the serial number takes
   // the room before it: the frames of the design truncate both in our font.
   const double linkX = width - kRowInsets - kRowMargin - kLinkWidth;
-  addLabel(content, {80, 45, linkX - 8 - 80, 40}, text(terminalInfo_, "sn"), Font::bold(16),
-           Color::gray())
-      ->setShowsOutsideText(true);
+  // On the small phone that room is shorter than a serial number: it is
+  // drawn smaller rather than cut.
+  Label* sn = addLabel(content, {80, 45, linkX - 8 - 80, 40}, text(terminalInfo_, "sn"),
+                       Font::bold(16), Color::gray());
+  sn->setShowsOutsideText(true);
+  shrinkToFit(*sn);
 
   linkLabel_ = addLabel(content, {linkX, 30, kLinkWidth, 40},
                         linkText(registry::rowText(terminalInfo_, "parameter")), Font::bold(13),
@@ -108,6 +100,7 @@ void AuthStatusCell::setupUI() {
 
   statusLabel_ = addLabel(content, {60, 10, width - 150 - 8 - 60, 40}, "Auth type: NONE",
                           Font::bold(17), Color::rgb255(14, 177, 118));
+  shrinkToFit(*statusLabel_);
 
   verifyButton_ = std::make_shared<Button>(ButtonType::Custom, Rect{width - 150, 10, 50, 40});
   verifyButton_->tag = 0;

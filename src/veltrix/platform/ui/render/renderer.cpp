@@ -288,7 +288,7 @@ Rect imageRect(ContentMode mode, Size image, const Rect& box) {
 
 TextStyle labelStyle(const Label& label) {
   TextStyle style;
-  style.font = label.font();
+  style.font = label.displayFont();
   style.color = label.textColor;
   style.alignment = label.textAlignment;
   style.lineBreak = label.lineBreakMode;
@@ -587,10 +587,14 @@ void drawChrome(const Window& window, Context& ctx) {
   Canvas& c = ctx.canvas;
   const DeviceProfile& device = window.device();
   const Size size = window.bounds().size;
-  const Color ink = Color::black();
+  const Color ink =
+      window.statusBarStyle() == StatusBarStyle::LightContent ? Color::white() : Color::black();
   const double bar = device.statusBarHeight();
   if (bar > 0) {
-    const bool phone = !device.isPad();
+    // A phone with a sensor housing has a tall bar with the time centred in
+    // its left ear; a short bar (the small phone's 20 points, the pad's 24) has one
+    // plain line.
+    const bool phone = !device.isPad() && bar >= 40;
     const double textY = phone ? bar - 31 : 2;
     const double textH = phone ? 22 : bar - 4;
     TextStyle style;

@@ -1,0 +1,52 @@
+#include "veltrix/ui/settings/settings_style.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "veltrix/platform/ui/text_metrics.h"
+
+namespace veltrix::ui::settings {
+
+std::vector<ConstraintPtr> shareRow(View& row, Label& title, View& value, double margin) {
+  constexpr double kGap = 8;
+  constexpr double kValueShare = 0.6;
+  constexpr double kSmallestTitleScale = 0.6;
+  title.setNumberOfLines(2);
+  title.adjustsFontSizeToFitWidth = true;
+  title.minimumScaleFactor = kSmallestTitleScale;
+  // The title gives way; the value keeps its width.
+  title.setContentCompressionResistancePriority(1, LayoutAxis::Horizontal);
+  title.setContentHuggingPriority(1, LayoutAxis::Horizontal);
+  // But never narrower than its two lines need at the smallest size: the
+  // value loses its middle first.
+  Font smallest = title.font();
+  smallest.size *= kSmallestTitleScale;
+  const std::string& text = title.text();
+  auto width = [&](std::size_t from, std::size_t to) {
+    return textMetrics()
+        .measure(std::string_view(text).substr(from, to - from), smallest, 0, 1)
+        .width;
+  };
+  double twoLines = width(0, text.size());
+  for (std::size_t space = text.find(' '); space != std::string::npos;
+       space = text.find(' ', space + 1)) {
+    twoLines = std::min(twoLines, std::max(width(0, space), width(space + 1, text.size())));
+  }
+  std::vector<ConstraintPtr> out{
+      title.widthAnchor().constraintGreaterThanOrEqualToConstant(std::ceil(twoLines) + 1),
+      title.leadingAnchor().constraintEqualTo(row.leadingAnchor(), margin),
+      title.trailingAnchor().constraintEqualTo(value.leadingAnchor(), -kGap),
+      title.centerYAnchor().constraintEqualTo(row.centerYAnchor()),
+      value.centerYAnchor().constraintEqualTo(row.centerYAnchor()),
+  };
+  if (auto* text = dynamic_cast<Label*>(&value)) {
+    text->lineBreakMode = LineBreakMode::TruncateMiddle;
+    out.push_back(value.widthAnchor().constraintLessThanOrEqualTo(row.widthAnchor(),
+                                                                  Multiplier{kValueShare}));
+  }
+  return out;
+}
+
+}  // namespace veltrix::ui::settings
