@@ -53,5 +53,14 @@ TEST_F(LoadTest, EveryResultReachesItsOwnBlockOnceAndResourcesComeBack) {
       << "from " << (memory >> 10) << " KiB to " << (residentBytes() >> 10) << " KiB";
 }
 
+// A point-of-sale host calls from a pool of worker threads: every call is
+// carried out on the main loop, none races another.
+TEST_F(LoadTest, PaymentsFromHostThreadsAreEachAnsweredOnce) {
+  constexpr std::size_t kThreads = 8;
+  constexpr std::size_t kEach = 4;
+  expectClean(load.fromHostThreads(kThreads, kEach, kLimit), kThreads * kEach);
+  EXPECT_EQ(load.terminalRequests(), kThreads * kEach);
+}
+
 }  // namespace
 }  // namespace veltrix::testing
