@@ -35,8 +35,8 @@
 // Lifetime of a request: every request in flight when its RetailerManager
 // is destroyed ends once, with kErrorRequestCancelled and
 // kMsgManagerDestroyed (abort's block too, if it has not been answered);
-// its registration goes with it. A request made while the process exits
-// (process_exit.h: the library's threads have been stopped) is refused: no
+// its registration goes with it. A request made once exit has begun to
+// stop the library's threads (process_exit.h) is refused: no
 // exchange is made, `block` is not called, and `result` is called at once,
 // on the calling thread (no main loop runs any more), with
 // kErrorRequestCancelled and kMsgProcessExiting.
