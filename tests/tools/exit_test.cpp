@@ -166,8 +166,10 @@ TEST(ExitChild, DISABLED_ExitsWithPaymentsInFlight) {
   if (address == nullptr) GTEST_SKIP() << "runs only as a child";
   std::atexit(&paymentAtExit);
   platform::setDocumentsDir(std::getenv(kChildData));
-  platform::MainLoop::shared().startOwnThread();
+  // Made before the main loop runs: the singletons are set up on the thread
+  // that first asks for them.
   facade::RetailerManager& manager = facade::RetailerManager::sharedManager();
+  platform::MainLoop::shared().startOwnThread();
   static auto* counter =
       new std::shared_ptr<NotificationCounter>(std::make_shared<NotificationCounter>());
   std::future<void> notified = (*counter)->all.get_future();
