@@ -37,12 +37,14 @@ std::filesystem::path builtTool(const std::string& relative) {
 }
 
 // The payment's own answer, then a dense stream of further bytes for about
-// ten seconds: far longer than the host takes to print its result and exit,
-// and dense enough that the session thread is busy with them at exit.
+// ten seconds (longer in a sanitizer build, which runs the host slower): far
+// longer than the host takes to print its result and exit, and dense enough
+// that the session thread is busy with them at exit.
 sim::Reply answerThenKeepWriting(const sim::RecordedRequest& request) {
   sim::Reply reply = sim::defaultReply(request, sim::Millis(0));
   for (int i = 0; i < 10000; ++i) {
-    reply.pieces.push_back(sim::Piece{std::string(4094, ' ') + "\r\n", sim::Millis(1)});
+    reply.pieces.push_back(
+        sim::Piece{std::string(4094, ' ') + "\r\n", sim::Millis(testing::kSlowdown)});
   }
   return reply;
 }
@@ -85,7 +87,7 @@ TEST(ExitWhileDataArrives, PaymentHostExitsCleanlyWhileTheTerminalKeepsWriting) 
     EXPECT_FALSE(hasSanitizerReport(result.output)) << result.output;
     EXPECT_NE(result.output.find(R"("type":"result")"), std::string::npos) << result.output;
     // It ended while the terminal was still writing.
-    EXPECT_LT(took, 10s);
+    EXPECT_LT(took, 10s * testing::kSlowdown);
     if (result.status == 0 && !hasSanitizerReport(result.output)) ++clean;
   }
   EXPECT_EQ(terminal->requestCount(), static_cast<std::size_t>(runs));
