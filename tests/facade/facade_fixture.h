@@ -256,10 +256,15 @@ class FacadeTest : public testing::LoopTest {
   ~FacadeTest() override {
     drain();
     manager_.reset();
+    // A request still in flight ends with the manager: its block runs now,
+    // while what it records into still exists.
+    drain();
     codec::TransactionHeaderBuilder::setDeviceIdentifierProvider({});
   }
 
   RetailerManager& manager() { return *manager_; }
+  void destroyManager() { manager_.reset(); }
+  ResultBackManager& resultRegistry() { return registry_; }
 
   // A host result block recording under `tag`.
   template <typename R>

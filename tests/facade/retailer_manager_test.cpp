@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <functional>
 #include <memory>
@@ -424,6 +425,40 @@ TEST_F(RetailerManagerTest, AbortIsAnsweredDirectlyBeforeItIsSent) {
   drain();
   EXPECT_TRUE(deliveries().empty());
   EXPECT_EQ(answers.size(), 1u);
+}
+
+// One request waiting for its terminal's answer, one for its probe: when
+// their manager goes, each ends once with the cancel code and nothing of it
+// stays registered.
+TEST_F(RetailerManagerTest, RequestsInFlightEndOnceWhenTheirManagerGoes) {
+  model::PaymentParam param;
+  param.servicesParams = at("127.0.0.1:8080");
+  manager().payment(param, idBlock(), recorder<model::PaymentResult>("sent"));
+  const std::string sentId = lastId_;
+  ASSERT_TRUE(waitForTransports(1));
+  pinger_->set("127.0.0.1:8081", FakePinger::Answer::kSilent);
+  param.servicesParams = at("127.0.0.1:8081");
+  manager().payment(param, idBlock(), recorder<model::PaymentResult>("probing"));
+  ASSERT_TRUE(main().runUntil([&] { return pinger_->pings().size() == 2; }));
+
+  destroyManager();
+  pinger_->answerHeld(true);
+  drain();
+  ASSERT_EQ(deliveries().size(), 2u);
+  std::vector<std::string> tags;
+  for (const Delivery& d : deliveries()) {
+    tags.push_back(d.tag);
+    EXPECT_EQ(d.result, nullptr);
+    EXPECT_EQ(d.code, kErrorRequestCancelled);
+    EXPECT_EQ(d.message, std::string(kMsgManagerDestroyed));
+    EXPECT_TRUE(d.onMain);
+  }
+  std::sort(tags.begin(), tags.end());
+  EXPECT_EQ(tags, (std::vector<std::string>{"probing", "sent"}));
+
+  resultRegistry().executeCallbackForId(sentId, nullptr, 0, std::nullopt);
+  drain();
+  EXPECT_EQ(deliveries().size(), 2u);
 }
 
 using SharedManagerTest = testing::LoopTest;

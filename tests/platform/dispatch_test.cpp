@@ -254,6 +254,25 @@ TEST(MainLoopOwnThread, RunsTasksOnItsThreadAndStops) {
   loop.stop();
 }
 
+// The thread library hands an ended thread's id to the next thread it
+// starts, commonly at once: that thread must not pass for the main one.
+TEST(MainLoopOwnThread, ForgetsItsThreadWhenItEnds) {
+  MainLoop loop;
+  std::thread::id ended;
+  std::thread([&] {
+    loop.bindCurrentThread();
+    ended = std::this_thread::get_id();
+  }).join();
+  bool sameId = false;
+  bool current = false;
+  std::thread([&] {
+    sameId = std::this_thread::get_id() == ended;
+    current = loop.isCurrent();
+  }).join();
+  EXPECT_FALSE(current) << "the new thread " << (sameId ? "took" : "did not take")
+                        << " the ended one's id";
+}
+
 TEST(MainLoopWakeUp, HostIsWokenAndPumps) {
   MainLoop loop;
   std::atomic<int> wakeUps{0};

@@ -14,6 +14,7 @@
 #include "support/child_process.h"
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/platform/uuid.h"
 
 namespace veltrix::platform {
 namespace {
@@ -62,7 +63,7 @@ std::filesystem::path self() {
 constexpr const char* kChildVariable = "VELTRIX_EXIT_CHILD";
 
 // exit() while every kind of library thread is busy with work that reads the
-// clock, logs and posts: the child ends with 0, its stops in stage order.
+// clock, draws random bytes, logs and posts: the child ends with 0, its stops in stage order.
 TEST(ProcessExitTest, ExitWhileEveryThreadIsBusyEndsCleanly) {
   for (int run = 0; run < 3; ++run) {
     std::string error;
@@ -108,6 +109,7 @@ TEST(ProcessExitChild, DISABLED_ExitsWhileBusy) {
     static void on(TaskQueue& queue) {
       queue.post([&queue] {
         (void)clock().now();
+        (void)newUuid();  // random bytes: OpenSSL must outlive the threads
         logf("busy on {}", queue.label());
         if (!processExiting()) on(queue);
       });

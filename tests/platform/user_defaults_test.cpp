@@ -1,10 +1,14 @@
 // User defaults: values survive a new instance, follow the documents
-// directory, and an unreadable file counts as empty.
+// directory, an unreadable file counts as empty, a write costs time linear
+// in the file's size, and an over-size file is set aside unread.
 #include "veltrix/platform/user_defaults.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <string>
 
 #include "support/test_env.h"
 #include "veltrix/platform/file.h"
@@ -69,6 +73,51 @@ TEST(DocumentsDirectory, IsKeptOnceInUse) {
   EXPECT_TRUE(
       log.contains("refused: the data directory " + first.path().string() + " is already in use"));
   EXPECT_TRUE(setDocumentsDir(first.path()));
+}
+
+TEST(UserDefaults, AWriteCostsTimeLinearInTheFileSize) {
+  testing::TempDir dir;
+  const auto file = dir.path() / "defaults.json";
+  constexpr int kKeys = 20000;
+  {
+    std::string text = "{";
+    for (int i = 0; i < kKeys; ++i) {
+      text += fmt::format("{}\"key{:05}\":\"value {}\"", i == 0 ? "" : ",", i, i);
+    }
+    std::ofstream(file) << text << "}";
+  }
+  UserDefaults defaults(file);
+  ASSERT_EQ(defaults.stringForKey("key00000"), "value 0");
+  const auto start = std::chrono::steady_clock::now();
+  defaults.setString("key10000", "changed");
+  defaults.setString("new", "v");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1) * testing::kSlowdown);
+  // Same JSON as before, keys in order.
+  const std::optional<std::string> written = readWholeFile(file);
+  ASSERT_TRUE(written);
+  EXPECT_TRUE(written->starts_with(R"({"key00000":"value 0","key00001":"value 1",)"));
+  EXPECT_TRUE(written->ends_with(R"(,"key19999":"value 19999","new":"v"})"));
+  EXPECT_EQ(UserDefaults(file).stringForKey("key10000"), "changed");
+}
+
+TEST(UserDefaults, AFileOverTheCapIsSetAsideAndTheValuesStartEmpty) {
+  testing::TempDir dir;
+  const auto file = dir.path() / "defaults.json";
+  std::ofstream(file) << R"({"k":")" << std::string(kUserDefaultsMaxFileSize, 'x') << R"("})";
+  UserDefaults defaults(file);
+  EXPECT_FALSE(defaults.stringForKey("k"));
+  defaults.setString("fresh", "v");
+  const std::optional<std::string> fresh = readWholeFile(file);
+  EXPECT_TRUE(fresh && *fresh == R"({"fresh":"v"})");
+  int aside = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("defaults.json.aside-", 0) == 0) {
+      ++aside;
+      EXPECT_GT(entry.file_size(), kUserDefaultsMaxFileSize);
+    }
+  }
+  EXPECT_EQ(aside, 1);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "veltrix/platform/dispatch.h"
@@ -100,6 +101,33 @@ PaymentLoad::Report PaymentLoad::inFlight(std::size_t count, std::chrono::millis
         return true;
       },
       limit);
+  return report(payments, start);
+}
+
+PaymentLoad::Report PaymentLoad::fromHostThreads(std::size_t threads, std::size_t each,
+                                                 std::chrono::milliseconds limit) {
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::shared_ptr<Payment>> payments;
+  for (std::size_t i = 0; i < threads * each; ++i) {
+    auto payment = std::make_shared<Payment>();
+    payment->reference = "LOAD-" + std::to_string(next_++);
+    payments.push_back(payment);
+  }
+  std::vector<std::thread> hosts;
+  for (std::size_t t = 0; t < threads; ++t) {
+    hosts.emplace_back([this, &payments, t, each] {
+      for (std::size_t i = 0; i < each; ++i) send(payments[t * each + i]);
+    });
+  }
+  platform::MainLoop::shared().runUntil(
+      [&] {
+        for (const auto& payment : payments) {
+          if (payment->calls == 0) return false;
+        }
+        return true;
+      },
+      limit);
+  for (std::thread& host : hosts) host.join();
   return report(payments, start);
 }
 

@@ -6,6 +6,7 @@
 //
 // Threads: the caller's thread, bound as the main loop before the object is
 // made; every call runs the main loop there (bounded in real time).
+// fromHostThreads() also calls the facade from threads of its own.
 // Ownership: owns its simulated terminal, database, log file and session
 // below `dir`, which must outlive it. Non-copyable.
 #pragma once
@@ -52,6 +53,9 @@ class PaymentLoad {
   Report oneAfterAnother(std::size_t count, std::chrono::milliseconds limit);
   // `count` payments sent at once, then every result awaited.
   Report inFlight(std::size_t count, std::chrono::milliseconds limit);
+  // `threads` host threads each sending `each` payments at once while the
+  // caller's thread runs the main loop, then every result awaited.
+  Report fromHostThreads(std::size_t threads, std::size_t each, std::chrono::milliseconds limit);
   // Runs the main loop until no transfer is open and the terminal has
   // closed its side of every connection; false when `limit` passed first.
   bool settle(std::chrono::milliseconds limit);

@@ -31,6 +31,14 @@ inline constexpr std::string_view kMsgFailToEncode = "fail to encode request";
 // its own failure).
 inline constexpr std::string_view kMsgNoTransport = "transport not available";
 
+// The library ended the request, not the terminal: its RetailerManager was
+// destroyed while it was in flight, or the process was exiting when it was
+// made. A payment may still have been carried out on the terminal; the host
+// asks the terminal (message status) before it repeats one.
+inline constexpr std::int64_t kErrorRequestCancelled = -300;
+inline constexpr std::string_view kMsgManagerDestroyed = "request cancelled: manager destroyed";
+inline constexpr std::string_view kMsgProcessExiting = "request refused: process exiting";
+
 // A service identifier with neither serial number nor address.
 inline constexpr std::int64_t kErrorServiceIdCheck = -500;
 inline constexpr std::string_view kMsgServiceIdCheck = "fail to check serviceId";

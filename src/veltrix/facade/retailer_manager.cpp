@@ -10,6 +10,7 @@
 #include "veltrix/platform/clock.h"
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/platform/process_exit.h"
 #include "veltrix/platform/uuid.h"
 #include "veltrix/registry/terminal_service_helper.h"
 #include "veltrix/transport/ble_discovery_adapter.h"
@@ -53,6 +54,18 @@ std::optional<std::string> destinationAddress(const std::optional<model::Destina
   return d ? d->address : std::nullopt;
 }
 
+// During exit the library's threads have stopped: a request is refused, and
+// `answer` hears it at once on the calling thread. True when refused.
+bool refusedDuringExit(const AbortResultBlock& answer) {
+  if (!platform::processExiting()) return false;
+  platform::logLine("request refused: the process is exiting");
+  if (answer) {
+    detail::callHost("result block",
+                     [&] { answer(kErrorRequestCancelled, std::string(kMsgProcessExiting)); });
+  }
+  return true;
+}
+
 }  // namespace
 
 RetailerManager& RetailerManager::sharedManager() { return *sharedPtr(); }
@@ -85,22 +98,74 @@ RetailerManager::RetailerManager(Collaborators c)
           c.pinger ? std::move(c.pinger) : std::make_shared<TcpPinger>(std::move(c.probeQueue)),
           c.bleProbe ? std::move(c.bleProbe) : createBleProbeService(), c.probeTimeouts)) {}
 
-RetailerManager::~RetailerManager() = default;
+// Whatever still waits for this manager (probes, transports, the scan
+// screen) holds it weakly and finds it gone; so every request still in
+// flight ends here, once. The registry delivers on the main loop.
+RetailerManager::~RetailerManager() {
+  for (auto& [exchangeId, context] : live_) {
+    platform::logf("request {} cancelled: its manager is destroyed", exchangeId);
+    if (AbortResultBlock abortResult = std::exchange(context->abortResult, {})) {
+      platform::postToMain([abortResult = std::move(abortResult)] {
+        detail::callHost("abort result block", [&] {
+          abortResult(kErrorRequestCancelled, std::string(kMsgManagerDestroyed));
+        });
+      });
+    }
+    resultManager_.executeCallbackForId(exchangeId, nullptr, kErrorRequestCancelled,
+                                        std::string(kMsgManagerDestroyed));
+    resultManager_.removeCallbackForId(exchangeId);
+  }
+}
+
+void RetailerManager::onMainLoop(std::function<void(RetailerManager&)> step) {
+  if (platform::MainLoop::shared().isCurrent()) {
+    step(*this);
+    return;
+  }
+  platform::postToMain([self = shared_from_this(), step = std::move(step)] { step(*self); });
+}
+
+void RetailerManager::beginRequest(const ContextPtr& context) {
+  {
+    std::lock_guard<std::mutex> lock(hostMutex_);
+    transUUID_ = context->exchangeId;
+  }
+  live_.insert_or_assign(context->exchangeId, context);
+}
+
+void RetailerManager::endRequest(const std::string& exchangeId) { live_.erase(exchangeId); }
 
 void RetailerManager::initWithNavigationController(std::shared_ptr<ScanPresenter> presenter) {
-  navigationController_ = std::move(presenter);
+  onMainLoop([presenter = std::move(presenter)](RetailerManager& self) mutable {
+    self.navigationController_ = std::move(presenter);
+  });
 }
 
 void RetailerManager::initWithServiceBean(ServiceDictionary serviceBean) {
-  serviceBean_ = std::move(serviceBean);
+  onMainLoop([serviceBean = std::move(serviceBean)](RetailerManager& self) mutable {
+    self.serviceBean_ = std::move(serviceBean);
+  });
 }
 
 void RetailerManager::setHost(const std::string& address) {
-  service_ = factory_.createService(kCommunicateHttp, address);
+  onMainLoop([address](RetailerManager& self) {
+    self.service_ = self.factory_.createService(kCommunicateHttp, address);
+  });
+}
+
+std::shared_ptr<RetailerManagerDelegate> RetailerManager::delegate() const {
+  std::lock_guard<std::mutex> lock(hostMutex_);
+  return delegate_.lock();
 }
 
 void RetailerManager::setDelegate(std::weak_ptr<RetailerManagerDelegate> delegate) {
+  std::lock_guard<std::mutex> lock(hostMutex_);
   delegate_ = std::move(delegate);
+}
+
+std::string RetailerManager::transUUID() const {
+  std::lock_guard<std::mutex> lock(hostMutex_);
+  return transUUID_;
 }
 
 // --- service methods ---------------------------------------------------------
@@ -110,7 +175,6 @@ RetailerManager::ContextPtr RetailerManager::newContext(std::string serviceType)
   context->exchangeId = newExchangeId();
   context->serviceType = std::move(serviceType);
   context->transDataTimeIn = platform::nowMillis();
-  transUUID_ = context->exchangeId;
   return context;
 }
 
@@ -122,7 +186,7 @@ void RetailerManager::callExchangeIdBlock(const ExchangeIdBlock& block,
 
 void RetailerManager::callDelegate(std::string_view hook,
                                    const std::function<void(RetailerManagerDelegate&)>& call) {
-  const std::shared_ptr<RetailerManagerDelegate> delegate = delegate_.lock();
+  const std::shared_ptr<RetailerManagerDelegate> delegate = this->delegate();
   if (!delegate) return;
   detail::callHost(hook, [&] { call(*delegate); });
 }
@@ -130,20 +194,29 @@ void RetailerManager::callDelegate(std::string_view hook,
 void RetailerManager::startRequest(std::int64_t serviceNumber, RequestParam param,
                                    const std::optional<model::DestinationParams>& destination,
                                    const ExchangeIdBlock& block, HostBlock result) {
+  if (refusedDuringExit([&result](std::int64_t code, std::optional<std::string> message) {
+        if (result) result(nullptr, code, std::move(message));
+      })) {
+    return;
+  }
   ContextPtr context = newContext(TerminalServiceHelper::stringForService(serviceNumber));
   callExchangeIdBlock(block, context->exchangeId);
   resultManager_.registerCallback(std::move(result), context->exchangeId);
   context->param = std::move(param);
   context->destination = destination;
-  if (serviceNumber == service::kDisplay && serviceBean_) {
-    // A preset display service is used as it is, without a choice. The copy
-    // matters: building the display message clears the preset.
-    ServiceDictionary preset = *serviceBean_;
-    startHostService(context, std::move(preset));
-    return;
-  }
-  scanTerminService(context, destinationSn(destination), destinationServiceId(destination),
-                    destinationAddress(destination));
+  onMainLoop([serviceNumber, context](RetailerManager& self) {
+    self.beginRequest(context);
+    if (serviceNumber == service::kDisplay && self.serviceBean_) {
+      // A preset display service is used as it is, without a choice. The
+      // copy matters: building the display message clears the preset.
+      ServiceDictionary preset = *self.serviceBean_;
+      self.startHostService(context, std::move(preset));
+      return;
+    }
+    const std::optional<model::DestinationParams>& destination = context->destination;
+    self.scanTerminService(context, destinationSn(destination), destinationServiceId(destination),
+                           destinationAddress(destination));
+  });
 }
 
 void RetailerManager::payment(const model::PaymentParam& param, ExchangeIdBlock block,
@@ -161,6 +234,7 @@ void RetailerManager::refund(const model::RefundParam& param, ExchangeIdBlock bl
 
 void RetailerManager::abort(const model::AbortParam& param, ExchangeIdBlock block,
                             AbortResultBlock result) {
+  if (refusedDuringExit(result)) return;
   ContextPtr context = newContext(TerminalServiceHelper::stringForService(service::kAbort));
   callExchangeIdBlock(block, context->exchangeId);
   // Abort's block is its own: nothing is registered for this exchange.
@@ -168,7 +242,10 @@ void RetailerManager::abort(const model::AbortParam& param, ExchangeIdBlock bloc
   context->param = param;
   context->destination = param.servicesParams;
   platform::logf("exchange id = {}", orNull(param.orgExchangeIdentification));
-  startAbort(context);
+  onMainLoop([context](RetailerManager& self) {
+    self.beginRequest(context);
+    self.startAbort(context);
+  });
 }
 
 void RetailerManager::authAdjustment(const model::AuthAdjustmentParam& param, ExchangeIdBlock block,

@@ -17,11 +17,29 @@
 // to the exchange it was sent for, whatever identifier the terminal writes
 // in its header; so concurrent requests never cross.
 //
-// Threads: lives on the main loop. Service methods, the transports' blocks,
-// the decoder callbacks and the scan screen's answers all run there; host
-// result blocks run there too, always after the call that produced them has
-// returned. The candidate probes wait for their terminal on the global
-// queue (candidate_probes.h) and come back to the main loop to dispatch.
+// Threads: lives on the main loop. The transports' blocks, the decoder
+// callbacks, the scan screen's answers and the work of every request run
+// there; host result blocks run there too, always after the call that
+// produced them has returned. The candidate probes wait for their terminal
+// on the global queue (candidate_probes.h) and come back to the main loop to
+// dispatch.
+//
+// The host may call the service methods and the setters from any thread. A
+// call made off the main loop makes the exchange identifier and calls
+// `block` on the calling thread, files the result block, and hands the rest
+// of the request to the main loop, where calls run in the order they were
+// handed over; a call made on the main loop runs there at once. Nothing of
+// the facade's state is touched off the main loop, so concurrent calls never
+// race. transUUID() and delegate() may be read from any thread.
+//
+// Lifetime of a request: every request in flight when its RetailerManager
+// is destroyed ends once, with kErrorRequestCancelled and
+// kMsgManagerDestroyed (abort's block too, if it has not been answered);
+// its registration goes with it. A request made once exit has begun to
+// stop the library's threads (process_exit.h) is refused: no
+// exchange is made, `block` is not called, and `result` is called at once,
+// on the calling thread (no main loop runs any more), with
+// kErrorRequestCancelled and kMsgProcessExiting.
 //
 // Ownership: owned through std::shared_ptr (the decoders, the screen and
 // the probes hold it weakly); sharedManager() lives for the process. It
@@ -37,6 +55,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -145,11 +164,12 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
   void initWithServiceBean(ServiceDictionary serviceBean);
   // Makes an HTTP transport for `address`; the next dispatch replaces it.
   void setHost(const std::string& address);
-  std::shared_ptr<RetailerManagerDelegate> delegate() const { return delegate_.lock(); }
+  std::shared_ptr<RetailerManagerDelegate> delegate() const;
   void setDelegate(std::weak_ptr<RetailerManagerDelegate> delegate);
 
-  // The exchange identifier of the request started last (for logging).
-  const std::string& transUUID() const { return transUUID_; }
+  // The exchange identifier of the request started last on the main loop
+  // (for logging).
+  std::string transUUID() const;
 
   // --- services -------------------------------------------------------------
   // Each copies `param`, calls `block` with the new exchange identifier and
@@ -269,6 +289,12 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
                     const std::optional<model::DestinationParams>& destination,
                     const ExchangeIdBlock& block, HostBlock result);
   ContextPtr newContext(std::string serviceType);
+  // Runs `step` now on the main loop, else hands it there, keeping this
+  // manager alive until it has run.
+  void onMainLoop(std::function<void(RetailerManager&)> step);
+  // Files the request as in flight (main loop) until endRequest().
+  void beginRequest(const ContextPtr& context);
+  void endRequest(const std::string& exchangeId);
   void callExchangeIdBlock(const ExchangeIdBlock& block, const std::string& exchangeId);
   // Sends the host delegate, when set, its hook `hook`; like the exchange
   // id block, a hook that throws stops neither the request nor the caller.
@@ -359,12 +385,18 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
   // Shared with the probes running on the probe queue.
   std::shared_ptr<ReachChecker> reachChecker_;
 
+  // Guards delegate_ and transUUID_, which the host may read from any
+  // thread.
+  mutable std::mutex hostMutex_;
   std::weak_ptr<RetailerManagerDelegate> delegate_;
   std::shared_ptr<ScanPresenter> navigationController_;
   std::optional<ServiceDictionary> serviceBean_;
   // Mirrors of the request started last and the transport made last.
   std::string transUUID_;
   CommunicateServicePtr service_;
+  // Every request from its start on the main loop until it has ended: what
+  // the destructor ends.
+  std::map<std::string, ContextPtr, std::less<>> live_;
   // The transport of each exchange until its last message.
   std::map<std::string, CommunicateServicePtr, std::less<>> inFlight_;
   // The exchange whose response is being decoded (empty outside).

@@ -35,6 +35,7 @@ void RetailerManager::startAbort(const ContextPtr& context) {
       // Nothing will call the block later, whatever request comes next.
       AbortResultBlock result = std::exchange(context->abortResult, {});
       if (result) result(kErrorAbortCheck, std::string(kMsgAbortCheck));
+      endRequest(context->exchangeId);
       return;
     }
     // The aborted exchange's host block hears nothing more, whatever the

@@ -92,7 +92,10 @@ void RetailerManager::onTransportResult(const ContextPtr& context,
     // registration must not stay for ever.
     resultManager_.removeCallbackForId(exchangeId);
   }
-  if (endFlag) releaseTransport(exchangeId);
+  if (endFlag) {
+    releaseTransport(exchangeId);
+    endRequest(exchangeId);
+  }
 }
 
 bool RetailerManager::decodeResponse(const ContextPtr& context, const std::string& response,
@@ -128,7 +131,10 @@ void RetailerManager::handleResponse(ResultObject result, const std::string& exc
                                      bool endFlag) {
   const std::string target = routeExchangeId(exchangeId);
   resultManager_.executeCallbackForId(target, std::move(result), 0, std::nullopt);
-  if (endFlag) resultManager_.removeCallbackForId(target);
+  if (endFlag) {
+    resultManager_.removeCallbackForId(target);
+    endRequest(target);
+  }
 }
 
 void RetailerManager::reportError(const ContextPtr& context, std::int64_t code,
@@ -140,6 +146,7 @@ void RetailerManager::reportError(const ContextPtr& context, std::int64_t code,
   }
   resultManager_.executeCallbackForId(context->exchangeId, nullptr, code, std::move(msg));
   resultManager_.removeCallbackForId(context->exchangeId);
+  endRequest(context->exchangeId);
 }
 
 void RetailerManager::releaseTransport(const std::string& exchangeId) {

@@ -8,13 +8,15 @@ namespace veltrix::facade {
 
 void RetailerManager::initWithNavigationController(
     std::shared_ptr<ui::NavigationController> navigation) {
-  if (!navigation) {
-    navigationController_.reset();
-    return;
-  }
-  navigationController_ = std::make_shared<ui::scan::NavigationScanPresenter>(
-      navigation,
-      ui::scan::ScanScreenServices{databaseManager_, settingManager_.discoveryControl()});
+  onMainLoop([navigation = std::move(navigation)](RetailerManager& self) {
+    if (!navigation) {
+      self.navigationController_.reset();
+      return;
+    }
+    self.navigationController_ = std::make_shared<ui::scan::NavigationScanPresenter>(
+        navigation, ui::scan::ScanScreenServices{self.databaseManager_,
+                                                 self.settingManager_.discoveryControl()});
+  });
 }
 
 }  // namespace veltrix::facade

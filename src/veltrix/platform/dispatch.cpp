@@ -29,6 +29,40 @@ class ScopedCurrentQueue {
   const void* previous_;
 };
 
+// The main-loop bindings of this thread, let go when the thread ends: a
+// thread started later may be given the same id, and must not pass for the
+// main thread.
+using BoundThread = std::atomic<std::thread::id>;
+
+class ThreadBindings {
+ public:
+  ThreadBindings() = default;
+  ThreadBindings(const ThreadBindings&) = delete;
+  ThreadBindings& operator=(const ThreadBindings&) = delete;
+  ~ThreadBindings() {
+    const std::thread::id self = std::this_thread::get_id();
+    for (const auto& weak : cells_) {
+      if (auto cell = weak.lock()) {
+        std::thread::id expected = self;
+        cell->compare_exchange_strong(expected, std::thread::id{});
+      }
+    }
+  }
+
+  void add(const std::shared_ptr<BoundThread>& cell) {
+    std::erase_if(cells_, [](const auto& weak) { return weak.expired(); });
+    for (const auto& weak : cells_) {
+      if (weak.lock() == cell) return;
+    }
+    cells_.push_back(cell);
+  }
+
+ private:
+  std::vector<std::weak_ptr<BoundThread>> cells_;
+};
+
+thread_local ThreadBindings tlsBindings;
+
 // Runs a task and keeps anything it throws away from the queue's thread: a
 // host block that throws must not take the loop down with it.
 void runTask(Task& task) {
@@ -52,7 +86,9 @@ struct MainLoop::Impl {
   std::condition_variable cv;
   std::deque<Task> tasks;
   std::function<void()> wakeUp;
-  std::atomic<std::thread::id> thread{};
+  // The main thread; shared with that thread's bindings, which clear it
+  // when the thread ends.
+  std::shared_ptr<BoundThread> thread = std::make_shared<BoundThread>();
   bool stopRequested = false;
   OwnedThread ownThread;
   ExitStop exitStop;
@@ -85,9 +121,12 @@ void MainLoop::post(Task task) {
   if (wakeUp) wakeUp();
 }
 
-bool MainLoop::isCurrent() const { return impl_->thread.load() == std::this_thread::get_id(); }
+bool MainLoop::isCurrent() const { return impl_->thread->load() == std::this_thread::get_id(); }
 
-void MainLoop::bindCurrentThread() { impl_->thread.store(std::this_thread::get_id()); }
+void MainLoop::bindCurrentThread() {
+  tlsBindings.add(impl_->thread);
+  impl_->thread->store(std::this_thread::get_id());
+}
 
 void MainLoop::setWakeUp(std::function<void()> wakeUp) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
@@ -95,7 +134,7 @@ void MainLoop::setWakeUp(std::function<void()> wakeUp) {
 }
 
 std::size_t MainLoop::runPending(std::size_t limit) {
-  if (impl_->thread.load() == std::thread::id{}) bindCurrentThread();
+  if (impl_->thread->load() == std::thread::id{}) bindCurrentThread();
   VELTRIX_DCHECK(isCurrent());
   std::size_t ran = 0;
   while (ran < limit) {
@@ -158,7 +197,7 @@ void MainLoop::resetForTesting() {
   impl_->tasks.clear();
   impl_->wakeUp = nullptr;
   impl_->stopRequested = false;
-  impl_->thread.store(std::thread::id{});
+  impl_->thread->store(std::thread::id{});
 }
 
 bool MainLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeout) {

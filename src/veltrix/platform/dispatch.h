@@ -75,6 +75,8 @@ class MainLoop final : public TaskQueue {
   std::size_t runPending(std::size_t limit = 100000);
 
   // Makes the calling thread the main thread (tests and hosts that pump).
+  // The binding ends with the thread: a thread started later under the same
+  // id is not the main thread.
   void bindCurrentThread();
   // Forgets the bound thread and drops queued tasks (between tests).
   void resetForTesting();

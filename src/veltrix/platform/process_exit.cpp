@@ -79,8 +79,12 @@ void runExitStops() {
 
 void installHandler() {
   // Handlers run in the reverse order of their registration: OpenSSL's own
-  // clean-up must come after the threads that may still use it have ended.
-  OPENSSL_init_crypto(0, nullptr);
+  // clean-up must come after the threads that may still use it have ended,
+  // so its handler is registered first. Only an initialisation that does
+  // something registers it: with no options OpenSSL returns at once. When
+  // these options were already set up, so was OpenSSL's handler, earlier
+  // still.
+  OPENSSL_init_crypto(OPENSSL_INIT_ADD_ALL_CIPHERS | OPENSSL_INIT_ADD_ALL_DIGESTS, nullptr);
   std::atexit(&runExitStops);
 }
 

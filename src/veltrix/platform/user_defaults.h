@@ -5,14 +5,18 @@
 //
 // Writes go to the file at once (replaced whole, so a crash leaves the old
 // or the new content); synchronize() writes again and reports whether the
-// file holds the values. A file that cannot be read or parsed counts as
-// empty and is replaced by the next write.
+// file holds the values. A write costs time linear in the file's size. A
+// file that cannot be read or parsed counts as empty and is replaced by the
+// next write. A file over kUserDefaultsMaxFileSize is never read: it is set
+// aside (renamed to "<name>.aside-<UTC time>", kept, logged) and the values
+// start empty.
 //
 // Thread-safe. Non-copyable. One process-wide instance (standard()), which
 // follows the documents directory when it changes; tests may build their
 // own on a path.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -23,6 +27,8 @@
 namespace veltrix::platform {
 
 inline constexpr std::string_view kUserDefaultsFileName = "user-defaults.json";
+// Far beyond what a few settings need; a larger file is damage or abuse.
+inline constexpr std::uintmax_t kUserDefaultsMaxFileSize = 4u << 20;
 
 class UserDefaults {
  public:

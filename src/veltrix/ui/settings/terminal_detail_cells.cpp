@@ -70,8 +70,8 @@ void RemoteTerminalCell::setupUI() {
   const double linkX = width - kRowInsets - kRowMargin - kLinkWidth;
   // On the small phone that room is shorter than a serial number: it is
   // drawn smaller rather than cut.
-  Label* sn = addLabel(content, {80, 45, linkX - 8 - 80, 40}, text(terminalInfo_, "sn"),
-                       Font::bold(16), Color::gray());
+  auto sn = addLabel(content, {80, 45, linkX - 8 - 80, 40}, text(terminalInfo_, "sn"),
+                     Font::bold(16), Color::gray());
   sn->setShowsOutsideText(true);
   shrinkToFit(*sn);
 
