@@ -20,8 +20,8 @@
 // Threads: lives on the main loop. Service methods, the transports' blocks,
 // the decoder callbacks and the scan screen's answers all run there; host
 // result blocks run there too, always after the call that produced them has
-// returned. The candidate probes wait for their terminal on the global
-// queue (candidate_probes.h) and come back to the main loop to dispatch.
+// returned. The candidate probes reach their terminal on the global queue
+// (candidate_probes.h) and come back to the main loop to dispatch.
 //
 // Ownership: owned through std::shared_ptr (the decoders, the screen and
 // the probes hold it weakly); sharedManager() lives for the process. It
@@ -117,7 +117,7 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
     std::shared_ptr<Pinger> pinger = nullptr;
     std::shared_ptr<BleProbeService> bleProbe = nullptr;
     ProbeTimeouts probeTimeouts = {};
-    // Where the probes wait, and TcpPinger's connects run; null takes the
+    // Where the probes wait and TcpPinger's connects run; null takes the
     // global queue.
     std::shared_ptr<platform::TaskQueue> probeQueue = nullptr;
   };
