@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "sim/default_scenario.h"
 #include "sim/http_simulator.h"
 #include "veltrix/platform/json.h"
+#include "veltrix/platform/log.h"
 #include "veltrix/registry/file_logger.h"
 #include "veltrix/transport/https_service.h"
 #include "veltrix/transport/streaming_http_session_manager.h"
@@ -132,6 +134,31 @@ TEST_F(EndToEndTest, RefusedPortFailsToPing) {
   EXPECT_EQ(results_[0].result, nullptr);
   EXPECT_EQ(results_[0].code, -200);
   EXPECT_EQ(results_[0].message, "fail to ping terminal");
+}
+
+// The host's main loop busy (a slow screen) for longer than the probe
+// waits, just as the terminal answers the probe: the payment still goes.
+TEST_F(EndToEndTest, MainLoopBusyDuringTheProbeStillPays) {
+  platform::ScopedLogCapture log;
+  auto until = [&log](std::initializer_list<const char*> lines) {
+    const auto giveUp = std::chrono::steady_clock::now() + 10s;
+    auto seen = [&] {
+      return std::any_of(lines.begin(), lines.end(),
+                         [&](const char* l) { return log.contains(l); });
+    };
+    while (!seen() && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+  };
+  manager_->payment(payment(sim_->address()), idBlock(), recorder());
+  main().post([&] {
+    until({"等待 ping 结果"});
+    // Two seconds pass while this task holds the loop, which it lets go
+    // only once the probe has made up its mind.
+    std::thread([this] { advance(platform::seconds(2)); }).join();
+    until({"ping 完成", "Ping 超时"});
+  });
+  ASSERT_TRUE(main().runUntil([&] { return !results_.empty(); }));
+  EXPECT_EQ(results_[0].code, 0) << results_[0].message.value_or("");
+  EXPECT_EQ(sim_->requestCount(), 1u);
 }
 
 TEST_F(EndToEndTest, AbortDuringAHeldPayment) {

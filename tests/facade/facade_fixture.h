@@ -116,8 +116,8 @@ class FakeBle final : public transport::BleDiscoveryTransport {
 };
 
 // A TCP probe that answers from a table: yes, no, or never (the check then
-// times out). Answers come on the main loop like the real probe's. Called on
-// the global queue.
+// times out). Answers come on the main loop, the slowest road an answer can
+// take. Called on the global queue.
 class FakePinger final : public Pinger {
  public:
   enum class Answer { kYes, kNo, kSilent };

@@ -7,8 +7,8 @@
 #include "veltrix/facade/facade_detail.h"
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/platform/tcp_probe.h"
 #include "veltrix/registry/database_manager.h"
-#include "veltrix/transport/kv_iso_utils.h"
 
 namespace veltrix::facade {
 
@@ -29,16 +29,19 @@ double toSeconds(platform::Duration d) { return std::chrono::duration<double>(d)
 
 }  // namespace
 
-TcpPinger::TcpPinger(std::shared_ptr<platform::TaskQueue> queue) : queue_(std::move(queue)) {}
-
 void TcpPinger::pingHost(std::string host, std::int64_t port, double timeoutSeconds,
                          std::function<void(bool reachable)> completion) {
-  if (queue_) {
-    transport::KVISOUtils::pingHost(*queue_, std::move(host), port, timeoutSeconds,
-                                    std::move(completion));
-    return;
+  // Here rather than on another worker with the answer on the main loop:
+  // the wait for it then depends on the network only, and the probe costs
+  // no hand-over between threads.
+  bool reachable = false;
+  try {
+    reachable =
+        platform::tcpConnectProbe(host, static_cast<std::uint16_t>(port & 0xFFFF), timeoutSeconds);
+  } catch (...) {
+    reachable = false;
   }
-  transport::KVISOUtils::pingHost(std::move(host), port, timeoutSeconds, std::move(completion));
+  if (completion) completion(reachable);
 }
 
 ReachChecker::ReachChecker(std::shared_ptr<Pinger> pinger, std::shared_ptr<BleProbeService> ble,
@@ -56,7 +59,7 @@ bool ReachChecker::checkPingHost(const std::optional<std::string>& hostPort) con
   const std::string port = hostPort->substr(colon + 1);
   platform::logf("解析 ip 地址 :{} 和端口 {}", ip, port);
 
-  // The answer comes on the main loop while this thread waits; a late one
+  // The answer may come on another thread while this one waits; a late one
   // only lands in the shared flag.
   platform::DispatchGroup group;
   group.enter();

@@ -10,8 +10,11 @@
 //
 // Threads: ReachChecker's checks block the calling thread (up to
 // pingWait, then up to bleWait) and must run off the main loop, normally on
-// the global queue; the ping's completion and every BleProbeService call
-// run on the main loop, which must keep running meanwhile. Ownership: a
+// the global queue. The TCP probe runs on that same thread and answers
+// there, so the ping wait times the network alone: a host main loop that is
+// busy for a while cannot fail a terminal that answered. Every
+// BleProbeService call runs on the main loop, which must keep running
+// meanwhile. Ownership: a
 // ReachChecker shares its Pinger and BleProbeService; it is held through a
 // std::shared_ptr by whoever runs a check, so it outlives the check.
 #pragma once
@@ -42,21 +45,19 @@ struct ProbeTimeouts {
 class Pinger {
  public:
   virtual ~Pinger() = default;
-  // Tries a TCP connection to `host`:`port` within `timeoutSeconds`. Returns
-  // at once; `completion` runs exactly once, on the main loop.
+  // Tries a TCP connection to `host`:`port` within `timeoutSeconds`.
+  // `completion` runs exactly once, on any thread (before pingHost returns,
+  // or later).
   virtual void pingHost(std::string host, std::int64_t port, double timeoutSeconds,
                         std::function<void(bool reachable)> completion) = 0;
 };
 
-// KVISOUtils::pingHost, on the global queue or on `queue` when given.
+// The TCP connect probe of KVISOUtils::pingHost, run on the calling thread,
+// which it blocks for at most the time-out; answers there.
 class TcpPinger final : public Pinger {
  public:
-  explicit TcpPinger(std::shared_ptr<platform::TaskQueue> queue = nullptr);
   void pingHost(std::string host, std::int64_t port, double timeoutSeconds,
                 std::function<void(bool reachable)> completion) override;
-
- private:
-  std::shared_ptr<platform::TaskQueue> queue_;
 };
 
 // One peripheral a Bluetooth LE scan reported.

@@ -95,7 +95,7 @@ RetailerManager::RetailerManager(Collaborators c)
                       ? *ownProbeQueue_
                       : static_cast<platform::TaskQueue&>(platform::GlobalQueue::shared())),
       reachChecker_(std::make_shared<ReachChecker>(
-          c.pinger ? std::move(c.pinger) : std::make_shared<TcpPinger>(std::move(c.probeQueue)),
+          c.pinger ? std::move(c.pinger) : std::make_shared<TcpPinger>(),
           c.bleProbe ? std::move(c.bleProbe) : createBleProbeService(), c.probeTimeouts)) {}
 
 // Whatever still waits for this manager (probes, transports, the scan

@@ -20,7 +20,7 @@
 // Threads: lives on the main loop. The transports' blocks, the decoder
 // callbacks, the scan screen's answers and the work of every request run
 // there; host result blocks run there too, always after the call that
-// produced them has returned. The candidate probes wait for their terminal
+// produced them has returned. The candidate probes reach their terminal
 // on the global queue (candidate_probes.h) and come back to the main loop to
 // dispatch.
 //
@@ -136,7 +136,7 @@ class RetailerManager : public codec::PaymentRspnParserDelegate,
     std::shared_ptr<Pinger> pinger = nullptr;
     std::shared_ptr<BleProbeService> bleProbe = nullptr;
     ProbeTimeouts probeTimeouts = {};
-    // Where the probes wait, and TcpPinger's connects run; null takes the
+    // Where the probes wait and TcpPinger's connects run; null takes the
     // global queue.
     std::shared_ptr<platform::TaskQueue> probeQueue = nullptr;
   };

@@ -25,7 +25,7 @@ void AppendFile::close() {
   fd_ = -1;
 }
 
-bool AppendFile::appendAndSync(std::string_view bytes) {
+bool AppendFile::append(std::string_view bytes) {
   if (fd_ < 0) return false;
   const char* p = bytes.data();
   std::size_t left = bytes.size();
@@ -38,8 +38,10 @@ bool AppendFile::appendAndSync(std::string_view bytes) {
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  return ::fdatasync(fd_) == 0;
+  return true;
 }
+
+bool AppendFile::sync() { return fd_ >= 0 && ::fdatasync(fd_) == 0; }
 
 std::int64_t AppendFile::size() const {
   if (fd_ < 0) return -1;

@@ -1,4 +1,5 @@
-// A file opened for appending, written and flushed line by line.
+// A file opened for appending; writes and flushes to storage are separate,
+// so a writer can flush once for several lines.
 // Not thread-safe: its owner serialises access. Non-copyable (owns a
 // descriptor).
 #pragma once
@@ -23,8 +24,10 @@ class AppendFile {
   void close();
   bool isOpen() const { return fd_ >= 0; }
 
-  // Writes all of `bytes` and flushes them to storage. False on failure.
-  bool appendAndSync(std::string_view bytes);
+  // Writes all of `bytes`. False on failure.
+  bool append(std::string_view bytes);
+  // Flushes what was written to storage. False on failure.
+  bool sync();
   // Size of the open file in bytes; -1 when closed or unknown.
   std::int64_t size() const;
 

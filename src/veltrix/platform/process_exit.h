@@ -36,6 +36,7 @@ enum class ExitStage {
   kWorkers,    // the global queue drops what waits and lets its workers end
   kQueues,     // serial queues run what is queued (results, log lines)
   kClock,      // the timer thread
+  kLogFile,    // the log file's writer: every line logged so far reaches storage
 };
 
 // How long exit waits, in all, for the library's threads.
