@@ -120,8 +120,10 @@ bool writeIndex(const std::filesystem::path& dir, const std::vector<IndexSection
 
 }  // namespace veltrix::gallery
 
+// Numbered by __COUNTER__: pages of two files compiled in one unity batch
+// may stand on the same line.
 #define VELTRIX_GALLERY_CONCAT2(a, b) a##b
 #define VELTRIX_GALLERY_CONCAT(a, b) VELTRIX_GALLERY_CONCAT2(a, b)
-#define VELTRIX_GALLERY_PAGE(name, ...)                                              \
-  [[maybe_unused]] static const bool VELTRIX_GALLERY_CONCAT(galleryPage, __LINE__) = \
+#define VELTRIX_GALLERY_PAGE(name, ...)                                                 \
+  [[maybe_unused]] static const bool VELTRIX_GALLERY_CONCAT(galleryPage, __COUNTER__) = \
       ::veltrix::gallery::addPage({name, __VA_ARGS__})

@@ -18,7 +18,7 @@ struct PathState {
   std::filesystem::path resources;
 };
 
-PathState& state() {
+PathState& pathState() {
   static auto& s = *new PathState;
   return s;
 }
@@ -52,17 +52,17 @@ void ensureDirectory(const std::filesystem::path& dir) {
 std::filesystem::path documentsDir() {
   std::filesystem::path dir;
   {
-    std::lock_guard<std::mutex> lock(state().mutex);
-    if (state().documents.empty()) state().documents = fromEnvironment();
-    dir = state().documents;
+    std::lock_guard<std::mutex> lock(pathState().mutex);
+    if (pathState().documents.empty()) pathState().documents = fromEnvironment();
+    dir = pathState().documents;
   }
   ensureDirectory(dir);
   return dir;
 }
 
 void setDocumentsDir(std::filesystem::path dir) {
-  std::lock_guard<std::mutex> lock(state().mutex);
-  state().documents = std::move(dir);
+  std::lock_guard<std::mutex> lock(pathState().mutex);
+  pathState().documents = std::move(dir);
 }
 
 namespace {
@@ -116,8 +116,8 @@ std::filesystem::path defaultResourceDir() {
 }  // namespace
 
 std::filesystem::path resourceDir() {
-  std::lock_guard<std::mutex> lock(state().mutex);
-  if (!state().resources.empty()) return state().resources;
+  std::lock_guard<std::mutex> lock(pathState().mutex);
+  if (!pathState().resources.empty()) return pathState().resources;
   // NOLINTNEXTLINE(concurrency-mt-unsafe): read only
   if (const char* dir = std::getenv("VELTRIX_RESOURCE_DIR"); dir && *dir) return dir;
   // Looked up once: the answer cannot change while the program runs.
@@ -126,8 +126,8 @@ std::filesystem::path resourceDir() {
 }
 
 void setResourceDir(std::filesystem::path dir) {
-  std::lock_guard<std::mutex> lock(state().mutex);
-  state().resources = std::move(dir);
+  std::lock_guard<std::mutex> lock(pathState().mutex);
+  pathState().resources = std::move(dir);
 }
 
 }  // namespace veltrix::platform

@@ -11,15 +11,15 @@ namespace veltrix::ui::settings {
 
 namespace {
 
-constexpr double kMargin = 20;
-constexpr double kCardCornerRadius = 16;
+constexpr double kPreferencesMargin = 20;
+constexpr double kPreferencesCardCornerRadius = 16;
 constexpr double kTitleToTiles = 30;
 constexpr double kTileGap = 10;
 constexpr double kTileHeight = 200;
 constexpr double kIconSize = 100;
 constexpr double kTileSpacing = 10;
 constexpr double kCheckSize = 28;
-constexpr double kRowHeight = 60;
+constexpr double kPreferencesRowHeight = 60;
 constexpr double kChosenTileAlpha = 0.1;
 // Our choice: the chosen tile's tint follows the card's rounding.
 constexpr double kTileCornerRadius = 12;
@@ -73,7 +73,7 @@ std::string PreferencesViewController::settingWithDefault(std::string_view key) 
 // ---- views ---------------------------------------------------------------------------------
 
 void PreferencesViewController::setupUI() {
-  mainContainerView_ = makeCard(kCardCornerRadius);
+  mainContainerView_ = makeCard(kPreferencesCardCornerRadius);
   view().addSubview(mainContainerView_);
   titleLabel_ = makeLabel("Services Display", Font::system(22, FontWeight::Semibold));
   titleLabel_->textAlignment = TextAlignment::Natural;
@@ -116,7 +116,7 @@ PreferencesViewController::Tile PreferencesViewController::makeTile(const char* 
 
 PreferencesViewController::SwitchRow PreferencesViewController::makeSwitchRow(const char* title) {
   SwitchRow row;
-  row.container = makeCard(kCardCornerRadius);
+  row.container = makeCard(kPreferencesCardCornerRadius);
   view().addSubview(row.container);
   row.title = makeLabel(title, Font::system(20, FontWeight::Medium));
   row.container->addSubview(row.title);
@@ -132,26 +132,27 @@ void PreferencesViewController::setupConstraints() {
   View& radar = *radar_.container;
   View& list = *list_.container;
   activate({
-      card.topAnchor().constraintEqualTo(root.safeAreaLayoutGuide().topAnchor(), kMargin),
-      card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-      card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+      card.topAnchor().constraintEqualTo(root.safeAreaLayoutGuide().topAnchor(),
+                                         kPreferencesMargin),
+      card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kPreferencesMargin),
+      card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kPreferencesMargin),
 
-      titleLabel_->topAnchor().constraintEqualTo(card.topAnchor(), kMargin),
-      titleLabel_->leadingAnchor().constraintEqualTo(card.leadingAnchor(), kMargin),
-      titleLabel_->trailingAnchor().constraintEqualTo(card.trailingAnchor(), -kMargin),
+      titleLabel_->topAnchor().constraintEqualTo(card.topAnchor(), kPreferencesMargin),
+      titleLabel_->leadingAnchor().constraintEqualTo(card.leadingAnchor(), kPreferencesMargin),
+      titleLabel_->trailingAnchor().constraintEqualTo(card.trailingAnchor(), -kPreferencesMargin),
       titleLabel_->centerXAnchor().constraintEqualTo(card.centerXAnchor()),
 
       radar.topAnchor().constraintEqualTo(titleLabel_->bottomAnchor(), kTitleToTiles),
-      radar.leadingAnchor().constraintEqualTo(card.leadingAnchor(), kMargin),
+      radar.leadingAnchor().constraintEqualTo(card.leadingAnchor(), kPreferencesMargin),
       radar.widthAnchor().constraintEqualTo(card.widthAnchor(), Multiplier{0.5}, -25),
       radar.heightAnchor().constraintEqualToConstant(kTileHeight),
-      radar.bottomAnchor().constraintEqualTo(card.bottomAnchor(), -kMargin),
+      radar.bottomAnchor().constraintEqualTo(card.bottomAnchor(), -kPreferencesMargin),
 
       list.topAnchor().constraintEqualTo(radar.topAnchor()),
       list.leadingAnchor().constraintEqualTo(radar.trailingAnchor(), kTileGap),
-      list.trailingAnchor().constraintEqualTo(card.trailingAnchor(), -kMargin),
+      list.trailingAnchor().constraintEqualTo(card.trailingAnchor(), -kPreferencesMargin),
       list.heightAnchor().constraintEqualTo(radar.heightAnchor()),
-      list.bottomAnchor().constraintEqualTo(card.bottomAnchor(), -kMargin),
+      list.bottomAnchor().constraintEqualTo(card.bottomAnchor(), -kPreferencesMargin),
   });
   constrainTile(radar_);
   constrainTile(list_);
@@ -162,7 +163,7 @@ void PreferencesViewController::setupConstraints() {
 void PreferencesViewController::constrainTile(const Tile& tile) {
   View& box = *tile.container;
   activate({
-      tile.icon->topAnchor().constraintEqualTo(box.topAnchor(), kMargin),
+      tile.icon->topAnchor().constraintEqualTo(box.topAnchor(), kPreferencesMargin),
       tile.icon->centerXAnchor().constraintEqualTo(box.centerXAnchor()),
       tile.icon->widthAnchor().constraintEqualToConstant(kIconSize),
       tile.icon->heightAnchor().constraintEqualToConstant(kIconSize),
@@ -181,13 +182,13 @@ void PreferencesViewController::constrainSwitchRow(const SwitchRow& row, View& a
   View& root = view();
   View& box = *row.container;
   activate({
-      box.topAnchor().constraintEqualTo(above.bottomAnchor(), kMargin),
-      box.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-      box.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
-      box.heightAnchor().constraintEqualToConstant(kRowHeight),
-      row.title->leadingAnchor().constraintEqualTo(box.leadingAnchor(), kMargin),
+      box.topAnchor().constraintEqualTo(above.bottomAnchor(), kPreferencesMargin),
+      box.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kPreferencesMargin),
+      box.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kPreferencesMargin),
+      box.heightAnchor().constraintEqualToConstant(kPreferencesRowHeight),
+      row.title->leadingAnchor().constraintEqualTo(box.leadingAnchor(), kPreferencesMargin),
       row.title->centerYAnchor().constraintEqualTo(box.centerYAnchor()),
-      row.toggle->trailingAnchor().constraintEqualTo(box.trailingAnchor(), -kMargin),
+      row.toggle->trailingAnchor().constraintEqualTo(box.trailingAnchor(), -kPreferencesMargin),
       row.toggle->centerYAnchor().constraintEqualTo(box.centerYAnchor()),
   });
 }
