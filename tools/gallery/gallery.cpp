@@ -111,7 +111,7 @@ void Stage::show(std::shared_ptr<ui::ViewController> root) {
   settle();
 }
 
-void Stage::advance(double seconds) { driver_->advance(seconds); }
+void Stage::advance(double seconds) { driver_->advanceUnwatched(seconds); }
 
 void Stage::settle() { driver_->settle(); }
 

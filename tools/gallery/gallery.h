@@ -56,7 +56,8 @@ class Stage {
 
   // Makes `root` the window's root controller and lets it settle.
   void show(std::shared_ptr<ui::ViewController> root);
-  // Moves the clock (animations, timers, transitions), then lays out.
+  // Moves the clock (animations, timers, transitions), then lays out. Only
+  // the end is pictured: display links skip the frames in between.
   void advance(double seconds);
   // Runs what is queued and lays out.
   void settle();

@@ -60,7 +60,7 @@ TEST_F(ScanScreenDialogsTest, MoreOpensTheGridAndAPickChoosesThatService) {
   driver().advance(1.0);
   EXPECT_EQ(nav->presentedViewController(), nullptr);
   EXPECT_EQ(nav->viewControllers().size(), 1u);
-  driver().advance(40.0);
+  driver().advanceUnwatched(40.0);
   EXPECT_EQ(answers->answers(), 1u);
 }
 
@@ -74,7 +74,7 @@ TEST_F(ScanScreenDialogsTest, TimeOutUnderTheGridAnswersOnceAndClosesIt) {
   EXPECT_EQ(nav->presentedViewController(), nullptr);
   EXPECT_EQ(answers->answers(), 0u);
   tapMore(s);
-  driver().advance(30.0);
+  driver().advanceUnwatched(30.0);
   ASSERT_EQ(answers->errors.size(), 1u);
   EXPECT_EQ(answers->errors[0].first, -101);
   driver().advance(1.0);
@@ -103,7 +103,7 @@ TEST_F(ScanScreenDialogsTest, AddDeviceChooserLeadsToTheQRCodeDialog) {
   EXPECT_TRUE(platform::readText(*record, "address").value_or("").ends_with(":8080"));
 
   // The screen ends with the dialog open: it goes with it.
-  driver().advance(31.0);
+  driver().advanceUnwatched(31.0);
   EXPECT_EQ(answers->errors.size(), 1u);
   EXPECT_FALSE(driver().find<QRCodeView>());
 }
@@ -123,7 +123,7 @@ TEST_F(ScanScreenDialogsTest, PairingCardOverTheScreenUntilItEnds) {
   EXPECT_FALSE(card->isDescendantOf(s.view()));
   EXPECT_TRUE(card->isDescendantOf(*s.view().superview()));
 
-  driver().advance(31.0);
+  driver().advanceUnwatched(31.0);
   EXPECT_EQ(answers->errors.size(), 1u);
   EXPECT_FALSE(driver().find<AuthRandomView>());
 }

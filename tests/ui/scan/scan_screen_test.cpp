@@ -104,28 +104,28 @@ TEST_F(ScanScreenTest, StaleTurnsGreyThenGoes) {
   auto* first = s.movingViews()[0].get();
   auto* third = s.movingViews()[2].get();
 
-  driver().advance(4.9);
+  driver().advanceUnwatched(4.9);
   EXPECT_TRUE(first->isEnable);
-  driver().advance(1.0);
+  driver().advanceUnwatched(1.0);
   EXPECT_FALSE(first->isEnable);
   EXPECT_FALSE(third->isEnable);
   EXPECT_EQ(first->imageView()->image()->name(), "icon_t420_disabled");
 
   answer(scanSerial(3));
-  driver().advance(1.0);
+  driver().advanceUnwatched(1.0);
   EXPECT_TRUE(third->isEnable) << "fresh again once its terminal answers";
   EXPECT_EQ(third->imageView()->image()->name(), "icon_t420_enabled");
 
   for (int t = 0; t < 13; ++t) {
     answer(scanSerial(2));
     answer(scanSerial(3));
-    driver().advance(1.0);
+    driver().advanceUnwatched(1.0);
   }
   // 29.9 s since serial 1 answered.
   EXPECT_EQ(s.movingViews().size(), 3u);
   answer(scanSerial(2));
   answer(scanSerial(3));
-  driver().advance(1.0);
+  driver().advanceUnwatched(1.0);
   ASSERT_EQ(s.movingViews().size(), 2u);
   EXPECT_EQ(s.movingViews()[0]->getServiceInfo().sn, scanSerial(2));
   EXPECT_EQ(s.activedIps().size(), 2u);
@@ -146,7 +146,7 @@ TEST_F(ScanScreenTest, AGoneBubbleMakesRoomForTheLatestOverflowEntry) {
 
   for (int t = 0; t < 11; ++t) {
     for (int i = 1; i < 9; ++i) answer(scanSerial(i));
-    driver().advance(1.0);
+    driver().advanceUnwatched(1.0);
   }
   EXPECT_TRUE(s.moreActivedIps().empty());
   EXPECT_FALSE(s.isHaveMore()) << "the overflow emptied";
@@ -158,7 +158,7 @@ TEST_F(ScanScreenTest, AGoneBubbleMakesRoomForTheLatestOverflowEntry) {
 TEST_F(ScanScreenTest, TimeOutAnswersOnceAndHandsDiscoveryBack) {
   ScanViewController& s = open();
   report(scanSerial(1));
-  driver().advance(29.0);
+  driver().advanceUnwatched(29.0);
   EXPECT_EQ(answers->answers(), 0u);
   driver().advance(1.5);
   ASSERT_EQ(answers->errors.size(), 1u);
@@ -170,7 +170,7 @@ TEST_F(ScanScreenTest, TimeOutAnswersOnceAndHandsDiscoveryBack) {
   EXPECT_TRUE(s.movingViews().empty());
   EXPECT_EQ(nav->viewControllers().size(), 1u) << "popped";
 
-  driver().advance(60.0);
+  driver().advanceUnwatched(60.0);
   screen.reset();
   nav.reset();
   makeWindow();
@@ -193,7 +193,7 @@ TEST_F(ScanScreenTest, HostPopAnswersOnce) {
   ASSERT_EQ(answers->errors.size(), 1u);
   EXPECT_EQ(answers->errors[0].first, -101);
   EXPECT_FALSE(discovery.running);
-  driver().advance(40.0);
+  driver().advanceUnwatched(40.0);
   EXPECT_EQ(answers->answers(), 1u);
 }
 
@@ -220,20 +220,20 @@ TEST_F(ScanScreenTest, ANewerDelegateKeepsDiscovery) {
 
 TEST_F(ScanScreenTest, CoveringStopsTimersAndReturningRestartsThem) {
   ScanViewController& s = open();
-  driver().advance(20.0);
+  driver().advanceUnwatched(20.0);
   ASSERT_TRUE(driver().tapBarItem(/*right=*/true));  // the gear: settings
   driver().advance(0.5);
   EXPECT_NE(dynamic_cast<settings::SettingViewController*>(nav->topViewController()), nullptr);
   EXPECT_FALSE(s.hasTimers());
   EXPECT_FALSE(discovery.running);
-  driver().advance(60.0);
+  driver().advanceUnwatched(60.0);
   EXPECT_EQ(answers->answers(), 0u);
 
   nav->popViewController(true);
   driver().advance(0.5);
   EXPECT_TRUE(s.hasTimers());
   EXPECT_EQ(discovery.delegate().get(), static_cast<registry::DiscoverManagerDelegate*>(&s));
-  driver().advance(29.0);
+  driver().advanceUnwatched(29.0);
   EXPECT_EQ(answers->answers(), 0u) << "a fresh 30 s";
   driver().advance(1.5);
   EXPECT_EQ(answers->errors.size(), 1u);
@@ -294,7 +294,7 @@ TEST_F(ScanScreenTest, DroppingABubbleOnTheCentreChoosesItsService) {
   EXPECT_FALSE(discovery.running);
   driver().advance(1.0);
   EXPECT_EQ(nav->viewControllers().size(), 1u);
-  driver().advance(40.0);
+  driver().advanceUnwatched(40.0);
   EXPECT_EQ(answers->answers(), 1u);
 }
 
