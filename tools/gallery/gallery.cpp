@@ -121,6 +121,8 @@ void Stage::snapshot(const std::string& name) {
   ui::RenderOptions render;
   render.scale = options_.scale;
   render.deviceChrome = true;
+  // Pages are many, looked at and thrown away: packed fast, not small.
+  render.compression = ui::PngCompression::Fast;
   collectScreens(window_->rootViewController(), screens_);
   if (ui::renderViewToPng(*window_, path, render)) {
     written_.push_back(path);
