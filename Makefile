@@ -66,7 +66,7 @@ format:
 	@git ls-files -co --exclude-standard '*.h' '*.cpp' | xargs -r clang-format -i
 
 tidy: deps
-	cmake -S . -B build-tidy -G Ninja -DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON >/dev/null
+	cmake -S . -B build-tidy -G Ninja -DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON -DCMAKE_UNITY_BUILD=OFF >/dev/null
 	@git ls-files -co --exclude-standard 'src/*.cpp' | xargs -r clang-tidy -p build-tidy --quiet
 
 clean:

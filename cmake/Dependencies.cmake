@@ -9,6 +9,7 @@ pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 pkg_check_modules(QRENCODE REQUIRED IMPORTED_TARGET libqrencode)
 pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo cairo)
+pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
 pkg_check_modules(ZBAR REQUIRED IMPORTED_TARGET zbar)
 find_path(ASIO_INCLUDE_DIR asio.hpp REQUIRED)
 
@@ -21,5 +22,5 @@ target_compile_definitions(veltrix_deps INTERFACE
   $<BUILD_INTERFACE:ASIO_STANDALONE> $<BUILD_INTERFACE:ASIO_NO_DEPRECATED>)
 target_link_libraries(veltrix_deps INTERFACE
   OpenSSL::Crypto OpenSSL::SSL ICU::uc ICU::i18n ICU::data
-  PkgConfig::SQLITE3 PkgConfig::CURL PkgConfig::QRENCODE PkgConfig::PANGOCAIRO
+  PkgConfig::SQLITE3 PkgConfig::CURL PkgConfig::QRENCODE PkgConfig::PANGOCAIRO PkgConfig::PNG
   PkgConfig::ZBAR Threads::Threads)

@@ -100,7 +100,7 @@ file(RELATIVE_PATH VELTRIX_PC_TO_PREFIX /root/${CMAKE_INSTALL_LIBDIR}/pkgconfig 
 # --static pkg-config would also ask for the static builds of their own
 # private libraries, which a system seldom has). A shared one keeps them
 # private.
-set(VELTRIX_PC_DEPS "sqlite3 libcurl libqrencode pangocairo cairo zbar libssl libcrypto icu-uc icu-i18n")
+set(VELTRIX_PC_DEPS "sqlite3 libcurl libqrencode pangocairo cairo libpng zbar libssl libcrypto icu-uc icu-i18n")
 if(BUILD_SHARED_LIBS)
   set(VELTRIX_PC_REQUIRES "")
   set(VELTRIX_PC_REQUIRES_PRIVATE "${VELTRIX_PC_DEPS}")

@@ -9,7 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev libcurl4-openssl-dev libasio-dev nlohmann-json3-dev
   libssl-dev libfmt-dev libicu-dev libqrencode-dev
-  libcairo2-dev libpango1.0-dev fonts-dejavu-core fonts-wqy-microhei
+  libcairo2-dev libpango1.0-dev libpng-dev fonts-dejavu-core fonts-wqy-microhei
   libzbar-dev iproute2 sqlite3
 )
 

@@ -47,6 +47,11 @@ flags=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs veltrix)
 # shellcheck disable=SC2086  # the flags are words
 c++ -std=c++20 "$here/pay.cpp" -o "$prefix/bin/pay-pc" $flags
 
+# A shared library installed outside the loader's folders is found as an
+# application would find it there (nothing is built with a run path).
+libdir=$(dirname "$pc_dir")
+export LD_LIBRARY_PATH="$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+
 "$prefix/bin/tavio-sim" --http 127.0.0.1:0 > "$work/sim.log" 2>&1 &
 sim_pid=$!
 address=""

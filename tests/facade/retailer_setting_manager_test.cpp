@@ -310,7 +310,7 @@ TEST(SettingKeysTest, ExportedNames) {
 
 // --- coupling to discovery --------------------------------------------------
 
-class FakeDiscovery : public registry::DiscoveryControl {
+class FakeScanDiscovery : public registry::DiscoveryControl {
  public:
   void startScan() override {}
   void stopScan() override {}
@@ -331,7 +331,7 @@ class FakeDiscovery : public registry::DiscoveryControl {
 };
 
 TEST_F(SettingsTest, CreationBecomesDiscoverysDelegateOnlyWhenItHasNone) {
-  FakeDiscovery discovery;
+  FakeScanDiscovery discovery;
   auto first = RetailerSettingManager::create(db(), &discovery);
   EXPECT_EQ(discovery.scanType, 1);
   EXPECT_EQ(discovery.delegate(), first);
@@ -343,7 +343,7 @@ TEST_F(SettingsTest, CreationBecomesDiscoverysDelegateOnlyWhenItHasNone) {
 }
 
 TEST_F(SettingsTest, CreationDuringAScanScreenLeavesTheScreenItsReports) {
-  FakeDiscovery discovery;
+  FakeScanDiscovery discovery;
   // The scan screen takes discovery's delegate for its lifetime and puts
   // back the one before it (here: none) at its end.
   auto screen = std::make_shared<registry::DiscoverManagerDelegate>();

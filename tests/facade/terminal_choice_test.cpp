@@ -27,7 +27,7 @@ constexpr const char* kSnTen = "TV20240001";
 constexpr const char* kAddrA = "127.0.0.1:8081";
 constexpr const char* kAddrB = "127.0.0.1:8082";
 constexpr const char* kAddrC = "127.0.0.1:8083";
-constexpr const char* kHost = "127.0.0.1:8080";
+constexpr const char* kChoiceHost = "127.0.0.1:8080";
 
 struct Terminal {
   std::string sn;
@@ -214,19 +214,22 @@ std::vector<Case> cases() {
   const Terminal c{kSnC, kAddrC};
   return {
       // T1: the explicit address or the default terminal.
-      {"ExplicitAddressAnswers", {.reachable = {kHost}}, {.address = kHost}, sent(kHost, {kHost})},
+      {"ExplicitAddressAnswers",
+       {.reachable = {kChoiceHost}},
+       {.address = kChoiceHost},
+       sent(kChoiceHost, {kChoiceHost})},
       {"DefaultTerminalAnswers",
-       {.settings = {{"DefultTerminslByIp", kHost}}, .reachable = {kHost}},
+       {.settings = {{"DefultTerminslByIp", kChoiceHost}}, .reachable = {kChoiceHost}},
        {},
-       sent(kHost, {kHost})},
+       sent(kChoiceHost, {kChoiceHost})},
       {"ExplicitAddressReplacesTheDefault",
-       {.settings = {{"DefultTerminslByIp", "127.0.0.9:9"}}, .reachable = {kHost}},
-       {.address = kHost},
-       sent(kHost, {kHost})},
+       {.settings = {{"DefultTerminslByIp", "127.0.0.9:9"}}, .reachable = {kChoiceHost}},
+       {.address = kChoiceHost},
+       sent(kChoiceHost, {kChoiceHost})},
       {"SilentAddressFailsToPing",
        {},
-       {.address = kHost},
-       error(-200, "fail to ping terminal", {kHost})},
+       {.address = kChoiceHost},
+       error(-200, "fail to ping terminal", {kChoiceHost})},
       {"InvalidAddressFailsToConnect",
        {.settings = {{"DESTINATION_SN", kSnA}}, .terminals = {a}, .services = {{kSnA, "Refund"}}},
        {.address = "999.1.1.1:80"},
@@ -261,12 +264,12 @@ std::vector<Case> cases() {
        error(-101, "Service not support")},
       {"ErrorDropsCandidatesAlreadyGathered",
        {.terminals = {a}},
-       {.sn = kSnA, .serviceId = "S1", .address = kHost},
+       {.sn = kSnA, .serviceId = "S1", .address = kChoiceHost},
        error(-101, "Service not support")},
       {"AddressIsTriedBeforeTheTerminal",
        {.terminals = {a}, .services = {{kSnA, "Refund", "S1"}}, .reachable = {kAddrA}},
-       {.sn = kSnA, .serviceId = "S1", .address = kHost},
-       sent(kAddrA, {kHost, kAddrA})},
+       {.sn = kSnA, .serviceId = "S1", .address = kChoiceHost},
+       sent(kAddrA, {kChoiceHost, kAddrA})},
       {"SelectedServiceUnavailableSearchesTheTerminal",
        {.terminals = {a}, .services = {{kSnA, "Refund", "S1"}}},
        {.sn = kSnA, .serviceId = "S1"},
@@ -305,9 +308,9 @@ std::vector<Case> cases() {
        {.serviceId = "S1"},
        error(-500, "fail to check serviceId")},
       {"ServiceIdentifierWithAnAddressGoesThere",
-       {.reachable = {kHost}},
-       {.serviceId = "S1", .address = kHost},
-       sent(kHost, {kHost})},
+       {.reachable = {kChoiceHost}},
+       {.serviceId = "S1", .address = kChoiceHost},
+       sent(kChoiceHost, {kChoiceHost})},
       {"SerialNumberOfTenCharactersIsNotUsed",
        {.terminals = {{kSnTen, kAddrA}}, .services = {{kSnTen, "Refund", "S1"}}},
        {.sn = kSnTen, .serviceId = "S1"},
@@ -428,9 +431,9 @@ std::vector<Case> cases() {
        {.settings = {{"DESTINATION_SN", kSnA}},
         .terminals = {a},
         .services = {{kSnA, "Refund", "S1"}},
-        .reachable = {kHost, kAddrA}},
-       {.address = kHost},
-       sent(kHost, {kHost})},
+        .reachable = {kChoiceHost, kAddrA}},
+       {.address = kChoiceHost},
+       sent(kChoiceHost, {kChoiceHost})},
       {"LaterCandidateAnswers",
        {.settings = {{kDestType, kSnA}, {"DESTINATION_SN", kSnB}},
         .terminals = {a, b},
@@ -456,11 +459,11 @@ INSTANTIATE_TEST_SUITE_P(Roads, TerminalChoiceRoadTest, ::testing::ValuesIn(case
 
 TEST_F(ChoiceTest, AddressServiceIsSentAsGivenAndLogged) {
   ScopedLogCapture log;
-  build({.reachable = {kHost}});
-  refund({.serviceId = "S1", .address = kHost});
+  build({.reachable = {kChoiceHost}});
+  refund({.serviceId = "S1", .address = kChoiceHost});
   ASSERT_TRUE(waitForTransports(1));
   EXPECT_EQ(rows("SELECT channelSource, serviceId, initiatingPartyId FROM casp_exchange"),
-            (std::vector<std::string>{std::string(kHost) + "|S1|"}));
+            (std::vector<std::string>{std::string(kChoiceHost) + "|S1|"}));
   const std::string line =
       "terminalDiscover 1= {address = 127.0.0.1:8080; model = ; netWorkTp = LAN; parameter = "
       "http; serviceId = S1; }";
@@ -521,8 +524,8 @@ TEST(BuildServiceDictTest, TerminalValuesReplaceOrRemoveTheServiceOnes) {
 }
 
 TEST_F(ChoiceTest, SilentProbeTimesOutAndItsLateAnswerIsIgnored) {
-  pinger_->set(kHost, Answer::kSilent);
-  refund({.address = kHost});
+  pinger_->set(kChoiceHost, Answer::kSilent);
+  refund({.address = kChoiceHost});
   ASSERT_TRUE(runWithClockUntil([&] { return !deliveries().empty(); }));
   EXPECT_EQ(deliveries()[0].code, -200);
   EXPECT_EQ(deliveries()[0].message, "fail to ping terminal");
@@ -624,11 +627,11 @@ TEST_F(BlePresenceTest, ScreenChoiceAfterFailedProbesGoesByTheLocalNetwork) {
 }
 
 TEST_F(ChoiceTest, TwoRequestsInFlightKeepTheirOwnChoice) {
-  pinger_->set(kHost, Answer::kSilent);
+  pinger_->set(kChoiceHost, Answer::kSilent);
   pinger_->set(kAddrA, Answer::kYes);
   model::RefundParam first;
   first.transactionReference = "first";
-  first.servicesParams = at(kHost);
+  first.servicesParams = at(kChoiceHost);
   manager().refund(first, idBlock(), recorder<model::RefundResult>("first"));
   const std::string firstId = lastId_;
   ASSERT_TRUE(main().runUntil([&] { return pinger_->pings().size() == 1; }));
@@ -651,7 +654,7 @@ TEST_F(ChoiceTest, TwoRequestsInFlightKeepTheirOwnChoice) {
   std::shared_ptr<FakeTransport> a = network_.made[1].lock();
   std::shared_ptr<FakeTransport> b = network_.made[0].lock();
   EXPECT_EQ(a->exchangeId, firstId);
-  EXPECT_EQ(a->url, std::string("http://") + kHost);
+  EXPECT_EQ(a->url, std::string("http://") + kChoiceHost);
   EXPECT_NE(a->message->find("\"first\""), std::string::npos);
   EXPECT_EQ(b->exchangeId, secondId);
   EXPECT_EQ(b->url, std::string("http://") + kAddrA);

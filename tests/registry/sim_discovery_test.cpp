@@ -26,7 +26,7 @@ namespace {
 using platform::Json;
 using namespace std::chrono_literals;
 
-const std::string kSn = "TAVIO-SIM-0001";
+const std::string kSimSn = "TAVIO-SIM-0001";
 // The simulator's default terminal offers 11 payment and 5 device types.
 constexpr std::size_t kDefaultServiceTypes = 16;
 
@@ -46,11 +46,11 @@ class SimDiscoveryTest : public testing::LoopTest {
   void settle(std::chrono::milliseconds time = 200ms) {
     main().runUntil([] { return false; }, time);
   }
-  std::size_t terminalReports(const std::string& sn = kSn) const {
+  std::size_t terminalReports(const std::string& sn = kSimSn) const {
     return static_cast<std::size_t>(
         std::count(recorder->calls.begin(), recorder->calls.end(), "terminal " + sn));
   }
-  bool found(const std::string& sn = kSn, std::size_t services = kDefaultServiceTypes) {
+  bool found(const std::string& sn = kSimSn, std::size_t services = kDefaultServiceTypes) {
     return pump([&] {
       return terminalReports(sn) >= 1 &&
              library->db.fetchTerminalServicesWithSn(sn).size() >= services;
@@ -76,7 +76,7 @@ TEST_F(SimDiscoveryTest, FoundByItsPacketThenOverTcp) {
   startScan();
   sim->announce();
   ASSERT_TRUE(found());
-  EXPECT_EQ(recorder->calls.front(), "terminal " + kSn);
+  EXPECT_EQ(recorder->calls.front(), "terminal " + kSimSn);
   EXPECT_EQ(recorder->services.size(), kDefaultServiceTypes);
 
   // The library answered with a packet the terminal could verify (recorded
@@ -93,11 +93,11 @@ TEST_F(SimDiscoveryTest, FoundByItsPacketThenOverTcp) {
   EXPECT_EQ(own["signature"], sim::handshakeSignature(own["sn"], own["address"], own["parameter"],
                                                       own["model"], own["time"]));
 
-  const Row terminal = library->db.fetchDiscoveredTerminal(kSn);
+  const Row terminal = library->db.fetchDiscoveredTerminal(kSimSn);
   EXPECT_EQ(rowText(terminal, "address"), "127.0.0.2:8080");
   EXPECT_EQ(rowText(terminal, "model"), "T1 Pro");
   EXPECT_EQ(rowText(terminal, "parameter"), "http");
-  const Rows services = library->db.fetchTerminalServicesWithSn(kSn);
+  const Rows services = library->db.fetchTerminalServicesWithSn(kSimSn);
   ASSERT_EQ(services.size(), kDefaultServiceTypes);
   EXPECT_EQ(rowText(services[0], "serviceName"), "收银台");
   EXPECT_EQ(rowText(services[0], "serviceTypeName"), "消费");
@@ -109,14 +109,14 @@ TEST_F(SimDiscoveryTest, FoundByItsPacketThenOverTcp) {
 TEST_F(SimDiscoveryTest, FoundAsAStoredTerminal) {
   start();
   const std::string old = std::to_string(clock().wallMillis() - 60000);
-  ASSERT_TRUE(library->db.insertDiscoveredTerminal(kSn, "T1", "127.0.0.2:8080", "ble", "Till 1", 1,
-                                                   0, 0, old, old, std::nullopt));
+  ASSERT_TRUE(library->db.insertDiscoveredTerminal(kSimSn, "T1", "127.0.0.2:8080", "ble", "Till 1",
+                                                   1, 0, 0, old, old, std::nullopt));
   startScan();
   ASSERT_TRUE(found());
   // Probed on both ports without any packet of the terminal's.
   EXPECT_TRUE(pump([&] { return !sim->datagrams().empty(); }));
   EXPECT_GE(sim->acceptedConnections(), 1u);
-  const Row terminal = library->db.fetchDiscoveredTerminal(kSn);
+  const Row terminal = library->db.fetchDiscoveredTerminal(kSimSn);
   EXPECT_EQ(rowText(terminal, "parameter"), "ble,http");
   EXPECT_EQ(rowText(terminal, "alias"), "Till 1");
   EXPECT_EQ(rowText(terminal, "model"), "T1");
@@ -155,7 +155,7 @@ TEST_F(SimDiscoveryTest, HandshakeInPiecesIsHandledOnceWhenComplete) {
   sim->release();
   ASSERT_TRUE(found());
   EXPECT_EQ(terminalReports(), 1u);
-  EXPECT_EQ(rowText(library->db.fetchTerminalServicesWithSn(kSn)[0], "serviceName"), "收银台");
+  EXPECT_EQ(rowText(library->db.fetchTerminalServicesWithSn(kSimSn)[0], "serviceName"), "收银台");
   EXPECT_EQ(library->manager->bufferedTextBytes(), 0u);
 }
 
@@ -169,7 +169,7 @@ TEST_F(SimDiscoveryTest, AnswerInSmallPiecesOnTheLibrarysConnection) {
   sim->announce();
   ASSERT_TRUE(found());
   EXPECT_EQ(terminalReports(), 1u);
-  const Rows services = library->db.fetchTerminalServicesWithSn(kSn);
+  const Rows services = library->db.fetchTerminalServicesWithSn(kSimSn);
   ASSERT_EQ(services.size(), kDefaultServiceTypes);
   EXPECT_EQ(rowText(services.back(), "serviceName"), "终端服务");
 }
@@ -241,13 +241,13 @@ TEST_F(SimDiscoveryTest, PairingRequestCarriesTheFirstFourDigits) {
   const std::string code = auth.createRandom();
   ASSERT_EQ(code.size(), 8u);
   // No scan, no connection to send it on.
-  EXPECT_FALSE(auth.auth(Json{{"sn", kSn}, {"address", "127.0.0.2:8080"}}));
+  EXPECT_FALSE(auth.auth(Json{{"sn", kSimSn}, {"address", "127.0.0.2:8080"}}));
 
   startScan();
-  ASSERT_TRUE(auth.auth(Json{{"sn", kSn}, {"address", "127.0.0.2:8080"}}));
+  ASSERT_TRUE(auth.auth(Json{{"sn", kSimSn}, {"address", "127.0.0.2:8080"}}));
   ASSERT_TRUE(pump([&] { return !sim->pairingRequests().empty(); }));
   const sim::PairingRequest request = sim->pairingRequests()[0];
-  EXPECT_EQ(request.terminalSn, kSn);
+  EXPECT_EQ(request.terminalSn, kSimSn);
   EXPECT_EQ(request.from, "127.0.0.1");
   EXPECT_EQ(request.random, code.substr(0, 4));
   EXPECT_EQ(request.authType, "DCA");

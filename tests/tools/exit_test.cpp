@@ -30,7 +30,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::filesystem::path builtTool(const std::string& relative) {
+std::filesystem::path builtExitTool(const std::string& relative) {
   std::error_code ec;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   return self.parent_path().parent_path() / relative;
@@ -61,8 +61,8 @@ bool hasSanitizerReport(const std::string& output) {
 // Release one), VELTRIX_EXIT_TEST_RUNS sets how often it runs.
 TEST(ExitWhileDataArrives, PaymentHostExitsCleanlyWhileTheTerminalKeepsWriting) {
   const char* otherCli = std::getenv("VELTRIX_EXIT_TEST_CLI");
-  const std::filesystem::path cli =
-      otherCli != nullptr ? std::filesystem::path(otherCli) : builtTool("tools/cli/veltrix-cli");
+  const std::filesystem::path cli = otherCli != nullptr ? std::filesystem::path(otherCli)
+                                                        : builtExitTool("tools/cli/veltrix-cli");
   if (!std::filesystem::exists(cli)) GTEST_SKIP() << "veltrix-cli is not built next to the tests";
   std::string error;
   std::unique_ptr<sim::HttpSimulator> terminal = sim::HttpSimulator::start("127.0.0.1", 0, &error);

@@ -11,7 +11,7 @@ namespace {
 using platform::asBytes;
 using U = KVISOUtils;
 
-Bytes b(std::initializer_list<int> values) {
+Bytes raw(std::initializer_list<int> values) {
   Bytes out;
   for (const int v : values) out.push_back(static_cast<std::uint8_t>(v));
   return out;
@@ -28,12 +28,12 @@ Bytes concat(std::initializer_list<Bytes> parts) {
 std::string text(const Bytes& bytes) { return platform::toText(bytes); }
 
 TEST(BleFrame, FramesMatchTheHandCheckedExamples) {
-  EXPECT_EQ(frameOf("{}"), b({0x02, 0x00, 0x00, 0x02, 0x7B, 0x7D, 0x03, 0x07}));
-  EXPECT_EQ(frameOf("abc"), b({0x02, 0x00, 0x00, 0x03, 0x61, 0x62, 0x63, 0x03, 0x60}));
-  EXPECT_EQ(frameOf(""), b({0x02, 0x00, 0x00, 0x00, 0x03, 0x03}));
+  EXPECT_EQ(frameOf("{}"), raw({0x02, 0x00, 0x00, 0x02, 0x7B, 0x7D, 0x03, 0x07}));
+  EXPECT_EQ(frameOf("abc"), raw({0x02, 0x00, 0x00, 0x03, 0x61, 0x62, 0x63, 0x03, 0x60}));
+  EXPECT_EQ(frameOf(""), raw({0x02, 0x00, 0x00, 0x00, 0x03, 0x03}));
   const Bytes big(1234, 'x');
   const Bytes frame = *U::createCommonForBLE(big);
-  EXPECT_EQ(Bytes(frame.begin() + 1, frame.begin() + 4), b({0x00, 0x12, 0x34}));
+  EXPECT_EQ(Bytes(frame.begin() + 1, frame.begin() + 4), raw({0x00, 0x12, 0x34}));
   EXPECT_EQ(frame.size(), 1240u);
 }
 
@@ -41,7 +41,7 @@ TEST(BleFrame, RefusesPayloadsTheLengthFieldCannotHold) {
   const Bytes largest(kBleMaxPayloadBytes, ' ');
   const auto frame = U::createCommonForBLE(largest);
   ASSERT_TRUE(frame);
-  EXPECT_EQ(Bytes(frame->begin() + 1, frame->begin() + 4), b({0x99, 0x99, 0x99}));
+  EXPECT_EQ(Bytes(frame->begin() + 1, frame->begin() + 4), raw({0x99, 0x99, 0x99}));
   EXPECT_TRUE(U::isValidBLEPacket(*frame));
   EXPECT_FALSE(U::createCommonForBLE(Bytes(kBleMaxPayloadBytes + 1, ' ')));
 }
@@ -53,9 +53,9 @@ TEST(BleFrame, CompletenessAndValidityTests) {
   EXPECT_TRUE(BleReceiveBuffers::isResponseComplete(braces));
 
   // The utility test reads no length field; only the packet check does.
-  EXPECT_TRUE(U::isResponseComplete(b({0x02, 0x03, 0x03})));
-  EXPECT_FALSE(U::isValidBLEPacket(b({0x02, 0x03, 0x03})));
-  EXPECT_FALSE(BleReceiveBuffers::isResponseComplete(b({0x02, 0x03, 0x03})));
+  EXPECT_TRUE(U::isResponseComplete(raw({0x02, 0x03, 0x03})));
+  EXPECT_FALSE(U::isValidBLEPacket(raw({0x02, 0x03, 0x03})));
+  EXPECT_FALSE(BleReceiveBuffers::isResponseComplete(raw({0x02, 0x03, 0x03})));
 
   Bytes flipped = braces;
   flipped.back() ^= 0x01;
@@ -66,25 +66,25 @@ TEST(BleFrame, CompletenessAndValidityTests) {
   wrongLength.back() ^= 0x02 ^ 0x03;  // keep the check byte right
   EXPECT_TRUE(U::isResponseComplete(wrongLength));
   EXPECT_FALSE(U::isValidBLEPacket(wrongLength));
-  EXPECT_FALSE(U::isResponseComplete(b({0x02})));
+  EXPECT_FALSE(U::isResponseComplete(raw({0x02})));
   EXPECT_FALSE(U::isResponseComplete({}));
 
   EXPECT_EQ(U::calculateLRCForData({}), 0);
-  EXPECT_EQ(U::calculateLRCForData(b({0x0F, 0xF0, 0x01})), 0xFE);
-  EXPECT_EQ(U::caculateLRC({}), b({0x00}));
+  EXPECT_EQ(U::calculateLRCForData(raw({0x0F, 0xF0, 0x01})), 0xFE);
+  EXPECT_EQ(U::caculateLRC({}), raw({0x00}));
 }
 
 TEST(BleFrame, TransportCompletenessTestLogsEachRefusal) {
   platform::ScopedLogCapture log;
-  EXPECT_FALSE(BleReceiveBuffers::isResponseComplete(b({0x7B, 0, 0, 0, 3, 3})));
+  EXPECT_FALSE(BleReceiveBuffers::isResponseComplete(raw({0x7B, 0, 0, 0, 3, 3})));
   EXPECT_TRUE(log.contains("起始符校验失败: 期望 0x02, 实际 0x7B, data length = 6"));
-  EXPECT_FALSE(BleReceiveBuffers::isResponseComplete(b({0x02, 0, 0})));
+  EXPECT_FALSE(BleReceiveBuffers::isResponseComplete(raw({0x02, 0, 0})));
   EXPECT_TRUE(log.contains("数据长度不足: 3, 至少需要6字节"));
-  EXPECT_FALSE(BleReceiveBuffers::isResponseComplete(b({0x02, 0, 0, 0, 4, 3})));
+  EXPECT_FALSE(BleReceiveBuffers::isResponseComplete(raw({0x02, 0, 0, 0, 4, 3})));
   EXPECT_TRUE(log.contains("结束符校验失败: 期望 0x03, 实际 0x04, data length = 6"));
-  EXPECT_FALSE(BleReceiveBuffers::isResponseComplete(b({0x02, 0, 0, 0, 3, 9})));
+  EXPECT_FALSE(BleReceiveBuffers::isResponseComplete(raw({0x02, 0, 0, 0, 3, 9})));
   EXPECT_TRUE(log.contains("LRC校验失败: 期望 09, 实际 03"));
-  EXPECT_TRUE(BleReceiveBuffers::isResponseComplete(b({0x02, 0, 0, 0, 3, 3})));
+  EXPECT_TRUE(BleReceiveBuffers::isResponseComplete(raw({0x02, 0, 0, 0, 3, 3})));
   EXPECT_TRUE(log.contains("数据校验通过: length = 6"));
 }
 
@@ -110,12 +110,12 @@ TEST(BleFrame, PacketsAreFixed512ByteCuts) {
 }
 
 TEST(BleFrame, CBUUIDTexts) {
-  EXPECT_EQ(U::CBUUIDToString(b({0x18, 0x0A})), "180a");
-  EXPECT_EQ(U::CBUUIDToString(b({0x00, 0x00, 0xFE, 0xE7})), "0000fee7");
-  EXPECT_EQ(U::CBUUIDToString(b({0x6E, 0x40, 0x00, 0x01, 0xB5, 0xA3, 0xF3, 0x93, 0xE0, 0xA9, 0xE5,
-                                 0x0E, 0x24, 0xDC, 0xCA, 0x9E})),
+  EXPECT_EQ(U::CBUUIDToString(raw({0x18, 0x0A})), "180a");
+  EXPECT_EQ(U::CBUUIDToString(raw({0x00, 0x00, 0xFE, 0xE7})), "0000fee7");
+  EXPECT_EQ(U::CBUUIDToString(raw({0x6E, 0x40, 0x00, 0x01, 0xB5, 0xA3, 0xF3, 0x93, 0xE0, 0xA9, 0xE5,
+                                   0x0E, 0x24, 0xDC, 0xCA, 0x9E})),
             "6e400001-b5a3-f393-e0a9-e50e24dcca9e");
-  EXPECT_EQ(U::CBUUIDToString(b({0x01})), "");
+  EXPECT_EQ(U::CBUUIDToString(raw({0x01})), "");
 }
 
 // {"receipt":"rrr..."} with `n` r's, built by appending: GCC 12 at -O3
@@ -158,7 +158,7 @@ TEST_F(BleReceive, CollectsAFrameOverSeveralNotifications) {
 }
 
 TEST_F(BleReceive, DropsANotificationThatStartsNoFrame) {
-  EXPECT_TRUE(feed(b({'{', '}'})).empty());
+  EXPECT_TRUE(feed(raw({'{', '}'})).empty());
   EXPECT_EQ(buffers.bufferedSize("SN1"), 0u);
   EXPECT_TRUE(log.contains("异常数据，丢弃: sn = SN1, firstByte = 0x7B"));
   EXPECT_TRUE(feed({}).empty());
@@ -239,7 +239,7 @@ TEST_F(BleReceive, AcceptsPeersWhoseLengthFieldIsWrong) {
 
 TEST_F(BleReceive, AFrameThatCanNeverEndGivesWayToAWholeFrameBehindIt) {
   // An unreadable length field, then a whole frame in the next notification.
-  EXPECT_TRUE(feed(b({0x02, 0xAA, 0xAA, 0xAA, '{', '}', 0x03, 0x00})).empty());
+  EXPECT_TRUE(feed(raw({0x02, 0xAA, 0xAA, 0xAA, '{', '}', 0x03, 0x00})).empty());
   auto frames = feed(frameOf(R"({"n":1})"));
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(text(frames[0]), R"({"n":1})");
@@ -253,13 +253,13 @@ TEST_F(BleReceive, AFrameThatCanNeverEndGivesWayToAWholeFrameBehindIt) {
   EXPECT_EQ(buffers.bufferedSize("SN1"), 0u);
 
   // A start byte behind the head that begins no whole frame changes nothing.
-  frames = feed(concat({Bytes(cut.begin(), cut.begin() + 100), b({0x02, 0x00, 0x00, 0x09})}));
+  frames = feed(concat({Bytes(cut.begin(), cut.begin() + 100), raw({0x02, 0x00, 0x00, 0x09})}));
   EXPECT_TRUE(frames.empty());
   EXPECT_EQ(buffers.bufferedSize("SN1"), 104u);
 }
 
 TEST_F(BleReceive, ResetsABufferThatGrowsPastTheLargestFrame) {
-  Bytes start = b({0x02, 0xAA, 0xAA, 0xAA});  // no readable length
+  Bytes start = raw({0x02, 0xAA, 0xAA, 0xAA});  // no readable length
   EXPECT_TRUE(feed(start).empty());
   const Bytes filler(kBleMaxFrameBytes, 'x');
   EXPECT_TRUE(feed(filler).empty());

@@ -112,7 +112,7 @@ void Stage::show(std::shared_ptr<ui::ViewController> root) {
   settle();
 }
 
-void Stage::advance(double seconds) { driver_->advance(seconds); }
+void Stage::advance(double seconds) { driver_->advanceUnwatched(seconds); }
 
 void Stage::settle() { driver_->settle(); }
 
@@ -137,6 +137,8 @@ void Stage::write(const std::string& name) {
   ui::RenderOptions render;
   render.scale = options_.scale;
   render.deviceChrome = true;
+  // Pages are many, looked at and thrown away: packed fast, not small.
+  render.compression = ui::PngCompression::Fast;
   if (ui::renderViewToPng(*window_, path, render)) {
     written_.push_back(path);
   } else {

@@ -56,7 +56,8 @@ class Stage {
 
   // Makes `root` the window's root controller and lets it settle.
   void show(std::shared_ptr<ui::ViewController> root);
-  // Moves the clock (animations, timers, transitions), then lays out.
+  // Moves the clock (animations, timers, transitions), then lays out. Only
+  // the end is pictured: display links skip the frames in between.
   void advance(double seconds);
   // Runs what is queued and lays out.
   void settle();
@@ -132,8 +133,10 @@ bool writeIndex(const std::filesystem::path& dir, const std::vector<IndexSection
 
 }  // namespace veltrix::gallery
 
+// Numbered by __COUNTER__: pages of two files compiled in one unity batch
+// may stand on the same line.
 #define VELTRIX_GALLERY_CONCAT2(a, b) a##b
 #define VELTRIX_GALLERY_CONCAT(a, b) VELTRIX_GALLERY_CONCAT2(a, b)
-#define VELTRIX_GALLERY_PAGE(name, ...)                                              \
-  [[maybe_unused]] static const bool VELTRIX_GALLERY_CONCAT(galleryPage, __LINE__) = \
+#define VELTRIX_GALLERY_PAGE(name, ...)                                                 \
+  [[maybe_unused]] static const bool VELTRIX_GALLERY_CONCAT(galleryPage, __COUNTER__) = \
       ::veltrix::gallery::addPage({name, __VA_ARGS__})

@@ -17,8 +17,8 @@ using ui::Color;
 using ui::Rect;
 
 // A grid of tiles: the picture in a box of `side`, its name below.
-void grid(ui::View& card, const std::vector<std::pair<std::string, ui::ImagePtr>>& items,
-          int columns, double side, const Color& tint) {
+void artworkGrid(ui::View& card, const std::vector<std::pair<std::string, ui::ImagePtr>>& items,
+                 int columns, double side, const Color& tint) {
   const double step = (card.bounds().width() - 16) / columns;
   const double row = side + 34;
   for (std::size_t i = 0; i < items.size(); ++i) {
@@ -57,11 +57,11 @@ void artworkPage(Stage& stage) {
       symbols.emplace_back(name, ui::Image::systemNamed(name));
     }
     const int columns = cards.width() > 420 ? 7 : 5;
-    grid(cards.add("LIBRARY IMAGES", gridHeight(images.size(), columns, 50)), images, columns, 50,
-         Color::systemBlue());
+    artworkGrid(cards.add("LIBRARY IMAGES", gridHeight(images.size(), columns, 50)), images,
+                columns, 50, Color::systemBlue());
     const int symbolColumns = columns + 1;
-    grid(cards.add("SYMBOLS", gridHeight(symbols.size(), symbolColumns, 24)), symbols,
-         symbolColumns, 24, Color::systemBlue());
+    artworkGrid(cards.add("SYMBOLS", gridHeight(symbols.size(), symbolColumns, 24)), symbols,
+                symbolColumns, 24, Color::systemBlue());
   });
   stage.show(demo::inNavigation(screen));
   stage.snapshot("artwork");

@@ -15,7 +15,7 @@ namespace {
 std::string serial(int i) { return "TAVIO-SIM-" + std::to_string(1001 + i * 7); }
 
 // Terminal i with one Purchase service, last heard of `ageMillis` ago.
-void report(ScanStage& setup, int i, std::int64_t ageMillis = 0) {
+void reportTerminal(ScanStage& setup, int i, std::int64_t ageMillis = 0) {
   static const char* const kModels[] = {"T420", "T310", "TMIX Z3"};
   static const char* const kServices[] = {"Card Payment", "Wallet Payment", "Card Payment"};
   setup.report(serial(i), kModels[i % 3], kServices[i % 3], i, ageMillis);
@@ -24,7 +24,7 @@ void report(ScanStage& setup, int i, std::int64_t ageMillis = 0) {
 void list(Stage& stage, int terminals, const std::string& name) {
   ScanStage setup(stage, ScanStage::kList);
   // The second terminal went quiet 20 s ago: its row shows the grey icon.
-  for (int i = 0; i < terminals; ++i) report(setup, i, i == 1 ? 20000 : 0);
+  for (int i = 0; i < terminals; ++i) reportTerminal(setup, i, i == 1 ? 20000 : 0);
   stage.advance(1.5);
   stage.snapshot(name + deviceSuffix(stage));
 }
@@ -35,7 +35,7 @@ VELTRIX_GALLERY_PAGE("scan_list_10", [](Stage& stage) { list(stage, 10, "scan_li
 
 VELTRIX_GALLERY_PAGE("scan_list_remember_sheet", [](Stage& stage) {
   ScanStage setup(stage, ScanStage::kList);
-  for (int i = 0; i < 3; ++i) report(setup, i);
+  for (int i = 0; i < 3; ++i) reportTerminal(setup, i);
   stage.advance(0.5);
   setup.screen().selectRemember();
   stage.advance(0.5);
@@ -47,7 +47,7 @@ VELTRIX_GALLERY_PAGE("scan_list_titles", [](Stage& stage) {
   for (const char* mode : {"0", "1"}) {
     ScanStage setup(stage, ScanStage::kList,
                     [&](registry::DatabaseManager& db) { db.insertSetting("Purchase", mode); });
-    report(setup, 0);
+    reportTerminal(setup, 0);
     stage.advance(0.5);
     stage.snapshot(std::string("scan_list_title_") + mode + deviceSuffix(stage));
   }
@@ -62,15 +62,15 @@ VELTRIX_GALLERY_PAGE("scan_list_titles", [](Stage& stage) {
                                 1, now, now, "payment");
       db.insertRememberServices(serial(0), "ALL", "", "", std::nullopt, now);
     });
-    report(setup, 0);
+    reportTerminal(setup, 0);
     stage.advance(0.5);
     stage.snapshot("scan_list_title_2" + deviceSuffix(stage));
   }
   {
     ScanStage setup(stage, ScanStage::kList, {},
                     "No Purchase in TAVIO-SIM-0042,  Showing all supported devices.");
-    report(setup, 0);
-    report(setup, 1);
+    reportTerminal(setup, 0);
+    reportTerminal(setup, 1);
     stage.advance(0.5);
     stage.snapshot("scan_list_title_3" + deviceSuffix(stage));
   }
@@ -78,7 +78,7 @@ VELTRIX_GALLERY_PAGE("scan_list_titles", [](Stage& stage) {
 
 VELTRIX_GALLERY_PAGE("scan_list_chooser", [](Stage& stage) {
   ScanStage setup(stage, ScanStage::kList);
-  for (int i = 0; i < 3; ++i) report(setup, i);
+  for (int i = 0; i < 3; ++i) reportTerminal(setup, i);
   stage.advance(0.5);
   setup.screen().plusQRCode();
   stage.advance(0.5);

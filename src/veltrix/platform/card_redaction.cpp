@@ -21,14 +21,14 @@ struct Replacement {
   std::string text;
 };
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isBlankChar(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isNumberChar(char c) {
   return isDigit(c) || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
 }
 
 std::size_t skipBlanks(std::string_view t, std::size_t i) {
-  while (i < t.size() && isBlank(t[i])) ++i;
+  while (i < t.size() && isBlankChar(t[i])) ++i;
   return i;
 }
 

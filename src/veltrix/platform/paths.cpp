@@ -19,7 +19,7 @@ struct PathState {
   std::filesystem::path resources;
 };
 
-PathState& state() {
+PathState& pathState() {
   static auto& s = *new PathState;
   return s;
 }
@@ -53,10 +53,10 @@ void ensureDirectory(const std::filesystem::path& dir) {
 std::filesystem::path documentsDir() {
   std::filesystem::path dir;
   {
-    std::lock_guard<std::mutex> lock(state().mutex);
-    if (state().documents.empty()) state().documents = fromEnvironment();
-    state().documentsInUse = true;
-    dir = state().documents;
+    std::lock_guard<std::mutex> lock(pathState().mutex);
+    if (pathState().documents.empty()) pathState().documents = fromEnvironment();
+    pathState().documentsInUse = true;
+    dir = pathState().documents;
   }
   ensureDirectory(dir);
   return dir;
@@ -65,14 +65,14 @@ std::filesystem::path documentsDir() {
 bool setDocumentsDir(std::filesystem::path dir) {
   std::filesystem::path inUse;
   {
-    std::lock_guard<std::mutex> lock(state().mutex);
-    if (!state().documentsInUse || state().documents == dir) {
-      state().documents = std::move(dir);
+    std::lock_guard<std::mutex> lock(pathState().mutex);
+    if (!pathState().documentsInUse || pathState().documents == dir) {
+      pathState().documents = std::move(dir);
       return true;
     }
-    inUse = state().documents;
+    inUse = pathState().documents;
   }
-  // Taking it would split the state: the database and the log file stay
+  // Taking it would split the pathState: the database and the log file stay
   // where they were opened while later files would go to the new place.
   logf("veltrix: setDocumentsDir({}) refused: the data directory {} is already in use",
        dir.string(), inUse.string());
@@ -80,8 +80,8 @@ bool setDocumentsDir(std::filesystem::path dir) {
 }
 
 void setDocumentsDirForTesting(std::filesystem::path dir) {
-  std::lock_guard<std::mutex> lock(state().mutex);
-  state().documents = std::move(dir);
+  std::lock_guard<std::mutex> lock(pathState().mutex);
+  pathState().documents = std::move(dir);
 }
 
 namespace {
@@ -135,8 +135,8 @@ std::filesystem::path defaultResourceDir() {
 }  // namespace
 
 std::filesystem::path resourceDir() {
-  std::lock_guard<std::mutex> lock(state().mutex);
-  if (!state().resources.empty()) return state().resources;
+  std::lock_guard<std::mutex> lock(pathState().mutex);
+  if (!pathState().resources.empty()) return pathState().resources;
   // NOLINTNEXTLINE(concurrency-mt-unsafe): read only
   if (const char* dir = std::getenv("VELTRIX_RESOURCE_DIR"); dir && *dir) return dir;
   // Looked up once: the answer cannot change while the program runs.
@@ -145,8 +145,8 @@ std::filesystem::path resourceDir() {
 }
 
 void setResourceDir(std::filesystem::path dir) {
-  std::lock_guard<std::mutex> lock(state().mutex);
-  state().resources = std::move(dir);
+  std::lock_guard<std::mutex> lock(pathState().mutex);
+  pathState().resources = std::move(dir);
 }
 
 }  // namespace veltrix::platform

@@ -19,7 +19,7 @@ namespace {
 
 bool present(const std::optional<std::string>& text) { return text && !text->empty(); }
 
-Json textOrNull(const std::optional<std::string>& text) {
+Json handshakeTextOrNull(const std::optional<std::string>& text) {
   return text ? Json(*text) : Json(nullptr);
 }
 
@@ -262,9 +262,9 @@ void DiscoverManager::registerHandshake(const HandshakeBean& bean,
     for (const auto& [code, name] : types->items()) {
       Json base = Json::object();
       base["serviceId"] = *serviceId;
-      base["serviceName"] = textOrNull(lenientText(entry, "serviceName"));
+      base["serviceName"] = handshakeTextOrNull(lenientText(entry, "serviceName"));
       base["serviceType"] = code;
-      base["serviceTypeName"] = textOrNull(platform::jsonText(name));
+      base["serviceTypeName"] = handshakeTextOrNull(platform::jsonText(name));
       services.push_back(ServiceInfo::initWithServices(info, base));
     }
   }

@@ -14,7 +14,7 @@ using platform::Json;
 
 namespace {
 
-Json textOrNull(const std::optional<std::string>& value) {
+Json infoTextOrNull(const std::optional<std::string>& value) {
   return value ? Json(*value) : Json(nullptr);
 }
 
@@ -51,23 +51,23 @@ ServicesBean ServicesBean::initServicesBean() {
 
 Json ServicesBean::toJSON() const {
   Json json = Json::object();
-  json["serviceId"] = textOrNull(serviceId);
-  json["packageName"] = textOrNull(packageName);
-  json["serviceName"] = textOrNull(serviceName);
-  json["serviceType"] = textOrNull(serviceType);
-  json["serviceTypeName"] = textOrNull(serviceTypeName);
-  json["sn"] = textOrNull(sn);
+  json["serviceId"] = infoTextOrNull(serviceId);
+  json["packageName"] = infoTextOrNull(packageName);
+  json["serviceName"] = infoTextOrNull(serviceName);
+  json["serviceType"] = infoTextOrNull(serviceType);
+  json["serviceTypeName"] = infoTextOrNull(serviceTypeName);
+  json["sn"] = infoTextOrNull(sn);
   return json;
 }
 
 std::optional<std::string> ServicesBean::toJSONString() const {
   Json sorted = Json::object();
-  sorted["packageName"] = textOrNull(packageName);
-  sorted["serviceId"] = textOrNull(serviceId);
-  sorted["serviceName"] = textOrNull(serviceName);
-  sorted["serviceType"] = textOrNull(serviceType);
-  sorted["serviceTypeName"] = textOrNull(serviceTypeName);
-  sorted["sn"] = textOrNull(sn);
+  sorted["packageName"] = infoTextOrNull(packageName);
+  sorted["serviceId"] = infoTextOrNull(serviceId);
+  sorted["serviceName"] = infoTextOrNull(serviceName);
+  sorted["serviceType"] = infoTextOrNull(serviceType);
+  sorted["serviceTypeName"] = infoTextOrNull(serviceTypeName);
+  sorted["sn"] = infoTextOrNull(sn);
   std::string error;
   std::optional<std::string> text = platform::dumpJson(sorted, &error);
   if (!text) {
@@ -136,11 +136,11 @@ TerminalInfo TerminalInfo::initWithJsonString(std::string_view text) {
 
 std::optional<std::string> TerminalInfo::toJSONString() const {
   Json json = Json::object();
-  json["sn"] = textOrNull(sn);
-  json["time"] = textOrNull(time);
-  json["address"] = textOrNull(address);
-  json["parameter"] = textOrNull(parameter);
-  json["model"] = textOrNull(model);
+  json["sn"] = infoTextOrNull(sn);
+  json["time"] = infoTextOrNull(time);
+  json["address"] = infoTextOrNull(address);
+  json["parameter"] = infoTextOrNull(parameter);
+  json["model"] = infoTextOrNull(model);
   json["services"] = services ? *services : Json(nullptr);
   json["isP2p"] = isP2p;
   json["requireResponse"] = requireResponse;

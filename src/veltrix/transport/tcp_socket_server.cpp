@@ -28,12 +28,12 @@ struct TCPSocketServer::State {
 
 namespace {
 
-using State = TCPSocketServer::State;
+using ServerState = TCPSocketServer::State;
 
 // Posts `call` to the main loop; it reaches the delegate current then, if
 // the server still exists.
 template <typename Call>
-void notify(const std::weak_ptr<State>& weak, Call call) {
+void notifyServer(const std::weak_ptr<ServerState>& weak, Call call) {
   notifyOnMain(weak, std::move(call));
 }
 
@@ -43,7 +43,7 @@ void readNext(const AsyncTcpSocket::Ptr& socket) {
 
 // On the server's queue: keeps a newly accepted connection and starts
 // reading from it.
-void accepted(const std::weak_ptr<State>& weak, const AsyncTcpSocket::Ptr& socket) {
+void accepted(const std::weak_ptr<ServerState>& weak, const AsyncTcpSocket::Ptr& socket) {
   auto state = weak.lock();
   if (!state) {
     socket->disconnect();
@@ -55,7 +55,7 @@ void accepted(const std::weak_ptr<State>& weak, const AsyncTcpSocket::Ptr& socke
     // Re-armed first, so the idle time-out runs from this read on before
     // anyone hears of the bytes.
     readNext(client);
-    notify(weak, [bytes = std::move(bytes), client](TCPSocketServerDelegate& d) {
+    notifyServer(weak, [bytes = std::move(bytes), client](TCPSocketServerDelegate& d) {
       d.didReceiveDataFromClient(bytes, client);
     });
   };
@@ -70,7 +70,7 @@ void accepted(const std::weak_ptr<State>& weak, const AsyncTcpSocket::Ptr& socke
       platform::logf("TCP server: closed a connection silent for {:.0f} s - host:{}",
                      TCPSocketServer::kIdleTimeoutSeconds, client->connectedHost().value_or(""));
     }
-    notify(weak, [client](TCPSocketServerDelegate& d) { d.clientDidDisconnect(client); });
+    notifyServer(weak, [client](TCPSocketServerDelegate& d) { d.clientDidDisconnect(client); });
   };
   socket->setEvents(std::move(events));
 
@@ -84,7 +84,7 @@ void accepted(const std::weak_ptr<State>& weak, const AsyncTcpSocket::Ptr& socke
     }
   }
   readNext(socket);
-  notify(weak, [socket](TCPSocketServerDelegate& d) { d.clientDidConnect(socket); });
+  notifyServer(weak, [socket](TCPSocketServerDelegate& d) { d.clientDidConnect(socket); });
   if (oldest) {
     platform::logf("TCP server: more than {} connections, closing the oldest - host:{}",
                    TCPSocketServer::kMaxConnections, oldest->connectedHost().value_or(""));
@@ -104,7 +104,7 @@ TCPSocketServer::TCPSocketServer()
     : TCPSocketServer(platform::IoQueue::create("com.orvane.tcpserver")) {}
 
 TCPSocketServer::TCPSocketServer(std::shared_ptr<platform::IoQueue> queue)
-    : state_(std::make_shared<State>()) {
+    : state_(std::make_shared<ServerState>()) {
   state_->queue = std::move(queue);
 }
 
@@ -129,7 +129,7 @@ bool TCPSocketServer::startOnPort(std::uint16_t port,
   // the lock. Closing is synchronous, so the same port can be bound again.
   if (previous) previous->close();
 
-  std::weak_ptr<State> weak = state_;
+  std::weak_ptr<ServerState> weak = state_;
   auto listener = AsyncTcpListener::create(
       state_->queue,
       AsyncTcpListener::Events{[weak](const AsyncTcpSocket::Ptr& s) { accepted(weak, s); }});

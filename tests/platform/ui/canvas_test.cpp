@@ -156,5 +156,19 @@ TEST(CanvasTest, PicturesThatCannotBeReadLeaveAPlaceholder) {
   EXPECT_EQ(again.pixel(2, 2), Color::systemGreen()) << "a tint paints over the picture's shape";
 }
 
+TEST(CanvasTest, FastPackedPicturesKeepEveryPixel) {
+  TempDir dir;
+  Canvas c(Size{8, 4}, 1);
+  c.fillRect(Rect{0, 0, 4, 4}, Color::systemRed());
+  // Translucent, over red and over nothing.
+  c.fillRect(Rect{2, 0, 6, 4}, Color{0, 0.5, 1, 0.5});
+  ASSERT_TRUE(c.writePng(dir.path() / "small.png"));
+  ASSERT_TRUE(c.writePng(dir.path() / "fast.png", PngCompression::Fast));
+  auto small = loadBitmap(dir.path() / "small.png");
+  auto fast = loadBitmap(dir.path() / "fast.png");
+  ASSERT_TRUE(small && fast);
+  EXPECT_EQ(fast->pixels, small->pixels);
+}
+
 }  // namespace
 }  // namespace veltrix::ui

@@ -93,6 +93,19 @@ TEST_F(TimeTest, DisplayLinkDeliversSixtyFramesASecondUntilInvalidated) {
   EXPECT_TRUE(weak.expired());
 }
 
+TEST_F(TimeTest, AnUnwatchedStretchDeliversOnlyTheFramesAtItsEnds) {
+  std::vector<platform::TimePoint> frames;
+  auto link = DisplayLink::create([&](DisplayLink& l) { frames.push_back(l.timestamp()); });
+  link->start();
+  const platform::TimePoint start = clock().now();
+  driver().advanceUnwatched(30);
+  ASSERT_EQ(frames.size(), 2u) << "the one already due, then the stretch's last";
+  EXPECT_EQ(frames.back(), start + platform::seconds(30));
+  driver().advance(1);
+  EXPECT_EQ(frames.size(), 62u) << "sixty a second again";
+  link->invalidate();
+}
+
 TEST_F(TimeTest, TransitionChangesAtOnceAndCompletesLater) {
   auto v = std::make_shared<View>();
   transition(

@@ -156,7 +156,7 @@ TEST_F(ScanEndToEndTest, ADraggedBubbleCarriesThePayment) {
   driver().advance(1.0);
   EXPECT_EQ(scanScreen(), nullptr) << "the screen left";
   EXPECT_EQ(library_->manager->delegate(), settings_) << "discovery is handed back";
-  driver().advance(40.0);
+  driver().advanceUnwatched(40.0);
   EXPECT_EQ(outcomes_.size(), 1u);
 }
 
@@ -279,7 +279,7 @@ TEST_F(ScanEndToEndTest, NothingFoundEndsWithServiceNotFoundOnce) {
   pay();
   ASSERT_NE(scanScreen(), nullptr);
   main().runUntil([] { return false; }, 100ms);
-  driver().advance(29.0);
+  driver().advanceUnwatched(29.0);
   EXPECT_TRUE(outcomes_.empty());
   driver().advance(1.5);
   main().runUntil([&] { return !outcomes_.empty(); }, 2s);
@@ -287,7 +287,7 @@ TEST_F(ScanEndToEndTest, NothingFoundEndsWithServiceNotFoundOnce) {
   EXPECT_EQ(outcomes_[0].code, -101);
   EXPECT_EQ(outcomes_[0].message, "Service not found");
   EXPECT_FALSE(outcomes_[0].hasResult);
-  driver().advance(60.0);
+  driver().advanceUnwatched(60.0);
   main().runUntil([] { return false; }, 50ms);
   EXPECT_EQ(outcomes_.size(), 1u);
 }

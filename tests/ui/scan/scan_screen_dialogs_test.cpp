@@ -16,7 +16,7 @@
 namespace veltrix::ui::scan::test {
 namespace {
 
-std::string serial(int i) { return "TAVIO-GRID-" + std::to_string(1000 + i); }
+std::string gridSerial(int i) { return "TAVIO-GRID-" + std::to_string(1000 + i); }
 
 struct FakePairing : PairingAuth {
   std::vector<platform::Json> sent;
@@ -32,7 +32,7 @@ class ScanScreenDialogsTest : public ScanScreenTest {
   // Ten services: eight bubbles, "more", and two in the overflow.
   ScanViewController& openWithOverflow() {
     ScanViewController& s = open();
-    for (int i = 0; i < 10; ++i) report(serial(i), "1");
+    for (int i = 0; i < 10; ++i) report(gridSerial(i), "1");
     driver().advance(0.5);
     return s;
   }
@@ -56,11 +56,11 @@ TEST_F(ScanScreenDialogsTest, MoreOpensTheGridAndAPickChoosesThatService) {
 
   ASSERT_TRUE(driver().tapItem(grid->collectionView(), IndexPath::forItem(1)));
   ASSERT_EQ(answers->chosen.size(), 1u);
-  EXPECT_EQ(answers->chosen[0].at("sn"), serial(9));
+  EXPECT_EQ(answers->chosen[0].at("sn"), gridSerial(9));
   driver().advance(1.0);
   EXPECT_EQ(nav->presentedViewController(), nullptr);
   EXPECT_EQ(nav->viewControllers().size(), 1u);
-  driver().advance(40.0);
+  driver().advanceUnwatched(40.0);
   EXPECT_EQ(answers->answers(), 1u);
 }
 
@@ -74,7 +74,7 @@ TEST_F(ScanScreenDialogsTest, TimeOutUnderTheGridAnswersOnceAndClosesIt) {
   EXPECT_EQ(nav->presentedViewController(), nullptr);
   EXPECT_EQ(answers->answers(), 0u);
   tapMore(s);
-  driver().advance(30.0);
+  driver().advanceUnwatched(30.0);
   ASSERT_EQ(answers->errors.size(), 1u);
   EXPECT_EQ(answers->errors[0].first, -101);
   driver().advance(1.0);
@@ -112,7 +112,7 @@ TEST_F(ScanScreenDialogsTest, AddDeviceChooserLeadsToTheQRCodeDialog) {
   EXPECT_LE(shown.maxY(), window().bounds().height());
 
   // The screen ends with the dialog open: it goes with it.
-  driver().advance(31.0);
+  driver().advanceUnwatched(31.0);
   EXPECT_EQ(answers->errors.size(), 1u);
   EXPECT_FALSE(driver().find<QRCodeView>());
 }
@@ -121,7 +121,7 @@ TEST_F(ScanScreenDialogsTest, PairingCardOverTheScreenUntilItEnds) {
   ScanViewController& s = open();
   auto pairing = std::make_shared<FakePairing>();
   s.dialogServices.auth = pairing;
-  const platform::Json terminal{{"sn", serial(3)}, {"address", "127.0.0.9:8080"}};
+  const platform::Json terminal{{"sn", gridSerial(3)}, {"address", "127.0.0.9:8080"}};
   s.showAuthRandomView(terminal);
   driver().settle();
   EXPECT_TRUE(driver().isTextVisible("0042 0815"));
@@ -132,23 +132,23 @@ TEST_F(ScanScreenDialogsTest, PairingCardOverTheScreenUntilItEnds) {
   EXPECT_FALSE(card->isDescendantOf(s.view()));
   EXPECT_TRUE(card->isDescendantOf(*s.view().superview()));
 
-  driver().advance(31.0);
+  driver().advanceUnwatched(31.0);
   EXPECT_EQ(answers->errors.size(), 1u);
   EXPECT_FALSE(driver().find<AuthRandomView>());
 }
 
 TEST_F(ScanScreenDialogsTest, ServicePostedAsANotificationIsFiltered) {
   ScanViewController& s = open();
-  report(serial(1));
+  report(gridSerial(1));
   ASSERT_EQ(s.activedIps().size(), 1u);
   auto info = std::make_shared<registry::ServiceInfo>();
-  info->serviceSn = serial(1);
-  info->deviceSn = serial(1);
+  info->serviceSn = gridSerial(1);
+  info->deviceSn = gridSerial(1);
   info->model = "T420";
   info->serviceType = "Purchase";
   info->serviceId = "2";
   info->serviceName = "Card 2";
-  db.insertTerminalServices(serial(1), "Purchase", "Payment", std::nullopt, "2", "Card 2", 1,
+  db.insertTerminalServices(gridSerial(1), "Purchase", "Payment", std::nullopt, "2", "Card 2", 1,
                             std::to_string(platform::nowMillis()),
                             std::to_string(platform::nowMillis()), "payment");
   s.onScanTerminal2(platform::Notification{"scan", info});

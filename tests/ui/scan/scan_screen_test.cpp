@@ -16,7 +16,7 @@ namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
-std::string serial(int i) { return "TAVIO-SCAN-" + std::to_string(1000 + i); }
+std::string scanSerial(int i) { return "TAVIO-SCAN-" + std::to_string(1000 + i); }
 
 TEST_F(ScanScreenTest, LoadTakesDiscoveryAndShowsTheOrbit) {
   ScanViewController& s = open();
@@ -89,15 +89,15 @@ TEST_F(ScanScreenTest, HeadersShrinkToFitTheScreen) {
 
 TEST_F(ScanScreenTest, NineServicesGiveEightBubblesMoreAndOneOverflowEntry) {
   ScanViewController& s = open();
-  for (int i = 0; i < 9; ++i) report(serial(i));
-  report(serial(0));  // again: a duplicate
+  for (int i = 0; i < 9; ++i) report(scanSerial(i));
+  report(scanSerial(0));  // again: a duplicate
   driver().advance(1.0);
 
   EXPECT_EQ(s.activedIps().size(), 9u);
   ASSERT_EQ(s.movingViews().size(), 9u);
   EXPECT_TRUE(s.isHaveMore());
   ASSERT_EQ(s.moreActivedIps().size(), 1u);
-  EXPECT_EQ(s.moreActivedIps()[0].sn, serial(8));
+  EXPECT_EQ(s.moreActivedIps()[0].sn, scanSerial(8));
   EXPECT_TRUE(s.movingViews().back()->isMore());
   EXPECT_TRUE(driver().isTextVisible("(*.more)"));
   EXPECT_TRUE(driver().isTextVisible("(*1003)"));
@@ -114,7 +114,7 @@ TEST_F(ScanScreenTest, NineServicesGiveEightBubblesMoreAndOneOverflowEntry) {
     EXPECT_NEAR(std::remainder(b.currentAngle() - expected, kTwoPi), -0.06, 0.005) << i;
   }
 
-  report(serial(9));
+  report(scanSerial(9));
   EXPECT_EQ(s.movingViews().size(), 9u) << "the tenth service only overflows";
   EXPECT_EQ(s.moreActivedIps().size(), 2u);
 }
@@ -123,68 +123,68 @@ TEST_F(ScanScreenTest, StaleTurnsGreyThenGoes) {
   ScanViewController& s = open();
   // Last heard of 10 s ago: grey between 5 and 6 s from now, gone between
   // 20 and 21 s (the screen itself ends at 30 s).
-  report(serial(1), "1", 10000);
-  report(serial(2), "1", 0);
-  report(serial(3), "1", 10000);
+  report(scanSerial(1), "1", 10000);
+  report(scanSerial(2), "1", 0);
+  report(scanSerial(3), "1", 10000);
   ASSERT_EQ(s.movingViews().size(), 3u);
   auto* first = s.movingViews()[0].get();
   auto* third = s.movingViews()[2].get();
 
-  driver().advance(4.9);
+  driver().advanceUnwatched(4.9);
   EXPECT_TRUE(first->isEnable);
-  driver().advance(1.0);
+  driver().advanceUnwatched(1.0);
   EXPECT_FALSE(first->isEnable);
   EXPECT_FALSE(third->isEnable);
   EXPECT_EQ(first->imageView()->image()->name(), "icon_t420_disabled");
 
-  answer(serial(3));
-  driver().advance(1.0);
+  answer(scanSerial(3));
+  driver().advanceUnwatched(1.0);
   EXPECT_TRUE(third->isEnable) << "fresh again once its terminal answers";
   EXPECT_EQ(third->imageView()->image()->name(), "icon_t420_enabled");
 
   for (int t = 0; t < 13; ++t) {
-    answer(serial(2));
-    answer(serial(3));
-    driver().advance(1.0);
+    answer(scanSerial(2));
+    answer(scanSerial(3));
+    driver().advanceUnwatched(1.0);
   }
   // 29.9 s since serial 1 answered.
   EXPECT_EQ(s.movingViews().size(), 3u);
-  answer(serial(2));
-  answer(serial(3));
-  driver().advance(1.0);
+  answer(scanSerial(2));
+  answer(scanSerial(3));
+  driver().advanceUnwatched(1.0);
   ASSERT_EQ(s.movingViews().size(), 2u);
-  EXPECT_EQ(s.movingViews()[0]->getServiceInfo().sn, serial(2));
+  EXPECT_EQ(s.movingViews()[0]->getServiceInfo().sn, scanSerial(2));
   EXPECT_EQ(s.activedIps().size(), 2u);
   EXPECT_EQ(s.terminalItems().size(), 2u);
   EXPECT_EQ(answers->answers(), 0u);
 
   // Gone services are accepted again when reported.
-  report(serial(1));
+  report(scanSerial(1));
   EXPECT_EQ(s.activedIps().size(), 3u);
 }
 
 TEST_F(ScanScreenTest, AGoneBubbleMakesRoomForTheLatestOverflowEntry) {
   ScanViewController& s = open();
-  report(serial(0), "1", 20000);  // goes after 10 s
-  for (int i = 1; i < 9; ++i) report(serial(i));
+  report(scanSerial(0), "1", 20000);  // goes after 10 s
+  for (int i = 1; i < 9; ++i) report(scanSerial(i));
   ASSERT_EQ(s.moreActivedIps().size(), 1u);
   ASSERT_TRUE(s.isHaveMore());
 
   for (int t = 0; t < 11; ++t) {
-    for (int i = 1; i < 9; ++i) answer(serial(i));
-    driver().advance(1.0);
+    for (int i = 1; i < 9; ++i) answer(scanSerial(i));
+    driver().advanceUnwatched(1.0);
   }
   EXPECT_TRUE(s.moreActivedIps().empty());
   EXPECT_FALSE(s.isHaveMore()) << "the overflow emptied";
   ASSERT_EQ(s.movingViews().size(), 8u);
-  EXPECT_EQ(s.movingViews().back()->getServiceInfo().sn, serial(8)) << "promoted";
+  EXPECT_EQ(s.movingViews().back()->getServiceInfo().sn, scanSerial(8)) << "promoted";
   EXPECT_EQ(s.activedIps().size(), 8u);
 }
 
 TEST_F(ScanScreenTest, TimeOutAnswersOnceAndHandsDiscoveryBack) {
   ScanViewController& s = open();
-  report(serial(1));
-  driver().advance(29.0);
+  report(scanSerial(1));
+  driver().advanceUnwatched(29.0);
   EXPECT_EQ(answers->answers(), 0u);
   driver().advance(1.5);
   ASSERT_EQ(answers->errors.size(), 1u);
@@ -196,7 +196,7 @@ TEST_F(ScanScreenTest, TimeOutAnswersOnceAndHandsDiscoveryBack) {
   EXPECT_TRUE(s.movingViews().empty());
   EXPECT_EQ(nav->viewControllers().size(), 1u) << "popped";
 
-  driver().advance(60.0);
+  driver().advanceUnwatched(60.0);
   screen.reset();
   nav.reset();
   makeWindow();
@@ -219,7 +219,7 @@ TEST_F(ScanScreenTest, HostPopAnswersOnce) {
   ASSERT_EQ(answers->errors.size(), 1u);
   EXPECT_EQ(answers->errors[0].first, -101);
   EXPECT_FALSE(discovery.running);
-  driver().advance(40.0);
+  driver().advanceUnwatched(40.0);
   EXPECT_EQ(answers->answers(), 1u);
 }
 
@@ -246,20 +246,20 @@ TEST_F(ScanScreenTest, ANewerDelegateKeepsDiscovery) {
 
 TEST_F(ScanScreenTest, CoveringStopsTimersAndReturningRestartsThem) {
   ScanViewController& s = open();
-  driver().advance(20.0);
+  driver().advanceUnwatched(20.0);
   ASSERT_TRUE(driver().tapBarItem(/*right=*/true));  // the gear: settings
   driver().advance(0.5);
   EXPECT_NE(dynamic_cast<settings::SettingViewController*>(nav->topViewController()), nullptr);
   EXPECT_FALSE(s.hasTimers());
   EXPECT_FALSE(discovery.running);
-  driver().advance(60.0);
+  driver().advanceUnwatched(60.0);
   EXPECT_EQ(answers->answers(), 0u);
 
   nav->popViewController(true);
   driver().advance(0.5);
   EXPECT_TRUE(s.hasTimers());
   EXPECT_EQ(discovery.delegate().get(), static_cast<registry::DiscoverManagerDelegate*>(&s));
-  driver().advance(29.0);
+  driver().advanceUnwatched(29.0);
   EXPECT_EQ(answers->answers(), 0u) << "a fresh 30 s";
   driver().advance(1.5);
   EXPECT_EQ(answers->errors.size(), 1u);
@@ -287,8 +287,8 @@ TEST_F(ScanScreenTest, GearStaysBeforeSystem16) {
 
 TEST_F(ScanScreenTest, RotationMovesTheCentre) {
   ScanViewController& s = open();
-  report(serial(1));
-  report(serial(2));
+  report(scanSerial(1));
+  report(scanSerial(2));
   const Point before = s.orbitCenter();
   window().rotate(true);
   driver().advance(1.0);
@@ -303,8 +303,8 @@ TEST_F(ScanScreenTest, RotationMovesTheCentre) {
 
 TEST_F(ScanScreenTest, DroppingABubbleOnTheCentreChoosesItsService) {
   ScanViewController& s = open();
-  report(serial(1));
-  report(serial(2), "5");
+  report(scanSerial(1));
+  report(scanSerial(2), "5");
   driver().advance(0.5);
   auto bubble = s.movingViews()[1];
   const Point from = s.view().convert(bubble->center(), nullptr);
@@ -314,44 +314,44 @@ TEST_F(ScanScreenTest, DroppingABubbleOnTheCentreChoosesItsService) {
   driver().advance(0.6);
   ASSERT_EQ(answers->chosen.size(), 1u);
   EXPECT_TRUE(answers->errors.empty());
-  EXPECT_EQ(answers->chosen[0].at("sn"), serial(2));
+  EXPECT_EQ(answers->chosen[0].at("sn"), scanSerial(2));
   EXPECT_EQ(answers->chosen[0].at("serviceId"), "5");
   EXPECT_EQ(answers->chosen[0].at("address"), "127.0.0.9:8080");
   EXPECT_FALSE(discovery.running);
   driver().advance(1.0);
   EXPECT_EQ(nav->viewControllers().size(), 1u);
-  driver().advance(40.0);
+  driver().advanceUnwatched(40.0);
   EXPECT_EQ(answers->answers(), 1u);
 }
 
 TEST_F(ScanScreenTest, NarrowingToTheStaticSerialDropsOtherTerminals) {
   facade::ScanRequest request = purchase();
-  request.sn = serial(7);  // nothing stored: every terminal until it answers
+  request.sn = scanSerial(7);  // nothing stored: every terminal until it answers
   ScanViewController& s = open(request);
-  report(serial(1));
-  report(serial(2));
+  report(scanSerial(1));
+  report(scanSerial(2));
   EXPECT_EQ(s.activedIps().size(), 2u);
-  report(serial(7));
+  report(scanSerial(7));
   ASSERT_EQ(s.activedIps().size(), 1u);
-  EXPECT_EQ(s.activedIps()[0].sn, serial(7));
+  EXPECT_EQ(s.activedIps()[0].sn, scanSerial(7));
   ASSERT_EQ(s.movingViews().size(), 1u);
   EXPECT_EQ(s.terminalItems().size(), 1u);
-  report(serial(3));
+  report(scanSerial(3));
   EXPECT_EQ(s.activedIps().size(), 1u) << "no longer scanning all";
 }
 
 TEST_F(ScanScreenTest, BubbleTapOpensTheTerminalsDetailSheet) {
-  ASSERT_TRUE(db.insertDiscoveredTerminal(serial(1), "T420", "127.0.0.9:8080", "http", std::nullopt,
-                                          1, 1, 0, "1", "1", std::nullopt));
+  ASSERT_TRUE(db.insertDiscoveredTerminal(scanSerial(1), "T420", "127.0.0.9:8080", "http",
+                                          std::nullopt, 1, 1, 0, "1", "1", std::nullopt));
   ScanViewController& s = open();
-  report(serial(1));
-  report(serial(1), "2");
+  report(scanSerial(1));
+  report(scanSerial(1), "2");
   driver().advance(0.5);
   ASSERT_TRUE(driver().tap(*s.movingViews()[0]));
   driver().advance(0.5);
   auto* detail = dynamic_cast<settings::RemoteDeviceController*>(nav->topViewController());
   ASSERT_NE(detail, nullptr);
-  EXPECT_EQ(registry::rowText(detail->terminalInfo(), "sn"), serial(1));
+  EXPECT_EQ(registry::rowText(detail->terminalInfo(), "sn"), scanSerial(1));
   EXPECT_EQ(detail->serviceArray().size(), 2u) << "the terminal's services";
   EXPECT_TRUE(driver().isTextVisible("FIND DEVICE"));
 }
@@ -363,11 +363,11 @@ TEST_F(ScanScreenTest, RegisteredMakersAreUsed) {
     return std::make_shared<ViewController>();
   };
   ScanViewController& s = open();
-  report(serial(1));
+  report(scanSerial(1));
   driver().advance(0.5);
   ASSERT_TRUE(driver().tap(*s.movingViews()[0]));
   screenMakers() = {};
-  EXPECT_EQ(seen.service.sn, serial(1));
+  EXPECT_EQ(seen.service.sn, scanSerial(1));
   EXPECT_EQ(seen.database, &db);
   EXPECT_EQ(seen.serviceArray.size(), 1u);
 }

@@ -19,21 +19,21 @@ constexpr ServicesRow kExplain = ServicesRow::Explanation;
 constexpr ServicesRow kCategory = ServicesRow::Category;
 constexpr ServicesRow kClear = ServicesRow::ClearAll;
 
-const std::string kSn1 = "TAVIO-SN-000001";
-const std::string kSn2 = "TAVIO-SN-000002";
+const std::string kManagerSn1 = "TAVIO-SN-000001";
+const std::string kManagerSn2 = "TAVIO-SN-000002";
 
 class ServicesManagerTest : public testing::SettingsScreenTest {
  protected:
   // Two terminals: the first with payment and print services, the second
   // with payment and display services; one disabled service.
   void seed() {
-    addService(kSn1, "Purchase", "pay-1");
-    addService(kSn1, "Refund", "refund-1");
-    addService(kSn1, "Printer", "print-1", "print");
-    addService(kSn2, "Purchase", "pay-2");
-    addService(kSn2, "Purchase", "pay-2b");
-    addService(kSn2, "Display", "show-2", "display");
-    addService(kSn2, "Refund", "refund-2", "payment", /*enabled=*/2);
+    addService(kManagerSn1, "Purchase", "pay-1");
+    addService(kManagerSn1, "Refund", "refund-1");
+    addService(kManagerSn1, "Printer", "print-1", "print");
+    addService(kManagerSn2, "Purchase", "pay-2");
+    addService(kManagerSn2, "Purchase", "pay-2b");
+    addService(kManagerSn2, "Display", "show-2", "display");
+    addService(kManagerSn2, "Refund", "refund-2", "payment", /*enabled=*/2);
   }
   std::shared_ptr<ServicesManagerViewController> open() {
     return pushOverRoot(std::make_shared<ServicesManagerViewController>(env));
@@ -67,7 +67,7 @@ TEST_F(ServicesManagerTest, FirstVisitStoresFlexibleModeAndListsEveryCategoryByK
   EXPECT_EQ(screen->selectedRememberMode(), "Flexible selection");
   EXPECT_EQ(screen->subtitleText(), "You can configure and select terminals freely.");
   EXPECT_EQ(screen->selectedDeviceId(), std::nullopt);
-  EXPECT_EQ(screen->discoveredDevices(), (std::vector<std::string>{kSn1, kSn2}));
+  EXPECT_EQ(screen->discoveredDevices(), (std::vector<std::string>{kManagerSn1, kManagerSn2}));
   EXPECT_EQ(screen->originalServiceTitles(),
             (std::vector<std::string>{"Display Service", "Payment Service", "Print Service"}));
   EXPECT_EQ(screen->sectionCellTypes(),
@@ -83,20 +83,20 @@ TEST_F(ServicesManagerTest, FirstVisitStoresFlexibleModeAndListsEveryCategoryByK
 TEST_F(ServicesManagerTest, AnyModeOtherThanZeroIsDesignatedWithTheAllRowsTerminal) {
   seed();
   db->insertSetting("remember_mode", "7");
-  remember(kSn2, "ALL", "");
+  remember(kManagerSn2, "ALL", "");
   auto screen = open();
   EXPECT_EQ(setting("remember_mode"), "7") << "only a missing or empty mode is written";
   EXPECT_EQ(screen->selectedRememberMode(), "Use Designated terminal");
   EXPECT_EQ(screen->subtitleText(),
             "Use the preferred terminal if available; otherwise\xEF\xBC\x8C"
             "display the service list for selection");
-  EXPECT_EQ(screen->selectedDeviceId(), kSn2);
+  EXPECT_EQ(screen->selectedDeviceId(), kManagerSn2);
   EXPECT_EQ(screen->originalServiceTitles(),
             (std::vector<std::string>{"Display Service", "Payment Service"}));
   EXPECT_EQ(screen->sectionCellTypes(),
             (Types{{kMode, kTerminal}, {kExplain, kCategory, kCategory}, {kClear}}));
   EXPECT_TRUE(driver().isTextVisible("Preferred Terminal"));
-  EXPECT_TRUE(driver().isTextVisible(kSn2));
+  EXPECT_TRUE(driver().isTextVisible(kManagerSn2));
 }
 
 TEST_F(ServicesManagerTest, DesignatedModeWithoutADesignatedTerminalListsNoCategories) {
@@ -116,7 +116,7 @@ TEST_F(ServicesManagerTest, NothingRecordedLeavesOnlyTheExplanationAndAnEmptyDev
 TEST_F(ServicesManagerTest, RowsAreRoundedBySectionAndTheLastHasNoSeparator) {
   seed();
   db->insertSetting("remember_mode", "1");
-  remember(kSn2, "ALL", "");
+  remember(kManagerSn2, "ALL", "");
   auto screen = open();
   TableView& t = table(*screen);
   auto cell = [&](std::int64_t row, std::int64_t section) {
@@ -168,17 +168,17 @@ TEST_F(ServicesManagerTest, TheModeAndTheDesignatedSerialNumberAreWholeOnAPhone)
 
 TEST_F(ServicesManagerTest, DefaultTargetsFollowTheRememberedRowThenTheDesignatedTerminal) {
   seed();
-  addService(kSn1, "PreAuth", "pre-1");
-  addService(kSn2, "Card Auth", "card-2");
+  addService(kManagerSn1, "PreAuth", "pre-1");
+  addService(kManagerSn2, "Card Auth", "card-2");
   // a. A remembered Refund on the second terminal.
-  remember(kSn2, "Refund", "refund-2");
+  remember(kManagerSn2, "Refund", "refund-2");
   // A remembered PreAuth row without a serial number names nothing.
   ASSERT_TRUE(db->insertRememberServices(std::nullopt, "PreAuth", std::nullopt, "pre-1", "", "1"));
   auto screen = open();
   const std::size_t payment = categoryIndex(*screen, "payment");
 
   EXPECT_EQ(item(*screen, payment, "Refund"),
-            ServiceItem::itemWithTitle("Refund", "refund-2", kSn2, "1"));
+            ServiceItem::itemWithTitle("Refund", "refund-2", kManagerSn2, "1"));
   // c. Nothing remembered and no designated terminal.
   EXPECT_EQ(item(*screen, payment, "Purchase"),
             ServiceItem::itemWithTitle("Purchase", "No default target", "", "3"));
@@ -187,22 +187,22 @@ TEST_F(ServicesManagerTest, DefaultTargetsFollowTheRememberedRowThenTheDesignate
 
   // b. With a designated terminal: a type counted once takes that terminal's
   // first enabled service of the type, empty when it has none.
-  remember(kSn1, "ALL", "");
+  remember(kManagerSn1, "ALL", "");
   EXPECT_EQ(item(*screen, payment, "PreAuth"),
-            ServiceItem::itemWithTitle("PreAuth", "pre-1", kSn1, "1"));
+            ServiceItem::itemWithTitle("PreAuth", "pre-1", kManagerSn1, "1"));
   EXPECT_EQ(item(*screen, payment, "Card Auth"),
-            ServiceItem::itemWithTitle("Card Auth", "", kSn1, "1"));
+            ServiceItem::itemWithTitle("Card Auth", "", kManagerSn1, "1"));
   EXPECT_EQ(item(*screen, payment, "Purchase"),
             ServiceItem::itemWithTitle("Purchase", "No default target", "", "3"))
       << "counted more than once";
   EXPECT_EQ(item(*screen, payment, "Refund"),
-            ServiceItem::itemWithTitle("Refund", "refund-2", kSn2, "1"))
+            ServiceItem::itemWithTitle("Refund", "refund-2", kManagerSn2, "1"))
       << "the type's own row first";
 }
 
 TEST_F(ServicesManagerTest, CountsFollowTheDesignatedTerminalAsLoadedAndAllTerminalsAfterFlexible) {
   seed();
-  remember(kSn2, "ALL", "");
+  remember(kManagerSn2, "ALL", "");
   auto screen = open();
   ASSERT_EQ(screen->selectedRememberMode(), "Flexible selection");
   const std::size_t payment = categoryIndex(*screen, "payment");
@@ -216,7 +216,7 @@ TEST_F(ServicesManagerTest, CountsFollowTheDesignatedTerminalAsLoadedAndAllTermi
 
 TEST_F(ServicesManagerTest, ACategoryRowPushesItsServiceList) {
   seed();
-  remember(kSn1, "ALL", "");
+  remember(kManagerSn1, "ALL", "");
   db->insertSetting("remember_mode", "1");
   platform::ScopedLogCapture log;
   auto screen = open();
@@ -228,11 +228,12 @@ TEST_F(ServicesManagerTest, ACategoryRowPushesItsServiceList) {
   auto* list = dynamic_cast<ServiceListViewController*>(top());
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(list->title(), "Payment Service");
-  EXPECT_EQ(list->sn(), kSn1);
-  EXPECT_EQ(list->serviceItems(), (std::vector<ServiceItem>{
-                                      ServiceItem::itemWithTitle("Purchase", "pay-1", kSn1, "1"),
-                                      ServiceItem::itemWithTitle("Refund", "refund-1", kSn1, "1"),
-                                  }));
+  EXPECT_EQ(list->sn(), kManagerSn1);
+  EXPECT_EQ(list->serviceItems(),
+            (std::vector<ServiceItem>{
+                ServiceItem::itemWithTitle("Purchase", "pay-1", kManagerSn1, "1"),
+                ServiceItem::itemWithTitle("Refund", "refund-1", kManagerSn1, "1"),
+            }));
   EXPECT_TRUE(log.contains("Service clicked: Payment Service"));
   EXPECT_TRUE(log.contains("serviceCategory: payment"));
 }
@@ -241,7 +242,7 @@ TEST_F(ServicesManagerTest, ACategoryRowPushesItsServiceList) {
 
 TEST_F(ServicesManagerTest, TheModeDialogSwitchesModesAndKeepsTheAllRow) {
   seed();
-  remember(kSn2, "ALL", "");
+  remember(kManagerSn2, "ALL", "");
   auto screen = open();
   ASSERT_TRUE(driver().tapRow(table(*screen), IndexPath::forRow(0, 0)));
   driver().advance(0.5);
@@ -255,26 +256,26 @@ TEST_F(ServicesManagerTest, TheModeDialogSwitchesModesAndKeepsTheAllRow) {
   EXPECT_EQ(top(), screen.get());
 
   EXPECT_EQ(setting("remember_mode"), "1");
-  EXPECT_EQ(screen->selectedDeviceId(), kSn2);
+  EXPECT_EQ(screen->selectedDeviceId(), kManagerSn2);
   EXPECT_EQ(screen->sectionCellTypes(),
             (Types{{kMode, kTerminal}, {kExplain, kCategory, kCategory}, {kClear}}));
   EXPECT_TRUE(driver().isTextVisible("Use Designated terminal"));
-  EXPECT_TRUE(driver().isTextVisible(kSn2));
+  EXPECT_TRUE(driver().isTextVisible(kManagerSn2));
 
   // Back to flexible: the terminal row goes, the "ALL" row stays stored.
   screen->rememberModeChosen("Flexible selection");
   EXPECT_EQ(setting("remember_mode"), "0");
   EXPECT_EQ(screen->sectionCellTypes().front(), std::vector<ServicesRow>{kMode});
-  EXPECT_EQ(rememberedSn("ALL"), kSn2);
+  EXPECT_EQ(rememberedSn("ALL"), kManagerSn2);
   screen->rememberModeChosen("Use Designated terminal");
-  EXPECT_EQ(screen->selectedDeviceId(), kSn2) << "the same terminal shows again";
+  EXPECT_EQ(screen->selectedDeviceId(), kManagerSn2) << "the same terminal shows again";
 }
 
 TEST_F(ServicesManagerTest, SavingADesignatedTerminalReplacesTheAllRow) {
   seed();
   db->insertSetting("remember_mode", "1");
-  remember(kSn1, "ALL", "");
-  remember(kSn1, "ALL", "");
+  remember(kManagerSn1, "ALL", "");
+  remember(kManagerSn1, "ALL", "");
   auto screen = open();
   ASSERT_TRUE(driver().tapRow(table(*screen), IndexPath::forRow(1, 0)));
   driver().advance(0.5);
@@ -282,21 +283,21 @@ TEST_F(ServicesManagerTest, SavingADesignatedTerminalReplacesTheAllRow) {
   ASSERT_NE(dialog, nullptr);
   EXPECT_NE(dynamic_cast<NavigationController*>(dialog->parentViewController()), nullptr)
       << "inside a navigation controller";
-  EXPECT_EQ(dialog->devices(), (std::vector<std::string>{kSn1, kSn2}));
+  EXPECT_EQ(dialog->devices(), (std::vector<std::string>{kManagerSn1, kManagerSn2}));
   ASSERT_TRUE(driver().tapRow(*dialog->deviceTableView(), IndexPath::forRow(1)));
   const std::string savedAt = fmt::format("{}", platform::nowMillis());
   ASSERT_TRUE(driver().tap(*dialog->saveButton()));
   driver().advance(0.5);
   EXPECT_EQ(top(), screen.get()) << "the wrapper is dismissed";
 
-  const registry::Rows all = db->fetchRememberServicesWithSn(kSn2);
+  const registry::Rows all = db->fetchRememberServicesWithSn(kManagerSn2);
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(registry::rowText(all[0], "serviceType"), "ALL");
   EXPECT_EQ(registry::rowText(all[0], "serviceId"), "");
   EXPECT_FALSE(registry::rowText(all[0], "screenId"));
   EXPECT_EQ(registry::rowText(all[0], "createTime"), savedAt);
-  EXPECT_TRUE(db->fetchRememberServicesWithSn(kSn1).empty()) << "every earlier ALL row goes";
-  EXPECT_EQ(screen->selectedDeviceId(), kSn2);
+  EXPECT_TRUE(db->fetchRememberServicesWithSn(kManagerSn1).empty()) << "every earlier ALL row goes";
+  EXPECT_EQ(screen->selectedDeviceId(), kManagerSn2);
   EXPECT_EQ(screen->originalServiceTitles(),
             (std::vector<std::string>{"Display Service", "Payment Service"}));
 }
@@ -369,8 +370,8 @@ TEST_F(ServicesManagerTest, ClearAllInDesignatedModeEmptiesTheCategoriesAndForge
   seed();
   db->insertSetting("remember_mode", "1");
   db->insertSetting("Purchase", "2");
-  remember(kSn2, "ALL", "");
-  remember(kSn1, "Purchase", "pay-1");
+  remember(kManagerSn2, "ALL", "");
+  remember(kManagerSn1, "Purchase", "pay-1");
   auto screen = open();
   ASSERT_TRUE(driver().tap(*driver().buttonWithTitle("Clear All Remembered Options")));
   EXPECT_EQ(driver().toast(), "Clear all remember services success");
@@ -385,7 +386,7 @@ TEST_F(ServicesManagerTest, ClearAllInDesignatedModeEmptiesTheCategoriesAndForge
 
 TEST_F(ServicesManagerTest, ClearAllInFlexibleModeKeepsTheCategories) {
   seed();
-  remember(kSn2, "ALL", "");
+  remember(kManagerSn2, "ALL", "");
   auto screen = open();
   // Tapping the row (not its button) clears as well.
   ASSERT_TRUE(driver().tapRow(table(*screen), IndexPath::forRow(0, 2)));

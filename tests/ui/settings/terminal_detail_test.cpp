@@ -20,7 +20,7 @@ namespace {
 
 using registry::rowInt;
 
-constexpr const char* kSn = "TAVIO-T420-00017";
+constexpr const char* kDetailSn = "TAVIO-T420-00017";
 
 // Records the Display requests instead of sending them.
 class RecordingServices final : public ServiceFacade {
@@ -44,18 +44,19 @@ class TerminalDetailTest : public testing::SettingsScreenTest {
 
   void addTerminal(const std::string& model = "T420", std::int64_t status = 1,
                    const std::string& parameter = "http,ble") {
-    ASSERT_TRUE(db->insertDiscoveredTerminal(kSn, model, "10.0.0.7:8080", parameter, std::nullopt,
-                                             status, 1, 0, "1000", "1000", std::nullopt));
+    ASSERT_TRUE(db->insertDiscoveredTerminal(kDetailSn, model, "10.0.0.7:8080", parameter,
+                                             std::nullopt, status, 1, 0, "1000", "1000",
+                                             std::nullopt));
   }
   void addServices(const std::vector<ServiceSpec>& specs) {
     for (const ServiceSpec& s : specs) {
-      ASSERT_TRUE(db->insertTerminalServices(kSn, s.type, s.type, "com.tavio.device", s.id,
+      ASSERT_TRUE(db->insertTerminalServices(kDetailSn, s.type, s.type, "com.tavio.device", s.id,
                                              s.type + " app", s.enabled, "1000", "1000", "device"));
     }
   }
   std::shared_ptr<RemoteDeviceController> open() {
     return pushOverRoot(std::make_shared<RemoteDeviceController>(
-        db->fetchDiscoveredTerminal(kSn), db->fetchTerminalServicesWithSn(kSn), env));
+        db->fetchDiscoveredTerminal(kDetailSn), db->fetchTerminalServicesWithSn(kDetailSn), env));
   }
   DeviceCapabilityCell* serviceRow(RemoteDeviceController& sheet, std::int64_t row) {
     sheet.tableView()->scrollToRow(IndexPath::forRow(row, 3));
@@ -64,7 +65,7 @@ class TerminalDetailTest : public testing::SettingsScreenTest {
         sheet.tableView()->cellForRow(IndexPath::forRow(row, 3)).get());
   }
   std::int64_t storedState(std::int64_t row) {
-    return rowInt(db->fetchTerminalServicesWithSn(kSn).at(static_cast<std::size_t>(row)),
+    return rowInt(db->fetchTerminalServicesWithSn(kDetailSn).at(static_cast<std::size_t>(row)),
                   "isEnabled");
   }
 
@@ -90,8 +91,8 @@ TEST_F(TerminalDetailTest, FourSectionsWithTheirRowsAndHeights) {
   EXPECT_EQ(table.rectForHeader(1).height(), 5);
   EXPECT_EQ(table.rectForFooter(1).height(), 5);
 
-  for (const char* text : {"T420", kSn, "LAN,BLE", "Auth type: NONE", "Verify", "Device Status",
-                           "Device Capability", "FIND DEVICE"}) {
+  for (const char* text : {"T420", kDetailSn, "LAN,BLE", "Auth type: NONE", "Verify",
+                           "Device Status", "Device Capability", "FIND DEVICE"}) {
     EXPECT_TRUE(driver().isTextVisible(text)) << text;
   }
   EXPECT_FALSE(driver().isTextVisible("REMOVE DEVICE")) << "made hidden";
@@ -236,7 +237,7 @@ TEST_F(TerminalDetailTest, FindDeviceAsksTheFirstDisplayServiceToShowTheTerminal
   EXPECT_EQ(message.minimumDisplayTime, 0);
   EXPECT_FALSE(message.title);
   ASSERT_TRUE(param.servicesParams);
-  EXPECT_EQ(param.servicesParams->sn, kSn);
+  EXPECT_EQ(param.servicesParams->sn, kDetailSn);
   EXPECT_EQ(param.servicesParams->serviceId, "screen");
   EXPECT_FALSE(param.servicesParams->address);
   EXPECT_EQ(driver().toast(), std::nullopt) << "the answer is only logged";
@@ -280,7 +281,7 @@ TEST_F(TerminalDetailTest, TheHiddenButtonTogglesTheStoredStatus) {
   sheet->leftButtonTapped();
   EXPECT_FALSE(sheet->isConnect());
   EXPECT_EQ(sheet->leftButton()->currentTitle(), "CONNECT DEVICE");
-  EXPECT_EQ(rowInt(db->fetchDiscoveredTerminal(kSn), "status"), 2);
+  EXPECT_EQ(rowInt(db->fetchDiscoveredTerminal(kDetailSn), "status"), 2);
   auto header = std::dynamic_pointer_cast<RemoteTerminalCell>(
       sheet->tableView()->cellForRow(IndexPath::forRow(0, 0)));
   EXPECT_EQ(header->terminalImageView()->image()->name(), "icon_t420_disabled");
@@ -290,17 +291,17 @@ TEST_F(TerminalDetailTest, TheHiddenButtonTogglesTheStoredStatus) {
   EXPECT_FALSE(sheet->isConnect());
   sheet->leftButtonTapped();
   EXPECT_TRUE(sheet->isConnect());
-  EXPECT_EQ(rowInt(db->fetchDiscoveredTerminal(kSn), "status"), 1);
+  EXPECT_EQ(rowInt(db->fetchDiscoveredTerminal(kDetailSn), "status"), 1);
 }
 
 TEST_F(TerminalDetailTest, VerifyWithoutABlockDoesNothingAndWithOneReportsTheTerminal) {
-  registry::Row terminal{{"sn", std::string(kSn)}};
+  registry::Row terminal{{"sn", std::string(kDetailSn)}};
   AuthStatusCell cell(terminal);
   cell.verifyTerminal(*cell.verifyButton());
   std::string reported;
   cell.selectionBlock = [&](const std::string& sn) { reported = sn; };
   cell.verifyTerminal(*cell.verifyButton());
-  EXPECT_EQ(reported, kSn);
+  EXPECT_EQ(reported, kDetailSn);
 }
 
 }  // namespace

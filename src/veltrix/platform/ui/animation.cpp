@@ -11,6 +11,11 @@
 namespace veltrix::ui {
 namespace {
 
+platform::TimePoint& framesSkippedUntil() {
+  static platform::TimePoint end{};
+  return end;
+}
+
 std::vector<detail::AnimationContext>& contexts() {
   static auto& stack = *new std::vector<detail::AnimationContext>;
   return stack;
@@ -173,12 +178,23 @@ void DisplayLink::fire(std::int64_t frame) {
   const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(now - origin_).count();
   const std::int64_t due = elapsed * kFramesPerSecond / 1000000000LL;
   if (next <= due) next = due + 1;
+  if (framesSkippedUntil() > now) {
+    const auto skipped =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(framesSkippedUntil() - origin_)
+            .count();
+    next = std::max<std::int64_t>(next, skipped * kFramesPerSecond / 1000000000LL);
+  }
   schedule(next);
 }
 
 namespace detail {
 const AnimationContext* currentAnimation() {
   return contexts().empty() ? nullptr : &contexts().back();
+}
+
+void skipFramesUntil(platform::TimePoint end) {
+  VELTRIX_UI_CHECK_MAIN();
+  framesSkippedUntil() = end;
 }
 }  // namespace detail
 

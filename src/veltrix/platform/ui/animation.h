@@ -91,6 +91,10 @@ struct AnimationContext {
 };
 // The animation block being run now, if any.
 const AnimationContext* currentAnimation();
+// Until `end` (the epoch: never), display links skip every frame but the
+// last one due by then, as on a loop busy until `end`. For stretches of a
+// test whose frames no one looks at (Driver::advanceUnwatched).
+void skipFramesUntil(platform::TimePoint end);
 }  // namespace detail
 
 }  // namespace veltrix::ui

@@ -5,6 +5,7 @@
 #include "veltrix/platform/clock.h"
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/platform/ui/animation.h"
 #include "veltrix/platform/ui/toast.h"
 
 namespace veltrix::ui {
@@ -141,6 +142,12 @@ void Driver::advance(double seconds) {
   }
   clock->advance(platform::seconds(seconds));
   settle();
+}
+
+void Driver::advanceUnwatched(double seconds) {
+  detail::skipFramesUntil(platform::clock().now() + platform::seconds(seconds));
+  advance(seconds);
+  detail::skipFramesUntil({});
 }
 
 void Driver::settle() {

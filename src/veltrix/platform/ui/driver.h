@@ -52,6 +52,11 @@ class Driver {
 
   // Moves the manual clock, running what falls due, then lays out.
   void advance(double seconds);
+  // The same over a stretch whose frames no one looks at: display links
+  // deliver only the last frame due in it (as after a busy loop), which
+  // spares laying out the screen 60 times a second of it. Timers,
+  // animations and what they post run as in advance().
+  void advanceUnwatched(double seconds);
   // Runs what is queued on the main loop and lays out.
   void settle();
 

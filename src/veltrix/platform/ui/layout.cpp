@@ -246,6 +246,22 @@ bool firstReport(const Constraint* c) {
 
 }  // namespace
 
+namespace detail {
+// A pass re-solves every group of connected variables, though one moved view
+// seldom touches more than its own group. Each group's solve is a function
+// of its input alone (its constraints in order, its variables and the values
+// they stay at), so a group given the same input as at the last pass takes
+// that pass's answer instead of a new solver.
+struct SolvedGroups {
+  struct Group {
+    std::vector<double> input;
+    std::vector<double> values;
+  };
+  // By the group's first variable.
+  std::unordered_map<int, Group> groups;
+};
+}  // namespace detail
+
 class LayoutEngine {
  public:
   static void layoutTree(View& root);
@@ -403,7 +419,29 @@ void LayoutEngine::solveWith(const std::vector<Size>& intrinsic, std::vector<dou
   std::map<int, std::vector<int>> members;
   for (int v = 0; v < nvars; ++v) members[find(v)].push_back(v);
 
+  detail::SolvedGroups solved;
+  const detail::SolvedGroups* last = root_.solvedGroups_.get();
   for (auto& [group, vars] : members) {
+    auto& list = groups[group];
+    std::vector<double> input;
+    for (const Rec* r : list) {
+      input.insert(input.end(), {static_cast<double>(r->relation), r->priority, r->expr.constant,
+                                 static_cast<double>(r->expr.terms.size())});
+      for (const auto& [v, c] : r->expr.terms)
+        input.insert(input.end(), {static_cast<double>(v), c});
+    }
+    for (int v : vars) input.insert(input.end(), {static_cast<double>(v), currentValue(v)});
+    if (last) {
+      auto it = last->groups.find(vars.front());
+      if (it != last->groups.end() && it->second.input == input) {
+        for (std::size_t i = 0; i < vars.size(); ++i) {
+          solution[static_cast<std::size_t>(vars[i])] = it->second.values[i];
+        }
+        solved.groups.insert(*it);
+        continue;
+      }
+    }
+    bool broken = false;
     detail::Solver solver;
     std::unordered_map<int, int> local;
     for (int v : vars) local[v] = solver.newVariable();
@@ -416,12 +454,12 @@ void LayoutEngine::solveWith(const std::vector<Size>& intrinsic, std::vector<dou
       return solver.add(terms, r.expr.constant, op, required,
                         detail::strengthOfPriority(r.priority));
     };
-    auto& list = groups[group];
     // Required constraints first, in the order they were found: the later of
     // two that contradict each other is the one broken.
     for (const Rec* r : list) {
-      if (r->priority < priority::kRequired) continue;
-      if (!addRec(*r, true) && !logged_ && firstReport(r->source)) {
+      if (r->priority < priority::kRequired || addRec(*r, true)) continue;
+      broken = true;
+      if (!logged_ && firstReport(r->source)) {
         platform::logLine(
             "Unable to simultaneously satisfy constraints. Will attempt to recover by breaking "
             "constraint " +
@@ -435,8 +473,16 @@ void LayoutEngine::solveWith(const std::vector<Size>& intrinsic, std::vector<dou
     for (int v : vars) {
       solver.add({{local[v], 1}}, -currentValue(v), detail::Solver::Op::Equal, false, 0.01);
     }
-    for (int v : vars) solution[static_cast<std::size_t>(v)] = round6(solver.value(local[v]));
+    std::vector<double> values;
+    for (int v : vars) {
+      values.push_back(round6(solver.value(local[v])));
+      solution[static_cast<std::size_t>(v)] = values.back();
+    }
+    // A group with a broken constraint is solved anew at every pass, as
+    // before, so nothing about its report changes.
+    if (!broken) solved.groups[vars.front()] = {std::move(input), std::move(values)};
   }
+  root_.solvedGroups_ = std::make_shared<detail::SolvedGroups>(std::move(solved));
   logged_ = true;
 }
 

@@ -212,6 +212,7 @@ class LayoutGuide {
 
 // Internal: marks constraint state changed and schedules a layout pass.
 namespace detail {
+struct SolvedGroups;
 void constraintsChanged();
 std::uint64_t layoutGeneration();
 void scheduleLayoutPass();

@@ -1,7 +1,8 @@
 // A small Cassowary-style linear constraint solver (after the algorithm of
 // Badros, Borning and Stuckey, in the incremental-simplex form of Kiwi), used
 // by the layout pass. Not incremental here: the layout pass builds a new
-// solver per connected group of variables for every solve.
+// solver for each connected group of variables whose input changed since
+// its last pass, and keeps the answers of the others.
 //
 // Required constraints hold exactly or are refused (add() returns false);
 // non-required ones are kept with error terms weighted by their strength, so

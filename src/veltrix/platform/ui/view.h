@@ -284,6 +284,8 @@ class View : public std::enable_shared_from_this<View> {
   LayoutGuide safeAreaGuide_;
   std::vector<std::shared_ptr<Constraint>> constraints_;
   std::uint64_t solvedGeneration_ = 0;
+  // On a tree's root: what its last layout pass solved, group by group.
+  std::shared_ptr<detail::SolvedGroups> solvedGroups_;
 
   std::vector<std::shared_ptr<GestureRecognizer>> recognizers_;
   std::vector<SublayerSlot> sublayers_;

@@ -8,7 +8,7 @@
 namespace veltrix::ui::scan {
 namespace {
 
-constexpr double kCornerRadius = 10;
+constexpr double kBubbleCornerRadius = 10;
 const Rect kIconFrame{65, 0, 60, 60};
 const Rect kModelFrame{0, 50, 200, 40};
 const Rect kSerialFrame{0, 70, 200, 40};
@@ -19,7 +19,7 @@ const Rect kMoreLabelFrame{55, 50, 80, 40};
 // Wider than the icon, about the same centre, so "(*.more)" is not cut.
 const Rect kMoreSerialFrame{45, 70, 100, 40};
 constexpr double kModelFontSize = 16;
-constexpr double kDetailFontSize = 13;
+constexpr double kBubbleDetailFontSize = 13;
 constexpr double kReleaseDuration = 0.5;
 constexpr double kReleaseScale = 2.0;
 constexpr double kReadjustDuration = 0.3;
@@ -77,7 +77,7 @@ CircularMovingView::CircularMovingView(const Rect& frame, double radius, Point c
 CircularMovingView::~CircularMovingView() { stopDisplayLink(); }
 
 void CircularMovingView::setupUI() {
-  cornerRadius = kCornerRadius;
+  cornerRadius = kBubbleCornerRadius;
   clipsToBounds = false;
   imageView_ = std::make_shared<ImageView>(kIconFrame);
   imageView_->contentMode = ContentMode::AspectFit;
@@ -85,15 +85,16 @@ void CircularMovingView::setupUI() {
     imageView_->setImage(loadImageNamed("icon_more_enabled"));
     addSubview(imageView_);
     addLabel(*this, kMoreLabelFrame, serviceInfo_.model, kModelFontSize, Color::black(), false);
-    addLabel(*this, kMoreSerialFrame, "(*.more)", kDetailFontSize, Color::gray(), false);
+    addLabel(*this, kMoreSerialFrame, "(*.more)", kBubbleDetailFontSize, Color::gray(), false);
     return;
   }
   imageView_->setImage(loadImageNamed(iconNames(serviceInfo_.model, libraryImageExists).enabled));
   addSubview(imageView_);
   // What the terminal reported about itself.
   addLabel(*this, kModelFrame, serviceInfo_.model, kModelFontSize, Color::black(), true);
-  addLabel(*this, kSerialFrame, shortSerial(serviceInfo_.sn), kDetailFontSize, Color::gray(), true);
-  addLabel(*this, kServiceNameFrame, serviceInfo_.serviceName, kDetailFontSize, Color::gray(),
+  addLabel(*this, kSerialFrame, shortSerial(serviceInfo_.sn), kBubbleDetailFontSize, Color::gray(),
+           true);
+  addLabel(*this, kServiceNameFrame, serviceInfo_.serviceName, kBubbleDetailFontSize, Color::gray(),
            true);
 }
 

@@ -12,7 +12,7 @@
 namespace veltrix::ui::scan {
 namespace {
 
-constexpr char kCellIdentifier[] = "GridCell";
+constexpr char kGridCellIdentifier[] = "GridCell";
 
 // Panel.
 constexpr double kPanelMarginPad = 300;
@@ -163,7 +163,7 @@ void GridViewController::setupCollectionView() {
   collectionView_->setDelegate(std::weak_ptr<CollectionViewDelegate>(self));
   collectionView_->setBackgroundColor(Color::white());
   collectionView_->showsVerticalScrollIndicator = false;
-  collectionView_->registerCell(kCellIdentifier,
+  collectionView_->registerCell(kGridCellIdentifier,
                                 [] { return std::make_shared<GridCollectionViewCell>(); });
   containerView_->addSubview(collectionView_);
 }
@@ -225,7 +225,7 @@ std::int64_t GridViewController::numberOfItems(CollectionView&, std::int64_t) {
 
 std::shared_ptr<CollectionViewCell> GridViewController::cellForItem(CollectionView& view,
                                                                     IndexPath indexPath) {
-  auto cell = view.dequeueReusableCell(kCellIdentifier, indexPath);
+  auto cell = view.dequeueReusableCell(kGridCellIdentifier, indexPath);
   auto* tile = dynamic_cast<GridCollectionViewCell*>(cell.get());
   if (!tile || indexPath.item < 0 || indexPath.item >= numberOfItems(view, 0)) return cell;
   const ServiceInfoDict& info = gridData_[static_cast<std::size_t>(indexPath.item)];

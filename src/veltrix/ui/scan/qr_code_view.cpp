@@ -7,7 +7,7 @@
 namespace veltrix::ui::scan {
 namespace {
 
-constexpr double kCornerRadius = 10;
+constexpr double kQrCornerRadius = 10;
 // The code is rendered at 260 points and drawn stretched into 280.
 constexpr Size kCodeSize{260, 260};
 const Rect kImageFrame{20, 20, 280, 280};
@@ -40,7 +40,7 @@ QRCodeView::QRCodeView(std::string qrCodeString) : qrCodeString_(std::move(qrCod
 
 void QRCodeView::setupUI() {
   setBackgroundColor(Color::white());
-  cornerRadius = kCornerRadius;
+  cornerRadius = kQrCornerRadius;
 
   imageView_ = std::make_shared<ImageView>(kImageFrame);
   imageView_->setImage(QRCodeGenerator::generateQRCodeFromString(qrCodeString_, kCodeSize));

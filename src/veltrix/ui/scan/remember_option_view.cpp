@@ -8,11 +8,11 @@
 namespace veltrix::ui::scan {
 namespace {
 
-constexpr double kCornerRadius = 10;
-const Rect kTitleFrame{10, 10, 200, 40};
+constexpr double kOptionCornerRadius = 10;
+const Rect kOptionTitleFrame{10, 10, 200, 40};
 constexpr double kRowX = 20;
 constexpr double kRowWidth = 250;
-constexpr double kRowHeight = 50;
+constexpr double kOptionRowHeight = 50;
 constexpr double kFirstRowY = 50;
 constexpr std::size_t kRows = 3;
 
@@ -25,9 +25,9 @@ RememberOptionView::RememberOptionView(std::vector<std::string> options)
 
 void RememberOptionView::setupUI() {
   setBackgroundColor(Color::white());
-  cornerRadius = kCornerRadius;
+  cornerRadius = kOptionCornerRadius;
 
-  titleLabel_ = std::make_shared<Label>(kTitleFrame);
+  titleLabel_ = std::make_shared<Label>(kOptionTitleFrame);
   titleLabel_->setText("Remember option");
   titleLabel_->textColor = Color::black();
   titleLabel_->setFont(Font::bold(17));
@@ -36,9 +36,9 @@ void RememberOptionView::setupUI() {
 
   const std::size_t rows = std::min(kRows, options_.size());
   for (std::size_t i = 0; i < rows; ++i) {
-    const double y = kFirstRowY + kRowHeight * static_cast<double>(i);
+    const double y = kFirstRowY + kOptionRowHeight * static_cast<double>(i);
     auto button =
-        std::make_shared<Button>(ButtonType::Custom, Rect{kRowX, y, kRowWidth, kRowHeight});
+        std::make_shared<Button>(ButtonType::Custom, Rect{kRowX, y, kRowWidth, kOptionRowHeight});
     button->tag = static_cast<std::int64_t>(i);
     button->setTitle(options_[i], ControlState::Normal);
     button->setTitleColor(Color::black(), ControlState::Normal);

@@ -14,7 +14,7 @@
 namespace veltrix::ui::scan {
 namespace {
 
-constexpr double kDimmingAlpha = 0.5;
+constexpr double kDialogDimmingAlpha = 0.5;
 constexpr Size kChooserSize{250, 180};
 constexpr Size kQRCardSize{320, 350};
 constexpr Size kPairingCardSize{320, 220};
@@ -75,7 +75,7 @@ ScanDialogs::ScanDialogs(ViewController& screen, Services services)
 
 std::shared_ptr<View> ScanDialogs::addDimmingView(View& host) {
   auto dimming = std::make_shared<DimmingView>();
-  dimming->setBackgroundColor(Color::black().withAlpha(kDimmingAlpha));
+  dimming->setBackgroundColor(Color::black().withAlpha(kDialogDimmingAlpha));
   dimming->setTranslatesAutoresizingMaskIntoConstraints(false);
   host.addSubview(dimming);
   host.bringSubviewToFront(*dimming);

@@ -6,8 +6,8 @@
 namespace veltrix::ui::scan {
 namespace {
 
-constexpr double kCornerRadius = 10;
-const Rect kTitleFrame{0, 10, 160, 40};
+constexpr double kScanOptionCornerRadius = 10;
+const Rect kScanOptionTitleFrame{0, 10, 160, 40};
 const Rect kScanFrame{40, 50, 200, 50};
 const Rect kSeparatorFrame{20, 100, 200, 1};
 const Rect kDeviceCodeFrame{40, 100, 200, 50};
@@ -24,9 +24,9 @@ ScanOptionView::ScanOptionView(std::vector<std::string> options) : options_(std:
 
 void ScanOptionView::setupUI() {
   setBackgroundColor(Color::white());
-  cornerRadius = kCornerRadius;
+  cornerRadius = kScanOptionCornerRadius;
 
-  auto title = std::make_shared<Label>(kTitleFrame);
+  auto title = std::make_shared<Label>(kScanOptionTitleFrame);
   title->setText("Add device");
   title->textColor = Color::black();
   title->setFont(Font::bold(20));

@@ -7,10 +7,10 @@
 namespace veltrix::ui::scan {
 namespace {
 
-constexpr double kCornerRadius = 10;
-const Rect kIconFrame{0, 0, 60, 60};
-const Rect kModelFrame{0, 50, 60, 40};
-const Rect kSerialFrame{0, 70, 60, 40};
+constexpr double kServiceCornerRadius = 10;
+const Rect kServiceIconFrame{0, 0, 60, 60};
+const Rect kServiceModelFrame{0, 50, 60, 40};
+const Rect kServiceSerialFrame{0, 70, 60, 40};
 
 }  // namespace
 
@@ -29,14 +29,14 @@ ServiceMovingView::ServiceMovingView(ServiceInfoDict serviceInfo)
 
 void ServiceMovingView::setupUI() {
   setBackgroundColor(Color::white());
-  cornerRadius = kCornerRadius;
+  cornerRadius = kServiceCornerRadius;
   const std::string& model = serviceInfo_.model;
 
-  auto icon = std::make_shared<ImageView>(kIconFrame);
+  auto icon = std::make_shared<ImageView>(kServiceIconFrame);
   icon->setImage(loadImageNamed(enabledIconName(model, libraryImageExists)));
   addSubview(icon);
 
-  auto modelLabel = std::make_shared<Label>(kModelFrame);
+  auto modelLabel = std::make_shared<Label>(kServiceModelFrame);
   modelLabel->setShowsOutsideText(true);
   modelLabel->setText(model);
   modelLabel->textColor = Color::black();
@@ -44,7 +44,7 @@ void ServiceMovingView::setupUI() {
   modelLabel->textAlignment = TextAlignment::Center;
   addSubview(modelLabel);
 
-  auto serial = std::make_shared<Label>(kSerialFrame);
+  auto serial = std::make_shared<Label>(kServiceSerialFrame);
   serial->setShowsOutsideText(true);
   serial->setText(iconViewSerial(serviceInfo_.sn));
   serial->textColor = Color::gray();

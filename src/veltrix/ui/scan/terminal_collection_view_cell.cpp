@@ -6,7 +6,7 @@
 namespace veltrix::ui::scan {
 namespace {
 
-constexpr double kCornerRadius = 10;
+constexpr double kCellCornerRadius = 10;
 constexpr double kInset = 16;
 constexpr double kIconWidth = 40;
 constexpr double kIconHeight = 50;
@@ -16,7 +16,7 @@ constexpr double kButtonGap = 8;
 constexpr double kButtonSide = 30;
 
 // Every line shows what the terminal reported about itself.
-std::shared_ptr<Label> makeLabel(const Font& font, const Color& color) {
+std::shared_ptr<Label> makeCellLabel(const Font& font, const Color& color) {
   auto label = std::make_shared<Label>();
   label->setFont(font);
   label->textColor = color;
@@ -35,15 +35,15 @@ TerminalCollectionViewCell::TerminalCollectionViewCell(const Rect& frame)
 
 void TerminalCollectionViewCell::setupSubviews() {
   setBackgroundColor(Color::white());
-  cornerRadius = kCornerRadius;
+  cornerRadius = kCellCornerRadius;
   clipsToBounds = true;
 
   iconImageView_ = std::make_shared<ImageView>();
   iconImageView_->contentMode = ContentMode::AspectFit;
   iconImageView_->setTintColor(Color::systemBlue());
-  nameLabel_ = makeLabel(Font::system(16, FontWeight::Medium), Color::black());
-  snLabel_ = makeLabel(Font::system(14), Color::gray());
-  serviceNameLabel_ = makeLabel(Font::system(14), Color::lightGray());
+  nameLabel_ = makeCellLabel(Font::system(16, FontWeight::Medium), Color::black());
+  snLabel_ = makeCellLabel(Font::system(14), Color::gray());
+  serviceNameLabel_ = makeCellLabel(Font::system(14), Color::lightGray());
   moreButton_ = std::make_shared<Button>(ButtonType::Custom);
   moreButton_->setImage(Image::systemNamed("ellipsis.circle"), ControlState::Normal);
   moreButton_->setTintColor(Color::gray());

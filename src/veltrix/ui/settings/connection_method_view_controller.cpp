@@ -11,7 +11,7 @@ namespace veltrix::ui::settings {
 
 namespace {
 
-constexpr double kMargin = 20;
+constexpr double kMethodMargin = 20;
 constexpr double kCardCornerRadius = 12;
 constexpr double kCardMinHeight = 180;
 constexpr double kTitleHeight = 28;
@@ -61,7 +61,7 @@ void ConnectionMethodViewController::setupUI() {
   titleLabel_ = makeLabel("Connection method", Font::system(20, FontWeight::Semibold));
   mainContainerView_->addSubview(titleLabel_);
 
-  contentTableView_ = makeListTable(kCellId, kMargin);
+  contentTableView_ = makeListTable(kCellId, kMethodMargin);
   serveTable(*contentTableView_,
              std::static_pointer_cast<ConnectionMethodViewController>(shared_from_this()));
   mainContainerView_->addSubview(contentTableView_);
@@ -71,22 +71,23 @@ void ConnectionMethodViewController::setupConstraints() {
   View& root = view();
   View& card = *mainContainerView_;
   activate({
-      card.topAnchor().constraintEqualTo(root.safeAreaLayoutGuide().topAnchor(), kMargin),
-      card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-      card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+      card.topAnchor().constraintEqualTo(root.safeAreaLayoutGuide().topAnchor(), kMethodMargin),
+      card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMethodMargin),
+      card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMethodMargin),
       card.heightAnchor().constraintGreaterThanOrEqualToConstant(kCardMinHeight),
-      card.bottomAnchor().constraintEqualTo(contentTableView_->bottomAnchor(), kMargin),
+      card.bottomAnchor().constraintEqualTo(contentTableView_->bottomAnchor(), kMethodMargin),
 
-      titleLabel_->topAnchor().constraintEqualTo(card.topAnchor(), kMargin),
-      titleLabel_->leadingAnchor().constraintEqualTo(card.leadingAnchor(), kMargin),
-      titleLabel_->trailingAnchor().constraintEqualTo(card.trailingAnchor(), -kMargin),
+      titleLabel_->topAnchor().constraintEqualTo(card.topAnchor(), kMethodMargin),
+      titleLabel_->leadingAnchor().constraintEqualTo(card.leadingAnchor(), kMethodMargin),
+      titleLabel_->trailingAnchor().constraintEqualTo(card.trailingAnchor(), -kMethodMargin),
       titleLabel_->heightAnchor().constraintEqualToConstant(kTitleHeight),
 
-      contentTableView_->topAnchor().constraintEqualTo(titleLabel_->bottomAnchor(), kMargin),
+      contentTableView_->topAnchor().constraintEqualTo(titleLabel_->bottomAnchor(), kMethodMargin),
       contentTableView_->leadingAnchor().constraintEqualTo(card.leadingAnchor()),
       contentTableView_->trailingAnchor().constraintEqualTo(card.trailingAnchor()),
       contentTableView_->heightAnchor().constraintEqualToConstant(kTableHeight),
-      contentTableView_->bottomAnchor().constraintLessThanOrEqualTo(card.bottomAnchor(), -kMargin),
+      contentTableView_->bottomAnchor().constraintLessThanOrEqualTo(card.bottomAnchor(),
+                                                                    -kMethodMargin),
   });
 }
 
@@ -109,11 +110,11 @@ std::shared_ptr<TableViewCell> ConnectionMethodViewController::cellForRow(TableV
   content.addSubview(status);
   content.addSubview(chevron);
   activate({
-      name->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kMargin),
+      name->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kMethodMargin),
       name->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
       status->trailingAnchor().constraintEqualTo(chevron->leadingAnchor(), -kStatusToChevron),
       status->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-      chevron->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin),
+      chevron->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMethodMargin),
       chevron->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
       chevron->widthAnchor().constraintEqualToConstant(kChevronSize),
       chevron->heightAnchor().constraintEqualToConstant(kChevronSize),
@@ -128,7 +129,7 @@ std::optional<double> ConnectionMethodViewController::heightForRow(TableView&, I
 void ConnectionMethodViewController::willDisplayCell(TableView&, TableViewCell& cell,
                                                      IndexPath indexPath) {
   // No line under the last row: the card's edge ends the list.
-  cell.separatorInset = rowSeparatorInset(indexPath.row() == 1, kMargin);
+  cell.separatorInset = rowSeparatorInset(indexPath.row() == 1, kMethodMargin);
 }
 
 void ConnectionMethodViewController::didSelectRow(TableView& table, IndexPath indexPath) {

@@ -13,16 +13,16 @@ namespace veltrix::ui::settings {
 
 namespace {
 
-constexpr double kMargin = 20;
-constexpr double kCornerRadius = 12;
-constexpr double kCardHeight = 120;
-constexpr double kRowHeight = 60;
+constexpr double kLanMargin = 20;
+constexpr double kLanCornerRadius = 12;
+constexpr double kLanCardHeight = 120;
+constexpr double kLanRowHeight = 60;
 constexpr double kPortRowHeight = 60;
-constexpr double kChevronSize = 16;
+constexpr double kLanChevronSize = 16;
 constexpr double kValueToChevron = 10;
 constexpr double kPressSeconds = 0.1;
 constexpr double kPressScale = 0.98;
-constexpr const char* kCellId = "LANCell";
+constexpr const char* kLanCellId = "LANCell";
 constexpr const char* kDescription =
     "Enables mutual authentication between Orvane Tavio devices over LAN to ensure secure "
     "communication.";
@@ -59,10 +59,10 @@ void LANSettingsViewController::viewDidLoad() {
 
 void LANSettingsViewController::setupUI() {
   page_ = ScrollingPage::install(view());
-  mainContainerView_ = makeCard(kCornerRadius);
+  mainContainerView_ = makeCard(kLanCornerRadius);
   page_->content().addSubview(mainContainerView_);
 
-  contentTableView_ = makeListTable(kCellId, kMargin);
+  contentTableView_ = makeListTable(kLanCellId, kLanMargin);
   serveTable(*contentTableView_,
              std::static_pointer_cast<LANSettingsViewController>(shared_from_this()));
   mainContainerView_->addSubview(contentTableView_);
@@ -75,7 +75,7 @@ void LANSettingsViewController::setupUI() {
 }
 
 void LANSettingsViewController::setupPortRow() {
-  portContainerView_ = makeCard(kCornerRadius);
+  portContainerView_ = makeCard(kLanCornerRadius);
   portContainerView_->userInteractionEnabled = true;
   page_->content().addSubview(portContainerView_);
 
@@ -91,32 +91,33 @@ void LANSettingsViewController::setupConstraints() {
   View& root = page_->content();
   View& card = *mainContainerView_;
   View& port = *portContainerView_;
-  std::vector<ConstraintPtr> all = shareRow(port, *portTitleLabel_, *portValueLabel_, kMargin);
+  std::vector<ConstraintPtr> all = shareRow(port, *portTitleLabel_, *portValueLabel_, kLanMargin);
   for (ConstraintPtr c : {
-           card.topAnchor().constraintEqualTo(root.topAnchor(), kMargin),
-           card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-           card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
-           card.heightAnchor().constraintEqualToConstant(kCardHeight),
+           card.topAnchor().constraintEqualTo(root.topAnchor(), kLanMargin),
+           card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kLanMargin),
+           card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kLanMargin),
+           card.heightAnchor().constraintEqualToConstant(kLanCardHeight),
            contentTableView_->topAnchor().constraintEqualTo(card.topAnchor()),
            contentTableView_->leadingAnchor().constraintEqualTo(card.leadingAnchor()),
            contentTableView_->trailingAnchor().constraintEqualTo(card.trailingAnchor()),
            contentTableView_->bottomAnchor().constraintEqualTo(card.bottomAnchor()),
 
-           descriptionLabel_->topAnchor().constraintEqualTo(card.bottomAnchor(), kMargin),
-           descriptionLabel_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-           descriptionLabel_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+           descriptionLabel_->topAnchor().constraintEqualTo(card.bottomAnchor(), kLanMargin),
+           descriptionLabel_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kLanMargin),
+           descriptionLabel_->trailingAnchor().constraintEqualTo(root.trailingAnchor(),
+                                                                 -kLanMargin),
 
-           port.topAnchor().constraintEqualTo(descriptionLabel_->bottomAnchor(), kMargin),
-           port.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-           port.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+           port.topAnchor().constraintEqualTo(descriptionLabel_->bottomAnchor(), kLanMargin),
+           port.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kLanMargin),
+           port.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kLanMargin),
            port.heightAnchor().constraintEqualToConstant(kPortRowHeight),
-           port.bottomAnchor().constraintLessThanOrEqualTo(root.bottomAnchor(), -kMargin),
+           port.bottomAnchor().constraintLessThanOrEqualTo(root.bottomAnchor(), -kLanMargin),
            portValueLabel_->trailingAnchor().constraintEqualTo(portChevron_->leadingAnchor(),
                                                                -kValueToChevron),
-           portChevron_->trailingAnchor().constraintEqualTo(port.trailingAnchor(), -kMargin),
+           portChevron_->trailingAnchor().constraintEqualTo(port.trailingAnchor(), -kLanMargin),
            portChevron_->centerYAnchor().constraintEqualTo(port.centerYAnchor()),
-           portChevron_->widthAnchor().constraintEqualToConstant(kChevronSize),
-           portChevron_->heightAnchor().constraintEqualToConstant(kChevronSize),
+           portChevron_->widthAnchor().constraintEqualToConstant(kLanChevronSize),
+           portChevron_->heightAnchor().constraintEqualToConstant(kLanChevronSize),
        }) {
     all.push_back(std::move(c));
   }
@@ -140,7 +141,7 @@ std::int64_t LANSettingsViewController::numberOfRows(TableView&, std::int64_t) {
 
 std::shared_ptr<TableViewCell> LANSettingsViewController::cellForRow(TableView& table,
                                                                      IndexPath indexPath) {
-  auto cell = emptiedCell(table, kCellId, indexPath, Color::clear());
+  auto cell = emptiedCell(table, kLanCellId, indexPath, Color::clear());
   View& content = *cell->contentView();
 
   const CellType type = cellTypes_.at(static_cast<std::size_t>(indexPath.row()));
@@ -166,20 +167,20 @@ std::shared_ptr<TableViewCell> LANSettingsViewController::cellForRow(TableView& 
   }
   content.addSubview(title);
   content.addSubview(toggle);
-  std::vector<ConstraintPtr> all = shareRow(content, *title, *toggle, kMargin);
-  all.push_back(toggle->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin));
+  std::vector<ConstraintPtr> all = shareRow(content, *title, *toggle, kLanMargin);
+  all.push_back(toggle->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kLanMargin));
   activate(all);
   return cell;
 }
 
 std::optional<double> LANSettingsViewController::heightForRow(TableView&, IndexPath) {
-  return kRowHeight;
+  return kLanRowHeight;
 }
 
 void LANSettingsViewController::willDisplayCell(TableView&, TableViewCell& cell,
                                                 IndexPath indexPath) {
   const bool last = indexPath.row() == static_cast<std::int64_t>(cellTypes_.size()) - 1;
-  cell.separatorInset = rowSeparatorInset(last, kMargin);
+  cell.separatorInset = rowSeparatorInset(last, kLanMargin);
 }
 
 void LANSettingsViewController::didSelectRow(TableView& table, IndexPath indexPath) {

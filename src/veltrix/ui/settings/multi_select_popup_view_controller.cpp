@@ -15,18 +15,18 @@ namespace veltrix::ui::settings {
 
 namespace {
 
-constexpr double kCardCornerRadius = 10;
-constexpr double kCardHeight = 700;
+constexpr double kPopupCardCornerRadius = 10;
+constexpr double kPopupCardHeight = 700;
 // Room kept above and below the card on a screen lower than it.
 constexpr double kCardScreenMargin = 40;
 constexpr double kPhoneSideMargin = 20;
 constexpr double kTitleInset = 15;
-constexpr double kTitleHeight = 30;
+constexpr double kPopupTitleHeight = 30;
 constexpr double kListSpacing = 10;
 constexpr double kButtonWidth = 80;
 constexpr double kButtonHeight = 40;
 constexpr double kButtonBottom = 15;
-constexpr double kRowHeight = 60;
+constexpr double kPopupRowHeight = 60;
 constexpr double kToastSeconds = 2.0;
 constexpr double kRadioFadeSeconds = 0.3;
 
@@ -129,7 +129,8 @@ MultiSelectPopupViewController::MultiSelectPopupViewController(registry::Rows op
 Size MultiSelectPopupViewController::cardSize(Size screen, bool pad) {
   const double width = pad ? screen.width / 2 : screen.width - 2 * kPhoneSideMargin;
   // 700 high as designed, but never taller than the screen leaves.
-  const double height = std::max(0.0, std::min(kCardHeight, screen.height - 2 * kCardScreenMargin));
+  const double height =
+      std::max(0.0, std::min(kPopupCardHeight, screen.height - 2 * kCardScreenMargin));
   return {width, height};
 }
 
@@ -151,7 +152,7 @@ void MultiSelectPopupViewController::viewDidLoad() {
 }
 
 void MultiSelectPopupViewController::setupCard() {
-  card_ = makeCard(kCardCornerRadius);
+  card_ = makeCard(kPopupCardCornerRadius);
   view().addSubview(card_);
 
   titleLabel_ = makeLabel("Remember Option", Font::bold(18));
@@ -161,7 +162,7 @@ void MultiSelectPopupViewController::setupCard() {
   tableView_ = makeLaidOut<TableView>();
   tableView_->allowsMultipleSelection = false;
   tableView_->rowHeight = kAutomaticDimension;
-  tableView_->estimatedRowHeight = kRowHeight;
+  tableView_->estimatedRowHeight = kPopupRowHeight;
   tableView_->separatorStyle = SeparatorStyle::None;
   auto self = std::static_pointer_cast<MultiSelectPopupViewController>(shared_from_this());
   tableView_->setDataSource(std::weak_ptr<TableViewDataSource>(self));
@@ -179,7 +180,7 @@ void MultiSelectPopupViewController::setupCard() {
       titleLabel_->topAnchor().constraintEqualTo(card_->topAnchor(), kTitleInset),
       titleLabel_->leadingAnchor().constraintEqualTo(card_->leadingAnchor(), kTitleInset),
       titleLabel_->trailingAnchor().constraintEqualTo(card_->trailingAnchor(), -kTitleInset),
-      titleLabel_->heightAnchor().constraintEqualToConstant(kTitleHeight),
+      titleLabel_->heightAnchor().constraintEqualToConstant(kPopupTitleHeight),
       tableView_->topAnchor().constraintEqualTo(titleLabel_->bottomAnchor(), kListSpacing),
       tableView_->leadingAnchor().constraintEqualTo(card_->leadingAnchor()),
       tableView_->trailingAnchor().constraintEqualTo(card_->trailingAnchor()),
@@ -238,7 +239,7 @@ std::shared_ptr<TableViewCell> MultiSelectPopupViewController::cellForRow(TableV
 }
 
 std::optional<double> MultiSelectPopupViewController::heightForRow(TableView&, IndexPath) {
-  return kRowHeight;
+  return kPopupRowHeight;
 }
 
 void MultiSelectPopupViewController::didSelectRow(TableView&, IndexPath indexPath) {

@@ -11,15 +11,15 @@ namespace veltrix::ui::settings {
 
 namespace {
 
-constexpr double kMargin = 20;
-constexpr double kCardCornerRadius = 16;
+constexpr double kPreferencesMargin = 20;
+constexpr double kPreferencesCardCornerRadius = 16;
 constexpr double kTitleToTiles = 30;
 constexpr double kTileGap = 10;
 constexpr double kTileHeight = 200;
 constexpr double kIconSize = 100;
 constexpr double kTileSpacing = 10;
 constexpr double kCheckSize = 28;
-constexpr double kRowHeight = 60;
+constexpr double kPreferencesRowHeight = 60;
 constexpr double kChosenTileAlpha = 0.1;
 // Our choice: the chosen tile's tint follows the card's rounding.
 constexpr double kTileCornerRadius = 12;
@@ -75,7 +75,7 @@ std::string PreferencesViewController::settingWithDefault(std::string_view key) 
 
 void PreferencesViewController::setupUI() {
   page_ = ScrollingPage::install(view());
-  mainContainerView_ = makeCard(kCardCornerRadius);
+  mainContainerView_ = makeCard(kPreferencesCardCornerRadius);
   page_->content().addSubview(mainContainerView_);
   titleLabel_ = makeLabel("Services Display", Font::system(22, FontWeight::Semibold));
   titleLabel_->textAlignment = TextAlignment::Natural;
@@ -121,7 +121,7 @@ PreferencesViewController::Tile PreferencesViewController::makeTile(const char* 
 
 PreferencesViewController::SwitchRow PreferencesViewController::makeSwitchRow(const char* title) {
   SwitchRow row;
-  row.container = makeCard(kCardCornerRadius);
+  row.container = makeCard(kPreferencesCardCornerRadius);
   page_->content().addSubview(row.container);
   row.title = makeLabel(title, Font::system(20, FontWeight::Medium));
   row.container->addSubview(row.title);
@@ -137,39 +137,39 @@ void PreferencesViewController::setupConstraints() {
   View& radar = *radar_.container;
   View& list = *list_.container;
   activate({
-      card.topAnchor().constraintEqualTo(root.topAnchor(), kMargin),
-      card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-      card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+      card.topAnchor().constraintEqualTo(root.topAnchor(), kPreferencesMargin),
+      card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kPreferencesMargin),
+      card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kPreferencesMargin),
 
-      titleLabel_->topAnchor().constraintEqualTo(card.topAnchor(), kMargin),
-      titleLabel_->leadingAnchor().constraintEqualTo(card.leadingAnchor(), kMargin),
-      titleLabel_->trailingAnchor().constraintEqualTo(card.trailingAnchor(), -kMargin),
+      titleLabel_->topAnchor().constraintEqualTo(card.topAnchor(), kPreferencesMargin),
+      titleLabel_->leadingAnchor().constraintEqualTo(card.leadingAnchor(), kPreferencesMargin),
+      titleLabel_->trailingAnchor().constraintEqualTo(card.trailingAnchor(), -kPreferencesMargin),
       titleLabel_->centerXAnchor().constraintEqualTo(card.centerXAnchor()),
 
       radar.topAnchor().constraintEqualTo(titleLabel_->bottomAnchor(), kTitleToTiles),
-      radar.leadingAnchor().constraintEqualTo(card.leadingAnchor(), kMargin),
+      radar.leadingAnchor().constraintEqualTo(card.leadingAnchor(), kPreferencesMargin),
       radar.widthAnchor().constraintEqualTo(card.widthAnchor(), Multiplier{0.5}, -25),
       radar.heightAnchor().constraintEqualToConstant(kTileHeight),
-      radar.bottomAnchor().constraintEqualTo(card.bottomAnchor(), -kMargin),
+      radar.bottomAnchor().constraintEqualTo(card.bottomAnchor(), -kPreferencesMargin),
 
       list.topAnchor().constraintEqualTo(radar.topAnchor()),
       list.leadingAnchor().constraintEqualTo(radar.trailingAnchor(), kTileGap),
-      list.trailingAnchor().constraintEqualTo(card.trailingAnchor(), -kMargin),
+      list.trailingAnchor().constraintEqualTo(card.trailingAnchor(), -kPreferencesMargin),
       list.heightAnchor().constraintEqualTo(radar.heightAnchor()),
-      list.bottomAnchor().constraintEqualTo(card.bottomAnchor(), -kMargin),
+      list.bottomAnchor().constraintEqualTo(card.bottomAnchor(), -kPreferencesMargin),
   });
   constrainTile(radar_);
   constrainTile(list_);
   constrainSwitchRow(setting_, card);
   constrainSwitchRow(remember_, *setting_.container);
   activate({remember_.container->bottomAnchor().constraintLessThanOrEqualTo(root.bottomAnchor(),
-                                                                            -kMargin)});
+                                                                            -kPreferencesMargin)});
 }
 
 void PreferencesViewController::constrainTile(const Tile& tile) {
   View& box = *tile.container;
   activate({
-      tile.icon->topAnchor().constraintEqualTo(box.topAnchor(), kMargin),
+      tile.icon->topAnchor().constraintEqualTo(box.topAnchor(), kPreferencesMargin),
       tile.icon->centerXAnchor().constraintEqualTo(box.centerXAnchor()),
       tile.icon->widthAnchor().constraintEqualToConstant(kIconSize),
       tile.icon->heightAnchor().constraintEqualToConstant(kIconSize),
@@ -187,13 +187,14 @@ void PreferencesViewController::constrainTile(const Tile& tile) {
 void PreferencesViewController::constrainSwitchRow(const SwitchRow& row, View& above) {
   View& root = page_->content();
   View& box = *row.container;
-  std::vector<ConstraintPtr> all = shareRow(box, *row.title, *row.toggle, kMargin);
+  std::vector<ConstraintPtr> all = shareRow(box, *row.title, *row.toggle, kPreferencesMargin);
   for (ConstraintPtr c : {
-           box.topAnchor().constraintEqualTo(above.bottomAnchor(), kMargin),
-           box.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-           box.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
-           box.heightAnchor().constraintEqualToConstant(kRowHeight),
-           row.toggle->trailingAnchor().constraintEqualTo(box.trailingAnchor(), -kMargin),
+           box.topAnchor().constraintEqualTo(above.bottomAnchor(), kPreferencesMargin),
+           box.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kPreferencesMargin),
+           box.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kPreferencesMargin),
+           box.heightAnchor().constraintEqualToConstant(kPreferencesRowHeight),
+           row.toggle->trailingAnchor().constraintEqualTo(box.trailingAnchor(),
+                                                          -kPreferencesMargin),
        }) {
     all.push_back(std::move(c));
   }

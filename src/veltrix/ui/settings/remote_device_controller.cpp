@@ -18,7 +18,7 @@ using registry::Row;
 using registry::rowInt;
 using registry::rowText;
 
-constexpr const char* kTitle = "Remote Device";
+constexpr const char* kRemoteTitle = "Remote Device";
 constexpr const char* kDisplayType = "Display";
 constexpr const char* kCapabilityCellId = "Cell";
 constexpr const char* kRemoveDevice = "REMOVE DEVICE";
@@ -35,10 +35,10 @@ constexpr double kAuthRowHeight = 60;
 constexpr double kStatusRowHeight = 120;
 constexpr double kCapabilityTitleHeight = 30;
 constexpr double kServiceRowHeight = 72;
-constexpr double kSectionSpacing = 5;
+constexpr double kRemoteSectionSpacing = 5;
 constexpr double kBarHeight = 60;
-constexpr double kButtonHeight = 44;
-constexpr double kButtonWidth = 200;
+constexpr double kRemoteButtonHeight = 44;
+constexpr double kRemoteButtonWidth = 200;
 constexpr double kButtonInset = 15;
 constexpr double kButtonCornerRadius = 5;
 constexpr double kToastAboveBar = 40;
@@ -97,7 +97,7 @@ RemoteDeviceController::RemoteDeviceController(registry::Row terminalInfo,
 
 void RemoteDeviceController::viewDidLoad() {
   view().setBackgroundColor(Color::white());
-  setTitle(kTitle);
+  setTitle(kRemoteTitle);
   isConnect_ = rowInt(terminalInfo_, "status") == kStatusInUse;
   setupTableView();
   setupButtonContainer();
@@ -122,8 +122,8 @@ void RemoteDeviceController::setupTableView() {
   tableView_->setDelegate(std::weak_ptr<TableViewDelegate>(self));
   tableView_->allowsMultipleSelection = true;
   tableView_->rowHeight = kAutomaticDimension;
-  tableView_->sectionHeaderHeight = kSectionSpacing;
-  tableView_->sectionFooterHeight = kSectionSpacing;
+  tableView_->sectionHeaderHeight = kRemoteSectionSpacing;
+  tableView_->sectionFooterHeight = kRemoteSectionSpacing;
   tableView_->setTableHeaderView(collapsedTableEdge());
   tableView_->setTableFooterView(collapsedTableEdge());
   tableView_->separatorStyle = SeparatorStyle::None;
@@ -185,8 +185,8 @@ void RemoteDeviceController::setupConstraints() {
 
       find.centerXAnchor().constraintEqualTo(bar.centerXAnchor()),
       find.centerYAnchor().constraintEqualTo(bar.centerYAnchor()),
-      find.heightAnchor().constraintEqualToConstant(kButtonHeight),
-      find.widthAnchor().constraintEqualToConstant(kButtonWidth),
+      find.heightAnchor().constraintEqualToConstant(kRemoteButtonHeight),
+      find.widthAnchor().constraintEqualToConstant(kRemoteButtonWidth),
       find.leadingAnchor().constraintGreaterThanOrEqualTo(bar.leadingAnchor(), kButtonInset),
       find.trailingAnchor().constraintLessThanOrEqualTo(bar.trailingAnchor(), -kButtonInset),
   });

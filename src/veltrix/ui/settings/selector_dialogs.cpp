@@ -14,9 +14,9 @@ namespace {
 // Remember-mode card.
 constexpr double kCardWidth = 320;
 constexpr double kCardMargin = 20;
-constexpr double kCardCornerRadius = 12;
+constexpr double kSelectorCardCornerRadius = 12;
 constexpr double kTitleTop = 20;
-constexpr double kTitleHeight = 24;
+constexpr double kSelectorTitleHeight = 24;
 constexpr double kTitleToList = 16;
 constexpr double kModeRowHeight = 50;
 constexpr double kModeMarkSize = 22;
@@ -28,12 +28,12 @@ constexpr double kDeviceMaxHeight = 350;
 constexpr double kDeviceTitleTop = 10;
 constexpr double kDeviceTitleHeight = 20;
 constexpr double kDeviceListTop = 40;
-constexpr double kDeviceRowHeight = 44;
+constexpr double kSelectorDeviceRowHeight = 44;
 constexpr double kDeviceMarkSize = 20;
 constexpr const char* kDeviceCellId = "DeviceCell";
 
 // The Cancel | Save bar.
-constexpr double kBarHeight = 50;
+constexpr double kSelectorBarHeight = 50;
 constexpr double kDividerWidth = 0.5;
 constexpr double kDividerInset = 10;
 
@@ -122,8 +122,8 @@ RememberModeSelectorViewController::RememberModeSelectorViewController(std::stri
 }
 
 Size RememberModeSelectorViewController::cardSize(double screenWidth) {
-  const double height =
-      kTitleTop + kTitleHeight + kTitleToList + kModeRowHeight * 2 /*options*/ + kBarHeight;
+  const double height = kTitleTop + kSelectorTitleHeight + kTitleToList +
+                        kModeRowHeight * 2 /*options*/ + kSelectorBarHeight;
   return {std::min(kCardWidth, screenWidth - 2 * kCardMargin), height};
 }
 
@@ -135,7 +135,7 @@ void RememberModeSelectorViewController::viewDidLoad() {
 
   card_ = makeLaidOut();
   card_->setBackgroundColor(Color::systemBackground());
-  card_->cornerRadius = kCardCornerRadius;
+  card_->cornerRadius = kSelectorCardCornerRadius;
   card_->clipsToBounds = true;
   view().addSubview(card_);
 
@@ -193,7 +193,7 @@ void RememberModeSelectorViewController::setupConstraintsWithContentView(View& c
       titleLabel_->topAnchor().constraintEqualTo(card.topAnchor(), kTitleTop),
       titleLabel_->leadingAnchor().constraintEqualTo(card.leadingAnchor(), kCardMargin),
       titleLabel_->trailingAnchor().constraintEqualTo(card.trailingAnchor(), -kCardMargin),
-      titleLabel_->heightAnchor().constraintEqualToConstant(kTitleHeight),
+      titleLabel_->heightAnchor().constraintEqualToConstant(kSelectorTitleHeight),
 
       modeTableView_->topAnchor().constraintEqualTo(titleLabel_->bottomAnchor(), kTitleToList),
       modeTableView_->leadingAnchor().constraintEqualTo(card.leadingAnchor()),
@@ -203,7 +203,7 @@ void RememberModeSelectorViewController::setupConstraintsWithContentView(View& c
       bottomButtonContainer_->topAnchor().constraintEqualTo(modeTableView_->bottomAnchor()),
       bottomButtonContainer_->leadingAnchor().constraintEqualTo(card.leadingAnchor()),
       bottomButtonContainer_->trailingAnchor().constraintEqualTo(card.trailingAnchor()),
-      bottomButtonContainer_->heightAnchor().constraintEqualToConstant(kBarHeight),
+      bottomButtonContainer_->heightAnchor().constraintEqualToConstant(kSelectorBarHeight),
       bottomButtonContainer_->bottomAnchor().constraintEqualTo(card.bottomAnchor()),
   });
 }
@@ -278,7 +278,7 @@ void DeviceSelectorViewController::setupTitleLabel() {
 
 void DeviceSelectorViewController::setupTableView() {
   deviceTableView_ = makeLaidOut<TableView>();
-  deviceTableView_->rowHeight = kDeviceRowHeight;
+  deviceTableView_->rowHeight = kSelectorDeviceRowHeight;
   deviceTableView_->setBackgroundColor(Color::clear());
   deviceTableView_->registerCell(kDeviceCellId, [] {
     return std::make_shared<TableViewCell>(TableViewCellStyle::Default, kDeviceCellId);
@@ -317,7 +317,7 @@ void DeviceSelectorViewController::setupConstraints() {
 
       bottomButtonContainer_->leadingAnchor().constraintEqualTo(root.leadingAnchor()),
       bottomButtonContainer_->trailingAnchor().constraintEqualTo(root.trailingAnchor()),
-      bottomButtonContainer_->heightAnchor().constraintEqualToConstant(kBarHeight),
+      bottomButtonContainer_->heightAnchor().constraintEqualToConstant(kSelectorBarHeight),
       bottomButtonContainer_->bottomAnchor().constraintEqualTo(safe.bottomAnchor()),
   });
 }
@@ -336,7 +336,7 @@ std::shared_ptr<TableViewCell> DeviceSelectorViewController::cellForRow(TableVie
 }
 
 std::optional<double> DeviceSelectorViewController::heightForRow(TableView&, IndexPath) {
-  return kDeviceRowHeight;
+  return kSelectorDeviceRowHeight;
 }
 
 void DeviceSelectorViewController::didSelectRow(TableView& table, IndexPath indexPath) {

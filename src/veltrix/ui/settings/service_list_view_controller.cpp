@@ -11,9 +11,9 @@ namespace veltrix::ui::settings {
 
 namespace {
 
-constexpr const char* kCellId = "ServiceCell";
-constexpr double kRowHeight = 90;
-constexpr double kCornerRadius = 12;
+constexpr const char* kServiceListCellId = "ServiceCell";
+constexpr double kServiceListRowHeight = 90;
+constexpr double kServiceListCornerRadius = 12;
 constexpr double kListInset = 8;
 constexpr double kSide = 16;
 constexpr double kTopBottom = 12;
@@ -30,7 +30,8 @@ std::string availableText(std::string_view count) { return fmt::format("{} avail
 
 // --- ServiceTableViewCell ----------------------------------------------------
 
-ServiceTableViewCell::ServiceTableViewCell() : TableViewCell(TableViewCellStyle::Default, kCellId) {
+ServiceTableViewCell::ServiceTableViewCell()
+    : TableViewCell(TableViewCellStyle::Default, kServiceListCellId) {
   titleLabel_ = makeLabel("", Font::system(17, FontWeight::Medium), Color::black());
   subtitle1Label_ = makeLabel("", Font::system(14), Color::gray());
   subtitle2Label_ = makeLabel("", Font::system(14), Color::gray());
@@ -76,10 +77,10 @@ void ServiceListViewController::viewDidLoad() {
   TableView& table = tableView();
   table.separatorStyle = SeparatorStyle::SingleLine;
   table.setBackgroundColor(Color::rgb(0.96, 0.97, 0.98));
-  table.cornerRadius = kCornerRadius;
+  table.cornerRadius = kServiceListCornerRadius;
   table.clipsToBounds = true;
   table.contentInset = {kListInset, 0, kListInset, 0};
-  table.registerCell(kCellId, [] { return std::make_shared<ServiceTableViewCell>(); });
+  table.registerCell(kServiceListCellId, [] { return std::make_shared<ServiceTableViewCell>(); });
 }
 
 void ServiceListViewController::viewDidLayoutSubviews() {
@@ -102,7 +103,7 @@ std::int64_t ServiceListViewController::numberOfRows(TableView&, std::int64_t) {
 
 std::shared_ptr<TableViewCell> ServiceListViewController::cellForRow(TableView& table,
                                                                      IndexPath indexPath) {
-  auto cell = table.dequeueReusableCell(kCellId, indexPath);
+  auto cell = table.dequeueReusableCell(kServiceListCellId, indexPath);
   if (auto* service = dynamic_cast<ServiceTableViewCell*>(cell.get())) {
     service->fill(serviceItems_.at(static_cast<std::size_t>(indexPath.row())));
   }
@@ -110,7 +111,7 @@ std::shared_ptr<TableViewCell> ServiceListViewController::cellForRow(TableView& 
 }
 
 std::optional<double> ServiceListViewController::heightForRow(TableView&, IndexPath) {
-  return kRowHeight;
+  return kServiceListRowHeight;
 }
 
 void ServiceListViewController::didSelectRow(TableView&, IndexPath indexPath) {

@@ -19,17 +19,17 @@ namespace veltrix::ui::settings {
 
 namespace {
 
-constexpr const char* kCellId = "ServiceCell";
-constexpr double kMargin = 20;
-constexpr double kCornerRadius = 12;
-constexpr double kRowHeight = 60;
+constexpr const char* kManagerCellId = "ServiceCell";
+constexpr double kManagerMargin = 20;
+constexpr double kManagerCornerRadius = 12;
+constexpr double kManagerRowHeight = 60;
 constexpr double kClearAllHeight = 50;
 constexpr double kFooterHeight = 10;
-constexpr double kChevronSize = 16;
-constexpr double kValueToChevron = 5;
+constexpr double kManagerChevronSize = 16;
+constexpr double kManagerValueToChevron = 5;
 constexpr double kValueGap = 8;
 constexpr double kExplanationInset = 10;
-constexpr double kToastSeconds = 1.0;
+constexpr double kManagerToastSeconds = 1.0;
 
 // "%@" of an absent text.
 std::string shown(const std::optional<std::string>& text) { return text.value_or("(null)"); }
@@ -96,7 +96,7 @@ void ServicesManagerViewController::setupSectionCellTypes() {
 }
 
 void ServicesManagerViewController::setupUI() {
-  mainTableView_ = makeListTable(kCellId, kMargin);
+  mainTableView_ = makeListTable(kManagerCellId, kManagerMargin);
   mainTableView_->sectionHeaderHeight = 0;
   mainTableView_->sectionFooterHeight = kFooterHeight;
   serveTable(*mainTableView_,
@@ -108,10 +108,10 @@ void ServicesManagerViewController::setupConstraints() {
   View& root = view();
   LayoutGuide& safe = root.safeAreaLayoutGuide();
   activate({
-      mainTableView_->topAnchor().constraintEqualTo(safe.topAnchor(), kMargin),
-      mainTableView_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-      mainTableView_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
-      mainTableView_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kMargin),
+      mainTableView_->topAnchor().constraintEqualTo(safe.topAnchor(), kManagerMargin),
+      mainTableView_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kManagerMargin),
+      mainTableView_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kManagerMargin),
+      mainTableView_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kManagerMargin),
   });
 }
 
@@ -137,7 +137,7 @@ std::int64_t ServicesManagerViewController::numberOfRows(TableView&, std::int64_
 
 std::shared_ptr<TableViewCell> ServicesManagerViewController::cellForRow(TableView& table,
                                                                          IndexPath indexPath) {
-  auto cell = emptiedCell(table, kCellId, indexPath, Color::white());
+  auto cell = emptiedCell(table, kManagerCellId, indexPath, Color::white());
   switch (rowType(indexPath).value_or(ServicesRow::Explanation)) {
     case ServicesRow::RememberMode:
       fillValueRow(*cell, "Remember Mode", selectedRememberMode_, 14);
@@ -174,14 +174,14 @@ void ServicesManagerViewController::fillValueRow(TableViewCell& cell, std::strin
   content.addSubview(chevron);
   // The title gives way (two lines, a smaller size) before the value: the
   // serial number is what identifies the designated terminal.
-  std::vector<ConstraintPtr> all = shareRow(content, *name, *valueLabel, kMargin);
+  std::vector<ConstraintPtr> all = shareRow(content, *name, *valueLabel, kManagerMargin);
   for (ConstraintPtr c : {
            valueLabel->trailingAnchor().constraintEqualTo(chevron->leadingAnchor(),
-                                                          -kValueToChevron),
-           chevron->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin),
+                                                          -kManagerValueToChevron),
+           chevron->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kManagerMargin),
            chevron->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-           chevron->widthAnchor().constraintEqualToConstant(kChevronSize),
-           chevron->heightAnchor().constraintEqualToConstant(kChevronSize),
+           chevron->widthAnchor().constraintEqualToConstant(kManagerChevronSize),
+           chevron->heightAnchor().constraintEqualToConstant(kManagerChevronSize),
        }) {
     all.push_back(std::move(c));
   }
@@ -194,8 +194,8 @@ void ServicesManagerViewController::fillExplanationRow(TableViewCell& cell) {
   label->setNumberOfLines(0);
   content.addSubview(label);
   activate({
-      label->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kMargin),
-      label->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin),
+      label->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kManagerMargin),
+      label->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kManagerMargin),
       label->topAnchor().constraintEqualTo(content.topAnchor(), kExplanationInset),
       label->bottomAnchor().constraintEqualTo(content.bottomAnchor(), -kExplanationInset),
   });
@@ -208,13 +208,13 @@ void ServicesManagerViewController::fillCategoryRow(TableViewCell& cell, const s
   content.addSubview(name);
   content.addSubview(chevron);
   activate({
-      name->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kMargin),
+      name->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kManagerMargin),
       name->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
       name->trailingAnchor().constraintLessThanOrEqualTo(chevron->leadingAnchor(), -kValueGap),
-      chevron->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin),
+      chevron->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kManagerMargin),
       chevron->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-      chevron->widthAnchor().constraintEqualToConstant(kChevronSize),
-      chevron->heightAnchor().constraintEqualToConstant(kChevronSize),
+      chevron->widthAnchor().constraintEqualToConstant(kManagerChevronSize),
+      chevron->heightAnchor().constraintEqualToConstant(kManagerChevronSize),
   });
 }
 
@@ -231,7 +231,7 @@ void ServicesManagerViewController::fillClearAllRow(TableViewCell& cell) {
   });
   content.addSubview(button);
   activate({
-      button->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kMargin),
+      button->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kManagerMargin),
       button->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
   });
 }
@@ -247,11 +247,11 @@ std::optional<double> ServicesManagerViewController::heightForRow(TableView& tab
     probe.setFont(Font::system(14));
     probe.setNumberOfLines(0);
     probe.setText(subtitleText_);
-    const double width = std::max(0.0, table.bounds().width() - 2 * kMargin);
+    const double width = std::max(0.0, table.bounds().width() - 2 * kManagerMargin);
     const double text = probe.sizeThatFits(Size{width, 1e6}).height;
-    return std::max(kRowHeight, std::ceil(text) + 2 * kExplanationInset);
+    return std::max(kManagerRowHeight, std::ceil(text) + 2 * kExplanationInset);
   }
-  return kRowHeight;
+  return kManagerRowHeight;
 }
 
 void ServicesManagerViewController::willDisplayCell(TableView&, TableViewCell& cell,
@@ -264,10 +264,10 @@ void ServicesManagerViewController::willDisplayCell(TableView&, TableViewCell& c
   if (first) corners |= corner::kTopLeft | corner::kTopRight;
   if (last) corners |= corner::kBottomLeft | corner::kBottomRight;
   cell.maskedCorners = corners == 0 ? corner::kAll : corners;
-  cell.cornerRadius = corners == 0 ? 0 : kCornerRadius;
+  cell.cornerRadius = corners == 0 ? 0 : kManagerCornerRadius;
   cell.clipsToBounds = corners != 0;
   // No line under a section's last row.
-  cell.separatorInset = rowSeparatorInset(last, kMargin);
+  cell.separatorInset = rowSeparatorInset(last, kManagerMargin);
 }
 
 void ServicesManagerViewController::didSelectRow(TableView& table, IndexPath indexPath) {
@@ -434,12 +434,12 @@ void ServicesManagerViewController::clearAllRemember() {
   if (isDesignatedMode()) serviceTitles_.clear();
   setupSectionCellTypes();
   if (mainTableView_) mainTableView_->reloadData();
-  showToastInView(view(), kClearAllToast, kToastSeconds);
+  showToastInView(view(), kClearAllToast, kManagerToastSeconds);
 }
 
 void ServicesManagerViewController::saveFailed() {
   platform::logLine("Services manager: not stored");
-  showToastInView(view(), kSaveFailed, kToastSeconds);
+  showToastInView(view(), kSaveFailed, kManagerToastSeconds);
 }
 
 std::shared_ptr<ViewController> makeServicesManagerViewController(const SettingsEnvironment& env) {

@@ -13,16 +13,16 @@ namespace veltrix::ui::settings {
 
 namespace {
 
-constexpr double kRowHeight = 60;
-constexpr double kHeaderHeight = 40;
-constexpr double kFooterHeight = 20;
+constexpr double kSettingRowHeight = 60;
+constexpr double kSettingHeaderHeight = 40;
+constexpr double kSettingFooterHeight = 20;
 constexpr double kLastFooterHeight = 40;
 constexpr double kHeaderLabelX = 20;
 constexpr double kHeaderLabelY = 10;
 constexpr double kHeaderLabelHeight = 20;
 constexpr double kVersionSpacing = 10;
-constexpr double kToastSeconds = 2.0;
-constexpr const char* kCellId = "Cell";
+constexpr double kSettingToastSeconds = 2.0;
+constexpr const char* kSettingCellId = "Cell";
 
 // What a tap on each section does, by section alone.
 using SectionAction = void (SettingViewController::*)();
@@ -68,8 +68,8 @@ void SettingViewController::viewDidLoad() {
   tableView_->setDelegate(std::weak_ptr<TableViewDelegate>(self));
   // Subtitle cells: the default style has no detail label for the
   // description.
-  tableView_->registerCell(kCellId, [] {
-    return std::make_shared<TableViewCell>(TableViewCellStyle::Subtitle, kCellId);
+  tableView_->registerCell(kSettingCellId, [] {
+    return std::make_shared<TableViewCell>(TableViewCellStyle::Subtitle, kSettingCellId);
   });
   view().addSubview(tableView_);
   setupVersionLabel();
@@ -107,7 +107,7 @@ std::int64_t SettingViewController::numberOfRows(TableView&, std::int64_t) { ret
 
 std::shared_ptr<TableViewCell> SettingViewController::cellForRow(TableView& table,
                                                                  IndexPath indexPath) {
-  auto cell = table.dequeueReusableCell(kCellId, indexPath);
+  auto cell = table.dequeueReusableCell(kSettingCellId, indexPath);
   const SettingRow& row = settingRows().at(static_cast<std::size_t>(indexPath.section));
   cell->textLabel()->setText(row.title);
   cell->textLabel()->setFont(Font::system(16));
@@ -120,21 +120,21 @@ std::shared_ptr<TableViewCell> SettingViewController::cellForRow(TableView& tabl
 }
 
 std::optional<double> SettingViewController::heightForRow(TableView&, IndexPath) {
-  return kRowHeight;
+  return kSettingRowHeight;
 }
 
 std::optional<double> SettingViewController::heightForHeader(TableView&, std::int64_t) {
-  return kHeaderHeight;
+  return kSettingHeaderHeight;
 }
 
 std::optional<double> SettingViewController::heightForFooter(TableView&, std::int64_t section) {
   const bool last = section == static_cast<std::int64_t>(settingRows().size()) - 1;
-  return last ? kLastFooterHeight : kFooterHeight;
+  return last ? kLastFooterHeight : kSettingFooterHeight;
 }
 
 std::shared_ptr<View> SettingViewController::viewForHeader(TableView& table, std::int64_t section) {
   const double width = table.bounds().width();
-  auto header = std::make_shared<View>(Rect{0, 0, width, kHeaderHeight});
+  auto header = std::make_shared<View>(Rect{0, 0, width, kSettingHeaderHeight});
   auto label = std::make_shared<Label>(
       Rect{kHeaderLabelX, kHeaderLabelY, width - 2 * kHeaderLabelX, kHeaderLabelHeight});
   label->setText(settingRows().at(static_cast<std::size_t>(section)).header);
@@ -172,7 +172,7 @@ void SettingViewController::pushToPreferences() {
 }
 
 void SettingViewController::pushToWhitelist() {
-  showToastInView(view(), kWhitelistUnavailable, kToastSeconds);
+  showToastInView(view(), kWhitelistUnavailable, kSettingToastSeconds);
 }
 
 std::shared_ptr<ViewController> makeSettingViewController() {

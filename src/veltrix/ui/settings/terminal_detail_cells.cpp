@@ -15,11 +15,11 @@ namespace {
 
 // Inset-grouped rows are 40 narrower than the screen; 16 is the row's own
 // right margin.
-constexpr double kRowInsets = 40;
-constexpr double kRowMargin = 16;
+constexpr double kDetailRowInsets = 40;
+constexpr double kDetailRowMargin = 16;
 constexpr double kLinkWidth = 76;
 
-std::string text(const registry::Row& row, std::string_view key) {
+std::string cellText(const registry::Row& row, std::string_view key) {
   return registry::rowText(row, key).value_or("");
 }
 
@@ -63,14 +63,15 @@ void RemoteTerminalCell::setupUI() {
   terminalImageView_->setImage(loadImageNamed(inUse ? icons.enabled : icons.disabled));
   content.addSubview(terminalImageView_);
 
-  addLabel(content, {80, 20, 120, 40}, text(terminalInfo_, "model"), Font::bold(18), Color::black())
+  addLabel(content, {80, 20, 120, 40}, cellText(terminalInfo_, "model"), Font::bold(18),
+           Color::black())
       ->setShowsOutsideText(true);
   // The badge sits at the row's right margin and the serial number takes
   // the room before it: the frames of the design truncate both in our font.
-  const double linkX = width - kRowInsets - kRowMargin - kLinkWidth;
+  const double linkX = width - kDetailRowInsets - kDetailRowMargin - kLinkWidth;
   // On the small phone that room is shorter than a serial number: it is
   // drawn smaller rather than cut.
-  auto sn = addLabel(content, {80, 45, linkX - 8 - 80, 40}, text(terminalInfo_, "sn"),
+  auto sn = addLabel(content, {80, 45, linkX - 8 - 80, 40}, cellText(terminalInfo_, "sn"),
                      Font::bold(16), Color::gray());
   sn->setShowsOutsideText(true);
   shrinkToFit(*sn);
@@ -114,7 +115,7 @@ void AuthStatusCell::setupUI() {
 }
 
 void AuthStatusCell::verifyTerminal(Button&) {
-  if (selectionBlock) selectionBlock(text(terminalInfo_, "sn"));
+  if (selectionBlock) selectionBlock(cellText(terminalInfo_, "sn"));
 }
 
 // --- DeviceStatusCell -----------------------------------------------------------------
@@ -134,7 +135,7 @@ void DeviceStatusCell::setupUI() {
   addLabel(content, {20, 0, kTitleWidth, 40}, "Device Status", Font::bold(17), Color::black());
   // Three equal columns across the row: the design's frames overlap in our
   // font ("charging" runs into "Storage").
-  const double column = (width - kRowInsets - 40) / 3;
+  const double column = (width - kDetailRowInsets - 40) / 3;
   struct Fixed {
     const char* value;
     const char* caption;
@@ -150,7 +151,8 @@ void DeviceStatusCell::setupUI() {
 
   const double updateX = 20 + kTitleWidth + 2;
   updateButton_ = std::make_shared<Button>(
-      ButtonType::Custom, Rect{updateX, 0, width - kRowInsets - kRowMargin - updateX, 40});
+      ButtonType::Custom,
+      Rect{updateX, 0, width - kDetailRowInsets - kDetailRowMargin - updateX, 40});
   updateButton_->setTitle("Updated 1 minute ago", ControlState::Normal);
   updateButton_->titleLabel()->setFont(Font::system(12));
   updateButton_->setTitleColor(Color::gray(), ControlState::Normal);
@@ -176,9 +178,9 @@ void DeviceCapabilityCell::setupUI() {
   styleRow(*this, false);
   View& content = *contentView();
 
-  addLabel(content, {70, 10, 200, 40}, text(serviceInfo_, "serviceType"), Font::bold(17),
+  addLabel(content, {70, 10, 200, 40}, cellText(serviceInfo_, "serviceType"), Font::bold(17),
            Color::black());
-  addLabel(content, {70, 30, 200, 40}, text(serviceInfo_, "serviceName"), Font::bold(16),
+  addLabel(content, {70, 30, 200, 40}, cellText(serviceInfo_, "serviceName"), Font::bold(16),
            Color::gray())
       ->setShowsOutsideText(true);
 

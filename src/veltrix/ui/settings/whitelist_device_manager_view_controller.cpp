@@ -13,23 +13,23 @@ namespace veltrix::ui::settings {
 
 namespace {
 
-constexpr double kMargin = 20;
-constexpr double kBarHeight = 50;
+constexpr double kWhitelistMargin = 20;
+constexpr double kWhitelistBarHeight = 50;
 constexpr double kBarCornerRadius = 10;
 constexpr double kBarInset = 16;
 constexpr double kListGap = 16;
-constexpr double kRowHeight = 44;
-constexpr double kButtonHeight = 50;
-constexpr double kButtonBottom = 30;
-constexpr double kButtonCornerRadius = 8;
+constexpr double kWhitelistRowHeight = 44;
+constexpr double kWhitelistButtonHeight = 50;
+constexpr double kWhitelistButtonBottom = 30;
+constexpr double kWhitelistButtonCornerRadius = 8;
 constexpr double kLayoutSeconds = 0.3;
-constexpr double kToastSeconds = 2.0;
+constexpr double kWhitelistToastSeconds = 2.0;
 constexpr double kBoxSize = 24;
 constexpr double kSquareSize = 20;
 constexpr double kSquareInset = 2;
 constexpr double kSquareBorder = 1.5;
 constexpr double kSquareCornerRadius = 2;
-constexpr const char* kCellId = "SNCell";
+constexpr const char* kWhitelistCellId = "SNCell";
 
 }  // namespace
 
@@ -84,7 +84,7 @@ WhitelistDeviceManagerViewController::getSeriviceList() {
 }
 
 double WhitelistDeviceManagerViewController::listHeight() const {
-  return static_cast<double>(deviceSNList_ ? deviceSNList_->size() : 0) * kRowHeight;
+  return static_cast<double>(deviceSNList_ ? deviceSNList_->size() : 0) * kWhitelistRowHeight;
 }
 
 void WhitelistDeviceManagerViewController::setupUI() {
@@ -111,9 +111,9 @@ void WhitelistDeviceManagerViewController::setupUI() {
   snTableView_->clipsToBounds = true;
   snTableView_->separatorStyle = SeparatorStyle::None;
   snTableView_->allowsMultipleSelection = true;
-  snTableView_->rowHeight = kRowHeight;
-  snTableView_->registerCell(kCellId, [] {
-    return std::make_shared<TableViewCell>(TableViewCellStyle::Default, kCellId);
+  snTableView_->rowHeight = kWhitelistRowHeight;
+  snTableView_->registerCell(kWhitelistCellId, [] {
+    return std::make_shared<TableViewCell>(TableViewCellStyle::Default, kWhitelistCellId);
   });
   auto self = std::static_pointer_cast<WhitelistDeviceManagerViewController>(shared_from_this());
   snTableView_->setDataSource(std::weak_ptr<TableViewDataSource>(self));
@@ -124,7 +124,7 @@ void WhitelistDeviceManagerViewController::setupUI() {
   confirmButton_ = makeLaidOut<Button>();
   confirmButton_->setTitle("CONFIRM", ControlState::Normal);
   confirmButton_->setBackgroundColor(Color::systemBlue());
-  confirmButton_->cornerRadius = kButtonCornerRadius;
+  confirmButton_->cornerRadius = kWhitelistButtonCornerRadius;
   confirmButton_->addTarget(ControlEvent::TouchUpInside, [weak](Control&) {
     if (auto self = std::static_pointer_cast<WhitelistDeviceManagerViewController>(weak.lock())) {
       self->confirmButtonTapped();
@@ -140,26 +140,27 @@ void WhitelistDeviceManagerViewController::setupConstraints() {
   // A long list gives way to the button and scrolls.
   tableViewHeightConstraint_->setPriority(priority::kDefaultHigh);
   activate({
-      bar.leadingAnchor().constraintEqualTo(safe.leadingAnchor(), kMargin),
-      bar.trailingAnchor().constraintEqualTo(safe.trailingAnchor(), -kMargin),
-      bar.topAnchor().constraintEqualTo(safe.topAnchor(), kMargin),
-      bar.heightAnchor().constraintEqualToConstant(kBarHeight),
+      bar.leadingAnchor().constraintEqualTo(safe.leadingAnchor(), kWhitelistMargin),
+      bar.trailingAnchor().constraintEqualTo(safe.trailingAnchor(), -kWhitelistMargin),
+      bar.topAnchor().constraintEqualTo(safe.topAnchor(), kWhitelistMargin),
+      bar.heightAnchor().constraintEqualToConstant(kWhitelistBarHeight),
       whitelistLabel_->leadingAnchor().constraintEqualTo(bar.leadingAnchor(), kBarInset),
       whitelistLabel_->centerYAnchor().constraintEqualTo(bar.centerYAnchor()),
       whitelistSwitch_->trailingAnchor().constraintEqualTo(bar.trailingAnchor(), -kBarInset),
       whitelistSwitch_->centerYAnchor().constraintEqualTo(bar.centerYAnchor()),
 
-      snTableView_->leadingAnchor().constraintEqualTo(safe.leadingAnchor(), kMargin),
-      snTableView_->trailingAnchor().constraintEqualTo(safe.trailingAnchor(), -kMargin),
+      snTableView_->leadingAnchor().constraintEqualTo(safe.leadingAnchor(), kWhitelistMargin),
+      snTableView_->trailingAnchor().constraintEqualTo(safe.trailingAnchor(), -kWhitelistMargin),
       snTableView_->topAnchor().constraintEqualTo(bar.bottomAnchor(), kListGap),
       tableViewHeightConstraint_,
       snTableView_->bottomAnchor().constraintLessThanOrEqualTo(confirmButton_->topAnchor(),
                                                                -kListGap),
 
-      confirmButton_->leadingAnchor().constraintEqualTo(safe.leadingAnchor(), kMargin),
-      confirmButton_->trailingAnchor().constraintEqualTo(safe.trailingAnchor(), -kMargin),
-      confirmButton_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kButtonBottom),
-      confirmButton_->heightAnchor().constraintEqualToConstant(kButtonHeight),
+      confirmButton_->leadingAnchor().constraintEqualTo(safe.leadingAnchor(), kWhitelistMargin),
+      confirmButton_->trailingAnchor().constraintEqualTo(safe.trailingAnchor(), -kWhitelistMargin),
+      confirmButton_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(),
+                                                       -kWhitelistButtonBottom),
+      confirmButton_->heightAnchor().constraintEqualToConstant(kWhitelistButtonHeight),
   });
 }
 
@@ -169,7 +170,7 @@ std::int64_t WhitelistDeviceManagerViewController::numberOfRows(TableView&, std:
 
 std::shared_ptr<TableViewCell> WhitelistDeviceManagerViewController::cellForRow(
     TableView& table, IndexPath indexPath) {
-  auto cell = table.dequeueReusableCell(kCellId, indexPath);
+  auto cell = table.dequeueReusableCell(kWhitelistCellId, indexPath);
   const std::string& sn = deviceSNList_->at(static_cast<std::size_t>(indexPath.row()));
   cell->textLabel()->setShowsOutsideText(true);
   cell->textLabel()->setText(sn);
@@ -179,7 +180,7 @@ std::shared_ptr<TableViewCell> WhitelistDeviceManagerViewController::cellForRow(
 }
 
 std::optional<double> WhitelistDeviceManagerViewController::heightForRow(TableView&, IndexPath) {
-  return kRowHeight;
+  return kWhitelistRowHeight;
 }
 
 void WhitelistDeviceManagerViewController::didSelectRow(TableView& table, IndexPath indexPath) {
@@ -212,12 +213,12 @@ bool WhitelistDeviceManagerViewController::storeSelection() {
 
 void WhitelistDeviceManagerViewController::confirmButtonTapped() {
   if (!storeSelection()) {
-    showToastInView(view(), kWhitelistSaveFailed, kToastSeconds);
+    showToastInView(view(), kWhitelistSaveFailed, kWhitelistToastSeconds);
     return;
   }
   NavigationController* nav = navigationController();
   // The screen leaves at once: the toast goes where it stays in sight.
-  showToastInView(nav ? nav->view() : view(), kWhitelistSaved, kToastSeconds);
+  showToastInView(nav ? nav->view() : view(), kWhitelistSaved, kWhitelistToastSeconds);
   if (nav) nav->popViewController(true);
 }
 

@@ -1,10 +1,12 @@
 #include "veltrix/platform/ui/render/canvas.h"
 
+#include <png.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <system_error>
@@ -51,6 +53,58 @@ PangoEllipsizeMode ellipsizeFor(LineBreakMode mode) {
       break;
   }
   return PANGO_ELLIPSIZE_NONE;
+}
+
+// libpng reports a failure by longjmp to here: nothing in this function may
+// need a destructor.
+bool encodePng(png_structp png, png_infop info, std::FILE* file, int width, int height,
+               png_bytepp rows) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, file);
+  png_set_compression_level(png, 1);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_write_image(png, rows);
+  png_write_end(png, nullptr);
+  return true;
+}
+
+// The surface as Cairo's own writer writes it (straight-alpha RGBA, 8 bits a
+// channel), packed at zlib's level 1.
+bool writeFastPng(cairo_surface_t* surface, const std::string& path) {
+  const int w = cairo_image_surface_get_width(surface);
+  const int h = cairo_image_surface_get_height(surface);
+  const unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  std::vector<png_byte> rgba(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+  std::vector<png_bytep> rows(static_cast<std::size_t>(h));
+  for (int y = 0; y < h; ++y) {
+    const auto* row =
+        reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    png_bytep out = rgba.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w) * 4;
+    rows[static_cast<std::size_t>(y)] = out;
+    for (int x = 0; x < w; ++x, out += 4) {
+      const std::uint32_t argb = row[x];
+      const std::uint32_t a = argb >> 24;
+      auto channel = [&](int shift) {
+        return a == 0 ? png_byte{0}
+                      : static_cast<png_byte>((((argb >> shift) & 0xFF) * 255 + a / 2) / a);
+      };
+      out[0] = channel(16);
+      out[1] = channel(8);
+      out[2] = channel(0);
+      out[3] = static_cast<png_byte>(a);
+    }
+  }
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  const bool encoded = info && encodePng(png, info, file, w, h, rows.data());
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0 && encoded;
 }
 
 // A surface over a copy of the bitmap's pixels (Cairo's own layout).
@@ -697,7 +751,7 @@ Bitmap Canvas::toBitmap() const {
   return out;
 }
 
-bool Canvas::writePng(const std::filesystem::path& path) const {
+bool Canvas::writePng(const std::filesystem::path& path, PngCompression compression) const {
   static std::atomic<int> counter{0};
   std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
@@ -707,7 +761,11 @@ bool Canvas::writePng(const std::filesystem::path& path) const {
       path.parent_path() / (path.stem().string() + "." + std::to_string(::getpid()) + "-" +
                             std::to_string(counter++) + ".png.tmp");
   cairo_surface_flush(impl_->surface);
-  if (cairo_surface_write_to_png(impl_->surface, tmp.c_str()) != CAIRO_STATUS_SUCCESS) {
+  const bool written =
+      compression == PngCompression::Fast
+          ? writeFastPng(impl_->surface, tmp.string())
+          : cairo_surface_write_to_png(impl_->surface, tmp.c_str()) == CAIRO_STATUS_SUCCESS;
+  if (!written) {
     std::filesystem::remove(tmp, ec);
     return false;
   }

@@ -55,6 +55,10 @@ struct TextLayout {
   std::string text() const;
 };
 
+// How hard a PNG file is packed: Small is zlib's default level; Fast its
+// level 1, which encodes several times faster for somewhat larger files.
+enum class PngCompression : std::int64_t { Small, Fast };
+
 class Canvas {
  public:
   // A transparent canvas of `size` points at `scale` pixels per point (at
@@ -143,7 +147,8 @@ class Canvas {
   Bitmap toBitmap() const;
   // Writes a PNG through a temporary file beside `path` that is renamed over
   // it, so a reader never sees half a file. False when it cannot be written.
-  bool writePng(const std::filesystem::path& path) const;
+  bool writePng(const std::filesystem::path& path,
+                PngCompression compression = PngCompression::Small) const;
 
  private:
   struct Impl;

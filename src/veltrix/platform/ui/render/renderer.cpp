@@ -647,7 +647,7 @@ Canvas renderView(View& view, const RenderOptions& options) {
 
 bool renderViewToPng(View& view, const std::filesystem::path& path, const RenderOptions& options) {
   Canvas canvas = renderView(view, options);
-  if (canvas.writePng(path)) return true;
+  if (canvas.writePng(path, options.compression)) return true;
   platform::logLine("Could not write the picture " + path.string());
   return false;
 }

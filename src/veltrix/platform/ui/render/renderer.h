@@ -36,6 +36,8 @@ struct RenderOptions {
   // Also draw the device around the screens: the status bar's time and
   // battery in the top safe area and the home indicator at the bottom.
   bool deviceChrome = false;
+  // How renderViewToPng packs the file.
+  PngCompression compression = PngCompression::Small;
 };
 
 // Lays out `view`'s tree and draws it, in the view's own bounds, onto a new

@@ -11,7 +11,6 @@ namespace veltrix::ui {
 namespace {
 
 constexpr double kLine = 1.7;
-constexpr double kPi = std::numbers::pi;
 
 using Draw = std::function<void(Canvas&, const Color&)>;
 
@@ -44,9 +43,9 @@ void gear(Canvas& c, const Color& color) {
   const int teeth = 8;
   const double outer = 9.4;
   const double inner = 7.2;
-  const double step = 2 * kPi / teeth;
+  const double step = 2 * std::numbers::pi / teeth;
   for (int i = 0; i < teeth; ++i) {
-    const double a = -kPi / 2 + i * step;
+    const double a = -std::numbers::pi / 2 + i * step;
     const double half = step * 0.22;
     auto at = [](double r, double angle) {
       return Point{10 + r * std::cos(angle), 10 + r * std::sin(angle)};
@@ -71,8 +70,8 @@ void gear(Canvas& c, const Color& color) {
 void arrowClockwise(Canvas& c, const Color& color) {
   // Most of a circle, open at the top right, with the head at its end.
   const double r = 7;
-  const double from = -kPi / 2 + 0.35;
-  const double to = from + 2 * kPi - 0.95;
+  const double from = -std::numbers::pi / 2 + 0.35;
+  const double to = from + 2 * std::numbers::pi - 0.95;
   c.arc(Point{10, 10.4}, r, from, to);
   c.stroke(color, kLine, LineCap::Round, LineJoin::Round);
   const Point tip{10 + r * std::cos(to), 10.4 + r * std::sin(to)};
