@@ -322,8 +322,8 @@ TEST_F(ServicesManagerTest, ASaveWithoutASerialNumberChangesNothing) {
 TEST_F(ServicesManagerTest, AStoreThatFailsSaysSoAndLeavesTheScreenAsItWas) {
   seed();
   db->insertSetting("remember_mode", "1");
-  remember(kSn1, "ALL", "");
-  remember(kSn1, "Purchase", "pay-1");
+  remember(kManagerSn1, "ALL", "");
+  remember(kManagerSn1, "Purchase", "pay-1");
   auto screen = open();
   const Types shown = screen->sectionCellTypes();
   refuseWrites("setting");
@@ -332,11 +332,11 @@ TEST_F(ServicesManagerTest, AStoreThatFailsSaysSoAndLeavesTheScreenAsItWas) {
     EXPECT_EQ(driver().toast(), "Save failed!");
     EXPECT_EQ(top(), screen.get());
     EXPECT_EQ(screen->sectionCellTypes(), shown);
-    EXPECT_EQ(screen->selectedDeviceId(), kSn1);
+    EXPECT_EQ(screen->selectedDeviceId(), kManagerSn1);
     EXPECT_TRUE(driver().isTextVisible("Use Designated terminal"));
     EXPECT_EQ(setting("remember_mode"), "1");
     EXPECT_EQ(db->fetchRememberServices().size(), 2u);
-    EXPECT_EQ(rememberedSn("ALL"), kSn1);
+    EXPECT_EQ(rememberedSn("ALL"), kManagerSn1);
   };
 
   // Clear all: the rows stay, and keep steering payments.
