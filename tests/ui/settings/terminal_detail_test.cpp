@@ -115,7 +115,7 @@ TEST_F(TerminalDetailTest, TheSmallPhoneShowsTheSerialNumberWhole) {
   makeWindow(DeviceProfile::smallPhone());
   addTerminal();
   auto sheet = open();
-  for (const char* text : {kSn, "Auth type: NONE"}) {
+  for (const char* text : {kDetailSn, "Auth type: NONE"}) {
     const Label* label = driver().labelWithText(text);
     ASSERT_NE(label, nullptr) << text;
     EXPECT_TRUE(textFits(*label)) << text;
