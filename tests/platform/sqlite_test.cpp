@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "support/test_env.h"
@@ -107,6 +108,30 @@ TEST_F(SqliteTest, TransactionRollsBackUnlessCommitted) {
     EXPECT_TRUE(txn.commit());
   }
   EXPECT_EQ(count(db_), 1);
+}
+
+// Commits well past the checkpoint mark are copied back into the file on the
+// Db's own queue, and close() waits for that. Another connection stays open,
+// so the close itself copies nothing back.
+TEST_F(SqliteTest, BackgroundCheckpointsCopyTheLogBackAndKeepEveryCommit) {
+  const std::filesystem::path file = dir_.path() / "test.db";
+  ASSERT_TRUE(db_.exec("PRAGMA journal_mode=WAL"));
+  db_.checkpointInBackground();
+  Db other;
+  ASSERT_TRUE(other.open(file));
+  ASSERT_EQ(count(other), 0);
+  const std::string page(4000, 'x');  // a page of its own per row
+  constexpr int kCommits = 3 * Db::kCheckpointPages / 10;
+  for (int i = 0; i < kCommits; ++i) {
+    Txn txn(db_);
+    for (int row = 0; row < 10; ++row) ASSERT_TRUE(insert(db_, page));
+    ASSERT_TRUE(txn.commit());
+  }
+  db_.close();
+  EXPECT_GE(std::filesystem::file_size(file), Db::kCheckpointPages * page.size());
+  other.close();
+  ASSERT_TRUE(db_.open(file));
+  EXPECT_EQ(count(db_), 10 * kCommits);
 }
 
 TEST_F(SqliteTest, FailedCommitRollsBackAndLaterWritesPersist) {

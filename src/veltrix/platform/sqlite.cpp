@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "veltrix/platform/dispatch.h"
+
 namespace veltrix::platform {
 namespace {
 
@@ -105,7 +107,76 @@ std::string Stmt::errorMessage() const {
 
 // Db
 
+// Runs the checkpoints of one Db on a queue made on the first one, over a
+// connection to the same file that only this queue uses.
+struct Db::Checkpointer : std::enable_shared_from_this<Db::Checkpointer> {
+  std::filesystem::path path;
+  std::mutex mutex;
+  std::shared_ptr<SerialQueue> queue;  // guarded by mutex
+  bool queued = false;                 // guarded by mutex
+  bool stopped = false;                // guarded by mutex
+  sqlite3* connection = nullptr;       // queue only
+
+  // The writer's thread, from the commit hook.
+  void request() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (stopped || queued) return;
+    queued = true;
+    if (!queue) queue = SerialQueue::create("veltrix.db.checkpoint");
+    queue->post([self = shared_from_this()] { self->run(); });
+  }
+
+  void run() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      queued = false;
+    }
+    // A new connection finds the log on its first read; until then a
+    // checkpoint on it does nothing.
+    if (connection == nullptr &&
+        (sqlite3_open_v2(path.c_str(), &connection, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+                         nullptr) != SQLITE_OK ||
+         sqlite3_exec(connection, "PRAGMA schema_version", nullptr, nullptr, nullptr) !=
+             SQLITE_OK)) {
+      sqlite3_close_v2(connection);
+      connection = nullptr;
+      return;  // the next commit over the mark asks again
+    }
+    sqlite3_wal_checkpoint_v2(connection, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  }
+
+  // The owner's thread: waits for a checkpoint under way and closes the
+  // connection before the Db's own goes.
+  void stop() {
+    std::shared_ptr<SerialQueue> ending;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stopped = true;
+      ending = std::move(queue);
+    }
+    if (!ending) return;
+    ending->post([self = shared_from_this()] {
+      sqlite3_close_v2(self->connection);
+      self->connection = nullptr;
+    });
+    ending.reset();  // drains the queue and ends its thread
+  }
+
+  static int onCommit(void* context, sqlite3*, const char*, int pages) {
+    if (pages >= kCheckpointPages) static_cast<Checkpointer*>(context)->request();
+    return SQLITE_OK;
+  }
+};
+
 Db::~Db() { close(); }
+
+void Db::checkpointInBackground() {
+  if (db_ == nullptr || checkpointer_) return;
+  checkpointer_ = std::make_shared<Checkpointer>();
+  checkpointer_->path = path_;
+  // Takes the place of SQLite's automatic checkpoint, which is a hook too.
+  sqlite3_wal_hook(db_, &Checkpointer::onCommit, checkpointer_.get());
+}
 
 bool Db::open(const std::filesystem::path& path, int busyTimeoutMillis) {
   close();
@@ -123,10 +194,16 @@ bool Db::open(const std::filesystem::path& path, int busyTimeoutMillis) {
   // moment of a commit: wait for it instead of losing the write.
   sqlite3_busy_timeout(db, busyTimeoutMillis);
   db_ = db;
+  path_ = path;
   return true;
 }
 
 void Db::close() {
+  if (checkpointer_) {
+    sqlite3_wal_hook(db_, nullptr, nullptr);
+    checkpointer_->stop();
+    checkpointer_.reset();
+  }
   dropCache();
   if (db_ != nullptr) {
     // A statement still lent out keeps the connection until it is given

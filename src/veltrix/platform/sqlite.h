@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -106,6 +107,16 @@ class Db {
   // Runs one constant statement through prepareCached().
   bool execCached(std::string_view sql);
 
+  // Moves the write-ahead log's checkpoints off the writing thread: once a
+  // commit leaves the log at kCheckpointPages or more, a queue of the Db's
+  // own copies it back into the file over a connection of its own (a
+  // passive checkpoint, which never holds up this connection's readers or
+  // writers). Without it the commit that crosses the mark does that work,
+  // flushes to storage included. Call once the journal mode is WAL; close()
+  // waits for a checkpoint under way.
+  void checkpointInBackground();
+  static constexpr int kCheckpointPages = 1000;  // SQLite's own default
+
   // SQLite's message for the last failed call ("database is not open" when
   // closed).
   std::string errorMessage() const;
@@ -128,7 +139,11 @@ class Db {
   void giveBack(sqlite3_stmt* stmt);
   void dropCache();
 
+  struct Checkpointer;
+
   sqlite3* db_ = nullptr;
+  std::filesystem::path path_;
+  std::shared_ptr<Checkpointer> checkpointer_;
   std::string openError_;
   std::mutex cacheMutex_;
   std::vector<Cached> cache_;  // guarded by cacheMutex_

@@ -355,7 +355,11 @@ void DatabaseManager::useWriteAheadLog() {
   // last commits, a crash of the process loses nothing).
   if (!db_.exec("PRAGMA journal_mode=WAL") || !db_.exec("PRAGMA synchronous=NORMAL")) {
     logFailure("Failed to set journal mode", db_.errorMessage());
+    return;
   }
+  // The commit that fills the log would otherwise copy it back and flush
+  // twice to storage, on the main loop for the exchange log.
+  db_.checkpointInBackground();
 }
 
 bool DatabaseManager::createTables() {
