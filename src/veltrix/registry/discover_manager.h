@@ -208,7 +208,7 @@ class DiscoverManager : public transport::TCPSocketClientDelegate,
   // One LAN tick's probe of the stored terminals: what it hands each of
   // them, and how far it got.
   struct ProbePass;
-  static constexpr std::size_t kProbeTerminalsPerTask = 16;
+  static constexpr std::size_t kProbeTerminalsPerTask = 8;
 
   void scanHistoryTerminal();
   void probeNextChunk(std::shared_ptr<ProbePass> pass);
