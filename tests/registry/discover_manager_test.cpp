@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -162,6 +163,44 @@ TEST_F(DiscoverManagerTest, EachTickProbesAgainAndForgetsWhatTheLastTickLeft) {
   events.clear();
   advanceSeconds(10.0);
   EXPECT_THAT(events, IsEmpty());
+}
+
+TEST_F(DiscoverManagerTest, ALongProbePassKeepsItsOrderAndLetsTheLoopRunBetweenTerminals) {
+  fakes::Events probes;
+  for (int i = 1; i <= 40; ++i) {
+    storeTerminal(fmt::format("T{}", i), fmt::format("10.0.1.{}:8080", i), now() - 100000);
+    probes.push_back(fmt::format("udp.send 10.0.1.{}:8421", i));
+    probes.push_back(fmt::format("tcp.connect 10.0.1.{}:8422", i));
+  }
+  manager->startScan();
+  events.clear();
+  // Work that arrives while the tick's first terminal is probed.
+  client.onConnect = [&] {
+    client.onConnect = nullptr;
+    main().post([&] { events.emplace_back("other work"); });
+  };
+  advanceSeconds(3.0);
+
+  const auto other = std::find(events.begin(), events.end(), "other work");
+  ASSERT_NE(other, events.end());
+  EXPECT_LT(other - events.begin(), 40);
+  events.erase(other);
+  fakes::Events expected{"tcp.disconnectAll"};
+  expected.insert(expected.end(), probes.begin(), probes.end());
+  expected.insert(expected.end(),
+                  {"tcp.listen 8422", "udp.listen 8421", "udp.send 192.168.3.255:8421"});
+  EXPECT_EQ(events, expected);
+  EXPECT_EQ(manager->pendingSendCount(), 40u);
+
+  // A stop in the middle of a pass ends it.
+  client.onConnect = [&] {
+    client.onConnect = nullptr;
+    main().post([&] { manager->stopScan(); });
+  };
+  events.clear();
+  advanceSeconds(3.0);
+  EXPECT_LT(std::count(events.begin(), events.end(), "tcp.connect 10.0.1.40:8422"), 1);
+  EXPECT_EQ(events.back(), "udp.stop");
 }
 
 TEST_F(DiscoverManagerTest, BroadcastAddressComesFromThePrivateWifiEntry) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -60,6 +61,7 @@ class Client final : public transport::TCPSocketClient {
   explicit Client(Events& events) : events_(events) {}
   std::int64_t connectToHost(const std::string& host, std::int64_t port) override {
     events_.push_back(fmt::format("tcp.connect {}:{}", host, port));
+    if (onConnect) onConnect();
     if (refuse) return transport::kNoConnectionId;
     return nextId++;
   }
@@ -73,6 +75,7 @@ class Client final : public transport::TCPSocketClient {
   }
   std::int64_t nextId = 1;
   bool refuse = false;
+  std::function<void()> onConnect;
   std::map<std::int64_t, std::string> sent;
 
  private:

@@ -2,6 +2,7 @@
 // Bluetooth LE pass and its tick, the network helpers.
 #include "veltrix/registry/discover_manager.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "veltrix/platform/log.h"
@@ -62,6 +63,13 @@ std::string hostPart(std::string_view address) {
 }
 
 }  // namespace
+
+struct DiscoverManager::ProbePass {
+  OwnDeviceInfo own;
+  std::vector<std::string> ips;
+  std::size_t next = 0;
+  std::uint64_t id = 0;
+};
 
 DiscoverManager& DiscoverManager::sharedInstance() {
   // Never destroyed: sockets of the other singletons may still report to it
@@ -203,6 +211,7 @@ void DiscoverManager::cleanExistingSocketInstances() {
 void DiscoverManager::stopScan() {
   isScanning_ = false;
   ++scanGeneration_;
+  ++probePass_;
   if (discoveryTimer_) {
     discoveryTimer_->invalidate();
     discoveryTimer_.reset();
@@ -249,6 +258,10 @@ void DiscoverManager::initDiscoveryTimer() {
     return now - entry.second >= platform::seconds(config_.lanTickSeconds);
   });
   scanHistoryTerminal();
+}
+
+void DiscoverManager::finishTick() {
+  if (!tcpSocketServer_) return;
   if (tcpSocketServer_->startOnPort(tcpPort_, config_.bindAddress) && tcpPort_ == 0) {
     tcpPort_ = tcpSocketServer_->listeningPort();
   }
@@ -257,14 +270,33 @@ void DiscoverManager::initDiscoveryTimer() {
 }
 
 void DiscoverManager::scanHistoryTerminal() {
-  const OwnDeviceInfo own = ownDeviceInfo();
+  auto pass = std::make_shared<ProbePass>(ProbePass{ownDeviceInfo(), {}, 0, ++probePass_});
   for (const Row& terminal : database_.fetchDiscoveredAllTerminal()) {
     const std::optional<std::string> address = rowText(terminal, "address");
-    if (!address || address->empty()) continue;
-    const std::string ip = hostPart(*address);
-    scanMLanWithActiveIp(ip);
-    scanMLanWithActiveTcpIp(ip, own);
+    if (address && !address->empty()) pass->ips.push_back(hostPart(*address));
   }
+  probeNextChunk(std::move(pass));
+}
+
+void DiscoverManager::probeNextChunk(std::shared_ptr<ProbePass> pass) {
+  // Every stored terminal costs a datagram and a connect; a few hundred of
+  // them in one go would hold the main loop past a frame. The pass goes on
+  // in bounded steps, in the same order, with the loop's other work between.
+  const std::size_t end = std::min(pass->ips.size(), pass->next + kProbeTerminalsPerTask);
+  for (; pass->next < end; ++pass->next) {
+    scanMLanWithActiveIp(pass->ips[pass->next]);
+    scanMLanWithActiveTcpIp(pass->ips[pass->next], pass->own);
+  }
+  if (pass->next < pass->ips.size()) {
+    platform::MainLoop::shared().post([weak = weakSelf(), pass = std::move(pass)]() mutable {
+      auto self = weak.lock();
+      // A stop or restart in between ends the pass where it stands.
+      if (!self || pass->id != self->probePass_) return;
+      self->probeNextChunk(std::move(pass));
+    });
+    return;
+  }
+  finishTick();
 }
 
 void DiscoverManager::reportRecentServices(const Row& terminal) {

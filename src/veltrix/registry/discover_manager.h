@@ -205,7 +205,15 @@ class DiscoverManager : public transport::TCPSocketClientDelegate,
   void startDeviceDiscovery();
   void cleanExistingSocketInstances();
   void initDiscoveryTimer();
+  // One LAN tick's probe of the stored terminals: what it hands each of
+  // them, and how far it got.
+  struct ProbePass;
+  static constexpr std::size_t kProbeTerminalsPerTask = 8;
+
   void scanHistoryTerminal();
+  void probeNextChunk(std::shared_ptr<ProbePass> pass);
+  // The rest of a LAN tick once every stored terminal was probed.
+  void finishTick();
   void reportRecentServices(const Row& terminal);
   void scanMLanWithActiveIp(const std::string& ip);
   // Hands `ip` the own handshake made of `own`: a pass that probes every
@@ -275,6 +283,8 @@ class DiscoverManager : public transport::TCPSocketClientDelegate,
   std::map<std::int64_t, std::string> clientSendData_;     // by connection id
   std::map<std::string, std::int64_t> handshakeInFlight_;  // host to connection id
   std::map<std::string, platform::TimePoint> answeredAt_;  // datagram senders
+  // The probe pass under way; a later tick or a stop supersedes it.
+  std::uint64_t probePass_ = 0;
 };
 
 }  // namespace veltrix::registry
