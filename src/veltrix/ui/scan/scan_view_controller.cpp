@@ -241,7 +241,11 @@ void ScanViewController::setupUI() {
   rememberBtn_->setTitle(
       rememberTitle(optionType_, showString, rememberButtonTitle(rememberOptions()[2])),
       ControlState::Normal);
-  rememberBtn_->titleLabel()->setNumberOfLines(2);
+  // One line, drawn smaller where it is too wide: on two lines a serial
+  // number breaks at its hyphen on the small phone.
+  rememberBtn_->titleLabel()->setNumberOfLines(1);
+  rememberBtn_->titleLabel()->adjustsFontSizeToFitWidth = true;
+  rememberBtn_->titleLabel()->minimumScaleFactor = kSmallestTextScale;
   rememberBtn_->titleLabel()->textAlignment = TextAlignment::Center;
   rememberBtn_->setTranslatesAutoresizingMaskIntoConstraints(false);
   std::weak_ptr<ScanViewController> weak = self();
@@ -250,8 +254,8 @@ void ScanViewController::setupUI() {
   });
   root.addSubview(rememberBtn_);
   activate(
-      {rememberBtn_->leadingAnchor().constraintEqualTo(root.leadingAnchor()),
-       rememberBtn_->trailingAnchor().constraintEqualTo(root.trailingAnchor()),
+      {rememberBtn_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kTextSideMargin),
+       rememberBtn_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kTextSideMargin),
        rememberBtn_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kRememberBottomInset),
        rememberBtn_->heightAnchor().constraintEqualToConstant(kRememberHeight)});
 
