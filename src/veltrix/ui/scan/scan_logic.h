@@ -165,8 +165,9 @@ inline constexpr double kOrbitRadiusPad = 170;
 // (its icon on top, the service line at the bottom).
 inline constexpr double kBubbleReachUp = 50;
 inline constexpr double kBubbleReachDown = 66;
-// Below this the bubbles would rest inside the centre's drop zone.
-inline constexpr double kSmallestOrbitRadius = 60;
+// Below this the bubbles pile onto each other and the centre disc, which
+// is worse than crossing the texts of a screen too low for the orbit.
+inline constexpr double kSmallestOrbitRadius = 90;
 struct Orbit {
   Point center;
   double radius = 0;
