@@ -77,6 +77,21 @@ TEST_F(BleDeviceScanTest, ListsNamedTerminalsOnceEachWithSerialAndSignal) {
   EXPECT_FALSE(driver().isTextVisible("Unknown Device"));
 }
 
+// On a phone on its side the rows' texts and the button keep clear of the
+// sensor housing and the home indicator.
+TEST_F(BleDeviceScanTest, TurnedPhoneKeepsRowsAndButtonInTheSafeArea) {
+  makeWindow(DeviceProfile::phone().inOrientation(true));
+  screen = std::make_shared<BLEDeviceScanViewController>(
+      BLEDeviceScanViewController::Collaborators{link, settings});
+  show(std::make_shared<NavigationController>(screen));
+  link->report(peripheral("Tavio T1", "A", -58, "TAVIO-0001"));
+  driver().settle();
+  auto cell = screen->tableView()->visibleCells().at(0);
+  EXPECT_TRUE(onScreen(*cell->textLabel()));
+  EXPECT_TRUE(onScreen(*cell->detailTextLabel()));
+  EXPECT_TRUE(onScreen(*screen->scanBtn()));
+}
+
 TEST_F(BleDeviceScanTest, AScanEndsAfterFiveSecondsAndANewOneIsNotCutShort) {
   EXPECT_TRUE(busy());
   EXPECT_EQ(screen->scanBtn()->currentTitle(), "Scanning...");

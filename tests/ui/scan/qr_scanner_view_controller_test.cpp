@@ -136,7 +136,8 @@ TEST_F(QRScannerTest, WithoutACameraTheScreenIsCompleteButReadsNothing) {
   EXPECT_EQ(scanner->scanRectView()->frame(), (Rect{58.5, 285.5, 273, 273}));
   EXPECT_EQ(scanner->scanRectView()->borderWidth, 2.0);
   EXPECT_EQ(scanner->hintLabel()->frame(), (Rect{0, 578.5, 390, 30}));
-  EXPECT_EQ(scanner->cancelButton()->frame(), (Rect{20, 784, 350, 44}));
+  // Above the home indicator.
+  EXPECT_EQ(scanner->cancelButton()->frame(), (Rect{20, 750, 350, 44}));
 
   // Access refused is the same as no camera.
   auto refused = std::make_shared<FakeCamera>();
@@ -155,8 +156,10 @@ TEST_F(QRScannerTest, WithoutACameraTheScreenIsCompleteButReadsNothing) {
                                       DeviceProfile::smallPhone().inOrientation(true)}) {
     makeWindow(turned);
     open(nullptr);
-    EXPECT_LE(scanner->hintLabel()->frame().maxY(), scanner->cancelButton()->frame().minY());
+    const Rect cancel = scanner->cancelButton()->frame();
+    EXPECT_LE(scanner->hintLabel()->frame().maxY(), cancel.minY());
     EXPECT_GT(scanner->scanRectView()->frame().width(), 0);
+    EXPECT_TRUE(onScreen(*scanner->cancelButton())) << turned.name;
   }
 }
 

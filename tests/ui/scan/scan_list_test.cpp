@@ -268,6 +268,11 @@ TEST_F(ScanListTest, TitlesCarryFourSpacesAndTheRememberedTerminal) {
   open();
   EXPECT_EQ(screen->optionSN(), serial(5));
   EXPECT_EQ(title(), "Remember this terminal    : " + serial(5));
+  // The small phone draws it smaller on one line.
+  auto& line = *open(purchase(), DeviceProfile::smallPhone()).rememberBtn()->titleLabel();
+  driver().advance(1);
+  EXPECT_LE(textMetrics().measure(line.text(), line.displayFont(), 0, 1).width,
+            line.bounds().width());
   // Last seen long ago: every terminal is scanned, and the suffix goes.
   db.updateLastDiscoverTime(serial(5), std::to_string(platform::nowMillis() - 60000));
   open();

@@ -87,6 +87,24 @@ TEST_F(ScanScreenTest, HeadersShrinkToFitTheScreen) {
   EXPECT_EQ(pad.headerLabel()->displayFont(), Font::bold(40)) << "what fits keeps its size";
 }
 
+// The specified radius is the largest: on the small phone the orbit shrinks
+// into the band between the instruction lines and the remember button, and
+// the centre disc follows it.
+TEST_F(ScanScreenTest, OrbitFitsBetweenInstructionsAndRememberButton) {
+  for (const DeviceProfile& profile : {DeviceProfile::phone(), DeviceProfile::smallPhone()}) {
+    ScanViewController& s = open(purchase(), profile);
+    report(scanSerial(1));
+    driver().advance(1);
+    const Point c = s.orbitCenter();
+    const double r = s.orbitRadius();
+    EXPECT_LE(r, 150);
+    EXPECT_GE(c.y - r - kBubbleReachUp, s.label3()->frame().maxY()) << profile.name;
+    EXPECT_LE(c.y + r + kBubbleReachDown, s.rememberBtn()->frame().minY()) << profile.name;
+    EXPECT_EQ(s.backgroundCenterView()->frame().mid(), c) << profile.name;
+    EXPECT_EQ(s.movingViews().front()->circleRadius, r) << profile.name;
+  }
+}
+
 TEST_F(ScanScreenTest, NineServicesGiveEightBubblesMoreAndOneOverflowEntry) {
   ScanViewController& s = open();
   for (int i = 0; i < 9; ++i) report(scanSerial(i));
@@ -296,7 +314,8 @@ TEST_F(ScanScreenTest, RotationMovesTheCentre) {
   EXPECT_NE(before, after);
   for (auto& b : s.movingViews()) {
     EXPECT_EQ(b->circleCenter, after);
-    EXPECT_NEAR(std::hypot(b->center().x - after.x, b->center().y - after.y), 150, 1e-6);
+    EXPECT_NEAR(std::hypot(b->center().x - after.x, b->center().y - after.y), s.orbitRadius(),
+                1e-6);
   }
   EXPECT_EQ(s.headerLabel()->frame().y() - s.view().safeAreaInsets().top, 30);
 }

@@ -73,17 +73,20 @@ void TableViewCell::setAccessoryView(std::shared_ptr<View> view) {
 void TableViewCell::setSelected(bool selected, bool /*animated*/) { selected_ = selected; }
 
 void TableViewCell::layoutSubviews() {
-  const double w = bounds().width();
+  // The content and accessory keep out of the unsafe sides (a phone's
+  // sensor housing in landscape); the cell's background spans the row.
+  const Insets safe = safeAreaInsets();
+  const double w = bounds().width() - safe.right;
   const double h = bounds().height();
-  double contentWidth = w;
+  double contentWidth = w - safe.left;
   if (accessoryView_) {
     const Size a = accessoryView_->frame().size;
     accessoryView_->setFrame(Rect{w - 16 - a.width, (h - a.height) / 2, a.width, a.height});
-    contentWidth = w - 16 - a.width;
+    contentWidth -= 16 + a.width;
   } else if (accessoryType != AccessoryType::None) {
-    contentWidth = w - 38;
+    contentWidth -= 38;
   }
-  contentView_->setFrame(Rect{0, 0, std::max(0.0, contentWidth), h});
+  contentView_->setFrame(Rect{safe.left, 0, std::max(0.0, contentWidth), h});
 
   // The style's own views, where the screen left them in the content view.
   auto inContent = [&](const std::shared_ptr<View>& v) {

@@ -87,18 +87,19 @@ void BLEDeviceScanViewController::viewDidLoad() {
 
   const Size size = root.bounds().size;
   const Window* key = Window::keyWindow();
-  const double bottomInset = key ? key->safeAreaInsets().bottom : 0;
-  setupScanButton(size, bottomInset);
+  const Insets safe = key ? key->safeAreaInsets() : Insets{};
+  const double bottomInset = safe.bottom;
+  setupScanButton(size, safe);
   setupTable(size, bottomInset);
   setupLoadingView();
   observeBLEStatus();
 }
 
-void BLEDeviceScanViewController::setupScanButton(Size size, double bottomInset) {
+void BLEDeviceScanViewController::setupScanButton(Size size, const Insets& safe) {
   scanBtn_ = std::make_shared<Button>(
       ButtonType::System,
-      Rect{kButtonInset, size.height - kButtonHeight - bottomInset - kButtonBottomGap,
-           size.width - 2 * kButtonInset, kButtonHeight});
+      Rect{safe.left + kButtonInset, size.height - kButtonHeight - safe.bottom - kButtonBottomGap,
+           size.width - safe.left - safe.right - 2 * kButtonInset, kButtonHeight});
   scanBtn_->setTitle(kStartScan, ControlState::Normal);
   scanBtn_->setTitle(kScanning, ControlState::Disabled);
   scanBtn_->setBackgroundColor(Color::systemBlue());

@@ -94,7 +94,7 @@ class BLEDeviceScanViewController final : public ViewController,
   std::string typeName() const override { return "BLEDeviceScanViewController"; }
 
  private:
-  void setupScanButton(Size size, double bottomInset);
+  void setupScanButton(Size size, const Insets& safe);
   void setupTable(Size size, double bottomInset);
   void setupLoadingView();
   // Both do nothing before the view loaded.

@@ -5,6 +5,7 @@
 
 #include "veltrix/facade/facade_detail.h"
 #include "veltrix/platform/log.h"
+#include "veltrix/platform/ui/window.h"
 
 namespace veltrix::ui::scan {
 namespace {
@@ -21,14 +22,19 @@ constexpr const char* kNoCameraLog = "无法获取摄像头";
 constexpr const char* kHintText = "将二维码放入框内，即可自动扫描";
 constexpr const char* kCancelTitle = "取消";
 
+Insets safeInsets() {
+  const Window* key = Window::keyWindow();
+  return key ? key->safeAreaInsets() : Insets{};
+}
+
 }  // namespace
 
-Rect qrScanFrame(Size size) {
+Rect qrScanFrame(Size size, const Insets& safe) {
   // 0.7 of the shorter side at most; on a screen turned sideways the hint
   // under the frame would otherwise lie over the cancel button.
   constexpr double kHintToCancel = 4;
   const double room =
-      size.height - 2 * (kHintGap + kHintHeight + kHintToCancel + kCancelFromBottom);
+      size.height - 2 * (kHintGap + kHintHeight + kHintToCancel + kCancelFromBottom + safe.bottom);
   const double side =
       std::max(0.0, std::min(kScanFrameShare * std::min(size.width, size.height), room));
   return {(size.width - side) / 2, (size.height - side) / 2, side, side};
@@ -69,8 +75,8 @@ void QRScannerViewController::setupCamera() {
   previewLayer_->setFrame(root.bounds());
   root.insertSublayerAtBottom(previewLayer_);
 
-  output_->rectOfInterest =
-      previewLayer_->metadataOutputRectOfInterestForRect(qrScanFrame(root.bounds().size));
+  output_->rectOfInterest = previewLayer_->metadataOutputRectOfInterestForRect(
+      qrScanFrame(root.bounds().size, safeInsets()));
   captureSession_->startRunning();
 }
 
@@ -78,7 +84,9 @@ void QRScannerViewController::setupUI() {
   View& root = view();
   root.setBackgroundColor(Color::black());
   const Size size = root.bounds().size;
-  const Rect frame = qrScanFrame(size);
+  // The view fills the screen; the cancel button keeps inside the safe area.
+  const Insets safe = safeInsets();
+  const Rect frame = qrScanFrame(size, safe);
 
   scanRectView_ = std::make_shared<View>(frame);
   scanRectView_->borderColor = Color::green();
@@ -91,9 +99,10 @@ void QRScannerViewController::setupUI() {
   hintLabel_->textAlignment = TextAlignment::Center;
   root.addSubview(hintLabel_);
 
-  cancelButton_ = std::make_shared<Button>(ButtonType::System,
-                                           Rect{kCancelInset, size.height - kCancelFromBottom,
-                                                size.width - 2 * kCancelInset, kCancelHeight});
+  cancelButton_ = std::make_shared<Button>(
+      ButtonType::System,
+      Rect{safe.left + kCancelInset, size.height - safe.bottom - kCancelFromBottom,
+           size.width - safe.left - safe.right - 2 * kCancelInset, kCancelHeight});
   cancelButton_->setTitle(kCancelTitle, ControlState::Normal);
   cancelButton_->setTitleColor(Color::white(), ControlState::Normal);
   std::weak_ptr<ViewController> weak = weak_from_this();

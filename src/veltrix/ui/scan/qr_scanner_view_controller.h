@@ -29,8 +29,8 @@ namespace veltrix::ui::scan {
 
 // The scan frame of a view of `size`: a centred square whose side is 0.7 of
 // the shorter side, or less where the hint under it would reach the cancel
-// button (a phone on its side).
-Rect qrScanFrame(Size size);
+// button (a phone on its side), the cancel button lying `safe.bottom` higher.
+Rect qrScanFrame(Size size, const Insets& safe = {});
 
 class QRScannerViewController final : public ViewController, public MetadataOutputDelegate {
  public:

@@ -188,6 +188,16 @@ TopOffsets topOffsets(Size bounds) {
   return {40, 90, 130};
 }
 
+Orbit fitOrbit(const Rect& room, double largest) {
+  const double reach = kBubbleReachUp + kBubbleReachDown;
+  const double fit = (room.size.height - reach) / 2;
+  const double radius = std::clamp(fit, kSmallestOrbitRadius, largest);
+  const double midY = room.origin.y + room.size.height / 2;
+  return {
+      Point{room.origin.x + room.size.width / 2, midY + (kBubbleReachUp - kBubbleReachDown) / 2},
+      radius};
+}
+
 InstructionLines instructionLines(bool orbit, bool pad) {
   if (!orbit) return {"Select a target device to interact.", ""};
   if (pad) return {"Drag a device to the center to interact with it.", ""};

@@ -161,6 +161,21 @@ Admission admit(std::size_t accepted, std::size_t bubbles, bool hasMore, std::si
 
 inline constexpr double kOrbitRadiusPhone = 150;
 inline constexpr double kOrbitRadiusPad = 170;
+// How far a bubble's drawing reaches above and below the point it sits on
+// (its icon on top, the service line at the bottom).
+inline constexpr double kBubbleReachUp = 50;
+inline constexpr double kBubbleReachDown = 66;
+// Below this the bubbles pile onto each other and the centre disc, which
+// is worse than crossing the texts of a screen too low for the orbit.
+inline constexpr double kSmallestOrbitRadius = 90;
+struct Orbit {
+  Point center;
+  double radius = 0;
+};
+// The orbit in `room`, the band between the instruction lines and the
+// bottom controls: centred in it, with `largest` as the radius where the
+// bubbles stay inside the band and a smaller one where they would not.
+Orbit fitOrbit(const Rect& room, double largest);
 // Angle 0 points right; angles grow clockwise on screen.
 Point orbitPoint(Point centre, double radius, double angle);
 // Place i of n: 2π·i/n, with i clamped to [0, n).

@@ -241,7 +241,11 @@ void ScanViewController::setupUI() {
   rememberBtn_->setTitle(
       rememberTitle(optionType_, showString, rememberButtonTitle(rememberOptions()[2])),
       ControlState::Normal);
-  rememberBtn_->titleLabel()->setNumberOfLines(2);
+  // One line, drawn smaller where it is too wide: on two lines a serial
+  // number breaks at its hyphen on the small phone.
+  rememberBtn_->titleLabel()->setNumberOfLines(1);
+  rememberBtn_->titleLabel()->adjustsFontSizeToFitWidth = true;
+  rememberBtn_->titleLabel()->minimumScaleFactor = kSmallestTextScale;
   rememberBtn_->titleLabel()->textAlignment = TextAlignment::Center;
   rememberBtn_->setTranslatesAutoresizingMaskIntoConstraints(false);
   std::weak_ptr<ScanViewController> weak = self();
@@ -250,8 +254,8 @@ void ScanViewController::setupUI() {
   });
   root.addSubview(rememberBtn_);
   activate(
-      {rememberBtn_->leadingAnchor().constraintEqualTo(root.leadingAnchor()),
-       rememberBtn_->trailingAnchor().constraintEqualTo(root.trailingAnchor()),
+      {rememberBtn_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kTextSideMargin),
+       rememberBtn_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kTextSideMargin),
        rememberBtn_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kRememberBottomInset),
        rememberBtn_->heightAnchor().constraintEqualToConstant(kRememberHeight)});
 
@@ -285,7 +289,6 @@ void ScanViewController::setupCenterImage() {
   backgroundCenterView_->setBackgroundColor(kCenterImageColor);
   backgroundCenterView_->cornerRadius = kDiscSize / 2;
   backgroundCenterView_->clipsToBounds = true;
-  backgroundCenterView_->setTranslatesAutoresizingMaskIntoConstraints(false);
   root.addSubview(backgroundCenterView_);
 
   centerImageView_ = std::make_shared<ImageView>(
@@ -295,24 +298,17 @@ void ScanViewController::setupCenterImage() {
   centerImageView_->clipsToBounds = true;
   centerImageView_->borderWidth = 2;
   centerImageView_->borderColor = Color::clear();
-  centerImageView_->setTranslatesAutoresizingMaskIntoConstraints(false);
   root.addSubview(centerImageView_);
 
-  activate({backgroundCenterView_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
-            backgroundCenterView_->centerYAnchor().constraintEqualTo(root.centerYAnchor()),
-            backgroundCenterView_->widthAnchor().constraintEqualToConstant(kDiscSize),
-            backgroundCenterView_->heightAnchor().constraintEqualToConstant(kDiscSize),
-            centerImageView_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
-            centerImageView_->centerYAnchor().constraintEqualTo(root.centerYAnchor()),
-            centerImageView_->widthAnchor().constraintEqualToConstant(kCenterImageSize),
-            centerImageView_->heightAnchor().constraintEqualToConstant(kCenterImageSize)});
+  layoutCenterDisc();
 }
 
 void ScanViewController::createAdvancedRippleFromImage() {
   View& root = view();
   replicatorLayer_ = std::make_shared<ReplicatorLayer>();
+  // The ripple layer covers the view; its circle sits on the orbit's centre.
   replicatorLayer_->bounds = Rect{Point{0, 0}, root.bounds().size};
-  replicatorLayer_->position = orbitCenter();
+  replicatorLayer_->position = root.bounds().mid();
   replicatorLayer_->instanceCount = kRippleInstances;
   replicatorLayer_->instanceDelay = kRippleInstanceDelay;
 
@@ -526,11 +522,33 @@ void ScanViewController::onError(std::int32_t, const std::string& message) {
 
 // --- orbit -------------------------------------------------------------------------
 
-Point ScanViewController::orbitCenter() const {
+Orbit ScanViewController::orbit() const {
+  const double largest = isIpad_ ? kOrbitRadiusPad : kOrbitRadiusPhone;
   // The controller's view exists once loaded; before that the screen's
   // bounds stand in.
-  if (!isViewLoaded()) return mainScreen().bounds.mid();
-  return const_cast<ScanViewController*>(this)->view().bounds().mid();
+  if (!isViewLoaded()) return {mainScreen().bounds.mid(), largest};
+  View& root = const_cast<ScanViewController*>(this)->view();
+  const Rect remember = rememberBtn_ ? rememberBtn_->frame() : Rect{};
+  if (remember.size.height <= 0) return {root.bounds().mid(), largest};
+  const Label* lastLine = label3_ && !label3_->text().empty() ? label3_.get() : label2_.get();
+  const double top = lastLine ? lastLine->frame().maxY() : root.safeAreaInsets().top;
+  const Rect room{root.bounds().origin.x, top, root.bounds().size.width,
+                  std::max(0.0, remember.origin.y - top)};
+  return fitOrbit(room, largest);
+}
+
+void ScanViewController::layoutCenterDisc() {
+  if (!backgroundCenterView_ || !centerImageView_) return;
+  // The disc and its image shrink with the orbit.
+  const Orbit o = orbit();
+  const double scale = o.radius / (isIpad_ ? kOrbitRadiusPad : kOrbitRadiusPhone);
+  const auto place = [&](View& v, double size) {
+    v.setFrame(Rect{o.center.x - size / 2, o.center.y - size / 2, size, size});
+  };
+  place(*backgroundCenterView_, kDiscSize * scale);
+  backgroundCenterView_->cornerRadius = kDiscSize * scale / 2;
+  place(*centerImageView_, kCenterImageSize * scale);
+  centerImageView_->cornerRadius = kCenterImageCorner * scale;
 }
 
 bool ScanViewController::isHaveMore() const {
@@ -924,9 +942,12 @@ void ScanViewController::timerScanService() {
 
 void ScanViewController::viewDidLayoutSubviews() {
   updateReplicatorLayer();
+  layoutCenterDisc();
   // The view's size is only known once it is installed; bubbles made before
-  // then move onto the real centre.
-  if (!movingViews_.empty() && movingViews_.front()->circleCenter != orbitCenter()) {
+  // then move onto the real orbit.
+  const Orbit o = orbit();
+  if (!movingViews_.empty() && (movingViews_.front()->circleCenter != o.center ||
+                                movingViews_.front()->circleRadius != o.radius)) {
     updateMovingViews();
   }
 }
@@ -961,7 +982,7 @@ void ScanViewController::finalizeOrientationChange() {
 void ScanViewController::updateReplicatorLayer() {
   if (!replicatorLayer_ || !isViewLoaded()) return;
   replicatorLayer_->bounds = Rect{Point{0, 0}, view().bounds().size};
-  replicatorLayer_->position = orbitCenter();
+  replicatorLayer_->position = view().bounds().mid();
   for (auto& layer : replicatorLayer_->sublayers()) {
     if (dynamic_cast<ShapeLayer*>(layer.get())) layer->position = orbitCenter();
   }

@@ -174,13 +174,18 @@ class ScanViewController : public ViewController,
   Button* rememberBtn() const { return rememberBtn_.get(); }
   const std::shared_ptr<BarButtonItem>& rightItem() const { return rightItem_; }
   View* backgroundCenterView() const { return backgroundCenterView_.get(); }
-  Point orbitCenter() const;
-  double orbitRadius() const { return isIpad_ ? kOrbitRadiusPad : kOrbitRadiusPhone; }
+  // The orbit fitted between the instruction lines and the remember button
+  // once they are laid out; the view's midpoint and the idiom's radius
+  // before then.
+  Orbit orbit() const;
+  Point orbitCenter() const { return orbit().center; }
+  double orbitRadius() const { return orbit().radius; }
 
  private:
   // Load and layout, in the order the screen is built.
   void setupListView();
   void setupUI();
+  void layoutCenterDisc();
   void setupCenterImage();
   void createAdvancedRippleFromImage();
   void applyPresentation();

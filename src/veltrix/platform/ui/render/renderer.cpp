@@ -400,7 +400,8 @@ void drawCell(TableViewCell& cell, const Outline& outline, Context& ctx) {
     c.fill(Color::systemGray4());
   }
   if (cell.accessoryView()) return;
-  const double w = box.width();
+  // Drawn accessories keep out of the unsafe side, as the content does.
+  const double w = box.width() - cell.safeAreaInsets().right;
   const double mid = box.midY();
   switch (cell.accessoryType) {
     case AccessoryType::None:
