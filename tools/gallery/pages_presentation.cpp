@@ -103,14 +103,18 @@ void sheet(Stage& stage) {
   const ui::Size formSize{420, 300};
   auto add = std::make_shared<demo::Composition>("Add Device", [pad, formSize](ui::View& root) {
     root.setBackgroundColor(Color::white());
-    const double w = pad ? formSize.width : root.bounds().width();
-    addLabel(root, "Add Device", Rect{0, 16, w, 28}, Font::system(17, FontWeight::Semibold))
+    // A phone's sheet fills the screen's width: its rows keep inside the
+    // safe area (a phone on its side has its sensor housing at one side).
+    const ui::Insets safe = pad ? ui::Insets{} : ui::currentDevice().safeArea();
+    const double x = safe.left;
+    const double w = pad ? formSize.width : root.bounds().width() - safe.left - safe.right;
+    addLabel(root, "Add Device", Rect{x, 16, w, 28}, Font::system(17, FontWeight::Semibold))
         ->textAlignment = ui::TextAlignment::Center;
     const char* titles[] = {"  Scan", "  Device Code"};
     const char* images[] = {"icon_scan", "icon_qrcode"};
     for (int i = 0; i < 2; ++i) {
-      auto button =
-          std::make_shared<ui::Button>(ui::ButtonType::Custom, Rect{40, 60 + i * 60.0, 240, 50});
+      auto button = std::make_shared<ui::Button>(ui::ButtonType::Custom,
+                                                 Rect{x + 40, 60 + i * 60.0, 240, 50});
       button->setImage(ui::loadImageNamed(images[i]), ui::ControlState::Normal);
       button->setTitle(titles[i], ui::ControlState::Normal);
       button->setTitleColor(Color::black(), ui::ControlState::Normal);
@@ -118,7 +122,7 @@ void sheet(Stage& stage) {
       button->contentHorizontalAlignment = ui::ContentHorizontalAlignment::Left;
       root.addSubview(button);
     }
-    auto line = std::make_shared<ui::ImageView>(Rect{20, 115, w - 40, 1});
+    auto line = std::make_shared<ui::ImageView>(Rect{x + 20, 115, w - 40, 1});
     line->setImage(ui::loadImageNamed("line"));
     root.addSubview(line);
   });

@@ -120,9 +120,11 @@ class Sections : public TableViewDataSource, public TableViewDelegate {
   std::optional<double> heightForFooter(TableView&, std::int64_t s) override {
     return s == static_cast<std::int64_t>(rows.size()) - 1 ? 40 : 20;
   }
-  std::shared_ptr<View> viewForHeader(TableView&, std::int64_t s) override {
+  std::shared_ptr<View> viewForHeader(TableView& t, std::int64_t s) override {
+    // As the screens make them: a label sized from the table's width.
     auto v = std::make_shared<View>();
     v->debugName = "header " + std::to_string(s);
+    v->addSubview(std::make_shared<Label>(Rect{20, 10, t.bounds().width() - 40, 20}));
     return v;
   }
   void willDisplayCell(TableView&, TableViewCell& cell, IndexPath ip) override {
@@ -171,6 +173,16 @@ TEST_F(TableTest, GeometryStacksHeadersRowsAndFootersPerSection) {
 TEST_F(TableTest, InsetGroupedRowsKeepTwentyPointsFromEachSide) {
   auto table = makeTable(TableViewStyle::InsetGrouped);
   EXPECT_EQ(table->rectForRow(IndexPath::forRow(0, 0)), (Rect{20, 40, 350, 60}));
+}
+
+// On a phone on its side the section headers' views keep clear of the
+// unsafe sides.
+TEST_F(TableTest, TurnedPhoneKeepsHeadersInTheSafeArea) {
+  makeWindow(DeviceProfile::phone().inOrientation(true));
+  auto table = makeTable(TableViewStyle::Grouped, window().bounds());
+  table->layoutIfNeeded();
+  ASSERT_NE(table->headerViewForSection(0), nullptr);
+  EXPECT_TRUE(onScreen(*table->headerViewForSection(0)->subviews().at(0)));
 }
 
 TEST_F(TableTest, OnlyRowsInViewGetCellsAndWillDisplayPrecedesEach) {

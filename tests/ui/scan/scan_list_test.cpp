@@ -78,6 +78,15 @@ TEST_F(ScanListTest, OneColumnOnAPhone) {
   EXPECT_TRUE(driver().isTextVisible(serial(2)));
 }
 
+// On a phone on its side the cards keep clear of the unsafe sides, whole.
+TEST_F(ScanListTest, TurnedPhoneKeepsTheCardsInTheSafeArea) {
+  open(purchase(), DeviceProfile::phone().inOrientation(true));
+  report(serial(0));
+  driver().advance(0.5);
+  ASSERT_NE(cellAt(0), nullptr);
+  EXPECT_TRUE(onScreen(*cellAt(0)));
+}
+
 // The ageing reads the rows in view only: a silent terminal's row below the
 // fold stays until it is scrolled into view, and goes at the next pass.
 TEST_F(ScanListTest, OnlyRowsInViewAreAged) {

@@ -317,12 +317,29 @@ void TableView::layoutSubviews() {
     }
   }
   if (!source) return;
+  // Headers and footers keep out of the unsafe sides like the cells' content;
+  // their views are cut to that span so a screen that sized them from the
+  // table's width does not reach past it.
+  const Insets safe = safeAreaInsets();
+  auto safeSpan = [&](const Rect& r) {
+    return Rect{r.minX() + safe.left, r.minY(), std::max(0.0, r.width() - safe.left - safe.right),
+                r.height()};
+  };
+  auto fitInside = [](View& v) {
+    const double w = v.bounds().width();
+    for (const auto& sub : v.subviews()) {
+      const Rect f = sub->frame();
+      if (f.maxX() > w)
+        sub->setFrame(Rect{f.minX(), f.minY(), std::max(0.0, w - f.minX()), f.height()});
+    }
+  };
   for (std::size_t s = 0; s < sections_.size(); ++s) {
     const auto section = static_cast<std::int64_t>(s);
     const SectionGeometry& g = sections_[s];
-    auto place = [&](std::map<std::int64_t, std::shared_ptr<View>>& views, const Rect& rect,
+    auto place = [&](std::map<std::int64_t, std::shared_ptr<View>>& views, const Rect& row,
                      bool header) {
-      if (rect.height() <= 0 || !rect.intersects(viewport)) return;
+      if (row.height() <= 0 || !row.intersects(viewport)) return;
+      const Rect rect = safeSpan(row);
       auto it = views.find(section);
       if (it == views.end()) {
         std::shared_ptr<View> v;
@@ -350,6 +367,7 @@ void TableView::layoutSubviews() {
         addSubview(v);
       }
       it->second->setFrame(rect);
+      fitInside(*it->second);
     };
     place(headers_, g.header, true);
     place(footers_, g.footer, false);

@@ -196,8 +196,8 @@ void ScanViewController::setupListView() {
       safe.topAnchor(), topOffsets(root.bounds().size).collection);
   activate(
       {collectionViewTopConstraint_,
-       collectionView_->leadingAnchor().constraintEqualTo(root.leadingAnchor()),
-       collectionView_->trailingAnchor().constraintEqualTo(root.trailingAnchor()),
+       collectionView_->leadingAnchor().constraintEqualTo(safe.leadingAnchor()),
+       collectionView_->trailingAnchor().constraintEqualTo(safe.trailingAnchor()),
        collectionView_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kListBottomInset)});
 }
 
@@ -777,7 +777,9 @@ std::shared_ptr<CollectionViewCell> ScanViewController::cellForItem(CollectionVi
 }
 
 std::optional<Size> ScanViewController::sizeForItem(CollectionView&, FlowLayout&, IndexPath) {
-  const double width = view().bounds().width() - kListMargins;
+  // The list lies in the safe area: its cards are as wide as that allows.
+  const Insets safe = view().safeAreaInsets();
+  const double width = view().bounds().width() - safe.left - safe.right - kListMargins;
   return Size{std::max(0.0, isIpad_ ? width / 2 : width), TerminalCollectionViewCell::kHeight};
 }
 
