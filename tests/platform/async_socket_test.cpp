@@ -2,7 +2,9 @@
 // their ends; time-outs on the process clock; UDP sends and closing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -149,6 +151,26 @@ TEST_F(AsyncTcpTest, ClosedListenerFreesItsPortAtOnce) {
   EXPECT_FALSE(listener->isListening());
   EXPECT_TRUE(other->acceptOnPort(port, kLoopback, nullptr));
   other->close();
+}
+
+// The first value on the line of /proc/self/`file` that starts with `key`.
+long procValue(const std::string& file, const std::string& key) {
+  std::ifstream in("/proc/self/" + file);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
+  }
+  return -1;
+}
+
+// Growing the descriptor table in a threaded process waits tens of
+// milliseconds; a socket opened on the main loop must find it grown.
+TEST(IoQueueTest, ItsThreadLeavesRoomInTheDescriptorTable) {
+  auto queue = IoQueue::create("test.fdtable");
+  settle(*queue);
+  const long limit = procValue("limits", "Max open files");
+  const long size = procValue("status", "FDSize:");
+  if (limit < 0 || size < 0) GTEST_SKIP() << "no /proc";
+  EXPECT_GE(size, std::min(limit, 4096L));
 }
 
 TEST(AsyncUdpSocketTest, RefusesWhatItCannotSend) {

@@ -1,11 +1,42 @@
 #include "veltrix/platform/io_queue.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <asio/post.hpp>
+#include <mutex>
 #include <utility>
 
 #include "veltrix/platform/asio_detail.h"
 
 namespace veltrix::platform {
+namespace {
+
+// Descriptors the process table holds room for before the first socket.
+constexpr rlim_t kReservedDescriptors = 4096;
+
+// Grows the process's descriptor table once, on a socket thread. The kernel
+// grows it by doubling when a new descriptor does not fit, and in a process
+// with several threads each growth waits for a grace period (tens of
+// milliseconds without any work). Opening a socket on the main loop must not
+// be the one that pays for that while many terminals connect at once.
+void reserveDescriptorTable() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur < 2) return;
+    const rlim_t room = std::min<rlim_t>(limit.rlim_cur, kReservedDescriptors);
+    const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    const int high = ::fcntl(fd, F_DUPFD_CLOEXEC, static_cast<int>(room - 1));
+    if (high >= 0) ::close(high);
+    ::close(fd);
+  });
+}
+
+}  // namespace
 
 std::shared_ptr<IoQueue> IoQueue::create(std::string label) {
   return std::shared_ptr<IoQueue>(new IoQueue(std::move(label)));
@@ -16,6 +47,7 @@ IoQueue::IoQueue(std::string label) : impl_(std::make_shared<Impl>()) {
   impl_->work.emplace(impl_->io.get_executor());
   impl_->thread.start([impl = impl_] {
     impl->threadId.store(std::this_thread::get_id());
+    reserveDescriptorTable();
     for (;;) {
       // Tasks guard themselves; this only keeps a stray throw from a
       // completion handler from ending the thread.
