@@ -13,14 +13,21 @@
 namespace veltrix::ui::scan {
 namespace {
 
-using BleDeviceScanRoadTest = testing::BleRoadTest;
+class BleDeviceScanRoadTest : public testing::BleRoadTest {
+ protected:
+  // The scan screen over the host, a second into its scan.
+  std::shared_ptr<BLEDeviceScanViewController> showScan() {
+    auto screen = std::make_shared<BLEDeviceScanViewController>(
+        BLEDeviceScanViewController::Collaborators{makeBleDeviceLink(service), settings});
+    showOverHost(screen);
+    driver().advance(1);
+    return screen;
+  }
+};
 
 TEST_F(BleDeviceScanRoadTest, ATappedTerminalIsConnectedStoredAndCarriesThePayment) {
   sim::BleSimulator terminal(radio, {});
-  auto screen = std::make_shared<BLEDeviceScanViewController>(
-      BLEDeviceScanViewController::Collaborators{makeBleDeviceLink(service), settings});
-  showOverHost(screen);
-  driver().advance(1);
+  auto screen = showScan();
 
   ASSERT_EQ(screen->deviceArray().size(), 1u);
   EXPECT_EQ(screen->deviceArray()[0].manufacturerName, terminal.sn());
@@ -44,10 +51,7 @@ TEST_F(BleDeviceScanRoadTest, ATappedTerminalIsConnectedStoredAndCarriesThePayme
 // the connection reports back, and Bluetooth LE is turned on all the same.
 TEST_F(BleDeviceScanRoadTest, AConnectionThatEndsAfterTheUserLeftIsStored) {
   sim::BleSimulator terminal(radio, {});
-  auto screen = std::make_shared<BLEDeviceScanViewController>(
-      BLEDeviceScanViewController::Collaborators{makeBleDeviceLink(service), settings});
-  showOverHost(screen);
-  driver().advance(1);
+  auto screen = showScan();
   ASSERT_EQ(screen->deviceArray().size(), 1u);
   ASSERT_TRUE(driver().tapRow(*screen->tableView(), IndexPath::forRow(0)));
   nav->popViewController(false);
@@ -74,10 +78,7 @@ TEST_F(BleDeviceScanRoadTest, ATerminalWhoseLanAddressIsSilentIsPaidOverBluetoot
                                           "1000", "1000", std::nullopt));
   ASSERT_TRUE(db.insertTerminalServices(terminal.sn(), "Purchase", "Purchase", std::nullopt, "pay",
                                         "Cashier", 1, "1000", "1000", "payment"));
-  auto screen = std::make_shared<BLEDeviceScanViewController>(
-      BLEDeviceScanViewController::Collaborators{makeBleDeviceLink(service), settings});
-  showOverHost(screen);
-  driver().advance(1);
+  auto screen = showScan();
   ASSERT_TRUE(driver().tapRow(*screen->tableView(), IndexPath::forRow(0)));
   driver().advance(1);
   EXPECT_EQ(alertText(), "Connected Success");

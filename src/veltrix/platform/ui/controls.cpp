@@ -83,7 +83,7 @@ Font Label::fittedFont(double width) const {
       if (metrics.measure(word, font, 0, 1).width > width) return false;
       from = to + 1;
     }
-    return metrics.measure(displayText(), font, width, 0).height <=
+    return metrics.measure(shown, font, width, 0).height <=
            numberOfLines_ * metrics.lineHeight(font) + 0.5;
   };
   const double smallest = font_.size * std::clamp(minimumScaleFactor, 0.0, 1.0);

@@ -112,13 +112,11 @@ void LANSettingsViewController::setupConstraints() {
            port.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kLanMargin),
            port.heightAnchor().constraintEqualToConstant(kPortRowHeight),
            port.bottomAnchor().constraintLessThanOrEqualTo(root.bottomAnchor(), -kLanMargin),
-           portValueLabel_->trailingAnchor().constraintEqualTo(portChevron_->leadingAnchor(),
-                                                               -kValueToChevron),
-           portChevron_->trailingAnchor().constraintEqualTo(port.trailingAnchor(), -kLanMargin),
-           portChevron_->centerYAnchor().constraintEqualTo(port.centerYAnchor()),
-           portChevron_->widthAnchor().constraintEqualToConstant(kLanChevronSize),
-           portChevron_->heightAnchor().constraintEqualToConstant(kLanChevronSize),
        }) {
+    all.push_back(std::move(c));
+  }
+  for (ConstraintPtr c : chevronAfter(port, *portValueLabel_, *portChevron_, kLanMargin,
+                                      kValueToChevron, kLanChevronSize)) {
     all.push_back(std::move(c));
   }
   activate(all);

@@ -175,14 +175,8 @@ void ServicesManagerViewController::fillValueRow(TableViewCell& cell, std::strin
   // The title gives way (two lines, a smaller size) before the value: the
   // serial number is what identifies the designated terminal.
   std::vector<ConstraintPtr> all = shareRow(content, *name, *valueLabel, kManagerMargin);
-  for (ConstraintPtr c : {
-           valueLabel->trailingAnchor().constraintEqualTo(chevron->leadingAnchor(),
-                                                          -kManagerValueToChevron),
-           chevron->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kManagerMargin),
-           chevron->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-           chevron->widthAnchor().constraintEqualToConstant(kManagerChevronSize),
-           chevron->heightAnchor().constraintEqualToConstant(kManagerChevronSize),
-       }) {
+  for (ConstraintPtr c : chevronAfter(content, *valueLabel, *chevron, kManagerMargin,
+                                      kManagerValueToChevron, kManagerChevronSize)) {
     all.push_back(std::move(c));
   }
   activate(all);

@@ -49,4 +49,15 @@ std::vector<ConstraintPtr> shareRow(View& row, Label& title, View& value, double
   return out;
 }
 
+std::vector<ConstraintPtr> chevronAfter(View& row, View& value, View& chevron, double margin,
+                                        double gap, double side) {
+  return {
+      value.trailingAnchor().constraintEqualTo(chevron.leadingAnchor(), -gap),
+      chevron.trailingAnchor().constraintEqualTo(row.trailingAnchor(), -margin),
+      chevron.centerYAnchor().constraintEqualTo(row.centerYAnchor()),
+      chevron.widthAnchor().constraintEqualToConstant(side),
+      chevron.heightAnchor().constraintEqualToConstant(side),
+  };
+}
+
 }  // namespace veltrix::ui::settings

@@ -114,6 +114,11 @@ inline Insets rowSeparatorInset(bool last, double margin) {
 // trailing edge.
 std::vector<ConstraintPtr> shareRow(View& row, Label& title, View& value, double margin);
 
+// A chevron `side` square at a row's trailing edge, `margin` in and centred,
+// with the value ending `gap` before it.
+std::vector<ConstraintPtr> chevronAfter(View& row, View& value, View& chevron, double margin,
+                                        double gap, double side);
+
 // Rows with fixed frames measure them from the main screen's width at the
 // time they are built, not from their own width.
 inline double screenWidth() { return mainScreen().bounds.width(); }
