@@ -31,6 +31,20 @@ const char* kResponse =
     R"("maskedPan":"622202******1234","printReceipts":[{"documentQualifier":"CRCP","content":)"
     R"("商户存根 支付成功"}]}})";
 
+// The exchange row of a purchase on the LAN terminal TV10001234.
+Row exchangeRow(const std::string& id, const char* status) {
+  return {{"exchangeId", DbValue(id)},
+          {"status", DbValue(std::string(status))},
+          {"initiatingPartyId", DbValue(std::string("TV10001234"))},
+          {"channel", DbValue(std::string("LAN"))},
+          {"channelSource", DbValue(std::string("192.168.1.20:8080"))},
+          {"serviceType", DbValue(std::string("Purchase"))},
+          {"packageName", DbValue(std::string("com.tavio.payment"))},
+          {"serviceId", DbValue(std::string("3"))},
+          {"isAborted", DbValue(std::string("0"))},
+          {"initiatingCreateTime", DbValue(std::string("2026-01-31T14:05:09"))}};
+}
+
 class ExchangeLog : public benchmark::Fixture {
  public:
   void SetUp(const benchmark::State&) override {
@@ -53,16 +67,7 @@ BENCHMARK_F(ExchangeLog, OneExchange)(benchmark::State& state) {
   std::int64_t n = 0;
   for (auto _ : state) {
     const std::string id = std::to_string(++n);
-    const Row exchange = {{"exchangeId", DbValue(id)},
-                          {"status", DbValue(std::string("0"))},
-                          {"initiatingPartyId", DbValue(std::string("TV10001234"))},
-                          {"channel", DbValue(std::string("LAN"))},
-                          {"channelSource", DbValue(std::string("192.168.1.20:8080"))},
-                          {"serviceType", DbValue(std::string("Purchase"))},
-                          {"packageName", DbValue(std::string("com.tavio.payment"))},
-                          {"serviceId", DbValue(std::string("3"))},
-                          {"isAborted", DbValue(std::string("0"))},
-                          {"initiatingCreateTime", DbValue(std::string("2026-01-31T14:05:09"))}};
+    const Row exchange = exchangeRow(id, "0");
     if (!db_->insertCaspExchange(exchange) || !db_->insertCaspExchangeMsg(id, "1", kRequest) ||
         !db_->insertCaspExchangeMsg(id, "2", kResponse)) {
       state.SkipWithError("insert failed");
@@ -96,16 +101,7 @@ BENCHMARK_DEFINE_F(ExchangeLog, PerPayment)(benchmark::State& state) {
     benchmark::DoNotOptimize(db_->fetchTerminalServicesByLatestUpdate());
     benchmark::DoNotOptimize(db_->fetchTerminalServicesWithServiceTypeSn("Purchase", "TV10001234"));
     benchmark::DoNotOptimize(db_->fetchSetting("deviceAcessList"));
-    const Row exchange = {{"exchangeId", DbValue(id)},
-                          {"status", DbValue(std::string("1"))},
-                          {"initiatingPartyId", DbValue(std::string("TV10001234"))},
-                          {"channel", DbValue(std::string("LAN"))},
-                          {"channelSource", DbValue(std::string("192.168.1.20:8080"))},
-                          {"serviceType", DbValue(std::string("Purchase"))},
-                          {"packageName", DbValue(std::string("com.tavio.payment"))},
-                          {"serviceId", DbValue(std::string("3"))},
-                          {"isAborted", DbValue(std::string("0"))},
-                          {"initiatingCreateTime", DbValue(std::string("2026-01-31T14:05:09"))}};
+    const Row exchange = exchangeRow(id, "1");
     bool stored = false;
     if (now) {
       stored = db_->insertCaspExchangeWithRequest(exchange, kRequest);

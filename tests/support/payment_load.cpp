@@ -23,6 +23,23 @@ struct PaymentLoad::Payment {
   bool right = false;
 };
 
+namespace {
+
+// Runs the main loop until every payment has had its callback, or `limit`.
+template <typename Payments>
+void runUntilAllCalledBack(const Payments& payments, std::chrono::milliseconds limit) {
+  platform::MainLoop::shared().runUntil(
+      [&] {
+        for (const auto& payment : payments) {
+          if (payment->calls == 0) return false;
+        }
+        return true;
+      },
+      limit);
+}
+
+}  // namespace
+
 PaymentLoad::PaymentLoad(const std::filesystem::path& dir)
     : sim_(sim::HttpSimulator::start("127.0.0.1", 0)),
       db_(dir / "load.sqlite"),
@@ -93,14 +110,7 @@ PaymentLoad::Report PaymentLoad::inFlight(std::size_t count, std::chrono::millis
     payments.push_back(payment);
     send(payment);
   }
-  platform::MainLoop::shared().runUntil(
-      [&] {
-        for (const auto& payment : payments) {
-          if (payment->calls == 0) return false;
-        }
-        return true;
-      },
-      limit);
+  runUntilAllCalledBack(payments, limit);
   return report(payments, start);
 }
 
@@ -119,14 +129,7 @@ PaymentLoad::Report PaymentLoad::fromHostThreads(std::size_t threads, std::size_
       for (std::size_t i = 0; i < each; ++i) send(payments[t * each + i]);
     });
   }
-  platform::MainLoop::shared().runUntil(
-      [&] {
-        for (const auto& payment : payments) {
-          if (payment->calls == 0) return false;
-        }
-        return true;
-      },
-      limit);
+  runUntilAllCalledBack(payments, limit);
   for (std::thread& host : hosts) host.join();
   return report(payments, start);
 }
