@@ -10,6 +10,7 @@
 #include <future>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "support/child_process.h"
 #include "veltrix/platform/dispatch.h"
@@ -63,7 +64,8 @@ std::filesystem::path self() {
 constexpr const char* kChildVariable = "VELTRIX_EXIT_CHILD";
 
 // exit() while every kind of library thread is busy with work that reads the
-// clock, draws random bytes, logs and posts: the child ends with 0, its stops in stage order.
+// clock, draws random bytes, logs and posts: the child ends with 0, its stops
+// in stage order, every worker thread over before the queues' stage.
 TEST(ProcessExitTest, ExitWhileEveryThreadIsBusyEndsCleanly) {
   for (int run = 0; run < 3; ++run) {
     std::string error;
@@ -81,6 +83,9 @@ TEST(ProcessExitTest, ExitWhileEveryThreadIsBusyEndsCleanly) {
     ASSERT_NE(input, std::string::npos) << out;
     ASSERT_NE(queues, std::string::npos) << out;
     EXPECT_LT(input, queues) << out;
+    const std::size_t workerEnded = out.rfind("worker ended");
+    ASSERT_NE(workerEnded, std::string::npos) << out;
+    EXPECT_LT(workerEnded, queues) << out;
     EXPECT_NE(out.find("queued task ran at exit"), std::string::npos) << out;
   }
 }
@@ -104,10 +109,23 @@ TEST(ProcessExitChild, DISABLED_ExitsWhileBusy) {
   (void)queuesStop;
   (void)inputStop;
 
+  // A worker's own end (its thread-local clean-up, OpenSSL's among it) is
+  // slowed down: it must still be over before the later stages run.
+  struct SlowEnd {
+    ~SlowEnd() {
+      std::this_thread::sleep_for(20ms);
+      std::fputs("worker ended\n", stdout);
+      std::fflush(stdout);
+    }
+  };
   // Work that keeps itself going until the process exits.
   struct Busy {
     static void on(TaskQueue& queue) {
       queue.post([&queue] {
+        if (&queue == &GlobalQueue::shared()) {
+          static thread_local SlowEnd slowEnd;
+          (void)&slowEnd;
+        }
         (void)clock().now();
         (void)newUuid();  // random bytes: OpenSSL must outlive the threads
         logf("busy on {}", queue.label());

@@ -4,7 +4,9 @@
 #include <condition_variable>
 #include <deque>
 #include <future>
+#include <map>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -311,30 +313,64 @@ struct GlobalQueue::Impl : std::enable_shared_from_this<GlobalQueue::Impl> {
   std::size_t waiting = 0;  // threads inside a blocking wait
   ExitStop exitStop;
 
+  // Every worker is joined once it has left loop(), so no thread of the pool
+  // is still ending (its thread-local clean-up, OpenSSL's among them) when
+  // the process goes on to clean up the libraries below.
+  std::map<std::thread::id, std::thread> threads;  // in loop()
+  std::vector<std::thread> left;                   // left loop(), not yet joined
+
   // Ends the pool: with `dropQueued`, tasks not yet started never run. Waits
-  // until every thread but the calling one has left loop(), or `deadline`.
+  // until every thread but the calling one has left loop(), or `deadline`,
+  // and joins those that left.
   void close(bool dropQueued, std::optional<ExitDeadline> deadline, bool callerIsWorker) {
     std::deque<Task> dropped;
-    std::unique_lock<std::mutex> lock(mutex);
-    closing = true;
-    if (dropQueued) dropped.swap(tasks);
-    cv.notify_all();
-    const std::size_t self = callerIsWorker ? 1 : 0;
-    const auto done = [&] { return live <= self; };
-    if (deadline) {
-      ended.wait_until(lock, *deadline, done);
-    } else {
-      ended.wait(lock, done);
+    std::vector<std::thread> gone;
+    std::vector<std::thread> running;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      closing = true;
+      if (dropQueued) dropped.swap(tasks);
+      cv.notify_all();
+      const std::size_t self = callerIsWorker ? 1 : 0;
+      const auto done = [&] { return live <= self; };
+      if (deadline) {
+        ended.wait_until(lock, *deadline, done);
+      } else {
+        ended.wait(lock, done);
+      }
+      gone = std::exchange(left, {});
+      for (auto& [id, thread] : threads) running.push_back(std::move(thread));
+      threads.clear();
+    }
+    join(gone);
+    // The caller itself, and threads still busy at the deadline, end on their
+    // own (they hold the state they use).
+    for (auto& thread : running) thread.detach();
+  }
+
+  static void join(std::vector<std::thread>& gone) {
+    for (auto& thread : gone) {
+      if (thread.get_id() == std::this_thread::get_id()) {
+        thread.detach();
+      } else {
+        thread.join();
+      }
     }
   }
 
   // Starts one more thread when no free worker could take a queued task.
-  // Caller holds `mutex`.
-  void growIfStarvedLocked() {
-    if (closing || tasks.empty() || idle > 0) return;
-    if (live - waiting >= base || live >= kMaxThreads) return;
+  // Caller holds `mutex`; joins the threads handed back outside it.
+  [[nodiscard]] std::vector<std::thread> growIfStarvedLocked() {
+    if (closing || tasks.empty() || idle > 0) return {};
+    if (live - waiting >= base || live >= kMaxThreads) return {};
+    startWorkerLocked();
+    return std::exchange(left, {});
+  }
+
+  void startWorkerLocked() {
     ++live;
-    std::thread([self = shared_from_this()] { self->loop(); }).detach();
+    std::thread worker([self = shared_from_this()] { self->loop(); });
+    threads.emplace(worker.get_id(), std::move(worker));
   }
 
   void loop();
@@ -359,6 +395,10 @@ void GlobalQueue::Impl::loop() {
         --idle;
       }
       if (tasks.empty()) {
+        if (auto self = threads.find(std::this_thread::get_id()); self != threads.end()) {
+          left.push_back(std::move(self->second));
+          threads.erase(self);
+        }
         --live;
         ended.notify_all();
         return;
@@ -382,10 +422,7 @@ GlobalQueue& GlobalQueue::shared() {
 GlobalQueue::GlobalQueue(std::size_t workers) : impl_(std::make_shared<Impl>()) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   impl_->base = std::clamp<std::size_t>(workers, 1, Impl::kMaxThreads);
-  for (std::size_t i = 0; i < impl_->base; ++i) {
-    ++impl_->live;
-    std::thread([impl = impl_] { impl->loop(); }).detach();
-  }
+  for (std::size_t i = 0; i < impl_->base; ++i) impl_->startWorkerLocked();
   // At exit waiting tasks are dropped; running ones finish (a probe waits a
   // few seconds at most).
   impl_->exitStop =
@@ -403,10 +440,14 @@ GlobalQueue::~GlobalQueue() {
 }
 
 void GlobalQueue::post(Task task) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->tasks.push_back(std::move(task));
-  impl_->cv.notify_one();
-  impl_->growIfStarvedLocked();
+  std::vector<std::thread> gone;
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->tasks.push_back(std::move(task));
+    impl_->cv.notify_one();
+    gone = impl_->growIfStarvedLocked();
+  }
+  Impl::join(gone);
 }
 
 bool GlobalQueue::isCurrent() const { return tlsCurrentQueue == impl_.get(); }
@@ -419,9 +460,13 @@ std::size_t GlobalQueue::threadCount() const {
 GlobalQueue::ScopedWait::ScopedWait() : pool_(tlsPool) {
   if (pool_ == nullptr) return;
   auto* impl = static_cast<Impl*>(pool_);
-  std::lock_guard<std::mutex> lock(impl->mutex);
-  ++impl->waiting;
-  impl->growIfStarvedLocked();
+  std::vector<std::thread> gone;
+  {
+    std::lock_guard<std::mutex> lock(impl->mutex);
+    ++impl->waiting;
+    gone = impl->growIfStarvedLocked();
+  }
+  Impl::join(gone);
 }
 
 GlobalQueue::ScopedWait::~ScopedWait() {
