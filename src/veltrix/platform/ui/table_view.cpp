@@ -236,13 +236,20 @@ double TableView::defaultHeaderHeight(bool hasTitle) const {
 }
 
 void TableView::computeGeometry() {
-  if (geometryValid_) return;
+  // Inset-grouped sections stand 20 points in from the safe area, not from
+  // the table's edges: on a phone on its side they would otherwise reach
+  // into the sensor housing and their rows' content would be pushed out of
+  // them.
+  const Insets safe = safeAreaInsets();
+  if (geometryValid_ && safe.left == geometrySafeLeft_ && safe.right == geometrySafeRight_) return;
+  geometrySafeLeft_ = safe.left;
+  geometrySafeRight_ = safe.right;
   auto source = dataSource_.lock();
   auto delegate = delegate_.lock();
   const double width = bounds().width();
   const bool inset = style_ == TableViewStyle::InsetGrouped;
-  const double rowX = inset ? 20 : 0;
-  const double rowW = std::max(0.0, inset ? width - 40 : width);
+  const double rowX = inset ? safe.left + 20 : 0;
+  const double rowW = std::max(0.0, inset ? width - safe.left - safe.right - 40 : width);
   sections_.clear();
   double y = 0;
   if (headerView_) {
@@ -462,9 +469,13 @@ std::vector<Rect> TableView::separatorRects() {
     const Rect f = cell->frame();
     const Insets in = cell->separatorInset.value_or(separatorInset);
     if (in.left >= f.width()) continue;
-    const double length = f.width() - in.left - in.right;
+    // Measured from the cell's safe area, like its content: a row that spans
+    // a turned phone does not start its line in the sensor housing.
+    const Insets safe = cell->safeAreaInsets();
+    const double left = safe.left + in.left;
+    const double length = f.width() - left - safe.right - in.right;
     if (length <= 0) continue;
-    out.push_back(Rect{f.x() + in.left, f.maxY() - 0.5, length, 0.5});
+    out.push_back(Rect{f.x() + left, f.maxY() - 0.5, length, 0.5});
   }
   return out;
 }

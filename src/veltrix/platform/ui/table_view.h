@@ -204,6 +204,9 @@ class TableView : public ScrollView {
   std::set<IndexPath> selected_;
   std::vector<SectionGeometry> sections_;
   bool geometryValid_ = false;
+  // The unsafe sides the inset-grouped rows were placed clear of.
+  double geometrySafeLeft_ = 0;
+  double geometrySafeRight_ = 0;
 };
 
 }  // namespace veltrix::ui

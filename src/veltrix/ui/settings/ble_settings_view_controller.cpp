@@ -241,11 +241,10 @@ void BleSettingsViewController::setupLoadingView() {
   loadingView_ = std::make_shared<ActivityIndicator>(ActivityIndicatorStyle::Large);
   loadingView_->setHidesWhenStopped(true);
   loadingView_->setTranslatesAutoresizingMaskIntoConstraints(false);
-  view().addSubview(loadingView_);
+  page_->content().addSubview(loadingView_);
 }
 
 void BleSettingsViewController::setupConstraints() {
-  View& screen = view();
   View& root = page_->content();
   View& card = *mainContainerView_;
   View& port = *portContainerView_;
@@ -292,8 +291,10 @@ void BleSettingsViewController::setupConstraints() {
       // Where the screen is short the page scrolls rather than close the list.
       deviceTableView_->heightAnchor().constraintGreaterThanOrEqualToConstant(kMinimumListHeight),
 
-      loadingView_->centerXAnchor().constraintEqualTo(screen.centerXAnchor()),
-      loadingView_->centerYAnchor().constraintEqualTo(screen.centerYAnchor()),
+      // Over the list it waits for: the screen's centre lies on the list's
+      // header on the small phone, and off the page once it scrolls.
+      loadingView_->centerXAnchor().constraintEqualTo(deviceTableView_->centerXAnchor()),
+      loadingView_->centerYAnchor().constraintEqualTo(deviceTableView_->centerYAnchor()),
 
       pairButton_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
       pairButton_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),

@@ -55,8 +55,9 @@ void ConnectionMethodViewController::viewWillAppear(bool) {
 }
 
 void ConnectionMethodViewController::setupUI() {
+  page_ = ScrollingPage::install(view());
   mainContainerView_ = makeCard(kCardCornerRadius);
-  view().addSubview(mainContainerView_);
+  page_->content().addSubview(mainContainerView_);
 
   titleLabel_ = makeLabel("Connection method", Font::system(20, FontWeight::Semibold));
   mainContainerView_->addSubview(titleLabel_);
@@ -68,14 +69,15 @@ void ConnectionMethodViewController::setupUI() {
 }
 
 void ConnectionMethodViewController::setupConstraints() {
-  View& root = view();
+  View& root = page_->content();
   View& card = *mainContainerView_;
   activate({
-      card.topAnchor().constraintEqualTo(root.safeAreaLayoutGuide().topAnchor(), kMethodMargin),
+      card.topAnchor().constraintEqualTo(root.topAnchor(), kMethodMargin),
       card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMethodMargin),
       card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMethodMargin),
       card.heightAnchor().constraintGreaterThanOrEqualToConstant(kCardMinHeight),
       card.bottomAnchor().constraintEqualTo(contentTableView_->bottomAnchor(), kMethodMargin),
+      card.bottomAnchor().constraintLessThanOrEqualTo(root.bottomAnchor(), -kMethodMargin),
 
       titleLabel_->topAnchor().constraintEqualTo(card.topAnchor(), kMethodMargin),
       titleLabel_->leadingAnchor().constraintEqualTo(card.leadingAnchor(), kMethodMargin),
@@ -154,7 +156,7 @@ ConnectionMethodCell::ConnectionMethodCell(registry::Row terminalInfo)
 }
 
 void ConnectionMethodCell::setupUI() {
-  const double width = mainScreen().bounds.width();
+  const double width = screenWidth();
   setBackgroundColor(Color::white());
   cornerRadius = kCellCornerRadius;
 

@@ -14,6 +14,7 @@
 
 #include "veltrix/platform/ui/view_controller.h"
 #include "veltrix/registry/database_manager.h"
+#include "veltrix/ui/settings/scrolling_page.h"
 #include "veltrix/ui/settings/settings_environment.h"
 
 namespace veltrix::ui::settings {
@@ -49,6 +50,7 @@ class ConnectionMethodViewController : public ViewController,
   void setupConstraints();
 
   SettingsEnvironment env_;
+  std::shared_ptr<ScrollingPage> page_;
   std::shared_ptr<View> mainContainerView_;
   std::shared_ptr<Label> titleLabel_;
   std::shared_ptr<TableView> contentTableView_;

@@ -170,7 +170,7 @@ void MultiSelectPopupViewController::setupCard() {
   card_->addSubview(tableView_);
 
   const DeviceProfile& device = currentDevice();
-  const Size size = cardSize(mainScreen().bounds.size, device.isPad());
+  const Size size = cardSize(safeScreenSize(), device.isPad());
   View& root = view();
   activate({
       card_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),

@@ -131,7 +131,7 @@ void RememberModeSelectorViewController::viewDidLoad() {
   view().setBackgroundColor(Color::clear());
   // Known at load from the screen, not from a window the view is not in
   // yet: a form sheet on a pad is then just the card.
-  preferredContentSize = cardSize(mainScreen().bounds.width());
+  preferredContentSize = cardSize(screenWidth());
 
   card_ = makeLaidOut();
   card_->setBackgroundColor(Color::systemBackground());
@@ -264,7 +264,7 @@ Size DeviceSelectorViewController::preferredSize(Size screen) {
 void DeviceSelectorViewController::viewDidLoad() {
   view().setBackgroundColor(Color::systemBackground());
   // The view is in no window yet at load: take the screen's size.
-  preferredContentSize = preferredSize(mainScreen().bounds.size);
+  preferredContentSize = preferredSize(safeScreenSize());
   setupTitleLabel();
   setupTableView();
   setupBottomButtons();

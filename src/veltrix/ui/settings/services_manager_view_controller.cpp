@@ -109,8 +109,9 @@ void ServicesManagerViewController::setupConstraints() {
   LayoutGuide& safe = root.safeAreaLayoutGuide();
   activate({
       mainTableView_->topAnchor().constraintEqualTo(safe.topAnchor(), kManagerMargin),
-      mainTableView_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kManagerMargin),
-      mainTableView_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kManagerMargin),
+      // Clear of a turned phone's sensor housing, like the other cards.
+      mainTableView_->leadingAnchor().constraintEqualTo(safe.leadingAnchor(), kManagerMargin),
+      mainTableView_->trailingAnchor().constraintEqualTo(safe.trailingAnchor(), -kManagerMargin),
       mainTableView_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kManagerMargin),
   });
 }
@@ -333,8 +334,7 @@ void ServicesManagerViewController::showDeviceSelector() {
   wrapper->modalPresentationStyle = ModalPresentationStyle::FormSheet;
   wrapper->modalTransitionStyle = ModalTransitionStyle::CoverVertical;
   // A pad's form sheet takes the wrapper's size: the dialog's own.
-  wrapper->preferredContentSize =
-      DeviceSelectorViewController::preferredSize(mainScreen().bounds.size);
+  wrapper->preferredContentSize = DeviceSelectorViewController::preferredSize(safeScreenSize());
   present(wrapper, true);
 }
 

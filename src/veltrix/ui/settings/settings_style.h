@@ -119,9 +119,20 @@ std::vector<ConstraintPtr> shareRow(View& row, Label& title, View& value, double
 std::vector<ConstraintPtr> chevronAfter(View& row, View& value, View& chevron, double margin,
                                         double gap, double side);
 
-// Rows with fixed frames measure them from the main screen's width at the
-// time they are built, not from their own width.
-inline double screenWidth() { return mainScreen().bounds.width(); }
+// The main screen's size less its unsafe sides (a phone on its side keeps
+// 47 points each side for its sensor housing); the top and bottom stay, as
+// the designed heights already leave room there. What the screens size from
+// the screen (fixed row frames, cards, dialogs) measures this, so nothing
+// stands in the sensor housing or past a row that keeps clear of it.
+inline Size safeScreenSize() {
+  const Insets safe = currentDevice().safeArea();
+  const Size size = mainScreen().bounds.size;
+  return {size.width - safe.left - safe.right, size.height};
+}
+
+// Rows with fixed frames measure them from the main screen's safe width at
+// the time they are built, not from their own width.
+inline double screenWidth() { return safeScreenSize().width; }
 
 // A label in a fixed `frame`, added to `parent`.
 inline std::shared_ptr<Label> addLabel(View& parent, const Rect& frame, std::string text, Font font,

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "veltrix/platform/ui/device.h"
@@ -132,9 +133,11 @@ void DeviceStatusCell::setupUI() {
   View& content = *contentView();
 
   constexpr double kTitleWidth = 150;
-  addLabel(content, {20, 0, kTitleWidth, 40}, "Device Status", Font::bold(17), Color::black());
+  auto title =
+      addLabel(content, {20, 0, kTitleWidth, 40}, "Device Status", Font::bold(17), Color::black());
   // Three equal columns across the row: the design's frames overlap in our
-  // font ("charging" runs into "Storage").
+  // font ("charging" runs into "Storage"). On the small phone a column is 80
+  // points, narrower than "charging": the texts are drawn smaller there.
   const double column = (width - kDetailRowInsets - 40) / 3;
   struct Fixed {
     const char* value;
@@ -143,18 +146,21 @@ void DeviceStatusCell::setupUI() {
   const Fixed columns[] = {{"--%", "charging"}, {"--G", "Storage"}, {"Enable", "Wifi"}};
   for (int i = 0; i < 3; ++i) {
     const double x = 20 + i * column;
-    addLabel(content, {x, 40, column, 40}, columns[i].value, Font::bold(16), Color::black(),
-             TextAlignment::Center);
-    addLabel(content, {x, 70, column, 40}, columns[i].caption, Font::bold(16), Color::gray(),
-             TextAlignment::Center);
+    shrinkToFit(*addLabel(content, {x, 40, column, 40}, columns[i].value, Font::bold(16),
+                          Color::black(), TextAlignment::Center));
+    shrinkToFit(*addLabel(content, {x, 70, column, 40}, columns[i].caption, Font::bold(16),
+                          Color::gray(), TextAlignment::Center));
   }
 
-  const double updateX = 20 + kTitleWidth + 2;
+  // The time starts 8 points after the title's text, not after its 150-point
+  // frame: on the small phone it then fits, drawn smaller, beside it.
+  const double updateX = 20 + std::min(kTitleWidth, title->intrinsicContentSize().width) + 8;
   updateButton_ = std::make_shared<Button>(
       ButtonType::Custom,
       Rect{updateX, 0, width - kDetailRowInsets - kDetailRowMargin - updateX, 40});
   updateButton_->setTitle("Updated 1 minute ago", ControlState::Normal);
   updateButton_->titleLabel()->setFont(Font::system(12));
+  shrinkToFit(*updateButton_->titleLabel());
   updateButton_->setTitleColor(Color::gray(), ControlState::Normal);
   updateButton_->setImage(loadImageNamed("refresh@2x"), ControlState::Normal);
   updateButton_->semanticContentAttribute = SemanticContentAttribute::ForceRightToLeft;
