@@ -39,11 +39,13 @@ void UiTest::show(std::shared_ptr<ui::ViewController> root) {
 
 bool UiTest::onScreen(ui::View& view) {
   driver().settle();
-  const ui::Rect frame = view.convert(view.bounds(), nullptr);
-  const ui::Rect safe = window().bounds().inset(window().device().safeArea());
+  return encloses(window().bounds().inset(window().device().safeArea()), inWindow(view));
+}
+
+bool UiTest::encloses(const ui::Rect& outer, const ui::Rect& inner) {
   constexpr double kSlack = 0.5;
-  return frame.minX() >= safe.minX() - kSlack && frame.maxX() <= safe.maxX() + kSlack &&
-         frame.minY() >= safe.minY() - kSlack && frame.maxY() <= safe.maxY() + kSlack;
+  return inner.minX() >= outer.minX() - kSlack && inner.maxX() <= outer.maxX() + kSlack &&
+         inner.minY() >= outer.minY() - kSlack && inner.maxY() <= outer.maxY() + kSlack;
 }
 
 bool UiTest::textFits(const ui::Label& label) {

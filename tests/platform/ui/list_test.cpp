@@ -175,14 +175,27 @@ TEST_F(TableTest, InsetGroupedRowsKeepTwentyPointsFromEachSide) {
   EXPECT_EQ(table->rectForRow(IndexPath::forRow(0, 0)), (Rect{20, 40, 350, 60}));
 }
 
-// On a phone on its side the section headers' views keep clear of the
-// unsafe sides.
-TEST_F(TableTest, TurnedPhoneKeepsHeadersInTheSafeArea) {
+// On a phone on its side the section headers' views, the inset-grouped
+// rows and the lines keep clear of the unsafe sides (47 points each).
+TEST_F(TableTest, TurnedPhoneKeepsHeadersRowsAndLinesInTheSafeArea) {
   makeWindow(DeviceProfile::phone().inOrientation(true));
   auto table = makeTable(TableViewStyle::Grouped, window().bounds());
   table->layoutIfNeeded();
   ASSERT_NE(table->headerViewForSection(0), nullptr);
   EXPECT_TRUE(onScreen(*table->headerViewForSection(0)->subviews().at(0)));
+
+  for (TableViewStyle style : {TableViewStyle::InsetGrouped, TableViewStyle::Plain}) {
+    auto turned = makeTable(style, window().bounds());
+    if (style == TableViewStyle::InsetGrouped) {
+      EXPECT_EQ(turned->rectForRow(IndexPath::forRow(0, 0)), (Rect{67, 40, 710, 60}));
+    }
+    const auto lines = turned->separatorRects();
+    ASSERT_FALSE(lines.empty());
+    for (const Rect& line : lines) {
+      EXPECT_GE(line.minX(), 47);
+      EXPECT_LE(line.maxX(), 844 - 47);
+    }
+  }
 }
 
 TEST_F(TableTest, OnlyRowsInViewGetCellsAndWillDisplayPrecedesEach) {

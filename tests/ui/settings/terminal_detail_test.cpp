@@ -108,14 +108,14 @@ TEST_F(TerminalDetailTest, FourSectionsWithTheirRowsAndHeights) {
   EXPECT_TRUE(table.indexPathsForSelectedRows().empty());
 }
 
-// On the small phone the header's serial number and the auth status are
-// drawn whole, smaller, in the installed fonts.
-TEST_F(TerminalDetailTest, TheSmallPhoneShowsTheSerialNumberWhole) {
+// On the small phone the header's serial number, the auth status and the
+// status panel's time are drawn whole, smaller, in the installed fonts.
+TEST_F(TerminalDetailTest, TheSmallPhoneShowsItsTextsWhole) {
   ScopedTextMetrics fonts{std::make_shared<PangoMetrics>()};
   makeWindow(DeviceProfile::smallPhone());
   addTerminal();
   auto sheet = open();
-  for (const char* text : {kDetailSn, "Auth type: NONE"}) {
+  for (const char* text : {kDetailSn, "Auth type: NONE", "Updated 1 minute ago"}) {
     const Label* label = driver().labelWithText(text);
     ASSERT_NE(label, nullptr) << text;
     EXPECT_TRUE(textFits(*label)) << text;

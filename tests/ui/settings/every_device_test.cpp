@@ -1,0 +1,118 @@
+// The settings screens on every device profile, upright and turned: their
+// cards, rows and dialogs keep clear of the unsafe sides (a turned phone's
+// sensor housing), and what a row shows stays inside the row.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "ui/settings/settings_test_env.h"
+#include "veltrix/ui/settings/connection_method_view_controller.h"
+#include "veltrix/ui/settings/device_settings_controller.h"
+#include "veltrix/ui/settings/multi_select_popup_view_controller.h"
+#include "veltrix/ui/settings/remote_device_controller.h"
+#include "veltrix/ui/settings/services_manager_view_controller.h"
+
+namespace veltrix::ui::settings {
+namespace {
+
+constexpr const char* kSn = "TAVIO-T420-00017";
+
+struct Orientation {
+  DeviceProfile device;
+  bool landscape;
+  std::string name() const { return device.name + (landscape ? "Landscape" : "Portrait"); }
+};
+void PrintTo(const Orientation& o, std::ostream* os) { *os << o.name(); }
+
+class EveryDeviceTest : public testing::SettingsScreenTest,
+                        public ::testing::WithParamInterface<Orientation> {
+ protected:
+  EveryDeviceTest() {
+    makeWindow(GetParam().device.inOrientation(GetParam().landscape));
+    EXPECT_TRUE(db->insertDiscoveredTerminal(kSn, "T420", "10.0.0.7:8080", "http,ble", std::nullopt,
+                                             1, 1, 0, "1000", "1000", std::nullopt));
+    for (const char* type : {"Purchase", "Refund", "Display"}) addService(kSn, type, "pay");
+    remember(kSn, "Purchase", "pay");
+  }
+
+  // The window's safe area across the whole height: what scrolls may lie
+  // above or below it, never beside it.
+  Rect safeSides() {
+    const Rect safe = window().bounds().inset(window().device().safeArea());
+    return {safe.minX(), -1e9, safe.width(), 2e9};
+  }
+
+  // Every row of `table`, scrolled into view: the row keeps clear of the
+  // unsafe sides and what it shows stays inside it.
+  void expectRowsInside(TableView& table) {
+    for (std::int64_t s = 0; s < table.numberOfSections(); ++s) {
+      for (std::int64_t r = 0; r < table.numberOfRows(s); ++r) {
+        table.scrollToRow(IndexPath::forRow(r, s));
+        driver().settle();
+        auto cell = table.cellForRow(IndexPath::forRow(r, s));
+        ASSERT_NE(cell, nullptr);
+        const Rect row = inWindow(*cell);
+        EXPECT_TRUE(encloses(safeSides(), row)) << "row " << s << "." << r;
+        for (const auto& view : cell->contentView()->subviews()) {
+          if (view->isHidden() || view->bounds().isEmpty()) continue;
+          EXPECT_TRUE(encloses(row, inWindow(*view)))
+              << "row " << s << "." << r << ": " << view->describe();
+        }
+      }
+    }
+  }
+};
+
+TEST_P(EveryDeviceTest, TheTerminalDetailRowsKeepTheirContent) {
+  auto sheet = pushOverRoot(std::make_shared<RemoteDeviceController>(
+      db->fetchDiscoveredTerminal(kSn), db->fetchTerminalServicesWithSn(kSn), env));
+  expectRowsInside(*sheet->tableView());
+}
+
+TEST_P(EveryDeviceTest, TheDeviceSettingsRowsKeepTheirContent) {
+  auto screen = pushOverRoot(
+      std::make_shared<DeviceSettingsController>(registry::Row{}, registry::Rows{}, env));
+  expectRowsInside(*screen->tableView());
+}
+
+TEST_P(EveryDeviceTest, TheServicesManagersCardsKeepClearOfTheSides) {
+  auto screen = pushOverRoot(std::make_shared<ServicesManagerViewController>(env));
+  expectRowsInside(*screen->mainTableView());
+}
+
+TEST_P(EveryDeviceTest, TheConnectionMethodsCardIsInTheSafeArea) {
+  auto screen = pushOverRoot(std::make_shared<ConnectionMethodViewController>(env));
+  EXPECT_TRUE(onScreen(*screen->mainContainerView()));
+}
+
+TEST_P(EveryDeviceTest, TheRememberPopupAndItsButtonsAreInTheSafeArea) {
+  auto root = showInNavigation(std::make_shared<ViewController>());
+  auto popup = std::make_shared<MultiSelectPopupViewController>(
+      db->fetchTerminalServicesWithServiceType("Purchase"),
+      db->fetchRememberServicesWithType("Purchase"), std::nullopt,
+      [](const std::string&, const std::string&, const registry::Row&) {}, env);
+  root->present(popup, true);
+  driver().advance(0.5);
+  for (View* view :
+       std::initializer_list<View*>{popup->cardView().get(), popup->cancelButton().get(),
+                                    popup->forgetButton().get(), popup->saveButton().get()}) {
+    EXPECT_TRUE(onScreen(*view)) << view->describe();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, EveryDeviceTest,
+                         ::testing::Values(Orientation{DeviceProfile::phone(), false},
+                                           Orientation{DeviceProfile::phone(), true},
+                                           Orientation{DeviceProfile::smallPhone(), false},
+                                           Orientation{DeviceProfile::smallPhone(), true},
+                                           Orientation{DeviceProfile::pad(), false},
+                                           Orientation{DeviceProfile::pad(), true}),
+                         [](const ::testing::TestParamInfo<Orientation>& info) {
+                           return info.param.name();
+                         });
+
+}  // namespace
+}  // namespace veltrix::ui::settings
