@@ -74,6 +74,8 @@ void saveFailed(Stage& stage) {
   PageSettings d = detailFor("terminal_detail_save_failed", 1, 1);
   d.env.database = std::make_shared<UnwritableServices>(d.env.database);
   auto sheet = showSheet(stage, d);
+  // A turned phone shows the row only once scrolled to it.
+  sheet->tableView()->scrollToRow(ui::IndexPath::forRow(1, 3));
   auto* row = dynamic_cast<ui::settings::DeviceCapabilityCell*>(
       sheet->tableView()->cellForRow(ui::IndexPath::forRow(1, 3)).get());
   if (row) stage.driver().tap(*row->updateBtn());

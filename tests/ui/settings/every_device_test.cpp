@@ -1,6 +1,7 @@
 // The settings screens on every device profile, upright and turned: their
-// cards, rows and dialogs keep clear of the unsafe sides (a turned phone's
-// sensor housing), and what a row shows stays inside the row.
+// cards, rows and dialogs lie in the safe area (clear of a turned phone's
+// sensor housing and of the home indicator), scrolled to where they scroll,
+// and what a row shows stays inside the row.
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -38,15 +39,9 @@ class EveryDeviceTest : public testing::SettingsScreenTest,
     remember(kSn, "Purchase", "pay");
   }
 
-  // The window's safe area across the whole height: what scrolls may lie
-  // above or below it, never beside it.
-  Rect safeSides() {
-    const Rect safe = window().bounds().inset(window().device().safeArea());
-    return {safe.minX(), -1e9, safe.width(), 2e9};
-  }
-
-  // Every row of `table`, scrolled into view: the row keeps clear of the
-  // unsafe sides and what it shows stays inside it.
+  // Every row of `table`, scrolled to, lies in the safe area (clear of a
+  // turned phone's sensor housing and of the home indicator) and what it
+  // shows stays inside it.
   void expectRowsInside(TableView& table) {
     for (std::int64_t s = 0; s < table.numberOfSections(); ++s) {
       for (std::int64_t r = 0; r < table.numberOfRows(s); ++r) {
@@ -55,7 +50,7 @@ class EveryDeviceTest : public testing::SettingsScreenTest,
         auto cell = table.cellForRow(IndexPath::forRow(r, s));
         ASSERT_NE(cell, nullptr);
         const Rect row = inWindow(*cell);
-        EXPECT_TRUE(encloses(safeSides(), row)) << "row " << s << "." << r;
+        EXPECT_TRUE(onScreen(*cell)) << "row " << s << "." << r;
         for (const auto& view : cell->contentView()->subviews()) {
           if (view->isHidden() || view->bounds().isEmpty()) continue;
           EXPECT_TRUE(encloses(row, inWindow(*view)))

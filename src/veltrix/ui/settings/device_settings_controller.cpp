@@ -197,13 +197,14 @@ void DeviceSettingsController::setupTableView() {
   tableView_->setTableFooterView(
       std::make_shared<View>(Rect{0, 0, 0, std::numeric_limits<double>::min()}));
   view().addSubview(tableView_);
-  // The top follows the safe area: lists are not inset for the bars here.
+  // The top and the bottom follow the safe area: lists are not inset for the
+  // bars and the home indicator here, and the last row would stay under it.
   View& root = view();
   activate({
       tableView_->topAnchor().constraintEqualTo(root.safeAreaLayoutGuide().topAnchor()),
       tableView_->leadingAnchor().constraintEqualTo(root.leadingAnchor()),
       tableView_->trailingAnchor().constraintEqualTo(root.trailingAnchor()),
-      tableView_->bottomAnchor().constraintEqualTo(root.bottomAnchor()),
+      tableView_->bottomAnchor().constraintEqualTo(root.safeAreaLayoutGuide().bottomAnchor()),
   });
 }
 
