@@ -82,13 +82,16 @@ TEST_F(DeviceSettingsTest, WithoutServicesOnlyForgetAllIsListed) {
   EXPECT_FALSE(authRow(*screen)->authSwitch()->isOn());
 }
 
-// On the small phone, in the installed fonts, the titles are whole and the
-// options' title stays clear of "Forget All".
+// On the small phone, in the installed fonts, the titles and a remembered
+// serial number are whole and the options' title stays clear of "Forget All".
 TEST_F(DeviceSettingsTest, TheSmallPhoneKeepsTheTitlesWholeAndApart) {
   ScopedTextMetrics fonts{std::make_shared<PangoMetrics>()};
   makeWindow(DeviceProfile::smallPhone());
+  addService("TAVIO-T310-00342", "Purchase", "pay");
+  remember("Purchase", "TAVIO-T310-00342");
   auto screen = open();
-  for (const char* text : {"Connection Method", "Remember options"}) {
+  ASSERT_NE(typeRow(*screen, 1), nullptr);
+  for (const char* text : {"Connection Method", "Remember options", "TAVIO-T310-00342"}) {
     const Label* label = driver().labelWithText(text);
     ASSERT_NE(label, nullptr) << text;
     EXPECT_TRUE(textFits(*label)) << text;

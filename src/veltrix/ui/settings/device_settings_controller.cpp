@@ -148,6 +148,15 @@ TerminalServicesCell::TerminalServicesCell(registry::Row serviceCount, std::stri
                       std::move(rememberedSn), Font::bold(12), Color::gray(), TextAlignment::Right);
   snLabel_->setShowsOutsideText(true);
   shrinkToFit(*snLabel_);
+  // Where the serial number does not fit beside the count even drawn smaller
+  // (the small phone leaves it 62 points), it takes the line under the
+  // count, from the count's left edge to the same end.
+  const Rect beside = snLabel_->frame();
+  if (snLabel_->intrinsicContentSize().width * snLabel_->minimumScaleFactor > beside.width()) {
+    const double x = countLabel_->frame().minX();
+    snLabel_->setFrame(Rect{x, countLabel_->frame().maxY(), std::max(0.0, beside.maxX() - x), 20});
+    snLabel_->textAlignment = TextAlignment::Left;
+  }
 }
 
 // --- DeviceSettingsController ---------------------------------------------------------
