@@ -176,7 +176,8 @@ std::weak_ptr<DeviceSettingsController> DeviceSettingsController::weakSelf() {
 
 void DeviceSettingsController::viewDidLoad() {
   setTitle(kTitle);
-  view().setBackgroundColor(Color::white());
+  // The list's grey, also under the home indicator where the list now ends.
+  view().setBackgroundColor(Color::systemGray6());
   serviceTypeList_ = env_.database->groupCountByTerminaService();
   const Row auth = env_.database->fetchDeviceAuthInfoWithSn(env_.deviceIdentifier());
   authFlag_ = auth.contains("deviceId") && rowInt(auth, "status") == 1;
