@@ -989,6 +989,12 @@ void ScanViewController::timerScanService() {
 
 void ScanViewController::viewDidLayoutSubviews() {
   placeTexts();
+  // The instruction's two lines read in one size: the second follows the
+  // first where that one is drawn smaller to fit.
+  if (label2_ && label3_) {
+    const double size = std::min(kInstructionFontSize, label2_->displayFont().size);
+    if (label3_->font().size != size) label3_->setFont(Font::bold(size));
+  }
   updateReplicatorLayer();
   layoutCenterDisc();
   // The view's size is only known once it is installed; bubbles made before
