@@ -60,8 +60,6 @@ class CircularMovingView : public View {
   // (fitOrbit).
   void fitTo(double scale, double lineWidth);
   double drawingScale() const { return scale_; }
-  // The model, serial and service lines (the "more" bubble: its two).
-  const std::vector<std::shared_ptr<Label>>& lines() const { return lines_; }
   // Stops the motion and drops gestures, handlers, delegate and content.
   void cleanAllResources();
 
@@ -102,6 +100,7 @@ class CircularMovingView : public View {
   bool cleaned_ = false;
   bool vanishing_ = false;
   std::shared_ptr<ImageView> imageView_;
+  // The model, serial and service lines (the "more" bubble: its two).
   std::vector<std::shared_ptr<Label>> lines_;
   // Each line's frame as designed, in the order of lines_.
   std::vector<Rect> lineFrames_;

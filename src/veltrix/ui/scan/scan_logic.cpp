@@ -209,8 +209,9 @@ Orbit fitOrbit(const Rect& room, double largest, std::size_t places) {
   };
   // Hundredths, largest first: the first that fits, else the smallest.
   double scale = kSmallestBubbleScale;
-  for (int hundredths = 100; hundredths >= kSmallestBubbleScale * 100; --hundredths) {
-    const double s = hundredths / 100.0;
+  const long smallest = std::lround(kSmallestBubbleScale * 100);
+  for (long hundredths = 100; hundredths >= smallest; --hundredths) {
+    const double s = static_cast<double>(hundredths) / 100;
     if (fits(s, radiusAt(s))) {
       scale = s;
       break;

@@ -193,7 +193,6 @@ struct Orbit {
   // `lineWidth` wide (in the bubble's own points).
   double bubbleScale = 1;
   double lineWidth = kBubbleLineWidth;
-  bool operator==(const Orbit&) const = default;
 };
 // The orbit of `places` bubbles in `room`, the rectangle every bubble's
 // drawing must stay in whatever its angle: centred in it, with `largest` as
