@@ -209,6 +209,11 @@ TEST_F(OrbitGeometryTest, TurnedPhonesKeepTheOrbitClearOfTheTexts) {
         }
       }
     }
+    EXPECT_TRUE(s.textsBesideOrbit());
+    window().rotate(false);
+    driver().advance(1);
+    EXPECT_FALSE(s.textsBesideOrbit()) << "upright, the texts go back across";
+    EXPECT_EQ(s.label2()->frame().midX(), s.view().bounds().midX());
   }
 }
 
