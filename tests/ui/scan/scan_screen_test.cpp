@@ -105,6 +105,156 @@ TEST_F(ScanScreenTest, OrbitFitsBetweenInstructionsAndRememberButton) {
   }
 }
 
+// Every device, upright and turned.
+std::vector<DeviceProfile> allOrientations() {
+  std::vector<DeviceProfile> out;
+  for (const DeviceProfile& p :
+       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
+    out.push_back(p);
+    out.push_back(p.inOrientation(true));
+  }
+  return out;
+}
+
+std::string nameOf(const DeviceProfile& p) { return p.name + (p.landscape ? " turned" : ""); }
+
+// The orbit's drawing as the user sees it, at any moment of its turn.
+class OrbitGeometryTest : public ScanScreenTest {
+ protected:
+  // The screen on `profile`, turned as it says, with `count` services of
+  // terminals of `model`.
+  ScanViewController& openWith(const DeviceProfile& profile, int count,
+                               const std::string& model = "T420") {
+    ScanViewController& s = open(purchase(), profile.inOrientation(false));
+    window().rotate(profile.landscape);
+    for (int i = 0; i < count; ++i) report(scanSerial(i), "1", 0, "Purchase", model);
+    driver().advance(1);
+    return s;
+  }
+
+  // Every bubble `offset` radians on from its place, as the motion takes it.
+  void turnOrbit(double offset) {
+    const auto& bubbles = screen->movingViews();
+    for (std::size_t i = 0; i < bubbles.size(); ++i) {
+      CircularMovingView& b = *bubbles[i];
+      b.setCenter(orbitPoint(b.circleCenter, b.circleRadius,
+                             slotAngle(static_cast<std::int64_t>(i), bubbles.size()) - offset));
+    }
+  }
+
+  // The rest of a bubble's slot, in steps.
+  static std::vector<double> turns(std::size_t places) {
+    std::vector<double> out;
+    for (int k = 0; k < 12; ++k) out.push_back(kTwoPi / static_cast<double>(places) * k / 12);
+    return out;
+  }
+
+  // A bubble's lines as shown: the text's size in the font drawn, about the
+  // label's middle, in window points.
+  static std::vector<Rect> shownLines(const CircularMovingView& bubble) {
+    std::vector<Rect> out;
+    for (const auto& sub : bubble.subviews()) {
+      const auto* label = dynamic_cast<const Label*>(sub.get());
+      if (!label) continue;
+      const Size text = textMetrics().measure(label->displayText(), label->displayFont(), 0, 1);
+      const Rect b = label->bounds();
+      const double w = std::min(text.width, b.width());
+      const double h = std::min(text.height, b.height());
+      out.push_back(label->convert(Rect{b.midX() - w / 2, b.midY() - h / 2, w, h}, nullptr));
+    }
+    return out;
+  }
+
+  // Its icon and lines.
+  static std::vector<Rect> drawing(const CircularMovingView& bubble) {
+    std::vector<Rect> out = shownLines(bubble);
+    out.push_back(bubble.imageView()->convert(bubble.imageView()->bounds(), nullptr));
+    return out;
+  }
+
+  // The screen view's safe area (below the navigation bar), in window points.
+  Rect safeFrame() {
+    return screen->view().convert(screen->view().safeAreaLayoutGuide().layoutFrame(), nullptr);
+  }
+
+  static bool inside(const Rect& inner, const Rect& outer) {
+    constexpr double kEps = 1e-6;
+    return inner.minX() >= outer.minX() - kEps && inner.maxX() <= outer.maxX() + kEps &&
+           inner.minY() >= outer.minY() - kEps && inner.maxY() <= outer.maxY() + kEps;
+  }
+};
+
+// A phone on its side has no room for the orbit between the instruction
+// lines and the remember button: the texts go beside it, and the orbit
+// keeps clear of them, of the navigation bar and of the sensor housing.
+TEST_F(OrbitGeometryTest, TurnedPhonesKeepTheOrbitClearOfTheTexts) {
+  for (const DeviceProfile& profile : {DeviceProfile::phone().inOrientation(true),
+                                       DeviceProfile::smallPhone().inOrientation(true)}) {
+    ScanViewController& s = openWith(profile, 9);
+    std::vector<Rect> texts;
+    for (const View* v :
+         {static_cast<const View*>(s.headerLabel()), static_cast<const View*>(s.label2()),
+          static_cast<const View*>(s.label3()), static_cast<const View*>(s.rememberBtn())}) {
+      texts.push_back(v->convert(v->bounds(), nullptr));
+    }
+    const Rect safe = safeFrame();
+    for (double offset : turns(s.movingViews().size())) {
+      turnOrbit(offset);
+      for (const auto& bubble : s.movingViews()) {
+        for (const Rect& part : drawing(*bubble)) {
+          EXPECT_TRUE(inside(part, safe)) << nameOf(profile) << " " << toString(part);
+          for (const Rect& text : texts) {
+            EXPECT_FALSE(part.intersects(text)) << nameOf(profile) << " " << toString(part);
+          }
+        }
+      }
+    }
+    EXPECT_TRUE(s.textsBesideOrbit());
+    window().rotate(false);
+    driver().advance(1);
+    EXPECT_FALSE(s.textsBesideOrbit()) << "upright, the texts go back across";
+    EXPECT_EQ(s.label2()->frame().midX(), s.view().bounds().midX());
+  }
+}
+
+// Nine bubbles on the small phone's shrunken circle: neighbours' lines
+// never run into each other, whatever the angle.
+TEST_F(OrbitGeometryTest, NeighboursLinesNeverOverlap) {
+  for (const DeviceProfile& profile : allOrientations()) {
+    ScanViewController& s = openWith(profile, 9);
+    const auto& bubbles = s.movingViews();
+    ASSERT_EQ(bubbles.size(), 9u);
+    for (double offset : turns(bubbles.size())) {
+      turnOrbit(offset);
+      for (std::size_t i = 0; i < bubbles.size(); ++i) {
+        const auto next = (i + 1) % bubbles.size();
+        for (const Rect& a : shownLines(*bubbles[i])) {
+          for (const Rect& b : shownLines(*bubbles[next])) {
+            EXPECT_FALSE(a.intersects(b)) << nameOf(profile) << " bubbles " << i << ", " << next;
+          }
+        }
+      }
+    }
+  }
+}
+
+// A terminal's long name cannot carry a bubble's lines past the screen's
+// edges at angle 0 and pi.
+TEST_F(OrbitGeometryTest, BubbleLinesStayInsideTheSafeArea) {
+  for (const DeviceProfile& profile : allOrientations()) {
+    ScanViewController& s = openWith(profile, 2, "TMIX Z3 " + std::string(60, 'W'));
+    const Rect safe = safeFrame();
+    for (double offset : turns(2)) {
+      turnOrbit(offset);
+      for (const auto& bubble : s.movingViews()) {
+        for (const Rect& part : drawing(*bubble)) {
+          EXPECT_TRUE(inside(part, safe)) << nameOf(profile) << " " << toString(part);
+        }
+      }
+    }
+  }
+}
+
 TEST_F(ScanScreenTest, NineServicesGiveEightBubblesMoreAndOneOverflowEntry) {
   ScanViewController& s = open();
   for (int i = 0; i < 9; ++i) report(scanSerial(i));
@@ -120,13 +270,16 @@ TEST_F(ScanScreenTest, NineServicesGiveEightBubblesMoreAndOneOverflowEntry) {
   EXPECT_TRUE(driver().isTextVisible("(*.more)"));
   EXPECT_TRUE(driver().isTextVisible("(*1003)"));
 
-  // Each bubble sits at 2π·i/9 of a 150-point circle around the view's
-  // centre (less what it has turned since).
+  // Each bubble sits at 2π·i/9 of the orbit (the phone's 150 points, less
+  // what the lines need at its sides) around its centre (less what it has
+  // turned since).
   const Point c = s.orbitCenter();
+  EXPECT_GT(s.orbitRadius(), 140);
+  EXPECT_LE(s.orbitRadius(), 150);
   for (std::size_t i = 0; i < s.movingViews().size(); ++i) {
     auto& b = *s.movingViews()[i];
     EXPECT_EQ(b.circleCenter, c);
-    EXPECT_NEAR(std::hypot(b.center().x - c.x, b.center().y - c.y), 150, 1e-6);
+    EXPECT_NEAR(std::hypot(b.center().x - c.x, b.center().y - c.y), s.orbitRadius(), 1e-6);
     const double expected = kTwoPi * static_cast<double>(i) / 9;
     // One second of frames since the re-lay.
     EXPECT_NEAR(std::remainder(b.currentAngle() - expected, kTwoPi), -0.06, 0.005) << i;

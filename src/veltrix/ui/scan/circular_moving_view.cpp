@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "veltrix/platform/ui/image.h"
+#include "veltrix/platform/ui/text_metrics.h"
 
 namespace veltrix::ui::scan {
 namespace {
@@ -18,6 +19,9 @@ const Rect kServiceNameFrame{0, 86, 200, 40};
 const Rect kMoreLabelFrame{55, 50, 80, 40};
 // Wider than the icon, about the same centre, so "(*.more)" is not cut.
 const Rect kMoreSerialFrame{45, 70, 100, 40};
+// A line narrowed by its orbit first draws its text smaller, then cuts it
+// with an ellipsis.
+constexpr double kSmallestLineScale = 0.8;
 constexpr double kModelFontSize = 16;
 constexpr double kBubbleDetailFontSize = 13;
 constexpr double kReleaseDuration = 0.5;
@@ -27,16 +31,26 @@ constexpr double kSpringDuration = 0.5;
 constexpr double kSpringDamping = 0.7;
 constexpr double kSpringVelocity = 0.5;
 
-std::shared_ptr<Label> addLabel(View& parent, const Rect& frame, std::string text, double size,
-                                Color color, bool outside) {
-  auto label = std::make_shared<Label>(frame);
+std::shared_ptr<Label> addLabel(View& parent, std::string text, double size, Color color,
+                                bool outside) {
+  auto label = std::make_shared<Label>();
   label->setShowsOutsideText(outside);
   label->setText(std::move(text));
   label->setFont(Font::bold(size));
   label->textColor = color;
   label->textAlignment = TextAlignment::Center;
+  label->adjustsFontSizeToFitWidth = true;
+  label->minimumScaleFactor = kSmallestLineScale;
   parent.addSubview(label);
   return label;
+}
+
+// A line as tall as its text (which the designed 40-point frame centres),
+// about the designed frame's middle, at most `width` wide.
+Rect lineFrame(const Rect& designed, const Label& label, double width) {
+  const double w = std::min(designed.width(), width);
+  const double h = textMetrics().lineHeight(label.font());
+  return {designed.midX() - w / 2, designed.midY() - h / 2, w, h};
 }
 
 // Keeps the angle within one turn; the positions are the same.
@@ -81,21 +95,35 @@ void CircularMovingView::setupUI() {
   clipsToBounds = false;
   imageView_ = std::make_shared<ImageView>(kIconFrame);
   imageView_->contentMode = ContentMode::AspectFit;
+  const auto line = [this](const Rect& frame, std::string text, double size, Color color,
+                           bool outside) {
+    lines_.push_back(addLabel(*this, std::move(text), size, color, outside));
+    lineFrames_.push_back(frame);
+  };
   if (isMore_) {
     imageView_->setImage(loadImageNamed("icon_more_enabled"));
     addSubview(imageView_);
-    addLabel(*this, kMoreLabelFrame, serviceInfo_.model, kModelFontSize, Color::black(), false);
-    addLabel(*this, kMoreSerialFrame, "(*.more)", kBubbleDetailFontSize, Color::gray(), false);
-    return;
+    line(kMoreLabelFrame, serviceInfo_.model, kModelFontSize, Color::black(), false);
+    line(kMoreSerialFrame, "(*.more)", kBubbleDetailFontSize, Color::gray(), false);
+  } else {
+    imageView_->setImage(loadImageNamed(iconNames(serviceInfo_.model, libraryImageExists).enabled));
+    addSubview(imageView_);
+    // What the terminal reported about itself.
+    line(kModelFrame, serviceInfo_.model, kModelFontSize, Color::black(), true);
+    line(kSerialFrame, shortSerial(serviceInfo_.sn), kBubbleDetailFontSize, Color::gray(), true);
+    line(kServiceNameFrame, serviceInfo_.serviceName, kBubbleDetailFontSize, Color::gray(), true);
   }
-  imageView_->setImage(loadImageNamed(iconNames(serviceInfo_.model, libraryImageExists).enabled));
-  addSubview(imageView_);
-  // What the terminal reported about itself.
-  addLabel(*this, kModelFrame, serviceInfo_.model, kModelFontSize, Color::black(), true);
-  addLabel(*this, kSerialFrame, shortSerial(serviceInfo_.sn), kBubbleDetailFontSize, Color::gray(),
-           true);
-  addLabel(*this, kServiceNameFrame, serviceInfo_.serviceName, kBubbleDetailFontSize, Color::gray(),
-           true);
+  fitTo(1, kBubbleLineWidth);
+}
+
+void CircularMovingView::fitTo(double scale, double lineWidth) {
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    lines_[i]->setFrame(lineFrame(lineFrames_[i], *lines_[i], lineWidth));
+  }
+  if (scale == scale_) return;
+  scale_ = scale;
+  // Not while it vanishes: that animation sets its own transform.
+  if (!vanishing_) setTransform(Transform::scale(scale, scale));
 }
 
 void CircularMovingView::startAutoRotation() {
@@ -170,11 +198,12 @@ bool CircularMovingView::isPointInCenterZone(Point p) const {
 }
 
 void CircularMovingView::handleReleaseInCenterZone() {
+  vanishing_ = true;
   std::weak_ptr<CircularMovingView> weak = self();
   animate(
       kReleaseDuration,
       [this] {
-        setTransform(Transform::scale(kReleaseScale, kReleaseScale));
+        setTransform(Transform::scale(kReleaseScale * scale_, kReleaseScale * scale_));
         setAlpha(0);
       },
       [weak](bool) {

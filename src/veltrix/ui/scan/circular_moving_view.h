@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "veltrix/platform/ui/animation.h"
 #include "veltrix/platform/ui/controls.h"
@@ -54,6 +55,11 @@ class CircularMovingView : public View {
   void readjustToCircle(double angle);
   void stopDisplayLink();
   bool isMoving() const { return displayLink_ != nullptr; }
+  // Draws the bubble at `scale` about its point and its lines at most
+  // `lineWidth` wide (bubble points), as the orbit it is on leaves room for
+  // (fitOrbit).
+  void fitTo(double scale, double lineWidth);
+  double drawingScale() const { return scale_; }
   // Stops the motion and drops gestures, handlers, delegate and content.
   void cleanAllResources();
 
@@ -92,7 +98,13 @@ class CircularMovingView : public View {
   bool isInCenterZone_ = false;
   bool isMore_ = false;
   bool cleaned_ = false;
+  bool vanishing_ = false;
   std::shared_ptr<ImageView> imageView_;
+  // The model, serial and service lines (the "more" bubble: its two).
+  std::vector<std::shared_ptr<Label>> lines_;
+  // Each line's frame as designed, in the order of lines_.
+  std::vector<Rect> lineFrames_;
+  double scale_ = 1;
 };
 
 }  // namespace veltrix::ui::scan

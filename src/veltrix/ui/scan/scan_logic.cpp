@@ -188,14 +188,49 @@ TopOffsets topOffsets(Size bounds) {
   return {40, 90, 130};
 }
 
-Orbit fitOrbit(const Rect& room, double largest) {
+Orbit fitOrbit(const Rect& room, double largest, std::size_t places) {
   const double reach = kBubbleReachUp + kBubbleReachDown;
-  const double fit = (room.size.height - reach) / 2;
-  const double radius = std::clamp(fit, kSmallestOrbitRadius, largest);
-  const double midY = room.origin.y + room.size.height / 2;
-  return {
-      Point{room.origin.x + room.size.width / 2, midY + (kBubbleReachUp - kBubbleReachDown) / 2},
-      radius};
+  const double lines = kBubbleReachDown - kBubbleLinesTop;
+  // Neighbours' distance per point of radius (none for a single bubble).
+  const double chord =
+      places >= 2 ? 2 * std::sin(std::numbers::pi / static_cast<double>(places)) : 0;
+  const auto radiusAt = [&](double scale) {
+    return std::min({largest, (room.size.height - scale * reach) / 2,
+                     (room.size.width - scale * kPreferredBubbleLineWidth) / 2});
+  };
+  const auto fits = [&](double scale, double radius) {
+    if (radius < kSmallestOrbitRadius) return false;
+    if (places < 2) return true;
+    const double apart = radius * chord;
+    // One above the other at the circle's sides; lines side by side (or
+    // corner to corner) elsewhere.
+    return scale * reach <= apart &&
+           scale * std::hypot(kPreferredBubbleLineWidth, lines) + kBubbleLineGap <= apart;
+  };
+  // Hundredths, largest first: the first that fits, else the smallest.
+  double scale = kSmallestBubbleScale;
+  const long smallest = std::lround(kSmallestBubbleScale * 100);
+  for (long hundredths = 100; hundredths >= smallest; --hundredths) {
+    const double s = static_cast<double>(hundredths) / 100;
+    if (fits(s, radiusAt(s))) {
+      scale = s;
+      break;
+    }
+  }
+  const double radius = std::clamp(radiusAt(scale), kSmallestOrbitRadius, largest);
+  // At angle 0 and pi the lines reach the room's sides; neighbours' lines
+  // clear each other at any angle when their box's diagonal is no longer
+  // than the neighbours' distance.
+  double width = std::min(kBubbleLineWidth, (room.size.width - 2 * radius) / scale);
+  if (places >= 2) {
+    const double apart = radius * chord;
+    const double high = scale * lines;
+    width = std::min(
+        width, (std::sqrt(std::max(0.0, apart * apart - high * high)) - kBubbleLineGap) / scale);
+  }
+  const Point mid = room.mid();
+  return {Point{mid.x, mid.y + scale * (kBubbleReachUp - kBubbleReachDown) / 2}, radius, scale,
+          std::max(0.0, width)};
 }
 
 InstructionLines instructionLines(bool orbit, bool pad) {

@@ -162,20 +162,48 @@ Admission admit(std::size_t accepted, std::size_t bubbles, bool hasMore, std::si
 inline constexpr double kOrbitRadiusPhone = 150;
 inline constexpr double kOrbitRadiusPad = 170;
 // How far a bubble's drawing reaches above and below the point it sits on
-// (its icon on top, the service line at the bottom).
+// at full size (its icon on top, the service line at the bottom), where its
+// three lines begin below that point, and how far the icon reaches to the
+// left of it (the icon sits 5 points left of the bubble's middle).
 inline constexpr double kBubbleReachUp = 50;
 inline constexpr double kBubbleReachDown = 66;
-// Below this the bubbles pile onto each other and the centre disc, which
-// is worse than crossing the texts of a screen too low for the orbit.
+inline constexpr double kBubbleLinesTop = 10;
+inline constexpr double kBubbleIconReachSide = 35;
+// Below this the bubbles pile onto each other and the centre disc; the
+// bubbles are drawn smaller instead.
 inline constexpr double kSmallestOrbitRadius = 90;
+// The bubbles' lines are 200 wide as designed; narrower where neighbours or
+// the screen's edges leave less, and the orbit keeps at least this much
+// room for them at its sides before the bubbles are drawn smaller.
+inline constexpr double kBubbleLineWidth = 200;
+inline constexpr double kPreferredBubbleLineWidth = 86;
+// Between neighbours' lines, in points on screen.
+inline constexpr double kBubbleLineGap = 4;
+// The smallest a bubble is drawn (its icon and lines together).
+inline constexpr double kSmallestBubbleScale = 0.6;
+// The height of the smallest orbit at full size: a band lower than this
+// takes the orbit beside the texts (a phone on its side).
+inline constexpr double kSmallestOrbitHeight =
+    2 * kSmallestOrbitRadius + kBubbleReachUp + kBubbleReachDown;
+
 struct Orbit {
   Point center;
   double radius = 0;
+  // The bubbles are drawn at `bubbleScale` about their point, their lines
+  // `lineWidth` wide (in the bubble's own points).
+  double bubbleScale = 1;
+  double lineWidth = kBubbleLineWidth;
 };
-// The orbit in `room`, the band between the instruction lines and the
-// bottom controls: centred in it, with `largest` as the radius where the
-// bubbles stay inside the band and a smaller one where they would not.
-Orbit fitOrbit(const Rect& room, double largest);
+// The orbit of `places` bubbles in `room`, the rectangle every bubble's
+// drawing must stay in whatever its angle: centred in it, with `largest` as
+// the radius and full-size bubbles where they fit. Where they do not, the
+// radius shrinks (not below kSmallestOrbitRadius) and the bubbles are drawn
+// smaller (not below kSmallestBubbleScale) until neighbours on the circle
+// stay clear of each other (a bubble above its neighbour at the circle's
+// sides, their lines side by side at its top and bottom); the lines are as
+// wide as the room at the circle's sides and between neighbours leaves, so
+// no two neighbours' lines overlap at any angle.
+Orbit fitOrbit(const Rect& room, double largest, std::size_t places);
 // Angle 0 points right; angles grow clockwise on screen.
 Point orbitPoint(Point centre, double radius, double angle);
 // Place i of n: 2π·i/n, with i clamped to [0, n).

@@ -40,6 +40,11 @@ constexpr double kInstructionFontSize = 19;
 constexpr double kTextSideMargin = 16;
 constexpr double kSmallestTextScale = 0.5;
 constexpr double kRememberBottomInset = 10;
+// Beside the orbit the texts take this share of the safe width.
+constexpr double kTextColumnShare = 0.5;
+// Between the bubbles' drawing and the safe area's edges, the texts and
+// the remember button.
+constexpr double kOrbitMargin = 8;
 constexpr double kRememberHeight = 46;
 constexpr double kDiscSize = 150;
 constexpr double kCenterImageSize = 80;
@@ -211,9 +216,7 @@ void ScanViewController::setupUI() {
   root.addSubview(headerLabel_);
   headerLabelTopConstraint_ =
       headerLabel_->topAnchor().constraintEqualTo(safe.topAnchor(), offsets.header);
-  activate({headerLabel_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
-            headerLabel_->widthAnchor().constraintEqualTo(root.widthAnchor(), -2 * kTextSideMargin),
-            headerLabelTopConstraint_});
+  activate({headerLabelTopConstraint_});
 
   // Both lines always exist; each appearance sets them for the presentation
   // and idiom in force.
@@ -226,11 +229,7 @@ void ScanViewController::setupUI() {
   root.addSubview(label3_);
   subHeaderLabelTopConstraint_ =
       label2_->topAnchor().constraintEqualTo(safe.topAnchor(), offsets.subHeader);
-  activate({label2_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
-            label2_->widthAnchor().constraintEqualTo(root.widthAnchor(), -2 * kTextSideMargin),
-            subHeaderLabelTopConstraint_,
-            label3_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
-            label3_->widthAnchor().constraintEqualTo(root.widthAnchor(), -2 * kTextSideMargin),
+  activate({subHeaderLabelTopConstraint_,
             label3_->topAnchor().constraintEqualTo(label2_->bottomAnchor())});
 
   rememberBtn_ = std::make_shared<Button>(ButtonType::Custom);
@@ -254,10 +253,21 @@ void ScanViewController::setupUI() {
   });
   root.addSubview(rememberBtn_);
   activate(
-      {rememberBtn_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kTextSideMargin),
-       rememberBtn_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kTextSideMargin),
-       rememberBtn_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kRememberBottomInset),
+      {rememberBtn_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kRememberBottomInset),
        rememberBtn_->heightAnchor().constraintEqualToConstant(kRememberHeight)});
+  // Across: the texts centred on the view, the button full width; beside
+  // the orbit: all in the safe area's leading half.
+  for (View* text : {static_cast<View*>(headerLabel_.get()), static_cast<View*>(label2_.get()),
+                     static_cast<View*>(label3_.get()), static_cast<View*>(rememberBtn_.get())}) {
+    textsAcross_.push_back(text->centerXAnchor().constraintEqualTo(root.centerXAnchor()));
+    textsAcross_.push_back(
+        text->widthAnchor().constraintEqualTo(root.widthAnchor(), -2 * kTextSideMargin));
+    textsBeside_.push_back(
+        text->leadingAnchor().constraintEqualTo(safe.leadingAnchor(), kTextSideMargin));
+    textsBeside_.push_back(text->widthAnchor().constraintEqualTo(
+        safe.widthAnchor(), Multiplier{kTextColumnShare}, -2 * kTextSideMargin));
+  }
+  activate(textsAcross_);
 
   navigationItem().setHidesBackButton(true);
   navigationItem().setLeftBarButtonItem(
@@ -369,6 +379,8 @@ void ScanViewController::applyPresentation() {
   const InstructionLines lines = instructionLines(orbit, isIpad_);
   label2_->setText(lines.first);
   label3_->setText(lines.second);
+  // The texts may move beside the orbit or back.
+  view().setNeedsLayout();
   if (!orbit) reloadList();
 }
 
@@ -530,11 +542,40 @@ Orbit ScanViewController::orbit() const {
   View& root = const_cast<ScanViewController*>(this)->view();
   const Rect remember = rememberBtn_ ? rememberBtn_->frame() : Rect{};
   if (remember.size.height <= 0) return {root.bounds().mid(), largest};
+  // Bubbles keep out of the unsafe edges (a turned phone's sensor housing)
+  // and of the navigation bar.
+  const Insets safe = root.safeAreaInsets();
+  const Rect bounds = root.bounds();
+  Rect room;
+  if (textsBesideOrbit_) {
+    const double safeWidth = bounds.size.width - safe.left - safe.right;
+    const double left = safe.left + safeWidth * kTextColumnShare;
+    room = Rect{left, safe.top + kOrbitMargin, safeWidth * (1 - kTextColumnShare) - kOrbitMargin,
+                bounds.size.height - safe.top - safe.bottom - 2 * kOrbitMargin};
+  } else {
+    const Label* lastLine = label3_ && !label3_->text().empty() ? label3_.get() : label2_.get();
+    const double top = lastLine ? lastLine->frame().maxY() : safe.top;
+    room = Rect{safe.left + kOrbitMargin, top,
+                bounds.size.width - safe.left - safe.right - 2 * kOrbitMargin,
+                std::max(0.0, remember.origin.y - top)};
+  }
+  return fitOrbit(room, largest, std::max<std::size_t>(numberOfViews_, 1));
+}
+
+void ScanViewController::placeTexts() {
+  if (!rememberBtn_ || !label2_) return;
+  const Size size = view().bounds().size;
   const Label* lastLine = label3_ && !label3_->text().empty() ? label3_.get() : label2_.get();
-  const double top = lastLine ? lastLine->frame().maxY() : root.safeAreaInsets().top;
-  const Rect room{root.bounds().origin.x, top, root.bounds().size.width,
-                  std::max(0.0, remember.origin.y - top)};
-  return fitOrbit(room, largest);
+  const Rect remember = rememberBtn_->frame();
+  if (remember.size.height <= 0) return;
+  // Only the texts' horizontal places change, so the band reads the same
+  // either way.
+  const double band = remember.minY() - lastLine->frame().maxY();
+  const bool beside = isOrbit() && size.width > size.height && band < kSmallestOrbitHeight;
+  if (beside == textsBesideOrbit_) return;
+  textsBesideOrbit_ = beside;
+  deactivate(beside ? textsAcross_ : textsBeside_);
+  activate(beside ? textsBeside_ : textsAcross_);
 }
 
 void ScanViewController::layoutCenterDisc() {
@@ -579,8 +620,10 @@ void ScanViewController::addMovingViews(const ServiceInfoDict* info) {
 }
 
 void ScanViewController::addCircularMovineVied(const ServiceInfoDict& info) {
-  auto bubble = CircularMovingView::create(kBubbleFrame, orbitRadius(), orbitCenter(),
+  const Orbit o = orbit();
+  auto bubble = CircularMovingView::create(kBubbleFrame, o.radius, o.center,
                                            slotAngle(viewIndex_, numberOfViews_), info);
+  bubble->fitTo(o.bubbleScale, o.lineWidth);
   ++viewIndex_;
   bubble->delgate = std::static_pointer_cast<CircularMovingDelegate>(self());
   bubble->setHidden(!isOrbit());
@@ -597,6 +640,8 @@ void ScanViewController::addCircularMovineVied(const ServiceInfoDict& info) {
 }
 
 void ScanViewController::resetMoveingView() {
+  // The orbit follows the number of places.
+  fitBubbles();
   const auto bubbles = movingViews_;
   for (std::size_t i = 0; i < bubbles.size(); ++i) {
     bubbles[i]->readjustToCircle(slotAngle(static_cast<std::int64_t>(i), numberOfViews_));
@@ -943,13 +988,21 @@ void ScanViewController::timerScanService() {
 // --- rotation ---------------------------------------------------------------------------
 
 void ScanViewController::viewDidLayoutSubviews() {
+  placeTexts();
+  // The instruction's two lines read in one size: the second follows the
+  // first where that one is drawn smaller to fit.
+  if (label2_ && label3_) {
+    const double size = std::min(kInstructionFontSize, label2_->displayFont().size);
+    if (label3_->font().size != size) label3_->setFont(Font::bold(size));
+  }
   updateReplicatorLayer();
   layoutCenterDisc();
   // The view's size is only known once it is installed; bubbles made before
   // then move onto the real orbit.
   const Orbit o = orbit();
   if (!movingViews_.empty() && (movingViews_.front()->circleCenter != o.center ||
-                                movingViews_.front()->circleRadius != o.radius)) {
+                                movingViews_.front()->circleRadius != o.radius ||
+                                movingViews_.front()->drawingScale() != o.bubbleScale)) {
     updateMovingViews();
   }
 }
@@ -991,11 +1044,19 @@ void ScanViewController::updateReplicatorLayer() {
 }
 
 void ScanViewController::updateMovingViews() {
-  for (auto& bubble : std::vector(movingViews_)) {
-    bubble->circleCenter = orbitCenter();
-    bubble->circleRadius = orbitRadius();
-  }
+  fitBubbles();
   addMovingViews(nullptr);
+}
+
+void ScanViewController::fitBubbles() {
+  const Orbit o = orbit();
+  for (auto& bubble : std::vector(movingViews_)) {
+    bubble->circleCenter = o.center;
+    bubble->circleRadius = o.radius;
+    bubble->fitTo(o.bubbleScale, o.lineWidth);
+  }
+  layoutCenterDisc();
+  updateReplicatorLayer();
 }
 
 // --- endings ------------------------------------------------------------------------------

@@ -175,9 +175,14 @@ class ScanViewController : public ViewController,
   const std::shared_ptr<BarButtonItem>& rightItem() const { return rightItem_; }
   View* backgroundCenterView() const { return backgroundCenterView_.get(); }
   // The orbit fitted between the instruction lines and the remember button
-  // once they are laid out; the view's midpoint and the idiom's radius
-  // before then.
+  // (or, with the texts beside it, in the safe area's other half) once they
+  // are laid out; the view's midpoint and the idiom's radius before then.
   Orbit orbit() const;
+  // The header, the instruction lines and the remember button are in a
+  // column at the safe area's leading half, the orbit in the other: the
+  // orbit presentation where the band between the lines and the button is
+  // too low for the smallest orbit (a phone on its side).
+  bool textsBesideOrbit() const { return textsBesideOrbit_; }
   Point orbitCenter() const { return orbit().center; }
   double orbitRadius() const { return orbit().radius; }
 
@@ -190,6 +195,11 @@ class ScanViewController : public ViewController,
   void createAdvancedRippleFromImage();
   void applyPresentation();
   void applyVisibilitySettings();
+  // Puts the texts across the top and bottom or beside the orbit (see
+  // textsBesideOrbit).
+  void placeTexts();
+  // Moves every bubble onto the orbit as fitted now.
+  void fitBubbles();
   std::string rememberButtonTitle(const std::string& option) const;
 
   // Discovery is taken over while the screen is in view and handed back to
@@ -270,6 +280,11 @@ class ScanViewController : public ViewController,
   ConstraintPtr headerLabelTopConstraint_;
   ConstraintPtr subHeaderLabelTopConstraint_;
   ConstraintPtr collectionViewTopConstraint_;
+  // The texts' horizontal constraints across the screen and beside the
+  // orbit; one set is active.
+  std::vector<ConstraintPtr> textsAcross_;
+  std::vector<ConstraintPtr> textsBeside_;
+  bool textsBesideOrbit_ = false;
   std::shared_ptr<GestureRecognizer> blankTap_;
   std::shared_ptr<GridViewController> popupView_;
   std::shared_ptr<ScanDialogs> dialogs_;
