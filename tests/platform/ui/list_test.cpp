@@ -175,28 +175,6 @@ TEST_F(TableTest, InsetGroupedRowsKeepTwentyPointsFromEachSide) {
   EXPECT_EQ(table->rectForRow(IndexPath::forRow(0, 0)), (Rect{20, 40, 350, 60}));
 }
 
-// The rounded cards keep their 20 points inside the safe area on every
-// device and orientation, not under a turned phone's sensor housing.
-TEST_F(TableTest, InsetGroupedCardsStayInsideTheSafeArea) {
-  for (const DeviceProfile& base :
-       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
-    for (const bool landscape : {false, true}) {
-      const DeviceProfile device = base.inOrientation(landscape);
-      SCOPED_TRACE(device.name + (landscape ? " landscape" : " portrait"));
-      makeWindow(device);
-      auto table = makeTable(TableViewStyle::InsetGrouped, window().bounds());
-      table->layoutIfNeeded();
-      const Insets safe = device.safeArea();
-      ASSERT_FALSE(table->visibleCells().empty());
-      for (const auto& cell : table->visibleCells()) {
-        const Rect f = cell->convert(cell->bounds(), nullptr);
-        EXPECT_DOUBLE_EQ(f.minX(), safe.left + 20);
-        EXPECT_DOUBLE_EQ(f.maxX(), window().bounds().width() - safe.right - 20);
-      }
-    }
-  }
-}
-
 // On a phone on its side the section headers' views keep clear of the
 // unsafe sides.
 TEST_F(TableTest, TurnedPhoneKeepsHeadersInTheSafeArea) {

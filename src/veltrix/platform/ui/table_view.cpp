@@ -240,14 +240,9 @@ void TableView::computeGeometry() {
   auto source = dataSource_.lock();
   auto delegate = delegate_.lock();
   const double width = bounds().width();
-  // Inset-grouped sections float 20 points inside the safe area: on a phone
-  // on its side their rounded cards would otherwise lie under the sensor
-  // housing. Other rows span the table and keep only their content out.
   const bool inset = style_ == TableViewStyle::InsetGrouped;
-  geometrySafe_ = safeAreaInsets();
-  const double rowX = inset ? geometrySafe_.left + 20 : 0;
-  const double rowW =
-      std::max(0.0, inset ? width - geometrySafe_.left - geometrySafe_.right - 40 : width);
+  const double rowX = inset ? 20 : 0;
+  const double rowW = std::max(0.0, inset ? width - 40 : width);
   sections_.clear();
   double y = 0;
   if (headerView_) {
@@ -299,9 +294,6 @@ std::int64_t TableView::numberOfRows(std::int64_t section) {
 }
 
 void TableView::layoutSubviews() {
-  // A table that keeps its size can still move under the unsafe sides.
-  if (style_ == TableViewStyle::InsetGrouped && geometrySafe_ != safeAreaInsets())
-    geometryValid_ = false;
   computeGeometry();
   const Rect viewport = bounds();
   auto source = dataSource_.lock();

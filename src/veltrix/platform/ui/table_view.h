@@ -204,8 +204,6 @@ class TableView : public ScrollView {
   std::set<IndexPath> selected_;
   std::vector<SectionGeometry> sections_;
   bool geometryValid_ = false;
-  // The safe insets the geometry was computed for.
-  Insets geometrySafe_;
 };
 
 }  // namespace veltrix::ui
