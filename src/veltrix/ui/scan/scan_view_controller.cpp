@@ -211,10 +211,8 @@ void ScanViewController::setupUI() {
   root.addSubview(headerLabel_);
   headerLabelTopConstraint_ =
       headerLabel_->topAnchor().constraintEqualTo(safe.topAnchor(), offsets.header);
-  // The texts and the remember button keep their side margins inside the
-  // safe area: a turned phone's sensor housing covers 47 points a side.
-  activate({headerLabel_->centerXAnchor().constraintEqualTo(safe.centerXAnchor()),
-            headerLabel_->widthAnchor().constraintEqualTo(safe.widthAnchor(), -2 * kTextSideMargin),
+  activate({headerLabel_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
+            headerLabel_->widthAnchor().constraintEqualTo(root.widthAnchor(), -2 * kTextSideMargin),
             headerLabelTopConstraint_});
 
   // Both lines always exist; each appearance sets them for the presentation
@@ -228,11 +226,11 @@ void ScanViewController::setupUI() {
   root.addSubview(label3_);
   subHeaderLabelTopConstraint_ =
       label2_->topAnchor().constraintEqualTo(safe.topAnchor(), offsets.subHeader);
-  activate({label2_->centerXAnchor().constraintEqualTo(safe.centerXAnchor()),
-            label2_->widthAnchor().constraintEqualTo(safe.widthAnchor(), -2 * kTextSideMargin),
+  activate({label2_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
+            label2_->widthAnchor().constraintEqualTo(root.widthAnchor(), -2 * kTextSideMargin),
             subHeaderLabelTopConstraint_,
-            label3_->centerXAnchor().constraintEqualTo(safe.centerXAnchor()),
-            label3_->widthAnchor().constraintEqualTo(safe.widthAnchor(), -2 * kTextSideMargin),
+            label3_->centerXAnchor().constraintEqualTo(root.centerXAnchor()),
+            label3_->widthAnchor().constraintEqualTo(root.widthAnchor(), -2 * kTextSideMargin),
             label3_->topAnchor().constraintEqualTo(label2_->bottomAnchor())});
 
   rememberBtn_ = std::make_shared<Button>(ButtonType::Custom);
@@ -256,8 +254,8 @@ void ScanViewController::setupUI() {
   });
   root.addSubview(rememberBtn_);
   activate(
-      {rememberBtn_->leadingAnchor().constraintEqualTo(safe.leadingAnchor(), kTextSideMargin),
-       rememberBtn_->trailingAnchor().constraintEqualTo(safe.trailingAnchor(), -kTextSideMargin),
+      {rememberBtn_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kTextSideMargin),
+       rememberBtn_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kTextSideMargin),
        rememberBtn_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kRememberBottomInset),
        rememberBtn_->heightAnchor().constraintEqualToConstant(kRememberHeight)});
 
