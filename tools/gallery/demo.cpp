@@ -32,7 +32,10 @@ double contentTop(bool underBar) {
   return d.safeArea().top + (underBar ? d.navigationBarHeight : 0);
 }
 
-Cards::Cards(ui::View& root, double top) : root_(root) {
+Cards::Cards(ui::View& root, double top) : page_(std::make_shared<CardsPage>(root.bounds())) {
+  page_->setBackgroundColor(ui::Color::clear());
+  page_->showsHorizontalScrollIndicator = false;
+  root.addSubview(page_);
   const ui::Insets safe = ui::currentDevice().safeArea();
   const double left = safe.left + kMargin;
   const double available = root.bounds().width() - safe.left - safe.right - 2 * kMargin;
@@ -51,15 +54,19 @@ ui::View& Cards::add(const std::string& caption, double height) {
   const auto column = static_cast<std::size_t>(shortest - columnY_.begin());
   const double x = columnX_[column];
   double y = *shortest;
-  auto title = addLabel(root_, caption, ui::Rect{x + 4, y, width_ - 8, kCaption - 6},
+  auto title = addLabel(*page_, caption, ui::Rect{x + 4, y, width_ - 8, kCaption - 6},
                         ui::Font::system(13, ui::FontWeight::Semibold), ui::Color::systemGray());
   y += kCaption;
   auto card = std::make_shared<ui::View>(ui::Rect{x, y, width_, height});
   card->setBackgroundColor(ui::Color::white());
   card->cornerRadius = 12;
   card->debugName = caption;
-  root_.addSubview(card);
+  page_->addSubview(card);
   *shortest = y + height + kGap;
+  // The lowest card ends above the home indicator when scrolled to the end.
+  const double bottom =
+      *std::max_element(columnY_.begin(), columnY_.end()) + ui::currentDevice().safeArea().bottom;
+  page_->setContentSize({page_->bounds().width(), bottom});
   return *card;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "veltrix/platform/ui/controls.h"
+#include "veltrix/platform/ui/scroll_view.h"
 #include "veltrix/platform/ui/view_controller.h"
 
 namespace veltrix::gallery::demo {
@@ -33,20 +34,29 @@ class Composition : public ui::ViewController {
 // `root` inside a navigation controller.
 std::shared_ptr<ui::NavigationController> inNavigation(std::shared_ptr<ui::ViewController> root);
 
+// The page the cards lie on: it fills the screen and scrolls where they
+// reach past the safe area's bottom (the small phone, a phone on its side).
+class CardsPage final : public ui::ScrollView {
+ public:
+  using ui::ScrollView::ScrollView;
+  std::string typeName() const override { return "CardsPage"; }
+};
+
 // White rounded cards with a caption above each, in as many columns as the
 // screen's width takes (one on a phone in portrait), each card going into
 // the shortest column.
 class Cards {
  public:
-  // Fills `root` below `top` (points from the window's top; the safe area
-  // and bars are the caller's to add), inside the device's side insets.
+  // Fills a page over `root` below `top` (points from the window's top; the
+  // safe area and bars are the caller's to add), inside the device's side
+  // insets.
   Cards(ui::View& root, double top);
   // A card of `height` under `caption`; its width is width().
   ui::View& add(const std::string& caption, double height);
   double width() const { return width_; }
 
  private:
-  ui::View& root_;
+  std::shared_ptr<CardsPage> page_;
   double width_ = 0;
   std::vector<double> columnX_;
   std::vector<double> columnY_;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 
+#include "gallery/demo.h"
 #include "veltrix/platform/ui/render/renderer.h"
 #include "veltrix/platform/ui/runtime.h"
 #include "veltrix/ui/settings/scrolling_page.h"
@@ -121,7 +122,10 @@ void Stage::snapshot(const std::string& name) {
   collectScreens(window_->rootViewController(), screens_);
   write(name);
   // What lies below a scrolling page's edge is drawn too, scrolled to the end.
-  for (ui::settings::ScrollingPage* page : window_->findAll<ui::settings::ScrollingPage>()) {
+  std::vector<ui::ScrollView*> scrolling;
+  for (auto* page : window_->findAll<ui::settings::ScrollingPage>()) scrolling.push_back(page);
+  for (auto* page : window_->findAll<demo::CardsPage>()) scrolling.push_back(page);
+  for (ui::ScrollView* page : scrolling) {
     const ui::Point start = page->contentOffset();
     if (!page->window() || page->maxContentOffset().y <= start.y) continue;
     page->setContentOffset({start.x, page->maxContentOffset().y});

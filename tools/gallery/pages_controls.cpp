@@ -1,11 +1,13 @@
 // Gallery pages of the UI layer's own views and controls: buttons, switches,
 // activity indicators, text fields, labels, view appearance and images.
+#include <algorithm>
 #include <memory>
 
 #include "gallery/demo.h"
 #include "gallery/gallery.h"
 #include "veltrix/platform/ui/image.h"
 #include "veltrix/platform/ui/qr.h"
+#include "veltrix/platform/ui/text_metrics.h"
 
 namespace veltrix::gallery {
 namespace {
@@ -26,27 +28,59 @@ void separator(ui::View& card, double y) {
   card.addSubview(line);
 }
 
+// The buttons' frames: a line of the system, disabled and filled buttons,
+// then the scan and remember buttons, then the radio buttons; on a card too
+// narrow for a line (the small phone) its last button starts the next line.
+struct ButtonFrames {
+  Rect system, disabled, filled, scan, remember;
+  double radiosY = 0;
+};
+
+ButtonFrames buttonFrames(double width) {
+  ButtonFrames f;
+  f.system = Rect{8, 12, 96, 36};
+  f.disabled = Rect{104, 12, 96, 36};
+  double y = 62;
+  if (width >= 216 + 120 + 8) {
+    f.filled = Rect{width - 136, 10, 120, 40};
+  } else {
+    f.filled = Rect{16, 60, 120, 40};
+    y += 50;
+  }
+  f.scan = Rect{16, y, 120, 40};
+  if (width >= 140 + 210) {
+    f.remember = Rect{140, y, 210, 40};
+  } else {
+    y += 50;
+    f.remember = Rect{8, y, 210, 40};
+  }
+  f.radiosY = y + 54;
+  return f;
+}
+
+double buttonsHeight(double width) { return buttonFrames(width).radiosY + 40; }
+
 void buttons(ui::View& card) {
-  auto system = std::make_shared<Button>(ButtonType::System, Rect{8, 12, 96, 36});
+  const ButtonFrames frames = buttonFrames(card.bounds().width());
+  auto system = std::make_shared<Button>(ButtonType::System, frames.system);
   system->setTitle("System", ControlState::Normal);
   system->titleLabel()->setFont(Font::system(17));
   card.addSubview(system);
 
-  auto disabled = std::make_shared<Button>(ButtonType::System, Rect{104, 12, 96, 36});
+  auto disabled = std::make_shared<Button>(ButtonType::System, frames.disabled);
   disabled->setTitle("Disabled", ControlState::Normal);
   disabled->titleLabel()->setFont(Font::system(17));
   disabled->setEnabled(false);
   card.addSubview(disabled);
 
-  auto filled =
-      std::make_shared<Button>(ButtonType::Custom, Rect{card.bounds().width() - 136, 10, 120, 40});
+  auto filled = std::make_shared<Button>(ButtonType::Custom, frames.filled);
   filled->setTitle("Pay 12.50", ControlState::Normal);
   filled->titleLabel()->setFont(Font::system(17, FontWeight::Semibold));
   filled->setBackgroundColor(Color::systemBlue());
   filled->cornerRadius = 10;
   card.addSubview(filled);
 
-  auto scan = std::make_shared<Button>(ButtonType::Custom, Rect{16, 62, 120, 40});
+  auto scan = std::make_shared<Button>(ButtonType::Custom, frames.scan);
   scan->setImage(ui::loadImageNamed("icon_scan"), ControlState::Normal);
   scan->setTitle("  Scan", ControlState::Normal);
   scan->setTitleColor(Color::black(), ControlState::Normal);
@@ -54,7 +88,7 @@ void buttons(ui::View& card) {
   scan->contentHorizontalAlignment = ui::ContentHorizontalAlignment::Left;
   card.addSubview(scan);
 
-  auto remember = std::make_shared<Button>(ButtonType::Custom, Rect{140, 62, 210, 40});
+  auto remember = std::make_shared<Button>(ButtonType::Custom, frames.remember);
   remember->setTitle("Remember choice  ", ControlState::Normal);
   remember->setTitleColor(Color::rgb255(58, 118, 226), ControlState::Normal);
   remember->setImage(ui::Image::systemNamed("chevron.down"), ControlState::Normal);
@@ -64,13 +98,13 @@ void buttons(ui::View& card) {
 
   double x = 16;
   for (bool chosen : {true, false}) {
-    auto check = std::make_shared<Button>(ButtonType::Custom, Rect{x, 116, 28, 28});
+    auto check = std::make_shared<Button>(ButtonType::Custom, Rect{x, frames.radiosY, 28, 28});
     check->setImage(ui::Image::systemNamed("checkmark.circle.fill"), ControlState::Normal);
     check->setImage(ui::Image::systemNamed("circle"), ControlState::Selected);
     check->setSelected(!chosen);
     check->setTintColor(Color::systemBlue());
     card.addSubview(check);
-    addLabel(card, chosen ? "Radar View" : "List View", Rect{x + 36, 116, 110, 28},
+    addLabel(card, chosen ? "Radar View" : "List View", Rect{x + 36, frames.radiosY, 110, 28},
              Font::system(16, FontWeight::Medium));
     x += 160;
   }
@@ -127,7 +161,7 @@ void activity(ui::View& card) {
 void controls(Stage& stage) {
   auto screen = std::make_shared<demo::Composition>("Controls", [](ui::View& root) {
     demo::Cards cards(root, demo::contentTop(true));
-    buttons(cards.add("BUTTONS", 156));
+    buttons(cards.add("BUTTONS", buttonsHeight(cards.width())));
     switches(cards.add("SWITCHES", 156));
     activity(cards.add("ACTIVITY AND TEXT FIELDS", 152));
   });
@@ -140,7 +174,12 @@ void labels(Stage& stage) {
   auto screen = std::make_shared<demo::Composition>("Labels", [](ui::View& root) {
     demo::Cards cards(root, demo::contentTop(true));
     {
-      ui::View& card = cards.add("WEIGHTS AND SIZES", 150);
+      // "Large 28" takes a line of its own under both columns where half a
+      // card is too narrow for it (the small phone).
+      const double half = cards.width() / 2;
+      const bool ownLine =
+          ui::textMetrics().measure("Large 28", Font::bold(28), 0, 1).width > half - 16;
+      ui::View& card = cards.add("WEIGHTS AND SIZES", ownLine ? 190 : 150);
       const std::pair<const char*, FontWeight> weights[] = {{"Light", FontWeight::Light},
                                                             {"Regular", FontWeight::Regular},
                                                             {"Medium", FontWeight::Medium},
@@ -151,13 +190,14 @@ void labels(Stage& stage) {
         addLabel(card, std::string(name) + " 17", Rect{16, y, 150, 26}, Font::system(17, weight));
         y += 27;
       }
-      const double x = card.bounds().width() / 2;
+      const double x = half;
       addLabel(card, "Caption 12", Rect{x, 10, x - 16, 18}, Font::system(12),
                Color::secondaryLabel());
       addLabel(card, "Body 15", Rect{x, 32, x - 16, 22}, Font::system(15), Color::systemBlue());
       addLabel(card, "Title 20", Rect{x, 58, x - 16, 28}, Font::system(20, FontWeight::Semibold),
                Color::systemRed());
-      addLabel(card, "Large 28", Rect{x, 90, x - 16, 40}, Font::bold(28));
+      addLabel(card, "Large 28", ownLine ? Rect{16, 142, 2 * x - 32, 40} : Rect{x, 90, x - 16, 40},
+               Font::bold(28));
     }
     {
       ui::View& card = cards.add("ALIGNMENT", 124);
@@ -223,9 +263,11 @@ void views(Stage& stage) {
     {
       ui::View& card = cards.add("CORNERS AND BORDERS", 112);
       const double step = (card.bounds().width() - 32) / 5;
+      const double side = std::min(56.0, step - 6);
       const char* names[] = {"radius 12", "top only", "border 3", "hairline", "circle"};
       for (int i = 0; i < 5; ++i) {
-        auto v = box(Rect{16 + i * step + (step - 56) / 2, 14, 56, 56}, blue);
+        auto v =
+            box(Rect{16 + i * step + (step - side) / 2, 14 + (56 - side) / 2, side, side}, blue);
         switch (i) {
           case 0:
             v->cornerRadius = 12;
@@ -246,12 +288,14 @@ void views(Stage& stage) {
             v->borderColor = Color::systemGray();
             break;
           default:
-            v->cornerRadius = 28;
+            v->cornerRadius = side / 2;
             v->setBackgroundColor(Color::systemGreen());
             break;
         }
         card.addSubview(v);
-        addCaption(card, names[i], Rect{16 + i * step, 78, step, 18});
+        auto caption = addCaption(card, names[i], Rect{16 + i * step, 78, step, 18});
+        caption->adjustsFontSizeToFitWidth = true;
+        caption->minimumScaleFactor = 0.8;
       }
     }
     {
@@ -282,12 +326,15 @@ void views(Stage& stage) {
       addCaption(card, "1, 0.6 and 0.3", Rect{16, 90, 150, 18});
       // A translucent view is composited as a whole: its overlapping
       // children do not darken each other.
-      auto group = std::make_shared<ui::View>(Rect{w - 176, 14, 160, 64});
+      // 160 wide, or what is left beside the dots (which end at 144).
+      const double gx = std::max(w - 176, 160.0);
+      const double gw = w - 16 - gx;
+      auto group = std::make_shared<ui::View>(Rect{gx, 14, gw, 64});
       group->setAlpha(0.5);
-      group->addSubview(box(Rect{0, 0, 100, 64}, blue));
-      group->addSubview(box(Rect{60, 0, 100, 64}, blue));
+      group->addSubview(box(Rect{0, 0, gw * 100 / 160, 64}, blue));
+      group->addSubview(box(Rect{gw * 60 / 160, 0, gw * 100 / 160, 64}, blue));
       card.addSubview(group);
-      addCaption(card, "a group at 0.5", Rect{w - 176, 90, 160, 18});
+      addCaption(card, "a group at 0.5", Rect{gx, 90, gw, 18});
     }
     {
       ui::View& card = cards.add("SCALE TRANSFORM", 124);
@@ -322,8 +369,8 @@ void images(Stage& stage) {
           {"centre", ui::ContentMode::Center}};
       int i = 0;
       for (auto [name, mode] : modes) {
-        auto view =
-            std::make_shared<ui::ImageView>(Rect{8 + i * step + (step - 76) / 2, 14, 76, 44});
+        const double w = std::min(76.0, step - 6);
+        auto view = std::make_shared<ui::ImageView>(Rect{8 + i * step + (step - w) / 2, 14, w, 44});
         view->setImage(ui::loadImageNamed("icon_t420_enabled"));
         view->contentMode = mode;
         view->clipsToBounds = mode == ui::ContentMode::AspectFill;

@@ -124,6 +124,33 @@ TEST_F(ControllerTest, BackButtonAndBarItems) {
   EXPECT_EQ(nav->topViewController(), a.get());
 }
 
+// The bar spans the screen, but its items and title keep out of a turned
+// phone's sensor housing, on every device and after a turn.
+TEST_F(ControllerTest, BarItemsAndTitleStayInTheSafeArea) {
+  for (const DeviceProfile& device :
+       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
+    makeWindow(device);
+    auto nav = showNav(probe("a"));
+    auto b = probe("b");
+    b->setTitle("Settings");
+    b->navigationItem().setRightBarButtonItem(
+        std::make_shared<BarButtonItem>(Image::systemNamed("gearshape"), [] {}));
+    nav->pushViewController(b, false);
+    for (const bool landscape : {true, false}) {
+      SCOPED_TRACE(device.name + (landscape ? " landscape" : " portrait"));
+      window().rotate(landscape);
+      driver().settle();
+      NavigationBar& bar = nav->navigationBar();
+      EXPECT_EQ(bar.frame().width(), window().bounds().width());
+      ASSERT_TRUE(bar.backButton() && bar.rightButton() && bar.titleLabel());
+      EXPECT_TRUE(onScreen(*bar.backButton()));
+      EXPECT_TRUE(onScreen(*bar.rightButton()));
+      EXPECT_TRUE(onScreen(*bar.titleLabel()));
+      EXPECT_DOUBLE_EQ(bar.titleLabel()->frame().midX(), window().bounds().width() / 2);
+    }
+  }
+}
+
 TEST_F(ControllerTest, OnlyFullScreenPresentationsGiveThePresenterCallbacks) {
   auto a = probe("a");
   auto nav = showNav(a);

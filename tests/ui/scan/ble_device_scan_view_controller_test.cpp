@@ -78,18 +78,28 @@ TEST_F(BleDeviceScanTest, ListsNamedTerminalsOnceEachWithSerialAndSignal) {
 }
 
 // On a phone on its side the rows' texts and the button keep clear of the
-// sensor housing and the home indicator.
-TEST_F(BleDeviceScanTest, TurnedPhoneKeepsRowsAndButtonInTheSafeArea) {
-  makeWindow(DeviceProfile::phone().inOrientation(true));
-  screen = std::make_shared<BLEDeviceScanViewController>(
-      BLEDeviceScanViewController::Collaborators{link, settings});
-  show(std::make_shared<NavigationController>(screen));
-  link->report(peripheral("Tavio T1", "A", -58, "TAVIO-0001"));
-  driver().settle();
-  auto cell = screen->tableView()->visibleCells().at(0);
-  EXPECT_TRUE(onScreen(*cell->textLabel()));
-  EXPECT_TRUE(onScreen(*cell->detailTextLabel()));
-  EXPECT_TRUE(onScreen(*screen->scanBtn()));
+// sensor housing and the home indicator; on every device the list and the
+// button follow the screen when it turns, the list ending above the button.
+TEST_F(BleDeviceScanTest, RowsAndButtonStayInTheSafeAreaAndFollowATurn) {
+  for (const DeviceProfile& device :
+       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
+    makeWindow(device.inOrientation(true));
+    screen = std::make_shared<BLEDeviceScanViewController>(
+        BLEDeviceScanViewController::Collaborators{link, settings});
+    show(std::make_shared<NavigationController>(screen));
+    link->report(peripheral("Tavio T1", "A", -58, "TAVIO-0001"));
+    for (const bool landscape : {true, false, true}) {
+      SCOPED_TRACE(device.name + (landscape ? " landscape" : " portrait"));
+      window().rotate(landscape);
+      driver().settle();
+      auto cell = screen->tableView()->visibleCells().at(0);
+      EXPECT_TRUE(onScreen(*cell->textLabel()));
+      EXPECT_TRUE(onScreen(*cell->detailTextLabel()));
+      EXPECT_TRUE(onScreen(*screen->scanBtn()));
+      EXPECT_LE(screen->tableView()->frame().maxY(), screen->scanBtn()->frame().minY());
+      EXPECT_EQ(screen->tableView()->frame().width(), window().bounds().width());
+    }
+  }
 }
 
 TEST_F(BleDeviceScanTest, AScanEndsAfterFiveSecondsAndANewOneIsNotCutShort) {

@@ -135,6 +135,25 @@ TEST_F(GridTest, PanelOnPhoneAndPad) {
   expectNear(panelFrame(), Rect{300, (1180 - 590) / 2.0, 220, 590});
 }
 
+// The panel and its tiles keep out of a turned phone's sensor housing.
+TEST_F(GridTest, PanelAndTilesStayInsideTheSafeAreaOnEveryDevice) {
+  for (const DeviceProfile& base :
+       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
+    for (const bool landscape : {false, true}) {
+      const DeviceProfile device = base.inOrientation(landscape);
+      SCOPED_TRACE(device.name + (landscape ? " landscape" : " portrait"));
+      GridViewController& g = present(services(3), device);
+      EXPECT_TRUE(onScreen(g.containerView()));
+      for (const auto& tile : g.collectionView().visibleCells()) {
+        const Rect f = tile->convert(tile->bounds(), nullptr);
+        const Insets safe = device.safeArea();
+        EXPECT_GE(f.minX(), safe.left);
+        EXPECT_LE(f.maxX(), window().bounds().width() - safe.right);
+      }
+    }
+  }
+}
+
 TEST_F(GridTest, TilesOfATurnedPhoneAreNoTallerThanThePanelShows) {
   GridViewController& g = present(services(4), DeviceProfile::phone().inOrientation(true));
   CollectionView& c = g.collectionView();

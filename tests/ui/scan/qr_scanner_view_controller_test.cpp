@@ -132,12 +132,13 @@ TEST_F(QRScannerTest, WithoutACameraTheScreenIsCompleteButReadsNothing) {
   EXPECT_EQ(scanner->previewLayer(), nullptr);
   EXPECT_TRUE(driver().isTextVisible("将二维码放入框内，即可自动扫描"));
   EXPECT_TRUE(driver().isTextVisible("取消"));
-  // Phone portrait, 390 x 844: a 273-point square in the middle.
-  EXPECT_EQ(scanner->scanRectView()->frame(), (Rect{58.5, 285.5, 273, 273}));
+  // Phone portrait, presented as a page sheet 390 x 787 (from 10 under the
+  // status bar): a 273-point square in the middle of the sheet.
+  EXPECT_EQ(scanner->scanRectView()->frame(), (Rect{58.5, 257, 273, 273}));
   EXPECT_EQ(scanner->scanRectView()->borderWidth, 2.0);
-  EXPECT_EQ(scanner->hintLabel()->frame(), (Rect{0, 578.5, 390, 30}));
-  // Above the home indicator.
-  EXPECT_EQ(scanner->cancelButton()->frame(), (Rect{20, 750, 350, 44}));
+  EXPECT_EQ(scanner->hintLabel()->frame(), (Rect{0, 550, 390, 30}));
+  // Above the home indicator, inside the sheet.
+  EXPECT_EQ(scanner->cancelButton()->frame(), (Rect{20, 693, 350, 44}));
 
   // Access refused is the same as no camera.
   auto refused = std::make_shared<FakeCamera>();
@@ -151,15 +152,26 @@ TEST_F(QRScannerTest, WithoutACameraTheScreenIsCompleteButReadsNothing) {
   EXPECT_TRUE(results.empty());
 
   // On a phone on its side the square is smaller, so the hint stays above
-  // the cancel button.
-  for (const DeviceProfile& turned : {DeviceProfile::phone().inOrientation(true),
-                                      DeviceProfile::smallPhone().inOrientation(true)}) {
-    makeWindow(turned);
+  // the cancel button; the square, the hint and the button follow a turn.
+  for (const DeviceProfile& device :
+       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
+    makeWindow(device.inOrientation(true));
     open(nullptr);
-    const Rect cancel = scanner->cancelButton()->frame();
-    EXPECT_LE(scanner->hintLabel()->frame().maxY(), cancel.minY());
-    EXPECT_GT(scanner->scanRectView()->frame().width(), 0);
-    EXPECT_TRUE(onScreen(*scanner->cancelButton())) << turned.name;
+    for (const bool landscape : {true, false, true}) {
+      SCOPED_TRACE(device.name + (landscape ? " landscape" : " portrait"));
+      window().rotate(landscape);
+      driver().settle();
+      const Rect cancel = scanner->cancelButton()->frame();
+      EXPECT_LE(scanner->hintLabel()->frame().maxY(), cancel.minY());
+      const Rect square = scanner->scanRectView()->frame();
+      const Rect expected =
+          qrScanFrame(scanner->view().bounds().size, window().device().safeArea());
+      EXPECT_NEAR(square.x(), expected.x(), 1e-9);
+      EXPECT_NEAR(square.y(), expected.y(), 1e-9);
+      EXPECT_NEAR(square.width(), expected.width(), 1e-9);
+      EXPECT_GT(scanner->scanRectView()->frame().width(), 0);
+      EXPECT_TRUE(onScreen(*scanner->cancelButton()));
+    }
   }
 }
 

@@ -323,6 +323,11 @@ void NavigationBar::sync() {
   item.bar_ = weak_from_this();
   const double w = bounds().width();
   const double h = bounds().height();
+  // The bar spans the screen; its items and title keep 8 points inside the
+  // safe area's sides (a turned phone's sensor housing covers 47 a side).
+  const Insets safe = safeAreaInsets();
+  const double leftEdge = safe.left + 8;
+  const double rightEdge = w - safe.right - 8;
   auto makeButton = [&](const std::shared_ptr<BarButtonItem>& it, const char* name) {
     it->bar_ = weak_from_this();
     if (it->isHidden()) return std::shared_ptr<Button>();
@@ -354,15 +359,15 @@ void NavigationBar::sync() {
       }
     });
     const Size s = back_->intrinsicContentSize();
-    back_->setFrame(Rect{8, (h - 44) / 2, s.width + 16, 44});
+    back_->setFrame(Rect{leftEdge, (h - 44) / 2, s.width + 16, 44});
     addSubview(back_);
   }
-  if (left_) left_->setFrame(left_->frame().offset(8, 0));
+  if (left_) left_->setFrame(left_->frame().offset(leftEdge, 0));
   if (item.rightBarButtonItem()) {
     right_ = makeButton(item.rightBarButtonItem(), "right");
     if (right_) {
       const Rect f = right_->frame();
-      right_->setFrame(Rect{w - 8 - f.width(), f.y(), f.width(), f.height()});
+      right_->setFrame(Rect{rightEdge - f.width(), f.y(), f.width(), f.height()});
     }
   }
   title_ = std::make_shared<Label>();
@@ -373,15 +378,16 @@ void NavigationBar::sync() {
   // Centred, as wide as the nearer item leaves on both sides; a title wider
   // than that takes the whole room between the items, off centre, before it
   // is cut (the small phone's back button leaves a centred title 120 points).
-  double lo = 8;
-  double hi = w - 8;
+  double lo = leftEdge;
+  double hi = rightEdge;
   for (const auto& b : {back_, left_}) {
     if (b) lo = std::max(lo, b->frame().maxX() + 8);
   }
   if (right_) hi = std::min(hi, right_->frame().minX() - 8);
-  const double half = std::max(0.0, std::min(w / 2 - lo, hi - w / 2));
+  const double mid = (leftEdge + rightEdge) / 2;
+  const double half = std::max(0.0, std::min(mid - lo, hi - mid));
   if (title_->intrinsicContentSize().width <= 2 * half) {
-    title_->setFrame(Rect{w / 2 - half, 0, 2 * half, h});
+    title_->setFrame(Rect{mid - half, 0, 2 * half, h});
   } else {
     title_->setFrame(Rect{lo, 0, std::max(0.0, hi - lo), h});
   }

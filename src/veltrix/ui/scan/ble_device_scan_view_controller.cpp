@@ -85,21 +85,29 @@ void BLEDeviceScanViewController::viewDidLoad() {
   setTitle(kTitle);
   devices_.clear();
 
-  const Size size = root.bounds().size;
-  const Window* key = Window::keyWindow();
-  const Insets safe = key ? key->safeAreaInsets() : Insets{};
-  const double bottomInset = safe.bottom;
-  setupScanButton(size, safe);
-  setupTable(size, bottomInset);
+  setupScanButton();
+  setupTable();
   setupLoadingView();
+  placeViews();
   observeBLEStatus();
 }
 
-void BLEDeviceScanViewController::setupScanButton(Size size, const Insets& safe) {
-  scanBtn_ = std::make_shared<Button>(
-      ButtonType::System,
-      Rect{safe.left + kButtonInset, size.height - kButtonHeight - safe.bottom - kButtonBottomGap,
-           size.width - safe.left - safe.right - 2 * kButtonInset, kButtonHeight});
+void BLEDeviceScanViewController::placeViews() {
+  // From the view's size as it is now, not only at set-up: a turn, or a
+  // sheet shorter than the screen, moves the button and ends the list above
+  // it again.
+  const Size size = view().bounds().size;
+  const Window* key = Window::keyWindow();
+  const Insets safe = key ? key->safeAreaInsets() : Insets{};
+  scanBtn_->setFrame(Rect{safe.left + kButtonInset,
+                          size.height - kButtonHeight - safe.bottom - kButtonBottomGap,
+                          size.width - safe.left - safe.right - 2 * kButtonInset, kButtonHeight});
+  tableView_->setFrame(Rect{0, 0, size.width, size.height - kTableBottomSpace - safe.bottom});
+  loadingView_->setCenter(Rect{Point{0, 0}, size}.mid());
+}
+
+void BLEDeviceScanViewController::setupScanButton() {
+  scanBtn_ = std::make_shared<Button>(ButtonType::System);
   scanBtn_->setTitle(kStartScan, ControlState::Normal);
   scanBtn_->setTitle(kScanning, ControlState::Disabled);
   scanBtn_->setBackgroundColor(Color::systemBlue());
@@ -115,9 +123,8 @@ void BLEDeviceScanViewController::setupScanButton(Size size, const Insets& safe)
   view().addSubview(scanBtn_);
 }
 
-void BLEDeviceScanViewController::setupTable(Size size, double bottomInset) {
-  tableView_ = std::make_shared<TableView>(
-      Rect{0, 0, size.width, size.height - kTableBottomSpace - bottomInset}, TableViewStyle::Plain);
+void BLEDeviceScanViewController::setupTable() {
+  tableView_ = std::make_shared<TableView>(Rect{}, TableViewStyle::Plain);
   auto self = std::static_pointer_cast<BLEDeviceScanViewController>(shared_from_this());
   tableView_->setDataSource(std::static_pointer_cast<TableViewDataSource>(self));
   tableView_->setDelegate(std::static_pointer_cast<TableViewDelegate>(self));
@@ -133,7 +140,6 @@ void BLEDeviceScanViewController::setupLoadingView() {
   loadingView_ = std::make_shared<ActivityIndicator>(ActivityIndicatorStyle::Large);
   const Size size = loadingView_->intrinsicContentSize();
   loadingView_->setFrame(Rect{0, 0, size.width, size.height});
-  loadingView_->setCenter(view().bounds().mid());
   loadingView_->setHidesWhenStopped(true);
   view().addSubview(loadingView_);
 }
@@ -141,6 +147,7 @@ void BLEDeviceScanViewController::setupLoadingView() {
 void BLEDeviceScanViewController::viewWillAppear(bool /*animated*/) { scanBtnClick(); }
 
 void BLEDeviceScanViewController::viewDidLayoutSubviews() {
+  placeViews();
   // The table starts under the navigation bar. The platform insets a
   // scroll view's content by the bars over it; the UI layer leaves that to
   // the screen.

@@ -94,9 +94,11 @@ class BLEDeviceScanViewController final : public ViewController,
   std::string typeName() const override { return "BLEDeviceScanViewController"; }
 
  private:
-  void setupScanButton(Size size, const Insets& safe);
-  void setupTable(Size size, double bottomInset);
+  void setupScanButton();
+  void setupTable();
   void setupLoadingView();
+  // Places the button, the list and the spinner for the screen's size.
+  void placeViews();
   // Both do nothing before the view loaded.
   void setBusy(bool busy);
   void reloadTable();

@@ -176,9 +176,12 @@ void GridViewController::setupConstraints() {
   grid.setTranslatesAutoresizingMaskIntoConstraints(false);
   const double margin = isIpad_ ? kPanelMarginPad : kPanelMarginPhone;
   const double height = isIpad_ ? kPanelHeightPad : kPanelHeightPhone;
+  // The margins count from the safe area's sides: the same as the view's
+  // upright, but clear of a turned phone's sensor housing.
+  LayoutGuide& safe = root.safeAreaLayoutGuide();
   activate({
-      panel.leadingAnchor().constraintEqualTo(root.leadingAnchor(), margin),
-      panel.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -margin),
+      panel.leadingAnchor().constraintEqualTo(safe.leadingAnchor(), margin),
+      panel.trailingAnchor().constraintEqualTo(safe.trailingAnchor(), -margin),
       panel.centerYAnchor().constraintEqualTo(root.centerYAnchor()),
       panel.heightAnchor().constraintEqualTo(root.heightAnchor(), Multiplier{height}),
       grid.topAnchor().constraintEqualTo(panel.topAnchor()),

@@ -72,37 +72,26 @@ void QRScannerViewController::setupCamera() {
   View& root = view();
   previewLayer_ = std::make_shared<VideoPreviewLayer>(captureSession_);
   previewLayer_->videoGravity = VideoGravity::ResizeAspectFill;
-  previewLayer_->setFrame(root.bounds());
   root.insertSublayerAtBottom(previewLayer_);
-
-  output_->rectOfInterest = previewLayer_->metadataOutputRectOfInterestForRect(
-      qrScanFrame(root.bounds().size, safeInsets()));
+  placeViews();
   captureSession_->startRunning();
 }
 
 void QRScannerViewController::setupUI() {
   View& root = view();
   root.setBackgroundColor(Color::black());
-  const Size size = root.bounds().size;
-  // The view fills the screen; the cancel button keeps inside the safe area.
-  const Insets safe = safeInsets();
-  const Rect frame = qrScanFrame(size, safe);
-
-  scanRectView_ = std::make_shared<View>(frame);
+  scanRectView_ = std::make_shared<View>();
   scanRectView_->borderColor = Color::green();
   scanRectView_->borderWidth = kScanFrameBorder;
   root.addSubview(scanRectView_);
 
-  hintLabel_ = std::make_shared<Label>(Rect{0, frame.maxY() + kHintGap, size.width, kHintHeight});
+  hintLabel_ = std::make_shared<Label>();
   hintLabel_->setText(kHintText);
   hintLabel_->textColor = Color::white();
   hintLabel_->textAlignment = TextAlignment::Center;
   root.addSubview(hintLabel_);
 
-  cancelButton_ = std::make_shared<Button>(
-      ButtonType::System,
-      Rect{safe.left + kCancelInset, size.height - safe.bottom - kCancelFromBottom,
-           size.width - safe.left - safe.right - 2 * kCancelInset, kCancelHeight});
+  cancelButton_ = std::make_shared<Button>(ButtonType::System);
   cancelButton_->setTitle(kCancelTitle, ControlState::Normal);
   cancelButton_->setTitleColor(Color::white(), ControlState::Normal);
   std::weak_ptr<ViewController> weak = weak_from_this();
@@ -112,6 +101,28 @@ void QRScannerViewController::setupUI() {
     }
   });
   root.addSubview(cancelButton_);
+  placeViews();
+}
+
+void QRScannerViewController::viewDidLayoutSubviews() { placeViews(); }
+
+void QRScannerViewController::placeViews() {
+  // From the view's size as it is now, not only at set-up: a turn, or a
+  // sheet shorter than the screen, moves them too. The cancel button keeps
+  // inside the safe area.
+  const Size size = view().bounds().size;
+  const Insets safe = safeInsets();
+  const Rect frame = qrScanFrame(size, safe);
+  if (previewLayer_) {
+    previewLayer_->setFrame(Rect{Point{0, 0}, size});
+    output_->rectOfInterest = previewLayer_->metadataOutputRectOfInterestForRect(frame);
+  }
+  if (!scanRectView_ || !hintLabel_ || !cancelButton_) return;
+  scanRectView_->setFrame(frame);
+  hintLabel_->setFrame(Rect{0, frame.maxY() + kHintGap, size.width, kHintHeight});
+  cancelButton_->setFrame(
+      Rect{safe.left + kCancelInset, size.height - safe.bottom - kCancelFromBottom,
+           size.width - safe.left - safe.right - 2 * kCancelInset, kCancelHeight});
 }
 
 void QRScannerViewController::viewWillAppear(bool /*animated*/) {

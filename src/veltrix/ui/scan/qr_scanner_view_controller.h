@@ -53,6 +53,7 @@ class QRScannerViewController final : public ViewController, public MetadataOutp
   void viewDidLoad() override;
   void viewWillAppear(bool animated) override;
   void viewWillDisappear(bool animated) override;
+  void viewDidLayoutSubviews() override;
   // The codes seen in one frame (on the main loop).
   void didOutputMetadataObjects(MetadataOutput& output,
                                 const std::vector<MetadataObject>& objects) override;
@@ -66,6 +67,9 @@ class QRScannerViewController final : public ViewController, public MetadataOutp
  private:
   void setupCamera();
   void setupUI();
+  // Places the preview, the square, the hint and the cancel button for the
+  // screen's size.
+  void placeViews();
 
   std::shared_ptr<CaptureSession> captureSession_;
   std::shared_ptr<MetadataOutput> output_;
