@@ -63,10 +63,16 @@ TEST_F(ScanScreenTest, LongServiceTypesGetSmallerHeaders) {
 }
 
 // The specified size is the largest: a header wider than the screen is
-// drawn smaller until it fits, on the small phone too and after a turn.
+// drawn smaller until it fits, on the small phone too and after a turn, and
+// the texts and the remember button keep out of a turned phone's sensor
+// housing, in both presentations.
 TEST_F(ScanScreenTest, HeadersShrinkToFitTheScreen) {
   for (const DeviceProfile& profile : {DeviceProfile::phone(), DeviceProfile::smallPhone()}) {
-    for (const char* type : {"Card Auth", "ESCPrinter", "Cash Purchase"}) {
+    // The list presentation ("2") for one of them.
+    using TypeAndMode = std::pair<const char*, const char*>;
+    for (const auto& [type, mode] : {TypeAndMode{"Card Auth", "1"}, TypeAndMode{"ESCPrinter", "2"},
+                                     TypeAndMode{"Cash Purchase", "1"}}) {
+      db.updateSetting("preferencesMode", mode);
       facade::ScanRequest request = purchase();
       request.serviceType = type;
       ScanViewController& s = open(request, profile);
@@ -79,7 +85,11 @@ TEST_F(ScanScreenTest, HeadersShrinkToFitTheScreen) {
         EXPECT_LE(textMetrics().measure(header.text(), header.displayFont(), 0, 1).width,
                   header.bounds().width())
             << type << " on " << profile.name << (landscape ? " turned" : "");
-        EXPECT_LE(header.frame().maxX(), s.view().bounds().width());
+        for (View* v : std::initializer_list<View*>{s.headerLabel(), s.label2(), s.label3(),
+                                                    s.rememberBtn()}) {
+          EXPECT_TRUE(onScreen(*v))
+              << type << " on " << profile.name << (landscape ? " turned" : "");
+        }
       }
     }
   }

@@ -255,13 +255,14 @@ void ScanViewController::setupUI() {
   activate(
       {rememberBtn_->bottomAnchor().constraintEqualTo(safe.bottomAnchor(), -kRememberBottomInset),
        rememberBtn_->heightAnchor().constraintEqualToConstant(kRememberHeight)});
-  // Across: the texts centred on the view, the button full width; beside
-  // the orbit: all in the safe area's leading half.
+  // Across: the texts centred in the safe area, the button its full width
+  // (a turned phone's sensor housing covers 47 points a side); beside the
+  // orbit: all in the safe area's leading half.
   for (View* text : {static_cast<View*>(headerLabel_.get()), static_cast<View*>(label2_.get()),
                      static_cast<View*>(label3_.get()), static_cast<View*>(rememberBtn_.get())}) {
-    textsAcross_.push_back(text->centerXAnchor().constraintEqualTo(root.centerXAnchor()));
+    textsAcross_.push_back(text->centerXAnchor().constraintEqualTo(safe.centerXAnchor()));
     textsAcross_.push_back(
-        text->widthAnchor().constraintEqualTo(root.widthAnchor(), -2 * kTextSideMargin));
+        text->widthAnchor().constraintEqualTo(safe.widthAnchor(), -2 * kTextSideMargin));
     textsBeside_.push_back(
         text->leadingAnchor().constraintEqualTo(safe.leadingAnchor(), kTextSideMargin));
     textsBeside_.push_back(text->widthAnchor().constraintEqualTo(
