@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -284,6 +286,20 @@ TEST(MainLoopWakeUp, HostIsWokenAndPumps) {
   EXPECT_EQ(loop.runPending(), 2u);
   EXPECT_EQ(ran, 2);
   EXPECT_TRUE(loop.isCurrent());
+}
+
+// The timer thread sleeps until the earliest deadline and is woken only for
+// a new earliest one: one due sooner than those waiting must still fire on
+// time, and the later one not with it.
+TEST(SystemClockTimers, SoonerDeadlineScheduledAfterALaterOneFiresOnTime) {
+  SystemClock clock;
+  auto queue = SerialQueue::create("test.timers");
+  std::atomic<bool> lateFired{false};
+  std::promise<void> soon;
+  clock.schedule(clock.now() + std::chrono::minutes(1), queue, [&] { lateFired = true; });
+  clock.schedule(clock.now() + millis(5), queue, [&] { soon.set_value(); });
+  EXPECT_EQ(soon.get_future().wait_for(std::chrono::seconds(2)), std::future_status::ready);
+  EXPECT_FALSE(lateFired.load());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -257,6 +258,11 @@ void RetailerManager::scanTerminService(const ContextPtr& context,
       passSn && passServiceId && name == TerminalServiceHelper::stringForService(service::kDisplay);
   const std::size_t pinnedCandidates = candidates.size();
 
+  // T4 to T8 only read: their settings and rows come from one read of the
+  // database.
+  std::optional<registry::DatabaseManager::ReadBatch> reads;
+  reads.emplace(databaseManager_);
+
   // T4: the destination stored for this service type.
   const std::string typeDestination =
       databaseManager_.fetchSetting(fmt::format("{}-{}", destination_servicetype, name));
@@ -353,6 +359,8 @@ void RetailerManager::scanTerminService(const ContextPtr& context,
       }
     }
   }
+
+  reads.reset();
 
   if (pinnedDisplay) candidates.resize(pinnedCandidates);
 

@@ -144,7 +144,12 @@ void SystemClock::schedule(TimePoint deadline, std::weak_ptr<TaskQueue> target, 
             }
           });
     }
-    impl_->heap.push(TimerItem{deadline, impl_->seq++, std::move(target), std::move(task)});
+    const std::uint64_t seq = impl_->seq++;
+    impl_->heap.push(TimerItem{deadline, seq, std::move(target), std::move(task)});
+    // The timer thread sleeps until the earliest deadline: only a new
+    // earliest one needs it awake (a transfer's time-out check, due in a
+    // minute, is scheduled with every request).
+    if (impl_->heap.top().seq != seq) return;
   }
   impl_->cv.notify_all();
 }

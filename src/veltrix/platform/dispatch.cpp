@@ -280,11 +280,15 @@ SerialQueue::~SerialQueue() {
 }
 
 void SerialQueue::post(Task task) {
-  // Notified under the lock: the task may release the last owner of this
-  // queue, which must not be touched once the queue thread can take it.
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->tasks.push_back(std::move(task));
-  impl_->cv.notify_one();
+  // The task may release the last owner of this queue once the queue thread
+  // can take it: the state is held here until the notify. Notified after
+  // the lock is let go, so the woken thread does not block on it at once.
+  const std::shared_ptr<Impl> impl = impl_;
+  {
+    std::lock_guard<std::mutex> lock(impl->mutex);
+    impl->tasks.push_back(std::move(task));
+  }
+  impl->cv.notify_one();
 }
 
 bool SerialQueue::isCurrent() const { return tlsCurrentQueue == impl_.get(); }
@@ -440,13 +444,16 @@ GlobalQueue::~GlobalQueue() {
 }
 
 void GlobalQueue::post(Task task) {
+  // Held until the notify: a task may let the last owner of the pool go.
+  const std::shared_ptr<Impl> impl = impl_;
   std::vector<std::thread> gone;
   {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->tasks.push_back(std::move(task));
-    impl_->cv.notify_one();
-    gone = impl_->growIfStarvedLocked();
+    std::lock_guard<std::mutex> lock(impl->mutex);
+    impl->tasks.push_back(std::move(task));
+    gone = impl->growIfStarvedLocked();
   }
+  // After the lock is let go, so the woken worker does not block on it.
+  impl->cv.notify_one();
   Impl::join(gone);
 }
 

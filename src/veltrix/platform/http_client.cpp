@@ -81,16 +81,21 @@ class ClientQueue final : public TaskQueue {
   explicit ClientQueue(std::string label) : label_(std::move(label)) {}
 
   void post(Task task) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) return;
-    tasks_.push_back(std::move(task));
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (closed_) return;
+      tasks_.push_back(std::move(task));
+    }
+    // Outside the task lock: the woken thread takes its tasks at once and
+    // would otherwise block on the lock this thread still holds.
+    std::lock_guard<std::mutex> lock(wakeMutex_);
     if (multi_ != nullptr) curl_multi_wakeup(multi_);
   }
   bool isCurrent() const override { return thread_.load() == std::this_thread::get_id(); }
   std::string_view label() const override { return label_; }
 
   void attach(CURLM* multi) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(wakeMutex_);
     multi_ = multi;
   }
   void bindCurrentThread() { thread_.store(std::this_thread::get_id()); }
@@ -106,9 +111,12 @@ class ClientQueue final : public TaskQueue {
   }
   // After close() nothing runs and curl is never touched again from here.
   void close() {
+    {
+      std::lock_guard<std::mutex> lock(wakeMutex_);
+      multi_ = nullptr;
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     closed_ = true;
-    multi_ = nullptr;
     tasks_.clear();
   }
 
@@ -116,6 +124,9 @@ class ClientQueue final : public TaskQueue {
   const std::string label_;
   mutable std::mutex mutex_;
   std::deque<Task> tasks_;
+  // Guards the multi handle for wake-ups: once close() has let it go, the
+  // client thread cleans it up.
+  std::mutex wakeMutex_;
   CURLM* multi_ = nullptr;
   bool closed_ = false;
   std::atomic<std::thread::id> thread_{};

@@ -530,6 +530,16 @@ bool DatabaseManager::performInTransaction(const std::function<bool()>& body) {
   return txn.commit();
 }
 
+DatabaseManager::ReadBatch::ReadBatch(DatabaseManager& manager)
+    : manager_(manager), lock_(manager.mutex_) {
+  // Deferred: nothing is locked until the first read, and never for writing.
+  if (!manager_.db_.inTransaction()) begun_ = manager_.db_.execCached("BEGIN");
+}
+
+DatabaseManager::ReadBatch::~ReadBatch() {
+  if (begun_ && manager_.db_.inTransaction()) manager_.db_.execCached("COMMIT");
+}
+
 bool DatabaseManager::runInTransaction(std::initializer_list<std::string_view> statements) {
   return performInTransaction([&] {
     for (std::string_view sql : statements) {

@@ -207,6 +207,24 @@ class DatabaseManager {
   // returns false. False, without running `body`, when BEGIN fails.
   bool performInTransaction(const std::function<bool()>& body);
 
+  // While one lives, the reads of this manager on the same thread share one
+  // read transaction under the manager's lock: they see one state of the
+  // file and take its locks once instead of once per statement. Reads only:
+  // a write made meanwhile would wait for the end of the batch to commit.
+  // Inside a transaction already, it changes nothing.
+  class ReadBatch {
+   public:
+    explicit ReadBatch(DatabaseManager& manager);
+    ~ReadBatch();
+    ReadBatch(const ReadBatch&) = delete;
+    ReadBatch& operator=(const ReadBatch&) = delete;
+
+   private:
+    DatabaseManager& manager_;
+    std::lock_guard<std::recursive_mutex> lock_;
+    bool begun_ = false;
+  };
+
   // --- setting -------------------------------------------------------------
 
   // False when the key is stored already (the old value stays) or absent.

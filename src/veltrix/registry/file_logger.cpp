@@ -74,9 +74,12 @@ void FileLogger::logMessage(std::string_view message) {
   {
     std::lock_guard<std::mutex> lock(writer_->mutex);
     if (writer_->running) {
+      // The thread looks at the queue before it sleeps: only the first
+      // entry of a batch needs to wake it.
+      const bool first = writer_->queue.empty();
       writer_->queue.push_back(std::move(entry));
       ++writer_->queued;
-      writer_->wake.notify_one();
+      if (first) writer_->wake.notify_one();
       return;
     }
   }
