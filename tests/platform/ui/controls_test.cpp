@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/ui_test_env.h"
 #include "veltrix/platform/ui/layer.h"
 #include "veltrix/platform/ui/toast.h"
@@ -70,6 +72,21 @@ TEST_F(ControlsTest, LabelSizeFollowsLinesAndWidth) {
   EXPECT_EQ(label.intrinsicContentSizeForWidth(100).height, 2 * 23);
   label.setText("");
   EXPECT_EQ(label.intrinsicContentSize(), (Size{0, 0}));
+}
+
+TEST_F(ControlsTest, LabelFitsInOneOfItsFittingFonts) {
+  // The fonts prepared ahead for a label are the ones it can pick.
+  Label label;
+  label.setFont(Font::bold(16));
+  label.setText("TAVIO-SIM-0001 T2 Lite");
+  label.adjustsFontSizeToFitWidth = true;
+  label.minimumScaleFactor = 0.8;
+  const std::vector<Font> fonts = Label::fittingFonts(label.font(), label.minimumScaleFactor);
+  EXPECT_EQ(fonts.front(), label.font());
+  EXPECT_EQ(fonts.back().size, 12.8);
+  for (double width = 250; width > 100; width -= 3) {
+    EXPECT_NE(std::find(fonts.begin(), fonts.end(), label.fittedFont(width)), fonts.end()) << width;
+  }
 }
 
 TEST_F(ControlsTest, LayersLeaveTheirViewAndDropTheirAnimations) {

@@ -31,5 +31,24 @@ TEST(TextMetricsTest, PangoMetricsMeasureTheInstalledFonts) {
   EXPECT_GT(m.measure("将二维码放入框内", f, 0, 0).width, 0);
 }
 
+TEST(TextMetricsTest, PangoMetricsPreparedMeasureAsUnprepared) {
+  // Fonts load on the global queue while the caller measures in them.
+  PangoMetrics fresh;
+  PangoMetrics prepared;
+  const std::vector<Font> fonts = {Font::bold(16), Font::bold(15.5), Font::system(14),
+                                   Font::system(16, FontWeight::Medium), Font::bold(12.8)};
+  prepared.prepare(fonts);
+  prepared.prepare(fonts);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const Font& f : fonts) {
+      for (const char* text : {"T2 Lite", "TAVIO-SIM-0001", "收银台"}) {
+        EXPECT_EQ(prepared.measure(text, f, 0, 1), fresh.measure(text, f, 0, 1)) << text;
+        EXPECT_EQ(prepared.measure(text, f, 40, 0), fresh.measure(text, f, 40, 0)) << text;
+      }
+      EXPECT_EQ(prepared.lineHeight(f), fresh.lineHeight(f));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace veltrix::ui

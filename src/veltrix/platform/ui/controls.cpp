@@ -9,6 +9,18 @@
 #include "veltrix/platform/ui/text_metrics.h"
 
 namespace veltrix::ui {
+namespace {
+
+double smallestFittingSize(const Font& font, double minimumScaleFactor) {
+  return font.size * std::clamp(minimumScaleFactor, 0.0, 1.0);
+}
+
+// Half-point steps down from the font's own size, the last one to the
+// smallest; text widths do not scale exactly with the size, so each step is
+// measured.
+double nextFittingSize(double size, double smallest) { return std::max(smallest, size - 0.5); }
+
+}  // namespace
 
 // --- Label -------------------------------------------------------------------
 
@@ -86,13 +98,20 @@ Font Label::fittedFont(double width) const {
     return metrics.measure(shown, font, width, 0).height <=
            numberOfLines_ * metrics.lineHeight(font) + 0.5;
   };
-  const double smallest = font_.size * std::clamp(minimumScaleFactor, 0.0, 1.0);
+  const double smallest = smallestFittingSize(font_, minimumScaleFactor);
   Font font = font_;
-  // Half-point steps down from the font's own size, the last one to the
-  // smallest; text widths do not scale exactly with the size, so each step
-  // is measured.
-  while (!fits(font) && font.size > smallest) font.size = std::max(smallest, font.size - 0.5);
+  while (!fits(font) && font.size > smallest) font.size = nextFittingSize(font.size, smallest);
   return font;
+}
+
+std::vector<Font> Label::fittingFonts(const Font& font, double minimumScaleFactor) {
+  const double smallest = smallestFittingSize(font, minimumScaleFactor);
+  std::vector<Font> fonts{font};
+  for (Font f = font; f.size > smallest;) {
+    f.size = nextFittingSize(f.size, smallest);
+    fonts.push_back(f);
+  }
+  return fonts;
 }
 
 std::string Label::describe() const { return View::describe() + fmt::format(" \"{}\"", text_); }

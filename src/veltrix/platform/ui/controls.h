@@ -65,6 +65,8 @@ class Label : public View {
   // `width`.
   Font displayFont() const;
   Font fittedFont(double width) const;
+  // Every font fittedFont() may pick for `font` and `minimumScaleFactor`.
+  static std::vector<Font> fittingFonts(const Font& font, double minimumScaleFactor);
 
   // The text's size in the label's font, wrapped to `size.width` when the
   // label has more than one line.

@@ -1,10 +1,15 @@
 #include "veltrix/platform/ui/text_metrics.h"
 
 #include <cmath>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "veltrix/platform/dispatch.h"
+#include "veltrix/platform/process_exit.h"
 #include "veltrix/platform/ui/render/pango_text.h"
 
 namespace veltrix::ui {
@@ -96,51 +101,148 @@ double FixedMetrics::lineHeight(const Font& font) const { return std::ceil(1.2 *
 
 // --- Pango -------------------------------------------------------------------
 
+namespace {
+
+// What a measurement depends on besides the font map.
+struct MeasureKey {
+  std::string text;
+  Font font;
+  double maxWidth = 0;
+  int maxLines = 0;
+
+  friend bool operator==(const MeasureKey&, const MeasureKey&) = default;
+};
+
+std::size_t fontHash(const Font& font) {
+  return std::hash<double>{}(font.size) * 31 + static_cast<std::size_t>(font.weight);
+}
+
+struct MeasureKeyHash {
+  std::size_t operator()(const MeasureKey& k) const {
+    std::size_t h = std::hash<std::string>{}(k.text);
+    h = h * 31 + fontHash(k.font);
+    h = h * 31 + std::hash<double>{}(k.maxWidth);
+    return h * 31 + static_cast<std::size_t>(k.maxLines);
+  }
+};
+
+struct FontHash {
+  std::size_t operator()(const Font& f) const { return fontHash(f); }
+};
+
+// A screen measures the same few texts again at every layout pass; past
+// this many the remembered ones are dropped (texts come from the network).
+constexpr std::size_t kMaxRemembered = 4096;
+// Loads a size's Latin face and its CJK fallback.
+constexpr char kPrepareSample[] = "Ag\u6536";
+
+}  // namespace
+
 struct PangoMetrics::Impl {
+  // Pango's objects are not thread-safe: the main loop and the global
+  // queue's preparation take turns under this mutex.
+  std::mutex mutex;
+  PangoFontMap* map = nullptr;
   PangoContext* context = nullptr;
+  std::unordered_map<MeasureKey, Size, MeasureKeyHash> measured;
+  std::unordered_map<Font, double, FontHash> lineHeights;
+  // Fonts prepared or handed to the global queue for it.
+  std::unordered_set<Font, FontHash> prepared;
+
+  ~Impl() {
+    if (context) g_object_unref(context);
+    if (map) g_object_unref(map);
+  }
 
   PangoLayout* layout(std::string_view text, const Font& font) const {
     return detail::newLayout(context, text, font);
   }
+
+  Size measure(std::string_view text, const Font& font, double maxWidth, int maxLines) {
+    MeasureKey key{std::string(text), font, maxWidth, maxLines};
+    if (auto it = measured.find(key); it != measured.end()) return it->second;
+    PangoLayout* l = layout(text, font);
+    if (maxWidth > 0) {
+      pango_layout_set_width(l, static_cast<int>(maxWidth * PANGO_SCALE));
+      pango_layout_set_wrap(l, PANGO_WRAP_WORD_CHAR);
+    }
+    PangoRectangle logical{};
+    pango_layout_get_extents(l, nullptr, &logical);
+    const int count = pango_layout_get_line_count(l);
+    double width = static_cast<double>(logical.width) / PANGO_SCALE;
+    double height = static_cast<double>(logical.height) / PANGO_SCALE;
+    if (maxLines > 0 && count > maxLines) height = height * maxLines / count;
+    g_object_unref(l);
+    if (maxWidth > 0) width = std::min(width, maxWidth);
+    const Size size{std::ceil(width), std::ceil(height)};
+    if (measured.size() >= kMaxRemembered) measured.clear();
+    measured.emplace(std::move(key), size);
+    return size;
+  }
+
+  double lineHeight(const Font& font) {
+    if (auto it = lineHeights.find(font); it != lineHeights.end()) return it->second;
+    PangoLayout* l = layout("Ag", font);
+    PangoRectangle logical{};
+    pango_layout_get_extents(l, nullptr, &logical);
+    g_object_unref(l);
+    const double height = std::ceil(static_cast<double>(logical.height) / PANGO_SCALE);
+    if (lineHeights.size() >= kMaxRemembered) lineHeights.clear();
+    lineHeights.emplace(font, height);
+    return height;
+  }
+
+  void load(const Font& font) {
+    lineHeight(font);
+    PangoLayout* l = layout(kPrepareSample, font);
+    PangoRectangle logical{};
+    pango_layout_get_extents(l, nullptr, &logical);
+    g_object_unref(l);
+  }
 };
 
-PangoMetrics::PangoMetrics() : impl_(std::make_unique<Impl>()) {
-  PangoFontMap* map = pango_cairo_font_map_get_default();
-  impl_->context = pango_font_map_create_context(map);
+PangoMetrics::PangoMetrics() : impl_(std::make_shared<Impl>()) {
+  // A map of its own, not the thread's default: prepare() uses it off the
+  // thread that made it.
+  impl_->map = pango_cairo_font_map_new();
+  impl_->context = pango_font_map_create_context(impl_->map);
   // Points, with the renderer's glyph metrics: layout works in points, the
   // renderer scales.
   detail::configureTextContext(impl_->context);
 }
 
-PangoMetrics::~PangoMetrics() {
-  if (impl_->context) g_object_unref(impl_->context);
-}
+PangoMetrics::~PangoMetrics() = default;
 
 Size PangoMetrics::measure(std::string_view text, const Font& font, double maxWidth,
                            int maxLines) const {
   if (text.empty()) return {0, 0};
-  PangoLayout* l = impl_->layout(text, font);
-  if (maxWidth > 0) {
-    pango_layout_set_width(l, static_cast<int>(maxWidth * PANGO_SCALE));
-    pango_layout_set_wrap(l, PANGO_WRAP_WORD_CHAR);
-  }
-  PangoRectangle logical{};
-  pango_layout_get_extents(l, nullptr, &logical);
-  const int count = pango_layout_get_line_count(l);
-  double width = static_cast<double>(logical.width) / PANGO_SCALE;
-  double height = static_cast<double>(logical.height) / PANGO_SCALE;
-  if (maxLines > 0 && count > maxLines) height = height * maxLines / count;
-  g_object_unref(l);
-  if (maxWidth > 0) width = std::min(width, maxWidth);
-  return {std::ceil(width), std::ceil(height)};
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return impl_->measure(text, font, maxWidth, maxLines);
 }
 
 double PangoMetrics::lineHeight(const Font& font) const {
-  PangoLayout* l = impl_->layout("Ag", font);
-  PangoRectangle logical{};
-  pango_layout_get_extents(l, nullptr, &logical);
-  g_object_unref(l);
-  return std::ceil(static_cast<double>(logical.height) / PANGO_SCALE);
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  return impl_->lineHeight(font);
+}
+
+void PangoMetrics::prepare(std::vector<Font> fonts) const {
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    std::erase_if(fonts, [&](const Font& f) {
+      return impl_->lineHeights.contains(f) || !impl_->prepared.insert(f).second;
+    });
+  }
+  if (fonts.empty()) return;
+  // One font at a time, so that the main loop waits at most for one.
+  platform::GlobalQueue::shared().post([weak = std::weak_ptr<Impl>(impl_), fonts] {
+    for (const Font& font : fonts) {
+      if (platform::processExiting()) return;
+      const std::shared_ptr<Impl> impl = weak.lock();
+      if (!impl) return;
+      std::lock_guard<std::mutex> lock(impl->mutex);
+      impl->load(font);
+    }
+  });
 }
 
 // --- Process metrics ---------------------------------------------------------

@@ -5,11 +5,13 @@
 // default is PangoMetrics (the installed fonts); unit tests install
 // FixedMetrics, whose numbers do not depend on fonts.
 //
-// Thread: the main loop (as every UI entry point).
+// Thread: the main loop (as every UI entry point); prepare() from any
+// thread.
 #pragma once
 
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "veltrix/platform/ui/geometry.h"
 #include "veltrix/platform/ui/style.h"
@@ -27,6 +29,9 @@ class TextMetrics {
                        int maxLines) const = 0;
   // Height of one line of `font`.
   virtual double lineHeight(const Font& font) const = 0;
+  // Loads `fonts` off the calling thread ahead of their first use, so that
+  // a task of the main loop does not pay it. Returns at once.
+  virtual void prepare(std::vector<Font> /*fonts*/) const {}
 };
 
 // Deterministic metrics for tests: every character (code point) advances
@@ -40,6 +45,12 @@ class FixedMetrics final : public TextMetrics {
 
 // Metrics of the installed fonts through Pango (DejaVu Sans for Latin text,
 // a CJK face by fallback).
+//
+// The first use of a face or size is costly (Pango matches it with
+// fontconfig on threads it starts, then loads the face) and is paid once per
+// font map, so prepare() loads fonts in this object's own map on the global
+// queue; a mutex lets the main loop and that work take turns. Results are
+// remembered: the same text in the same font measures the same.
 class PangoMetrics final : public TextMetrics {
  public:
   PangoMetrics();
@@ -50,10 +61,11 @@ class PangoMetrics final : public TextMetrics {
   Size measure(std::string_view text, const Font& font, double maxWidth,
                int maxLines) const override;
   double lineHeight(const Font& font) const override;
+  void prepare(std::vector<Font> fonts) const override;
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::shared_ptr<Impl> impl_;
 };
 
 // The process's metrics (PangoMetrics unless another was installed).

@@ -90,6 +90,17 @@ CircularMovingView::CircularMovingView(const Rect& frame, double radius, Point c
 
 CircularMovingView::~CircularMovingView() { stopDisplayLink(); }
 
+std::vector<Font> CircularMovingView::fonts() {
+  // The lines' own sizes first, then the smaller ones a long text steps
+  // down to.
+  std::vector<Font> fonts{Font::bold(kModelFontSize), Font::bold(kBubbleDetailFontSize)};
+  for (double size : {kModelFontSize, kBubbleDetailFontSize}) {
+    const std::vector<Font> steps = Label::fittingFonts(Font::bold(size), kSmallestLineScale);
+    fonts.insert(fonts.end(), steps.begin() + 1, steps.end());
+  }
+  return fonts;
+}
+
 void CircularMovingView::setupUI() {
   cornerRadius = kBubbleCornerRadius;
   clipsToBounds = false;

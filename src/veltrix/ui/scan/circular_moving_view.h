@@ -46,6 +46,9 @@ class CircularMovingView : public View {
                                                     double initialAngle, ServiceInfoDict info);
   ~CircularMovingView() override;
 
+  // Every font a bubble's lines may be drawn in, their own sizes first.
+  static std::vector<Font> fonts();
+
   const ServiceInfoDict& getServiceInfo() const { return serviceInfo_; }
   bool isMore() const { return isMore_; }
 

@@ -16,9 +16,13 @@ namespace veltrix::ui::scan {
 
 class NavigationScanPresenter final : public facade::ScanPresenter {
  public:
+  // The host has handed its navigation controller: the scan screen's fonts
+  // start loading, long before the first scan.
   NavigationScanPresenter(std::weak_ptr<NavigationController> navigation,
                           ScanScreenServices services)
-      : navigation_(std::move(navigation)), services_(services) {}
+      : navigation_(std::move(navigation)), services_(services) {
+    ScanViewController::prepareFonts();
+  }
 
   // Pushes a new scan screen, animated. A navigation controller that has
   // gone away ends the request with -101 "Service not found".

@@ -14,6 +14,7 @@
 #include "veltrix/platform/ui/gesture.h"
 #include "veltrix/platform/ui/image.h"
 #include "veltrix/platform/ui/runtime.h"
+#include "veltrix/platform/ui/text_metrics.h"
 #include "veltrix/platform/ui/toast.h"
 #include "veltrix/registry/database_manager.h"
 #include "veltrix/registry/discover_manager.h"
@@ -86,9 +87,19 @@ ScanScreenServices ScanScreenServices::shared() {
   return {registry::DatabaseManager::sharedManager(), &registry::DiscoverManager::sharedInstance()};
 }
 
+void ScanViewController::prepareFonts() {
+  // The bubbles' own sizes and the rows' first: a terminal's first lines
+  // are drawn in them.
+  std::vector<Font> fonts = CircularMovingView::fonts();
+  const std::vector<Font> rows = TerminalCollectionViewCell::fonts();
+  fonts.insert(fonts.begin() + 2, rows.begin(), rows.end());
+  textMetrics().prepare(std::move(fonts));
+}
+
 std::shared_ptr<ScanViewController> ScanViewController::create(
     const facade::ScanRequest& request,
     std::shared_ptr<facade::ScanViewControllerDelegate> delegate, ScanScreenServices services) {
+  prepareFonts();
   auto screen = std::make_shared<ScanViewController>(services);
   screen->serviceType = request.serviceType;
   screen->isScanAllService = request.isScanAllService;

@@ -62,6 +62,9 @@ class ScanViewController : public ViewController,
   // The remember options, index 0 to 2.
   static const std::vector<std::string>& rememberOptions();
 
+  // Loads the fonts of the bubbles and rows off the main loop, so that the
+  // first terminals to answer do not pay for them; create() does it too.
+  static void prepareFonts();
   // A screen for `request` that answers `delegate`.
   static std::shared_ptr<ScanViewController> create(
       const facade::ScanRequest& request,

@@ -14,6 +14,8 @@ constexpr double kTextGap = 12;
 constexpr double kLineGap = 2;
 constexpr double kButtonGap = 8;
 constexpr double kButtonSide = 30;
+const Font kNameFont = Font::system(16, FontWeight::Medium);
+const Font kDetailFont = Font::system(14);
 
 // Every line shows what the terminal reported about itself.
 std::shared_ptr<Label> makeCellLabel(const Font& font, const Color& color) {
@@ -28,6 +30,8 @@ std::shared_ptr<Label> makeCellLabel(const Font& font, const Color& color) {
 
 TerminalCollectionViewCell::TerminalCollectionViewCell() { setupSubviews(); }
 
+std::vector<Font> TerminalCollectionViewCell::fonts() { return {kNameFont, kDetailFont}; }
+
 TerminalCollectionViewCell::TerminalCollectionViewCell(const Rect& frame)
     : CollectionViewCell(frame) {
   setupSubviews();
@@ -41,9 +45,9 @@ void TerminalCollectionViewCell::setupSubviews() {
   iconImageView_ = std::make_shared<ImageView>();
   iconImageView_->contentMode = ContentMode::AspectFit;
   iconImageView_->setTintColor(Color::systemBlue());
-  nameLabel_ = makeCellLabel(Font::system(16, FontWeight::Medium), Color::black());
-  snLabel_ = makeCellLabel(Font::system(14), Color::gray());
-  serviceNameLabel_ = makeCellLabel(Font::system(14), Color::lightGray());
+  nameLabel_ = makeCellLabel(kNameFont, Color::black());
+  snLabel_ = makeCellLabel(kDetailFont, Color::gray());
+  serviceNameLabel_ = makeCellLabel(kDetailFont, Color::lightGray());
   moreButton_ = std::make_shared<Button>(ButtonType::Custom);
   moreButton_->setImage(Image::systemNamed("ellipsis.circle"), ControlState::Normal);
   moreButton_->setTintColor(Color::gray());

@@ -42,6 +42,9 @@ class TerminalCollectionViewCell : public CollectionViewCell {
   TerminalCollectionViewCell();
   explicit TerminalCollectionViewCell(const Rect& frame);
 
+  // The fonts a row's lines are drawn in.
+  static std::vector<Font> fonts();
+
   // Shows `item` exactly as it is now: its texts and its icon (none when the
   // image does not exist).
   void configureWithItem(const TerminalItem& item);
