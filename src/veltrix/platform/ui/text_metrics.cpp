@@ -1,6 +1,9 @@
 #include "veltrix/platform/ui/text_metrics.h"
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -133,15 +136,83 @@ struct FontHash {
 // A screen measures the same few texts again at every layout pass; past
 // this many the remembered ones are dropped (texts come from the network).
 constexpr std::size_t kMaxRemembered = 4096;
+// How long callers leave the font map alone before the preparation loads
+// its next font.
+constexpr std::chrono::milliseconds kCallerQuiet{5};
 // Loads a size's Latin face and its CJK fallback.
 constexpr char kPrepareSample[] = "Ag\u6536";
+
+// Measures `text` in `font` in `context`, discarding the result: the faces
+// it needs are then loaded.
+void loadFaces(PangoContext* context, std::string_view text, const Font& font) {
+  PangoLayout* l = detail::newLayout(context, text, font);
+  PangoRectangle logical{};
+  pango_layout_get_extents(l, nullptr, &logical);
+  g_object_unref(l);
+}
+
+// What the first font costs in any map, once a process (fontconfig's
+// configuration and caches, the font files), paid in a map of its own so
+// that no caller waits for it.
+void loadProcessFonts(const Font& font) {
+  static std::once_flag once;
+  std::call_once(once, [&] {
+    PangoFontMap* map = pango_cairo_font_map_new();
+    PangoContext* context = pango_font_map_create_context(map);
+    detail::configureTextContext(context);
+    loadFaces(context, kPrepareSample, font);
+    g_object_unref(context);
+    g_object_unref(map);
+  });
+}
 
 }  // namespace
 
 struct PangoMetrics::Impl {
-  // Pango's objects are not thread-safe: the main loop and the global
-  // queue's preparation take turns under this mutex.
+  // Pango's objects are not thread-safe: callers (the main loop) and the
+  // global queue's preparation take turns under this mutex. The
+  // preparation loads a font only once callers have left the map alone for
+  // kCallerQuiet and none waits (a mutex is not fair), so a burst of calls
+  // waits for one font's load at most.
   std::mutex mutex;
+  std::condition_variable turnTaken;
+  std::atomic<int> callersWaiting{0};
+  std::chrono::steady_clock::time_point lastCall;  // under `mutex`
+
+  // A caller's use of the font map, ahead of the preparation.
+  class CallerTurn {
+   public:
+    explicit CallerTurn(Impl& impl) : impl_(impl) {
+      impl_.callersWaiting.fetch_add(1);
+      impl_.mutex.lock();
+      impl_.callersWaiting.fetch_sub(1);
+    }
+    ~CallerTurn() {
+      impl_.lastCall = std::chrono::steady_clock::now();
+      impl_.mutex.unlock();
+      impl_.turnTaken.notify_all();
+    }
+    CallerTurn(const CallerTurn&) = delete;
+    CallerTurn& operator=(const CallerTurn&) = delete;
+
+   private:
+    Impl& impl_;
+  };
+
+  // The preparation's turn: returns holding `lock` once callers are quiet.
+  void awaitPreparationTurn(std::unique_lock<std::mutex>& lock) {
+    for (;;) {
+      if (callersWaiting.load() > 0) {
+        turnTaken.wait(lock);
+        continue;
+      }
+      // Real time, not the library's clock: this only spaces the work.
+      const auto quietFrom = lastCall + kCallerQuiet;
+      if (std::chrono::steady_clock::now() >= quietFrom) return;
+      turnTaken.wait_until(lock, quietFrom);
+    }
+  }
+
   PangoFontMap* map = nullptr;
   PangoContext* context = nullptr;
   std::unordered_map<MeasureKey, Size, MeasureKeyHash> measured;
@@ -194,10 +265,7 @@ struct PangoMetrics::Impl {
 
   void load(const Font& font) {
     lineHeight(font);
-    PangoLayout* l = layout(kPrepareSample, font);
-    PangoRectangle logical{};
-    pango_layout_get_extents(l, nullptr, &logical);
-    g_object_unref(l);
+    loadFaces(context, kPrepareSample, font);
   }
 };
 
@@ -216,18 +284,18 @@ PangoMetrics::~PangoMetrics() = default;
 Size PangoMetrics::measure(std::string_view text, const Font& font, double maxWidth,
                            int maxLines) const {
   if (text.empty()) return {0, 0};
-  std::lock_guard<std::mutex> lock(impl_->mutex);
+  Impl::CallerTurn turn(*impl_);
   return impl_->measure(text, font, maxWidth, maxLines);
 }
 
 double PangoMetrics::lineHeight(const Font& font) const {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
+  Impl::CallerTurn turn(*impl_);
   return impl_->lineHeight(font);
 }
 
 void PangoMetrics::prepare(std::vector<Font> fonts) const {
   {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
+    Impl::CallerTurn turn(*impl_);
     std::erase_if(fonts, [&](const Font& f) {
       return impl_->lineHeights.contains(f) || !impl_->prepared.insert(f).second;
     });
@@ -235,11 +303,13 @@ void PangoMetrics::prepare(std::vector<Font> fonts) const {
   if (fonts.empty()) return;
   // One font at a time, so that the main loop waits at most for one.
   platform::GlobalQueue::shared().post([weak = std::weak_ptr<Impl>(impl_), fonts] {
+    loadProcessFonts(fonts.front());
     for (const Font& font : fonts) {
       if (platform::processExiting()) return;
       const std::shared_ptr<Impl> impl = weak.lock();
       if (!impl) return;
-      std::lock_guard<std::mutex> lock(impl->mutex);
+      std::unique_lock<std::mutex> lock(impl->mutex);
+      impl->awaitPreparationTurn(lock);
       impl->load(font);
     }
   });
