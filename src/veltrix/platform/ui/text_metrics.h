@@ -49,8 +49,8 @@ class FixedMetrics final : public TextMetrics {
 // The first use of a face or size is costly (Pango matches it with
 // fontconfig on threads it starts, then loads the face) and is paid once per
 // font map, so prepare() loads fonts in this object's own map on the global
-// queue; a mutex lets the main loop and that work take turns. Results are
-// remembered: the same text in the same font measures the same.
+// queue. They take turns with callers under a mutex, callers first. Results
+// are remembered: the same text in the same font measures the same.
 class PangoMetrics final : public TextMetrics {
  public:
   PangoMetrics();

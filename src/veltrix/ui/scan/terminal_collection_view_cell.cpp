@@ -30,12 +30,12 @@ std::shared_ptr<Label> makeCellLabel(const Font& font, const Color& color) {
 
 TerminalCollectionViewCell::TerminalCollectionViewCell() { setupSubviews(); }
 
-std::vector<Font> TerminalCollectionViewCell::fonts() { return {kNameFont, kDetailFont}; }
-
 TerminalCollectionViewCell::TerminalCollectionViewCell(const Rect& frame)
     : CollectionViewCell(frame) {
   setupSubviews();
 }
+
+std::vector<Font> TerminalCollectionViewCell::fonts() { return {kNameFont, kDetailFont}; }
 
 void TerminalCollectionViewCell::setupSubviews() {
   setBackgroundColor(Color::white());
