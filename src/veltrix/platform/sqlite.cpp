@@ -237,18 +237,15 @@ Stmt Db::prepareCached(std::string_view sql) {
       }
     }
   }
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr) !=
-      SQLITE_OK) {
-    sqlite3_finalize(stmt);
-    return Stmt();
-  }
+  Stmt fresh = prepare(sql);
+  if (!fresh.valid()) return fresh;
   std::lock_guard<std::mutex> lock(cacheMutex_);
   const bool known = std::any_of(cache_.begin(), cache_.end(),
                                  [&](const Cached& entry) { return entry.sql == sql; });
-  if (known || cache_.size() >= kMaxCachedStatements) return Stmt(stmt, nullptr);
-  cache_.push_back({std::string(sql), stmt, true});
-  return Stmt(stmt, this);
+  if (known || cache_.size() >= kMaxCachedStatements) return fresh;
+  cache_.push_back({std::string(sql), fresh.stmt_, true});
+  fresh.cache_ = this;
+  return fresh;
 }
 
 void Db::setStatementCache(bool on) {
