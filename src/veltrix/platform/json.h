@@ -67,6 +67,11 @@ std::optional<std::string> dumpJsonPretty(const Json& value, std::string* error 
 // false "0". Any other type gives "".
 std::string jsonNumberText(const Json& value);
 
+// The text as a JSON string, or null when absent.
+inline Json jsonTextOrNull(const std::optional<std::string>& text) {
+  return text ? Json(*text) : Json(nullptr);
+}
+
 // Lenient value reader: text as is, number or boolean as jsonNumberText,
 // anything else (null, object, array) absent.
 std::optional<std::string> jsonText(const Json& value);

@@ -32,10 +32,6 @@ std::optional<std::uint32_t> secureRandom32() {
   return value;
 }
 
-Json textOrNull(const std::optional<std::string>& value) {
-  return value ? Json(*value) : Json(nullptr);
-}
-
 class LoggingAuthDelegate final : public AuthManagerDelegate {
  public:
   void onAuthRequestRspn(const Json& info) override {
@@ -115,24 +111,24 @@ std::optional<std::string> AuthBean::requestToJSONString() const {
   // Only the first half of the code leaves the device.
   if (random) firstFour = random->substr(0, 4);
   Json json = Json::object();
-  json["authType"] = textOrNull(authType);
-  json["initiation"] = textOrNull(initiation);
-  json["model"] = textOrNull(model);
-  json["msgType"] = textOrNull(msgType);
-  json["random"] = textOrNull(firstFour);
-  json["sn"] = textOrNull(sn);
+  json["authType"] = platform::jsonTextOrNull(authType);
+  json["initiation"] = platform::jsonTextOrNull(initiation);
+  json["model"] = platform::jsonTextOrNull(model);
+  json["msgType"] = platform::jsonTextOrNull(msgType);
+  json["random"] = platform::jsonTextOrNull(firstFour);
+  json["sn"] = platform::jsonTextOrNull(sn);
   return objectToJSONString(json);
 }
 
 std::optional<std::string> AuthBean::approveToJSONString() const {
   Json json = Json::object();
-  json["authType"] = textOrNull(authType);
-  json["eccPub"] = textOrNull(eccPub);
-  json["model"] = textOrNull(model);
-  json["msgType"] = textOrNull(msgType);
-  json["random"] = textOrNull(random);
-  json["sign"] = textOrNull(sign);
-  json["sn"] = textOrNull(sn);
+  json["authType"] = platform::jsonTextOrNull(authType);
+  json["eccPub"] = platform::jsonTextOrNull(eccPub);
+  json["model"] = platform::jsonTextOrNull(model);
+  json["msgType"] = platform::jsonTextOrNull(msgType);
+  json["random"] = platform::jsonTextOrNull(random);
+  json["sign"] = platform::jsonTextOrNull(sign);
+  json["sn"] = platform::jsonTextOrNull(sn);
   return objectToJSONString(json);
 }
 

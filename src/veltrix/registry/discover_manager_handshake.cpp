@@ -19,10 +19,6 @@ namespace {
 
 bool present(const std::optional<std::string>& text) { return text && !text->empty(); }
 
-Json handshakeTextOrNull(const std::optional<std::string>& text) {
-  return text ? Json(*text) : Json(nullptr);
-}
-
 // A terminal's stored services by (service type, identifier): the first
 // enabled row of each, in table order, as a lookup of the table by serial
 // number, type and identifier finds it.
@@ -262,9 +258,9 @@ void DiscoverManager::registerHandshake(const HandshakeBean& bean,
     for (const auto& [code, name] : types->items()) {
       Json base = Json::object();
       base["serviceId"] = *serviceId;
-      base["serviceName"] = handshakeTextOrNull(lenientText(entry, "serviceName"));
+      base["serviceName"] = platform::jsonTextOrNull(lenientText(entry, "serviceName"));
       base["serviceType"] = code;
-      base["serviceTypeName"] = handshakeTextOrNull(platform::jsonText(name));
+      base["serviceTypeName"] = platform::jsonTextOrNull(platform::jsonText(name));
       services.push_back(ServiceInfo::initWithServices(info, base));
     }
   }

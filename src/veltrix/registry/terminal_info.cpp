@@ -14,10 +14,6 @@ using platform::Json;
 
 namespace {
 
-Json infoTextOrNull(const std::optional<std::string>& value) {
-  return value ? Json(*value) : Json(nullptr);
-}
-
 // Line breaks and spaces removed from the whole text (backslashes stay).
 std::string withoutBlanks(std::string text) {
   std::erase_if(text, [](char c) { return c == '\n' || c == '\r' || c == ' '; });
@@ -51,23 +47,23 @@ ServicesBean ServicesBean::initServicesBean() {
 
 Json ServicesBean::toJSON() const {
   Json json = Json::object();
-  json["serviceId"] = infoTextOrNull(serviceId);
-  json["packageName"] = infoTextOrNull(packageName);
-  json["serviceName"] = infoTextOrNull(serviceName);
-  json["serviceType"] = infoTextOrNull(serviceType);
-  json["serviceTypeName"] = infoTextOrNull(serviceTypeName);
-  json["sn"] = infoTextOrNull(sn);
+  json["serviceId"] = platform::jsonTextOrNull(serviceId);
+  json["packageName"] = platform::jsonTextOrNull(packageName);
+  json["serviceName"] = platform::jsonTextOrNull(serviceName);
+  json["serviceType"] = platform::jsonTextOrNull(serviceType);
+  json["serviceTypeName"] = platform::jsonTextOrNull(serviceTypeName);
+  json["sn"] = platform::jsonTextOrNull(sn);
   return json;
 }
 
 std::optional<std::string> ServicesBean::toJSONString() const {
   Json sorted = Json::object();
-  sorted["packageName"] = infoTextOrNull(packageName);
-  sorted["serviceId"] = infoTextOrNull(serviceId);
-  sorted["serviceName"] = infoTextOrNull(serviceName);
-  sorted["serviceType"] = infoTextOrNull(serviceType);
-  sorted["serviceTypeName"] = infoTextOrNull(serviceTypeName);
-  sorted["sn"] = infoTextOrNull(sn);
+  sorted["packageName"] = platform::jsonTextOrNull(packageName);
+  sorted["serviceId"] = platform::jsonTextOrNull(serviceId);
+  sorted["serviceName"] = platform::jsonTextOrNull(serviceName);
+  sorted["serviceType"] = platform::jsonTextOrNull(serviceType);
+  sorted["serviceTypeName"] = platform::jsonTextOrNull(serviceTypeName);
+  sorted["sn"] = platform::jsonTextOrNull(sn);
   std::string error;
   std::optional<std::string> text = platform::dumpJson(sorted, &error);
   if (!text) {
@@ -136,11 +132,11 @@ TerminalInfo TerminalInfo::initWithJsonString(std::string_view text) {
 
 std::optional<std::string> TerminalInfo::toJSONString() const {
   Json json = Json::object();
-  json["sn"] = infoTextOrNull(sn);
-  json["time"] = infoTextOrNull(time);
-  json["address"] = infoTextOrNull(address);
-  json["parameter"] = infoTextOrNull(parameter);
-  json["model"] = infoTextOrNull(model);
+  json["sn"] = platform::jsonTextOrNull(sn);
+  json["time"] = platform::jsonTextOrNull(time);
+  json["address"] = platform::jsonTextOrNull(address);
+  json["parameter"] = platform::jsonTextOrNull(parameter);
+  json["model"] = platform::jsonTextOrNull(model);
   json["services"] = services ? *services : Json(nullptr);
   json["isP2p"] = isP2p;
   json["requireResponse"] = requireResponse;
