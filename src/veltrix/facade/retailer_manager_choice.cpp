@@ -260,8 +260,7 @@ void RetailerManager::scanTerminService(const ContextPtr& context,
 
   // T4 to T8 only read: their settings and rows come from one read of the
   // database.
-  std::optional<registry::DatabaseManager::ReadBatch> reads;
-  reads.emplace(databaseManager_);
+  std::optional<registry::DatabaseManager::ReadBatch> reads(std::in_place, databaseManager_);
 
   // T4: the destination stored for this service type.
   const std::string typeDestination =
