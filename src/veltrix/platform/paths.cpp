@@ -72,7 +72,7 @@ bool setDocumentsDir(std::filesystem::path dir) {
     }
     inUse = pathState().documents;
   }
-  // Taking it would split the pathState: the database and the log file stay
+  // Taking it would split the state: the database and the log file stay
   // where they were opened while later files would go to the new place.
   logf("veltrix: setDocumentsDir({}) refused: the data directory {} is already in use",
        dir.string(), inUse.string());
