@@ -13,6 +13,7 @@
 
 #include "facade/facade_fixture.h"
 #include "sim/http_simulator.h"
+#include "support/sim_terminal.h"
 #include "veltrix/platform/file.h"
 #include "veltrix/platform/log.h"
 #include "veltrix/registry/file_logger.h"
@@ -30,12 +31,7 @@ using Damage = std::function<void(const std::filesystem::path& path)>;
 class DamagedDatabaseTest : public testing::LoopTest,
                             public ::testing::WithParamInterface<std::pair<const char*, Damage>> {
  protected:
-  DamagedDatabaseTest() {
-    sim_ = sim::HttpSimulator::start("127.0.0.1", 0);
-    sim::Scenario scenario;
-    scenario.setDefaultDelay(0ms);
-    sim_->setScenario(std::move(scenario));
-  }
+  DamagedDatabaseTest() { sim_ = testing::startSimulatedTerminal(0ms); }
 
   ~DamagedDatabaseTest() override {
     main().runUntil([&] { return session_.taskCount() == 0; });
@@ -47,12 +43,7 @@ class DamagedDatabaseTest : public testing::LoopTest,
   void start() {
     db_ = std::make_unique<registry::DatabaseManager>(dbPath(), &logFile_);
     settings_ = std::make_unique<RetailerSettingManager>(*db_);
-    transport::HttpsServiceConfig config;
-    config.sessionManager = &session_;
-    config.logFile = &logFile_;
-    CommunicateFactory factory(
-        [config](const std::string& url) { return transport::HttpsService::create(url, config); },
-        {});
+    CommunicateFactory factory = testing::httpFactory(session_, logFile_);
     manager_ = std::make_shared<RetailerManager>(RetailerManager::Collaborators{
         *db_, registry_, *settings_, logFile_, transport::RadioOffBleTransport::shared(), factory,
         nullptr, nullptr});

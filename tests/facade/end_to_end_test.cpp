@@ -15,6 +15,7 @@
 #include "facade/facade_fixture.h"
 #include "sim/default_scenario.h"
 #include "sim/http_simulator.h"
+#include "support/sim_terminal.h"
 #include "veltrix/platform/json.h"
 #include "veltrix/platform/log.h"
 #include "veltrix/registry/file_logger.h"
@@ -29,22 +30,14 @@ using namespace std::chrono_literals;
 class EndToEndTest : public testing::LoopTest {
  protected:
   EndToEndTest() {
-    sim_ = sim::HttpSimulator::start("127.0.0.1", 0);
-    sim::Scenario scenario;
-    scenario.setDefaultDelay(5ms);
-    sim_->setScenario(std::move(scenario));
+    sim_ = testing::startSimulatedTerminal(5ms);
     makeManager(nullptr);
   }
 
   // A facade whose probes wait on `probeQueue` (null: the global queue).
   void makeManager(std::shared_ptr<platform::TaskQueue> probeQueue) {
     // The production transport, on a session and a log file of this test.
-    transport::HttpsServiceConfig config;
-    config.sessionManager = &session_;
-    config.logFile = &logFile_;
-    CommunicateFactory factory(
-        [config](const std::string& url) { return transport::HttpsService::create(url, config); },
-        {});
+    CommunicateFactory factory = testing::httpFactory(session_, logFile_);
     RetailerManager::Collaborators collaborators{
         db_,     registry_, settings_, logFile_, transport::RadioOffBleTransport::shared(),
         factory, nullptr,   nullptr};

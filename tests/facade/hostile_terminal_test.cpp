@@ -16,6 +16,7 @@
 #include "facade/facade_fixture.h"
 #include "sim/http_simulator.h"
 #include "support/hostile_http_peer.h"
+#include "support/sim_terminal.h"
 #include "veltrix/platform/log.h"
 #include "veltrix/platform/sqlite.h"
 #include "veltrix/registry/file_logger.h"
@@ -94,10 +95,7 @@ class HostileTerminalTest : public testing::LoopTest {
   // The simulated terminal, answering with its defaults at once.
   sim::HttpSimulator& terminal() {
     if (!sim_) {
-      sim_ = sim::HttpSimulator::start("127.0.0.1", 0);
-      sim::Scenario scenario;
-      scenario.setDefaultDelay(0ms);
-      sim_->setScenario(std::move(scenario));
+      sim_ = testing::startSimulatedTerminal(0ms);
     }
     return *sim_;
   }

@@ -8,6 +8,7 @@
 #include <thread>
 #include <utility>
 
+#include "support/sim_terminal.h"
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/sqlite.h"
 #include "veltrix/transport/https_service.h"
@@ -41,18 +42,10 @@ void runUntilAllCalledBack(const Payments& payments, std::chrono::milliseconds l
 }  // namespace
 
 PaymentLoad::PaymentLoad(const std::filesystem::path& dir)
-    : sim_(sim::HttpSimulator::start("127.0.0.1", 0)),
+    : sim_(startSimulatedTerminal(0ms)),  // two notifications and the response at once
       db_(dir / "load.sqlite"),
       logFile_(dir / "load-log.txt") {
-  sim::Scenario scenario;
-  scenario.setDefaultDelay(0ms);  // two notifications and the response at once
-  sim_->setScenario(std::move(scenario));
-  transport::HttpsServiceConfig config;
-  config.sessionManager = &session_;
-  config.logFile = &logFile_;
-  facade::CommunicateFactory factory(
-      [config](const std::string& url) { return transport::HttpsService::create(url, config); },
-      {});
+  facade::CommunicateFactory factory = httpFactory(session_, logFile_);
   manager_ = std::make_shared<facade::RetailerManager>(facade::RetailerManager::Collaborators{
       db_, registry_, settings_, logFile_, transport::RadioOffBleTransport::shared(),
       std::move(factory)});

@@ -306,7 +306,7 @@ TEST_F(RendererTest, PresentationsDimWhatIsUnderThem) {
   EXPECT_TRUE(near(c.colorAt({10, 100}), Color::white(0.8), 0.01)) << "alerts dim by 0.2";
   Button* remove = alert->buttonForAction("Remove");
   ASSERT_NE(remove, nullptr);
-  const Rect r = remove->convert(remove->bounds(), nullptr);
+  const Rect r = inWindow(*remove);
   EXPECT_GT(inkIn(c, r.inset({2, 2, 2, 2}), Color::white(0.97)), 20) << "its title";
 }
 

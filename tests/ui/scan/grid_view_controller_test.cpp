@@ -62,9 +62,7 @@ class GridTest : public testing::UiTest {
     return *grid;
   }
   bool gridShown() { return screen->presentedViewController() == grid.get(); }
-  Rect panelFrame() {
-    return grid->containerView().convert(grid->containerView().bounds(), nullptr);
-  }
+  Rect panelFrame() { return inWindow(grid->containerView()); }
 
   std::shared_ptr<ViewController> screen;
   std::shared_ptr<GridViewController> grid;
@@ -145,7 +143,7 @@ TEST_F(GridTest, PanelAndTilesStayInsideTheSafeAreaOnEveryDevice) {
       GridViewController& g = present(services(3), device);
       EXPECT_TRUE(onScreen(g.containerView()));
       for (const auto& tile : g.collectionView().visibleCells()) {
-        const Rect f = tile->convert(tile->bounds(), nullptr);
+        const Rect f = inWindow(*tile);
         const Insets safe = device.safeArea();
         EXPECT_GE(f.minX(), safe.left);
         EXPECT_LE(f.maxX(), window().bounds().width() - safe.right);

@@ -51,7 +51,6 @@ class ScanDialogsTest : public testing::UiTest {
     };
     dialogs = ScanDialogs::create(*screen, services);
   }
-  Rect inWindow(const View& v) { return v.convert(v.bounds(), nullptr); }
   QRCodeView* qrCard() { return driver().find<QRCodeView>(); }
 
   std::shared_ptr<ViewController> screen;

@@ -16,6 +16,7 @@
 #include "sim/discovery_simulator.h"
 #include "sim/http_simulator.h"
 #include "support/sim_discovery.h"
+#include "support/sim_terminal.h"
 #include "support/ui_test_env.h"
 #include "veltrix/facade/result_back_manager.h"
 #include "veltrix/facade/retailer_manager.h"
@@ -38,10 +39,7 @@ class ScanEndToEndTest : public testing::UiTest {
  protected:
   // With `paymentEntries` payment services on the terminal.
   void start(bool withTerminal, int paymentEntries = 1) {
-    http_ = sim::HttpSimulator::start("127.0.0.1", 0);
-    sim::Scenario scenario;
-    scenario.setDefaultDelay(5ms);
-    http_->setScenario(std::move(scenario));
+    http_ = veltrix::testing::startSimulatedTerminal(5ms);
 
     sim::VirtualTerminal terminal;
     terminal.address = http_->address();
@@ -56,12 +54,7 @@ class ScanEndToEndTest : public testing::UiTest {
     library_->db.insertSetting("preferencesMode", "1");
 
     settings_ = facade::RetailerSettingManager::create(library_->db, library_->manager.get());
-    transport::HttpsServiceConfig config;
-    config.sessionManager = &session_;
-    config.logFile = &library_->logFile;
-    facade::CommunicateFactory factory(
-        [config](const std::string& url) { return transport::HttpsService::create(url, config); },
-        {});
+    facade::CommunicateFactory factory = veltrix::testing::httpFactory(session_, library_->logFile);
     manager_ = std::make_shared<facade::RetailerManager>(facade::RetailerManager::Collaborators{
         library_->db, registry_, *settings_, library_->logFile,
         transport::RadioOffBleTransport::shared(), std::move(factory)});

@@ -107,7 +107,7 @@ TEST_F(ScanScreenDialogsTest, AddDeviceChooserLeadsToTheQRCodeDialog) {
   window().rotate(true);
   driver().advance(1.0);
   EXPECT_LT(card->transform().sy, 1);
-  const Rect shown = card->convert(card->bounds(), nullptr);
+  const Rect shown = inWindow(*card);
   EXPECT_GE(shown.minY(), s.view().safeAreaInsets().top);
   EXPECT_LE(shown.maxY(), window().bounds().height());
 

@@ -178,7 +178,7 @@ class OrbitGeometryTest : public ScanScreenTest {
   // Its icon and lines.
   static std::vector<Rect> drawing(const CircularMovingView& bubble) {
     std::vector<Rect> out = shownLines(bubble);
-    out.push_back(bubble.imageView()->convert(bubble.imageView()->bounds(), nullptr));
+    out.push_back(inWindow(*bubble.imageView()));
     return out;
   }
 
@@ -205,7 +205,7 @@ TEST_F(OrbitGeometryTest, TurnedPhonesKeepTheOrbitClearOfTheTexts) {
     for (const View* v :
          {static_cast<const View*>(s.headerLabel()), static_cast<const View*>(s.label2()),
           static_cast<const View*>(s.label3()), static_cast<const View*>(s.rememberBtn())}) {
-      texts.push_back(v->convert(v->bounds(), nullptr));
+      texts.push_back(inWindow(*v));
     }
     const Rect safe = safeFrame();
     for (double offset : turns(s.movingViews().size())) {

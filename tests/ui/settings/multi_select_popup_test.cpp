@@ -216,11 +216,11 @@ TEST_F(MultiSelectPopupTest, TheCardFitsTheScreen) {
   makeWindow(DeviceProfile::smallPhone());
   seed();
   open();
-  const Rect card = popup->cardView()->convert(popup->cardView()->bounds(), nullptr);
+  const Rect card = inWindow(*popup->cardView());
   EXPECT_EQ(card.height(), 568 - 80);
   EXPECT_EQ(card.width(), 320 - 40);
   for (const auto& button : {popup->cancelButton(), popup->forgetButton(), popup->saveButton()}) {
-    const Rect frame = button->convert(button->bounds(), nullptr);
+    const Rect frame = inWindow(*button);
     EXPECT_GE(frame.minY(), 0);
     EXPECT_LE(frame.maxY(), 568) << "the buttons stay on screen";
     EXPECT_EQ(frame.maxY(), card.maxY() - 15);

@@ -67,7 +67,7 @@ TEST_F(ServiceListTest, RowsShowTheItemsAndHideAnEmptySecondSubtitle) {
     EXPECT_EQ(list->tableView().rectForRow(IndexPath::forRow(r)).height(), 90);
   }
   // The first row starts 8 below the navigation bar.
-  const Rect first = purchase->convert(purchase->bounds(), nullptr);
+  const Rect first = inWindow(*purchase);
   EXPECT_EQ(first.minY(), 91 + 8);
   // The texts stay apart: the count right of the title, the lines stacked.
   const Rect title = purchase->titleLabel()->frame();

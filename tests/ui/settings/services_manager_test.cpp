@@ -57,6 +57,17 @@ class ServicesManagerTest : public testing::SettingsScreenTest {
     return 0;
   }
   TableView& table(ServicesManagerViewController& screen) { return *screen.mainTableView(); }
+  // Taps `row` of the screen's table and returns the `T` it brings up
+  // (null when the tap fails or something else shows).
+  template <typename T>
+  T* tapInto(ServicesManagerViewController& screen, IndexPath row) {
+    if (!driver().tapRow(table(screen), row)) {
+      ADD_FAILURE() << "the row cannot be tapped";
+      return nullptr;
+    }
+    driver().advance(0.5);
+    return dynamic_cast<T*>(top());
+  }
 };
 
 TEST_F(ServicesManagerTest, FirstVisitStoresFlexibleModeAndListsEveryCategoryByKey) {
@@ -223,9 +234,7 @@ TEST_F(ServicesManagerTest, ACategoryRowPushesItsServiceList) {
   // The designated terminal offers payment and print services.
   ASSERT_EQ(screen->originalServiceTitles(),
             (std::vector<std::string>{"Payment Service", "Print Service"}));
-  ASSERT_TRUE(driver().tapRow(table(*screen), IndexPath::forRow(1, 1)));
-  driver().advance(0.5);
-  auto* list = dynamic_cast<ServiceListViewController*>(top());
+  auto* list = tapInto<ServiceListViewController>(*screen, IndexPath::forRow(1, 1));
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(list->title(), "Payment Service");
   EXPECT_EQ(list->sn(), kManagerSn1);
@@ -244,9 +253,7 @@ TEST_F(ServicesManagerTest, TheModeDialogSwitchesModesAndKeepsTheAllRow) {
   seed();
   remember(kManagerSn2, "ALL", "");
   auto screen = open();
-  ASSERT_TRUE(driver().tapRow(table(*screen), IndexPath::forRow(0, 0)));
-  driver().advance(0.5);
-  auto* dialog = dynamic_cast<RememberModeSelectorViewController*>(top());
+  auto* dialog = tapInto<RememberModeSelectorViewController>(*screen, IndexPath::forRow(0, 0));
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(dialog->modalPresentationStyle, ModalPresentationStyle::FormSheet);
   EXPECT_EQ(dialog->selectedMode(), "Flexible selection");
@@ -277,9 +284,7 @@ TEST_F(ServicesManagerTest, SavingADesignatedTerminalReplacesTheAllRow) {
   remember(kManagerSn1, "ALL", "");
   remember(kManagerSn1, "ALL", "");
   auto screen = open();
-  ASSERT_TRUE(driver().tapRow(table(*screen), IndexPath::forRow(1, 0)));
-  driver().advance(0.5);
-  auto* dialog = dynamic_cast<DeviceSelectorViewController*>(top());
+  auto* dialog = tapInto<DeviceSelectorViewController>(*screen, IndexPath::forRow(1, 0));
   ASSERT_NE(dialog, nullptr);
   EXPECT_NE(dynamic_cast<NavigationController*>(dialog->parentViewController()), nullptr)
       << "inside a navigation controller";
@@ -307,9 +312,7 @@ TEST_F(ServicesManagerTest, ASaveWithoutASerialNumberChangesNothing) {
   db->insertSetting("remember_mode", "1");
   record();
   auto screen = open();
-  ASSERT_TRUE(driver().tapRow(table(*screen), IndexPath::forRow(1, 0)));
-  driver().advance(0.5);
-  auto* dialog = dynamic_cast<DeviceSelectorViewController*>(top());
+  auto* dialog = tapInto<DeviceSelectorViewController>(*screen, IndexPath::forRow(1, 0));
   ASSERT_NE(dialog, nullptr);
   ASSERT_TRUE(driver().tap(*dialog->saveButton()));
   driver().advance(0.5);
@@ -344,9 +347,7 @@ TEST_F(ServicesManagerTest, AStoreThatFailsSaysSoAndLeavesTheScreenAsItWas) {
   unchanged();
 
   // Flexible selection, saved in its dialog.
-  ASSERT_TRUE(driver().tapRow(table(*screen), IndexPath::forRow(0, 0)));
-  driver().advance(0.5);
-  auto* mode = dynamic_cast<RememberModeSelectorViewController*>(top());
+  auto* mode = tapInto<RememberModeSelectorViewController>(*screen, IndexPath::forRow(0, 0));
   ASSERT_NE(mode, nullptr);
   ASSERT_TRUE(driver().tapRow(*mode->modeTableView(), IndexPath::forRow(0)));
   ASSERT_TRUE(driver().tap(*mode->saveButton()));
@@ -354,9 +355,7 @@ TEST_F(ServicesManagerTest, AStoreThatFailsSaysSoAndLeavesTheScreenAsItWas) {
   unchanged();
 
   // The second terminal designated in its dialog.
-  ASSERT_TRUE(driver().tapRow(table(*screen), IndexPath::forRow(1, 0)));
-  driver().advance(0.5);
-  auto* device = dynamic_cast<DeviceSelectorViewController*>(top());
+  auto* device = tapInto<DeviceSelectorViewController>(*screen, IndexPath::forRow(1, 0));
   ASSERT_NE(device, nullptr);
   ASSERT_TRUE(driver().tapRow(*device->deviceTableView(), IndexPath::forRow(1)));
   ASSERT_TRUE(driver().tap(*device->saveButton()));

@@ -11,6 +11,7 @@
 #include "sim/discovery_simulator.h"
 #include "sim/http_simulator.h"
 #include "support/sim_discovery.h"
+#include "support/sim_terminal.h"
 #include "ui/settings/settings_test_env.h"
 #include "veltrix/facade/retailer_manager.h"
 #include "veltrix/facade/retailer_setting_manager.h"
@@ -44,12 +45,7 @@ class TerminalDetailEndToEndTest : public veltrix::testing::UiTest {
     library = std::make_unique<veltrix::testing::LoopbackDiscovery>(docs(), *sim);
 
     // The production facade and HTTP transport over the discovery's database.
-    transport::HttpsServiceConfig config;
-    config.sessionManager = &session;
-    config.logFile = &logFile;
-    facade::CommunicateFactory factory(
-        [config](const std::string& url) { return transport::HttpsService::create(url, config); },
-        {});
+    facade::CommunicateFactory factory = veltrix::testing::httpFactory(session, logFile);
     settingsFacade = std::make_unique<facade::RetailerSettingManager>(library->db);
     manager = std::make_shared<facade::RetailerManager>(facade::RetailerManager::Collaborators{
         library->db, results, *settingsFacade, logFile, transport::RadioOffBleTransport::shared(),

@@ -15,6 +15,7 @@
 #include "sim/discovery_simulator.h"
 #include "sim/http_simulator.h"
 #include "support/sim_discovery.h"
+#include "support/sim_terminal.h"
 #include "support/ui_test_env.h"
 #include "veltrix/facade/result_back_manager.h"
 #include "veltrix/facade/retailer_manager.h"
@@ -40,10 +41,7 @@ class WhitelistRoadTest : public veltrix::testing::UiTest {
     std::vector<sim::VirtualTerminal> terminals = sim::virtualTerminals(2);
     terminals[1].sn = terminals[0].sn + "-B";
     for (auto& terminal : terminals) {
-      auto http = sim::HttpSimulator::start("127.0.0.1", 0);
-      sim::Scenario scenario;
-      scenario.setDefaultDelay(5ms);
-      http->setScenario(std::move(scenario));
+      auto http = veltrix::testing::startSimulatedTerminal(5ms);
       terminal.address = http->address();
       sns_.push_back(terminal.sn);
       http_.push_back(std::move(http));
@@ -67,12 +65,7 @@ class WhitelistRoadTest : public veltrix::testing::UiTest {
         10s));
     library_->manager->stopScan();
 
-    transport::HttpsServiceConfig config;
-    config.sessionManager = &session_;
-    config.logFile = &library_->logFile;
-    facade::CommunicateFactory factory(
-        [config](const std::string& url) { return transport::HttpsService::create(url, config); },
-        {});
+    facade::CommunicateFactory factory = veltrix::testing::httpFactory(session_, library_->logFile);
     manager_ = std::make_shared<facade::RetailerManager>(facade::RetailerManager::Collaborators{
         library_->db, registry_, *settings_, library_->logFile,
         transport::RadioOffBleTransport::shared(), std::move(factory)});
