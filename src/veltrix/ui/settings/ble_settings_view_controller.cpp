@@ -249,7 +249,6 @@ void BleSettingsViewController::setupConstraints() {
   View& card = *mainContainerView_;
   View& port = *portContainerView_;
   View& header = *deviceListHeaderView_;
-  View& chevron = *modeChevronView_;
   View& modeName = *modeNameLabel_;
 
   // A card below another, across the screen.
@@ -270,12 +269,6 @@ void BleSettingsViewController::setupConstraints() {
       contentTableView_->leadingAnchor().constraintEqualTo(card.leadingAnchor()),
       contentTableView_->trailingAnchor().constraintEqualTo(card.trailingAnchor()),
       contentTableView_->bottomAnchor().constraintEqualTo(card.bottomAnchor()),
-
-      chevron.widthAnchor().constraintEqualToConstant(kChevronSide),
-      chevron.heightAnchor().constraintEqualToConstant(kChevronSide),
-      chevron.trailingAnchor().constraintEqualTo(port.trailingAnchor(), -kMargin),
-      chevron.centerYAnchor().constraintEqualTo(port.centerYAnchor()),
-      modeName.trailingAnchor().constraintEqualTo(chevron.leadingAnchor(), -kModeNameGap),
 
       deviceListTitleLabel_->leadingAnchor().constraintEqualTo(header.leadingAnchor(), kMargin),
       deviceListTitleLabel_->centerYAnchor().constraintEqualTo(header.centerYAnchor()),
@@ -303,6 +296,10 @@ void BleSettingsViewController::setupConstraints() {
   };
   for (auto& c : stackedCard(port, card, kCardHeight)) all.push_back(std::move(c));
   for (auto& c : shareRow(port, *modeTitleLabel_, modeName, kMargin)) all.push_back(std::move(c));
+  for (auto& c :
+       chevronAfter(port, modeName, *modeChevronView_, kMargin, kModeNameGap, kChevronSide)) {
+    all.push_back(std::move(c));
+  }
   for (auto& c : stackedCard(header, port, kHeaderHeight)) all.push_back(std::move(c));
   activate(all);
 }
