@@ -31,12 +31,14 @@ Label::Label(const Rect& frame) : View(frame) { userInteractionEnabled = false; 
 void Label::setText(std::string text) {
   if (text == text_) return;
   text_ = std::move(text);
+  fitted_.reset();
   invalidateIntrinsicContentSize();
 }
 
 void Label::setShowsOutsideText(bool outside) {
   if (outside == outsideText_) return;
   outsideText_ = outside;
+  fitted_.reset();
   invalidateIntrinsicContentSize();
 }
 
@@ -47,6 +49,7 @@ std::string Label::displayText() const {
 void Label::setFont(const Font& font) {
   if (font == font_) return;
   font_ = font;
+  fitted_.reset();
   invalidateIntrinsicContentSize();
 }
 
@@ -54,6 +57,7 @@ void Label::setNumberOfLines(int lines) {
   lines = std::max(0, lines);
   if (lines == numberOfLines_) return;
   numberOfLines_ = lines;
+  fitted_.reset();
   invalidateIntrinsicContentSize();
 }
 
@@ -84,6 +88,10 @@ Font Label::displayFont() const { return fittedFont(bounds().width()); }
 Font Label::fittedFont(double width) const {
   if (!adjustsFontSizeToFitWidth || numberOfLines_ == 0 || text_.empty()) return font_;
   const TextMetrics& metrics = textMetrics();
+  if (fitted_ && fitted_->width == width && fitted_->minimumScaleFactor == minimumScaleFactor &&
+      fitted_->metrics == &metrics) {
+    return fitted_->font;
+  }
   const std::string shown = displayText();
   // Every word on a line of its own, in no more lines than the label has.
   auto fits = [&](const Font& font) {
@@ -101,6 +109,7 @@ Font Label::fittedFont(double width) const {
   const double smallest = smallestFittingSize(font_, minimumScaleFactor);
   Font font = font_;
   while (!fits(font) && font.size > smallest) font.size = nextFittingSize(font.size, smallest);
+  fitted_ = FittedFont{width, minimumScaleFactor, &metrics, font};
   return font;
 }
 

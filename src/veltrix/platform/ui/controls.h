@@ -20,6 +20,8 @@
 
 namespace veltrix::ui {
 
+class TextMetrics;
+
 enum class TextAlignment : std::int64_t { Natural, Left, Center, Right };
 enum class LineBreakMode : std::int64_t {
   WordWrap,
@@ -84,6 +86,15 @@ class Label : public View {
   Font font_ = Font::system(17);
   int numberOfLines_ = 1;
   double preferredMaxWidth_ = 0;
+  // fittedFont()'s last answer, for the layout pass and the drawing that
+  // ask it again at the same width; the setters above forget it.
+  struct FittedFont {
+    double width;
+    double minimumScaleFactor;
+    const TextMetrics* metrics;
+    Font font;
+  };
+  mutable std::optional<FittedFont> fitted_;
 };
 
 enum class ContentMode : std::int64_t { ScaleToFill, AspectFit, AspectFill, Center };

@@ -249,7 +249,6 @@ void BleSettingsViewController::setupConstraints() {
   View& card = *mainContainerView_;
   View& port = *portContainerView_;
   View& header = *deviceListHeaderView_;
-  View& chevron = *modeChevronView_;
   View& modeName = *modeNameLabel_;
 
   // A card below another, across the screen.
@@ -261,48 +260,44 @@ void BleSettingsViewController::setupConstraints() {
         v.heightAnchor().constraintEqualToConstant(height),
     };
   };
-  std::vector<ConstraintPtr> all{
-      card.topAnchor().constraintEqualTo(root.topAnchor(), kMargin),
-      card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-      card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
-      card.heightAnchor().constraintEqualToConstant(kCardHeight),
-      contentTableView_->topAnchor().constraintEqualTo(card.topAnchor()),
-      contentTableView_->leadingAnchor().constraintEqualTo(card.leadingAnchor()),
-      contentTableView_->trailingAnchor().constraintEqualTo(card.trailingAnchor()),
-      contentTableView_->bottomAnchor().constraintEqualTo(card.bottomAnchor()),
+  std::vector<ConstraintPtr> all =
+      tableCardAtTop(root, card, *contentTableView_, kMargin, kCardHeight);
+  for (ConstraintPtr c : {
+           deviceListTitleLabel_->leadingAnchor().constraintEqualTo(header.leadingAnchor(),
+                                                                    kMargin),
+           deviceListTitleLabel_->centerYAnchor().constraintEqualTo(header.centerYAnchor()),
+           refreshScanButton_->widthAnchor().constraintEqualToConstant(kRefreshSide),
+           refreshScanButton_->heightAnchor().constraintEqualToConstant(kRefreshSide),
+           refreshScanButton_->trailingAnchor().constraintEqualTo(header.trailingAnchor(),
+                                                                  -kMargin),
+           refreshScanButton_->centerYAnchor().constraintEqualTo(header.centerYAnchor()),
 
-      chevron.widthAnchor().constraintEqualToConstant(kChevronSide),
-      chevron.heightAnchor().constraintEqualToConstant(kChevronSide),
-      chevron.trailingAnchor().constraintEqualTo(port.trailingAnchor(), -kMargin),
-      chevron.centerYAnchor().constraintEqualTo(port.centerYAnchor()),
-      modeName.trailingAnchor().constraintEqualTo(chevron.leadingAnchor(), -kModeNameGap),
+           deviceTableView_->topAnchor().constraintEqualTo(header.bottomAnchor()),
+           deviceTableView_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
+           deviceTableView_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+           deviceTableView_->bottomAnchor().constraintEqualTo(pairButton_->topAnchor(), -kMargin),
+           // Where the screen is short the page scrolls rather than close the list.
+           deviceTableView_->heightAnchor().constraintGreaterThanOrEqualToConstant(
+               kMinimumListHeight),
 
-      deviceListTitleLabel_->leadingAnchor().constraintEqualTo(header.leadingAnchor(), kMargin),
-      deviceListTitleLabel_->centerYAnchor().constraintEqualTo(header.centerYAnchor()),
-      refreshScanButton_->widthAnchor().constraintEqualToConstant(kRefreshSide),
-      refreshScanButton_->heightAnchor().constraintEqualToConstant(kRefreshSide),
-      refreshScanButton_->trailingAnchor().constraintEqualTo(header.trailingAnchor(), -kMargin),
-      refreshScanButton_->centerYAnchor().constraintEqualTo(header.centerYAnchor()),
+           // Over the list it waits for: the screen's centre lies on the list's
+           // header on the small phone, and off the page once it scrolls.
+           loadingView_->centerXAnchor().constraintEqualTo(deviceTableView_->centerXAnchor()),
+           loadingView_->centerYAnchor().constraintEqualTo(deviceTableView_->centerYAnchor()),
 
-      deviceTableView_->topAnchor().constraintEqualTo(header.bottomAnchor()),
-      deviceTableView_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-      deviceTableView_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
-      deviceTableView_->bottomAnchor().constraintEqualTo(pairButton_->topAnchor(), -kMargin),
-      // Where the screen is short the page scrolls rather than close the list.
-      deviceTableView_->heightAnchor().constraintGreaterThanOrEqualToConstant(kMinimumListHeight),
-
-      // Over the list it waits for: the screen's centre lies on the list's
-      // header on the small phone, and off the page once it scrolls.
-      loadingView_->centerXAnchor().constraintEqualTo(deviceTableView_->centerXAnchor()),
-      loadingView_->centerYAnchor().constraintEqualTo(deviceTableView_->centerYAnchor()),
-
-      pairButton_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-      pairButton_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
-      pairButton_->bottomAnchor().constraintEqualTo(root.bottomAnchor(), -kMargin),
-      pairButton_->heightAnchor().constraintEqualToConstant(kPairButtonHeight),
-  };
+           pairButton_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
+           pairButton_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+           pairButton_->bottomAnchor().constraintEqualTo(root.bottomAnchor(), -kMargin),
+           pairButton_->heightAnchor().constraintEqualToConstant(kPairButtonHeight),
+       }) {
+    all.push_back(std::move(c));
+  }
   for (auto& c : stackedCard(port, card, kCardHeight)) all.push_back(std::move(c));
   for (auto& c : shareRow(port, *modeTitleLabel_, modeName, kMargin)) all.push_back(std::move(c));
+  for (auto& c :
+       chevronAfter(port, modeName, *modeChevronView_, kMargin, kModeNameGap, kChevronSide)) {
+    all.push_back(std::move(c));
+  }
   for (auto& c : stackedCard(header, port, kHeaderHeight)) all.push_back(std::move(c));
   activate(all);
 }

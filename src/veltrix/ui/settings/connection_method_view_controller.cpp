@@ -111,16 +111,16 @@ std::shared_ptr<TableViewCell> ConnectionMethodViewController::cellForRow(TableV
   content.addSubview(name);
   content.addSubview(status);
   content.addSubview(chevron);
-  activate({
+  std::vector<ConstraintPtr> all{
       name->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kMethodMargin),
       name->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-      status->trailingAnchor().constraintEqualTo(chevron->leadingAnchor(), -kStatusToChevron),
       status->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-      chevron->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMethodMargin),
-      chevron->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-      chevron->widthAnchor().constraintEqualToConstant(kChevronSize),
-      chevron->heightAnchor().constraintEqualToConstant(kChevronSize),
-  });
+  };
+  for (auto& c :
+       chevronAfter(content, *status, *chevron, kMethodMargin, kStatusToChevron, kChevronSize)) {
+    all.push_back(std::move(c));
+  }
+  activate(all);
   return cell;
 }
 

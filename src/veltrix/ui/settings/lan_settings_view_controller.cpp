@@ -92,16 +92,11 @@ void LANSettingsViewController::setupConstraints() {
   View& card = *mainContainerView_;
   View& port = *portContainerView_;
   std::vector<ConstraintPtr> all = shareRow(port, *portTitleLabel_, *portValueLabel_, kLanMargin);
+  for (ConstraintPtr c :
+       tableCardAtTop(root, card, *contentTableView_, kLanMargin, kLanCardHeight)) {
+    all.push_back(std::move(c));
+  }
   for (ConstraintPtr c : {
-           card.topAnchor().constraintEqualTo(root.topAnchor(), kLanMargin),
-           card.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kLanMargin),
-           card.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kLanMargin),
-           card.heightAnchor().constraintEqualToConstant(kLanCardHeight),
-           contentTableView_->topAnchor().constraintEqualTo(card.topAnchor()),
-           contentTableView_->leadingAnchor().constraintEqualTo(card.leadingAnchor()),
-           contentTableView_->trailingAnchor().constraintEqualTo(card.trailingAnchor()),
-           contentTableView_->bottomAnchor().constraintEqualTo(card.bottomAnchor()),
-
            descriptionLabel_->topAnchor().constraintEqualTo(card.bottomAnchor(), kLanMargin),
            descriptionLabel_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kLanMargin),
            descriptionLabel_->trailingAnchor().constraintEqualTo(root.trailingAnchor(),

@@ -49,6 +49,20 @@ std::vector<ConstraintPtr> shareRow(View& row, Label& title, View& value, double
   return out;
 }
 
+std::vector<ConstraintPtr> tableCardAtTop(View& page, View& card, View& table, double margin,
+                                          double height) {
+  return {
+      card.topAnchor().constraintEqualTo(page.topAnchor(), margin),
+      card.leadingAnchor().constraintEqualTo(page.leadingAnchor(), margin),
+      card.trailingAnchor().constraintEqualTo(page.trailingAnchor(), -margin),
+      card.heightAnchor().constraintEqualToConstant(height),
+      table.topAnchor().constraintEqualTo(card.topAnchor()),
+      table.leadingAnchor().constraintEqualTo(card.leadingAnchor()),
+      table.trailingAnchor().constraintEqualTo(card.trailingAnchor()),
+      table.bottomAnchor().constraintEqualTo(card.bottomAnchor()),
+  };
+}
+
 std::vector<ConstraintPtr> chevronAfter(View& row, View& value, View& chevron, double margin,
                                         double gap, double side) {
   return {

@@ -114,6 +114,11 @@ inline Insets rowSeparatorInset(bool last, double margin) {
 // trailing edge.
 std::vector<ConstraintPtr> shareRow(View& row, Label& title, View& value, double margin);
 
+// A `height` tall card at the top of `page`, `margin` in from its top and
+// sides, with `table` filling the card.
+std::vector<ConstraintPtr> tableCardAtTop(View& page, View& card, View& table, double margin,
+                                          double height);
+
 // A chevron `side` square at a row's trailing edge, `margin` in and centred,
 // with the value ending `gap` before it.
 std::vector<ConstraintPtr> chevronAfter(View& row, View& value, View& chevron, double margin,
