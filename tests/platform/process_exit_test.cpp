@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -118,6 +119,9 @@ TEST(ProcessExitChild, DISABLED_ExitsWhileBusy) {
       std::fflush(stdout);
     }
   };
+  // Set once a global-queue worker holds a SlowEnd: exit waits for it, so
+  // a loaded machine cannot exit before any worker has begun.
+  static auto* workerBusy = new std::promise<void>;
   // Work that keeps itself going until the process exits.
   struct Busy {
     static void on(TaskQueue& queue) {
@@ -125,6 +129,8 @@ TEST(ProcessExitChild, DISABLED_ExitsWhileBusy) {
         if (&queue == &GlobalQueue::shared()) {
           static thread_local SlowEnd slowEnd;
           (void)&slowEnd;
+          static std::once_flag once;
+          std::call_once(once, [] { workerBusy->set_value(); });
         }
         (void)clock().now();
         (void)newUuid();  // random bytes: OpenSSL must outlive the threads
@@ -149,6 +155,7 @@ TEST(ProcessExitChild, DISABLED_ExitsWhileBusy) {
     std::fputs("queued task ran at exit\n", stdout);
     std::fflush(stdout);
   });
+  workerBusy->get_future().wait_for(10s);
   std::exit(0);
 }
 
