@@ -7,8 +7,8 @@
 #include "veltrix/facade/facade_detail.h"
 #include "veltrix/platform/dispatch.h"
 #include "veltrix/platform/log.h"
-#include "veltrix/platform/tcp_probe.h"
 #include "veltrix/registry/database_manager.h"
+#include "veltrix/transport/kv_iso_utils.h"
 
 namespace veltrix::facade {
 
@@ -34,13 +34,7 @@ void TcpPinger::pingHost(std::string host, std::int64_t port, double timeoutSeco
   // Here rather than on another worker with the answer on the main loop:
   // the wait for it then depends on the network only, and the probe costs
   // no hand-over between threads.
-  bool reachable = false;
-  try {
-    reachable =
-        platform::tcpConnectProbe(host, static_cast<std::uint16_t>(port & 0xFFFF), timeoutSeconds);
-  } catch (...) {
-    reachable = false;
-  }
+  const bool reachable = transport::KVISOUtils::pingHostNow(host, port, timeoutSeconds);
   if (completion) completion(reachable);
 }
 

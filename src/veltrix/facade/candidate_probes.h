@@ -52,7 +52,7 @@ class Pinger {
                         std::function<void(bool reachable)> completion) = 0;
 };
 
-// The TCP connect probe of KVISOUtils::pingHost, run on the calling thread,
+// The TCP connect probe of KVISOUtils::pingHostNow, run on the calling thread,
 // which it blocks for at most the time-out; answers there.
 class TcpPinger final : public Pinger {
  public:

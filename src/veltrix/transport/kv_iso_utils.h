@@ -189,6 +189,9 @@ struct KVISOUtils {
   // The same, with the probe on `queue`.
   static void pingHost(platform::TaskQueue& queue, std::string host, std::int64_t port,
                        double timeout, std::function<void(bool reachable)> completion);
+  // The probe itself, on the calling thread, which it blocks for at most
+  // `timeout` seconds: true when the connection was made.
+  static bool pingHostNow(const std::string& host, std::int64_t port, double timeout);
 
   // The library's resource directory (platform::resourceDir()).
   static std::filesystem::path sdkBundle();

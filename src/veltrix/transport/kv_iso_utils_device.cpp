@@ -194,19 +194,20 @@ void KVISOUtils::pingHost(std::string host, std::int64_t port, double timeout,
 
 void KVISOUtils::pingHost(vp::TaskQueue& queue, std::string host, std::int64_t port, double timeout,
                           std::function<void(bool reachable)> completion) {
-  const auto port16 = static_cast<std::uint16_t>(port & 0xFFFF);
-  queue.post(
-      [host = std::move(host), port16, timeout, completion = std::move(completion)]() mutable {
-        bool reachable = false;
-        try {
-          reachable = vp::tcpConnectProbe(host, port16, timeout);
-        } catch (...) {
-          reachable = false;
-        }
-        vp::postToMain([completion = std::move(completion), reachable] {
-          if (completion) completion(reachable);
-        });
-      });
+  queue.post([host = std::move(host), port, timeout, completion = std::move(completion)]() mutable {
+    const bool reachable = pingHostNow(host, port, timeout);
+    vp::postToMain([completion = std::move(completion), reachable] {
+      if (completion) completion(reachable);
+    });
+  });
+}
+
+bool KVISOUtils::pingHostNow(const std::string& host, std::int64_t port, double timeout) {
+  try {
+    return vp::tcpConnectProbe(host, static_cast<std::uint16_t>(port & 0xFFFF), timeout);
+  } catch (...) {
+    return false;
+  }
 }
 
 // ---- Resources -------------------------------------------------------------------------------
