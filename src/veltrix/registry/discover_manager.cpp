@@ -270,11 +270,14 @@ void DiscoverManager::finishTick() {
 }
 
 void DiscoverManager::scanHistoryTerminal() {
-  auto pass = std::make_shared<ProbePass>(ProbePass{ownDeviceInfo(), {}, 0, ++probePass_});
+  auto pass = std::make_shared<ProbePass>();
+  pass->id = ++probePass_;
   for (const Row& terminal : database_.fetchDiscoveredAllTerminal()) {
     const std::optional<std::string> address = rowText(terminal, "address");
     if (address && !address->empty()) pass->ips.push_back(hostPart(*address));
   }
+  // Read only for a pass that hands it to someone: every tick runs this.
+  if (!pass->ips.empty()) pass->own = ownDeviceInfo();
   probeNextChunk(std::move(pass));
 }
 
