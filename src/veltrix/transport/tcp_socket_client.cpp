@@ -28,33 +28,26 @@ namespace {
 
 using State = TCPSocketClient::State;
 
-// Posts `call` to the main loop; it reaches the delegate current then, if
-// the client still exists.
-template <typename Call>
-void notify(const std::weak_ptr<State>& weak, Call call) {
-  notifyOnMain(weak, std::move(call));
-}
-
 AsyncTcpSocket::Events eventsFor(const std::weak_ptr<State>& weak, std::int64_t connectionId) {
   AsyncTcpSocket::Events events;
   events.onConnect = [weak, connectionId](const AsyncTcpSocket::Ptr& socket) {
     const std::string host = socket->connectedHost().value_or("");
     platform::logf("✅ 连接成功 host:{} port:{}", host, socket->connectedPort());
-    notify(weak, [host, connectionId](TCPSocketClientDelegate& d) {
+    notifyOnMain(weak, [host, connectionId](TCPSocketClientDelegate& d) {
       d.didConnectToHost(host, connectionId);
     });
     socket->readData(0);
   };
   events.onRead = [weak](const AsyncTcpSocket::Ptr& socket, std::vector<std::uint8_t> bytes,
                          std::int64_t) {
-    notify(weak, [bytes = std::move(bytes), socket](TCPSocketClientDelegate& d) {
+    notifyOnMain(weak, [bytes = std::move(bytes), socket](TCPSocketClientDelegate& d) {
       d.didReceiveData(bytes, socket);
     });
     socket->readData(0);
   };
   events.onWrite = [weak, connectionId](const AsyncTcpSocket::Ptr&, std::int64_t tag) {
     platform::logf("📥 数据写入完成 - connectionId:{} tag:{}", connectionId, tag);
-    notify(weak, [tag, connectionId](TCPSocketClientDelegate& d) {
+    notifyOnMain(weak, [tag, connectionId](TCPSocketClientDelegate& d) {
       d.didWriteDataWithTag(tag, connectionId);
     });
   };
@@ -73,7 +66,7 @@ AsyncTcpSocket::Events eventsFor(const std::weak_ptr<State>& weak, std::int64_t 
     } else {
       platform::logf("❌ 连接正常断开 - connectionId:{}", connectionId);
     }
-    notify(weak, [connectionId, error](TCPSocketClientDelegate& d) {
+    notifyOnMain(weak, [connectionId, error](TCPSocketClientDelegate& d) {
       d.didDisconnectWithConnectionId(connectionId, error);
     });
   };
@@ -128,7 +121,7 @@ std::int64_t TCPSocketClient::connectToHost(const std::string& host, std::int64_
   }
   platform::logf("TCP连接失败 - host:{} port:{} error:{}", host, port, error.toString());
   logConnectionError(error, host, port);
-  notify(state_, [error](TCPSocketClientDelegate& d) {
+  notifyOnMain(std::weak_ptr<State>(state_), [error](TCPSocketClientDelegate& d) {
     d.didDisconnectWithConnectionId(kNoConnectionId, error);
   });
   return kNoConnectionId;

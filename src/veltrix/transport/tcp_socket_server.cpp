@@ -30,13 +30,6 @@ namespace {
 
 using ServerState = TCPSocketServer::State;
 
-// Posts `call` to the main loop; it reaches the delegate current then, if
-// the server still exists.
-template <typename Call>
-void notifyServer(const std::weak_ptr<ServerState>& weak, Call call) {
-  notifyOnMain(weak, std::move(call));
-}
-
 void readNext(const AsyncTcpSocket::Ptr& socket) {
   socket->readData(0, platform::seconds(TCPSocketServer::kIdleTimeoutSeconds));
 }
@@ -55,7 +48,7 @@ void accepted(const std::weak_ptr<ServerState>& weak, const AsyncTcpSocket::Ptr&
     // Re-armed first, so the idle time-out runs from this read on before
     // anyone hears of the bytes.
     readNext(client);
-    notifyServer(weak, [bytes = std::move(bytes), client](TCPSocketServerDelegate& d) {
+    notifyOnMain(weak, [bytes = std::move(bytes), client](TCPSocketServerDelegate& d) {
       d.didReceiveDataFromClient(bytes, client);
     });
   };
@@ -70,7 +63,7 @@ void accepted(const std::weak_ptr<ServerState>& weak, const AsyncTcpSocket::Ptr&
       platform::logf("TCP server: closed a connection silent for {:.0f} s - host:{}",
                      TCPSocketServer::kIdleTimeoutSeconds, client->connectedHost().value_or(""));
     }
-    notifyServer(weak, [client](TCPSocketServerDelegate& d) { d.clientDidDisconnect(client); });
+    notifyOnMain(weak, [client](TCPSocketServerDelegate& d) { d.clientDidDisconnect(client); });
   };
   socket->setEvents(std::move(events));
 
@@ -84,7 +77,7 @@ void accepted(const std::weak_ptr<ServerState>& weak, const AsyncTcpSocket::Ptr&
     }
   }
   readNext(socket);
-  notifyServer(weak, [socket](TCPSocketServerDelegate& d) { d.clientDidConnect(socket); });
+  notifyOnMain(weak, [socket](TCPSocketServerDelegate& d) { d.clientDidConnect(socket); });
   if (oldest) {
     platform::logf("TCP server: more than {} connections, closing the oldest - host:{}",
                    TCPSocketServer::kMaxConnections, oldest->connectedHost().value_or(""));
