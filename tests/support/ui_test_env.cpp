@@ -68,6 +68,19 @@ bool UiTest::textFits(const ui::Label& label) {
          (lines == 0 || text.height <= lines * metrics.lineHeight(font) + 0.5);
 }
 
+std::vector<ui::DeviceProfile> UiTest::everyDevice() {
+  return {ui::DeviceProfile::phone(), ui::DeviceProfile::smallPhone(), ui::DeviceProfile::pad()};
+}
+
+std::vector<ui::DeviceProfile> UiTest::everyOrientation() {
+  std::vector<ui::DeviceProfile> out;
+  for (const ui::DeviceProfile& device : everyDevice()) {
+    out.push_back(device);
+    out.push_back(device.inOrientation(true));
+  }
+  return out;
+}
+
 }  // namespace veltrix::testing
 
 // Fontconfig keeps its caches for the life of the process in a way the leak

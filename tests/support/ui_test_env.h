@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "support/test_env.h"
 #include "veltrix/platform/ui/controls.h"
@@ -16,6 +17,13 @@
 namespace veltrix::testing {
 
 class UiTest : public LoopTest {
+ public:
+  // The phone, the small phone and the pad, upright: what a layout must
+  // suit.
+  static std::vector<ui::DeviceProfile> everyDevice();
+  // Each of them upright, then turned.
+  static std::vector<ui::DeviceProfile> everyOrientation();
+
  protected:
   UiTest();
   ~UiTest() override;

@@ -81,8 +81,7 @@ TEST_F(BleDeviceScanTest, ListsNamedTerminalsOnceEachWithSerialAndSignal) {
 // sensor housing and the home indicator; on every device the list and the
 // button follow the screen when it turns, the list ending above the button.
 TEST_F(BleDeviceScanTest, RowsAndButtonStayInTheSafeAreaAndFollowATurn) {
-  for (const DeviceProfile& device :
-       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
+  for (const DeviceProfile& device : everyDevice()) {
     makeWindow(device.inOrientation(true));
     screen = std::make_shared<BLEDeviceScanViewController>(
         BLEDeviceScanViewController::Collaborators{link, settings});

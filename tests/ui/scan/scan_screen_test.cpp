@@ -115,17 +115,6 @@ TEST_F(ScanScreenTest, OrbitFitsBetweenInstructionsAndRememberButton) {
   }
 }
 
-// Every device, upright and turned.
-std::vector<DeviceProfile> allOrientations() {
-  std::vector<DeviceProfile> out;
-  for (const DeviceProfile& p :
-       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
-    out.push_back(p);
-    out.push_back(p.inOrientation(true));
-  }
-  return out;
-}
-
 std::string nameOf(const DeviceProfile& p) { return p.name + (p.landscape ? " turned" : ""); }
 
 // The orbit's drawing as the user sees it, at any moment of its turn.
@@ -227,7 +216,7 @@ TEST_F(OrbitGeometryTest, TurnedPhonesKeepTheOrbitClearOfTheTexts) {
 // Nine bubbles on the small phone's shrunken circle: neighbours' lines
 // never run into each other, whatever the angle.
 TEST_F(OrbitGeometryTest, NeighboursLinesNeverOverlap) {
-  for (const DeviceProfile& profile : allOrientations()) {
+  for (const DeviceProfile& profile : everyOrientation()) {
     ScanViewController& s = openWith(profile, 9);
     const auto& bubbles = s.movingViews();
     ASSERT_EQ(bubbles.size(), 9u);
@@ -248,7 +237,7 @@ TEST_F(OrbitGeometryTest, NeighboursLinesNeverOverlap) {
 // A terminal's long name cannot carry a bubble's lines past the screen's
 // edges at angle 0 and pi.
 TEST_F(OrbitGeometryTest, BubbleLinesStayInsideTheSafeArea) {
-  for (const DeviceProfile& profile : allOrientations()) {
+  for (const DeviceProfile& profile : everyOrientation()) {
     ScanViewController& s = openWith(profile, 2, "TMIX Z3 " + std::string(60, 'W'));
     const Rect safe = safeFrame();
     for (double offset : turns(2)) {
