@@ -95,9 +95,7 @@ TEST_F(GridTest, ShortenedSerialAndIconFallback) {
   // A tile shows the terminal's texts safely, each on its one line.
   GridCollectionViewCell hostile;
   hostile.setFrame(Rect{0, 0, 100, 100});
-  hostile.configureWithTitle("T420\nTMIX",
-                             "(*" + std::string(lastCharacters("SIM-12\u202E34", 4)) + ")",
-                             "Card\nPayment", "");
+  hostile.configureWithTitle("T420\nTMIX", shortSerial("SIM-12\u202E34"), "Card\nPayment", "");
   hostile.layoutIfNeeded();
   for (const auto& label : {hostile.titleLabel(), hostile.subtitleLabel(), hostile.detailLabel()}) {
     const TextLayout shown = drawnText(*label);
