@@ -57,11 +57,6 @@ TEST(OwnedThreadTest, ReleasedByItsOwnBodyItDetaches) {
   owner.reset();
 }
 
-std::filesystem::path self() {
-  std::error_code ec;
-  return std::filesystem::read_symlink("/proc/self/exe", ec);
-}
-
 constexpr const char* kChildVariable = "VELTRIX_EXIT_CHILD";
 
 // exit() while every kind of library thread is busy with work that reads the
@@ -71,7 +66,8 @@ TEST(ProcessExitTest, ExitWhileEveryThreadIsBusyEndsCleanly) {
   for (int run = 0; run < 3; ++run) {
     std::string error;
     auto child = testing::ChildProcess::spawn(
-        {self().string(), "--gtest_filter=ProcessExitChild.*", "--gtest_also_run_disabled_tests"},
+        {testing::testProgram().string(), "--gtest_filter=ProcessExitChild.*",
+         "--gtest_also_run_disabled_tests"},
         {{kChildVariable, "1"}, {"VELTRIX_LOG", ""}}, &error);
     ASSERT_TRUE(child) << error;
     const std::optional<int> status = child->wait(20000ms);

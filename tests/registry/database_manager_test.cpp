@@ -854,11 +854,11 @@ TEST_F(DatabaseTest, ReadOnlyDirectoryIsALoggedFailure) {
                   std::filesystem::perms::group_read | std::filesystem::perms::group_exec |
                   std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
   }
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
   std::string error;
   // As root, the child gives up root first: root writes anywhere.
   auto child = testing::ChildProcess::spawn(
-      {self.string(), "--gtest_filter=DatabaseReadOnlyChild.*", "--gtest_also_run_disabled_tests"},
+      {testing::testProgram().string(), "--gtest_filter=DatabaseReadOnlyChild.*",
+       "--gtest_also_run_disabled_tests"},
       {{kReadOnlyVariable, dir.string()}, {"VELTRIX_LOG", "stderr"}}, &error);
   ASSERT_TRUE(child) << error;
   const std::optional<int> status = child->wait(60000ms);
@@ -913,10 +913,10 @@ void writeExchanges(DatabaseManager& db, const std::string& tag) {
 // A writer that meets the other process's lock waits for it.
 TEST_F(DatabaseTest, WritersOfTwoProcessesAllLand) {
   { auto made = open(); }
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
   std::string error;
   auto child = testing::ChildProcess::spawn(
-      {self.string(), "--gtest_filter=DatabaseWriterChild.*", "--gtest_also_run_disabled_tests"},
+      {testing::testProgram().string(), "--gtest_filter=DatabaseWriterChild.*",
+       "--gtest_also_run_disabled_tests"},
       {{kWriterVariable, dbPath().string()}}, &error);
   ASSERT_TRUE(child) << error;
   ASSERT_TRUE(child->waitForOutput("writing", 20000ms)) << child->output();

@@ -185,11 +185,10 @@ constexpr const char* kExitChildVariable = "VELTRIX_LOG_EXIT_CHILD";
 // are all in the file when the process has ended.
 TEST_F(FileLoggerTest, EveryLineIsInTheFileAfterACleanExit) {
   using namespace std::chrono_literals;
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   std::string error;
   auto child = testing::ChildProcess::spawn(
-      {self.string(), "--gtest_filter=FileLoggerExitChild.*", "--gtest_also_run_disabled_tests"},
+      {testing::testProgram().string(), "--gtest_filter=FileLoggerExitChild.*",
+       "--gtest_also_run_disabled_tests"},
       {{kExitChildVariable, path().string()}}, &error);
   ASSERT_TRUE(child) << error;
   const std::optional<int> status = child->wait(20000ms);

@@ -70,11 +70,10 @@ std::string between(const std::string& text, const std::string& before, const st
 }
 
 TEST(TwoNamespaceDiscoveryTest, LibraryFindsTheSimulatorByRealBroadcast) {
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  ASSERT_FALSE(ec) << ec.message();
-  const std::filesystem::path simulator = self.parent_path().parent_path() / "tools/sim/tavio-sim";
-  const std::filesystem::path cli = self.parent_path().parent_path() / "tools/cli/veltrix-cli";
+  const std::filesystem::path self = testing::testProgram();
+  ASSERT_FALSE(self.empty()) << "this program's file cannot be read";
+  const std::filesystem::path simulator = testing::builtProgram("tools/sim/tavio-sim");
+  const std::filesystem::path cli = testing::builtProgram("tools/cli/veltrix-cli");
   for (const std::filesystem::path& tool : {simulator, cli}) {
     if (!std::filesystem::exists(tool)) {
       GTEST_SKIP() << tool.filename() << " is not built next to the tests (" << tool << ")";
@@ -158,9 +157,8 @@ TEST(TwoNamespaceDiscoveryTest, LibraryFindsTheSimulatorByRealBroadcast) {
 // that each end in "]". The library must survive both, spend little time
 // on each read, and still accept a good handshake after them.
 TEST(TwoNamespaceDiscoveryTest, HostilePeerOnTheHandshakePortLeavesDiscoveryWorking) {
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  ASSERT_FALSE(ec) << ec.message();
+  const std::filesystem::path self = testing::testProgram();
+  ASSERT_FALSE(self.empty()) << "this program's file cannot be read";
   VethNamespaces net("h");
   std::string why;
   if (!net.create(&why)) {

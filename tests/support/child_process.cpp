@@ -143,4 +143,13 @@ CommandResult runCommand(const std::vector<std::string>& argv, std::chrono::mill
   return CommandResult{status.value_or(-1), child->output()};
 }
 
+std::filesystem::path testProgram() {
+  std::error_code ec;
+  return std::filesystem::read_symlink("/proc/self/exe", ec);
+}
+
+std::filesystem::path builtProgram(const std::string& relative) {
+  return testProgram().parent_path().parent_path() / relative;
+}
+
 }  // namespace veltrix::testing

@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,5 +64,12 @@ struct CommandResult {
 // Runs a command to its end (stopped after `timeout`).
 CommandResult runCommand(const std::vector<std::string>& argv,
                          std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+
+// This test program's own file, to start a copy of it as a child; empty
+// when it cannot be read.
+std::filesystem::path testProgram();
+// A program of this build, `relative` to the build directory (the test
+// programs lie one level below it).
+std::filesystem::path builtProgram(const std::string& relative);
 
 }  // namespace veltrix::testing

@@ -57,6 +57,12 @@ PaymentLoad::~PaymentLoad() {
   sim_->stop();
 }
 
+std::shared_ptr<PaymentLoad::Payment> PaymentLoad::nextPayment() {
+  auto payment = std::make_shared<Payment>();
+  payment->reference = "LOAD-" + std::to_string(next_++);
+  return payment;
+}
+
 void PaymentLoad::send(const std::shared_ptr<Payment>& payment) {
   model::PaymentParam param;
   param.transactionReference = payment->reference;
@@ -80,8 +86,7 @@ PaymentLoad::Report PaymentLoad::oneAfterAnother(std::size_t count,
   const auto deadline = start + limit;
   std::vector<std::shared_ptr<Payment>> payments;
   for (std::size_t i = 0; i < count; ++i) {
-    auto payment = std::make_shared<Payment>();
-    payment->reference = "LOAD-" + std::to_string(next_++);
+    auto payment = nextPayment();
     payments.push_back(payment);
     send(payment);
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -98,8 +103,7 @@ PaymentLoad::Report PaymentLoad::inFlight(std::size_t count, std::chrono::millis
   const auto start = std::chrono::steady_clock::now();
   std::vector<std::shared_ptr<Payment>> payments;
   for (std::size_t i = 0; i < count; ++i) {
-    auto payment = std::make_shared<Payment>();
-    payment->reference = "LOAD-" + std::to_string(next_++);
+    auto payment = nextPayment();
     payments.push_back(payment);
     send(payment);
   }
@@ -111,11 +115,7 @@ PaymentLoad::Report PaymentLoad::fromHostThreads(std::size_t threads, std::size_
                                                  std::chrono::milliseconds limit) {
   const auto start = std::chrono::steady_clock::now();
   std::vector<std::shared_ptr<Payment>> payments;
-  for (std::size_t i = 0; i < threads * each; ++i) {
-    auto payment = std::make_shared<Payment>();
-    payment->reference = "LOAD-" + std::to_string(next_++);
-    payments.push_back(payment);
-  }
+  for (std::size_t i = 0; i < threads * each; ++i) payments.push_back(nextPayment());
   std::vector<std::thread> hosts;
   for (std::size_t t = 0; t < threads; ++t) {
     hosts.emplace_back([this, &payments, t, each] {

@@ -67,6 +67,8 @@ class PaymentLoad {
  private:
   struct Payment;
 
+  // A payment with the next reference of this load, not yet sent.
+  std::shared_ptr<Payment> nextPayment();
   void send(const std::shared_ptr<Payment>& payment);
   Report report(const std::vector<std::shared_ptr<Payment>>& payments,
                 std::chrono::steady_clock::time_point start);

@@ -42,10 +42,9 @@ bool UiTest::onScreen(ui::View& view) {
   return encloses(window().bounds().inset(window().device().safeArea()), inWindow(view));
 }
 
-bool UiTest::encloses(const ui::Rect& outer, const ui::Rect& inner) {
-  constexpr double kSlack = 0.5;
-  return inner.minX() >= outer.minX() - kSlack && inner.maxX() <= outer.maxX() + kSlack &&
-         inner.minY() >= outer.minY() - kSlack && inner.maxY() <= outer.maxY() + kSlack;
+bool UiTest::encloses(const ui::Rect& outer, const ui::Rect& inner, double slack) {
+  return inner.minX() >= outer.minX() - slack && inner.maxX() <= outer.maxX() + slack &&
+         inner.minY() >= outer.minY() - slack && inner.maxY() <= outer.maxY() + slack;
 }
 
 bool UiTest::textFits(const ui::Label& label) {
@@ -67,6 +66,19 @@ bool UiTest::textFits(const ui::Label& label) {
   const int lines = label.numberOfLines();
   return text.height <= box.height + 0.5 &&
          (lines == 0 || text.height <= lines * metrics.lineHeight(font) + 0.5);
+}
+
+std::vector<ui::DeviceProfile> UiTest::everyDevice() {
+  return {ui::DeviceProfile::phone(), ui::DeviceProfile::smallPhone(), ui::DeviceProfile::pad()};
+}
+
+std::vector<ui::DeviceProfile> UiTest::everyOrientation() {
+  std::vector<ui::DeviceProfile> out;
+  for (const ui::DeviceProfile& device : everyDevice()) {
+    out.push_back(device);
+    out.push_back(device.inOrientation(true));
+  }
+  return out;
 }
 
 }  // namespace veltrix::testing

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "support/test_env.h"
 #include "veltrix/platform/ui/controls.h"
@@ -16,6 +17,13 @@
 namespace veltrix::testing {
 
 class UiTest : public LoopTest {
+ public:
+  // The phone, the small phone and the pad, upright: what a layout must
+  // suit.
+  static std::vector<ui::DeviceProfile> everyDevice();
+  // Each of them upright, then turned.
+  static std::vector<ui::DeviceProfile> everyOrientation();
+
  protected:
   UiTest();
   ~UiTest() override;
@@ -32,8 +40,8 @@ class UiTest : public LoopTest {
   bool onScreen(ui::View& view);
   // `view`'s bounds in window coordinates.
   static ui::Rect inWindow(const ui::View& view) { return view.convert(view.bounds(), nullptr); }
-  // Whether `inner` lies inside `outer` (half a point of slack).
-  static bool encloses(const ui::Rect& outer, const ui::Rect& inner);
+  // Whether `inner` lies inside `outer`, give or take `slack` points.
+  static bool encloses(const ui::Rect& outer, const ui::Rect& inner, double slack = 0.5);
   // Whether `label` draws its whole text inside its bounds, in the size it
   // is drawn in.
   static bool textFits(const ui::Label& label);

@@ -23,20 +23,15 @@ using nlohmann::json;
 using testing::ChildProcess;
 using testing::runCommand;
 
-std::filesystem::path builtTool(const std::string& relative) {
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return self.parent_path().parent_path() / relative;
-}
-
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(cli_) || !std::filesystem::exists(builtTool(kSim))) {
+    if (!std::filesystem::exists(cli_) || !std::filesystem::exists(testing::builtProgram(kSim))) {
       GTEST_SKIP() << "veltrix-cli or tavio-sim is not built next to the tests";
     }
     std::string error;
-    sim_ = ChildProcess::spawn({builtTool(kSim).string(), "--http", "127.0.0.1:0"}, {}, &error);
+    sim_ = ChildProcess::spawn({testing::builtProgram(kSim).string(), "--http", "127.0.0.1:0"}, {},
+                               &error);
     ASSERT_TRUE(sim_) << error;
     ASSERT_TRUE(sim_->waitForOutput("listening on http://", 5000ms)) << sim_->output();
     const std::string& out = sim_->output();
@@ -85,7 +80,7 @@ class CliTest : public ::testing::Test {
   }
 
   static constexpr const char* kSim = "tools/sim/tavio-sim";
-  const std::filesystem::path cli_ = builtTool("tools/cli/veltrix-cli");
+  const std::filesystem::path cli_ = testing::builtProgram("tools/cli/veltrix-cli");
   testing::TempDir data_;
   std::unique_ptr<ChildProcess> sim_;
   std::string address_;
@@ -200,7 +195,8 @@ TEST_F(CliTest, TwoFinalAnswersInOnePiecePrintTheOneDeliveredAsFinal) {
                         << answer << answer << R"("]}]})";
   std::string error;
   auto sim = ChildProcess::spawn(
-      {builtTool(kSim).string(), "--http", "127.0.0.1:0", "--script", script.string()}, {}, &error);
+      {testing::builtProgram(kSim).string(), "--http", "127.0.0.1:0", "--script", script.string()},
+      {}, &error);
   ASSERT_TRUE(sim) << error;
   ASSERT_TRUE(sim->waitForOutput("listening on http://", 5000ms)) << sim->output();
   const std::string& out = sim->output();

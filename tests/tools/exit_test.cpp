@@ -30,12 +30,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::filesystem::path builtExitTool(const std::string& relative) {
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return self.parent_path().parent_path() / relative;
-}
-
 // The payment's own answer, then a dense stream of further bytes for about
 // ten seconds (longer in a sanitizer build, which runs the host slower): far
 // longer than the host takes to print its result and exit, and dense enough
@@ -61,8 +55,9 @@ bool hasSanitizerReport(const std::string& output) {
 // Release one), VELTRIX_EXIT_TEST_RUNS sets how often it runs.
 TEST(ExitWhileDataArrives, PaymentHostExitsCleanlyWhileTheTerminalKeepsWriting) {
   const char* otherCli = std::getenv("VELTRIX_EXIT_TEST_CLI");
-  const std::filesystem::path cli = otherCli != nullptr ? std::filesystem::path(otherCli)
-                                                        : builtExitTool("tools/cli/veltrix-cli");
+  const std::filesystem::path cli = otherCli != nullptr
+                                        ? std::filesystem::path(otherCli)
+                                        : testing::builtProgram("tools/cli/veltrix-cli");
   if (!std::filesystem::exists(cli)) GTEST_SKIP() << "veltrix-cli is not built next to the tests";
   std::string error;
   std::unique_ptr<sim::HttpSimulator> terminal = sim::HttpSimulator::start("127.0.0.1", 0, &error);
@@ -109,17 +104,16 @@ TEST(ExitWithRequestsInFlight, EndsCleanlyAndAPaymentFromAnExitHandlerIsRefused)
   std::unique_ptr<sim::HttpSimulator> terminal = sim::HttpSimulator::start("127.0.0.1", 0, &error);
   ASSERT_TRUE(terminal) << error;
   terminal->add(&answerLate, sim::ReplyMatch{"POST", std::nullopt}, /*repeat=*/true);
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   for (int run = 0; run < 3; ++run) {
     SCOPED_TRACE("run " + std::to_string(run));
     testing::TempDir data;
-    auto child = testing::ChildProcess::spawn(
-        {self.string(), "--gtest_filter=ExitChild.*", "--gtest_also_run_disabled_tests"},
-        {{kChildTerminal, terminal->address()},
-         {kChildData, data.path().string()},
-         {"VELTRIX_LOG", ""}},
-        &error);
+    auto child =
+        testing::ChildProcess::spawn({testing::testProgram().string(), "--gtest_filter=ExitChild.*",
+                                      "--gtest_also_run_disabled_tests"},
+                                     {{kChildTerminal, terminal->address()},
+                                      {kChildData, data.path().string()},
+                                      {"VELTRIX_LOG", ""}},
+                                     &error);
     ASSERT_TRUE(child) << error;
     const std::optional<int> status = child->wait(std::chrono::milliseconds(60000));
     ASSERT_TRUE(status) << "the child did not end:\n" << child->output();

@@ -28,15 +28,9 @@ using testing::ChildProcess;
 using testing::runCommand;
 using testing::VethNamespaces;
 
-std::filesystem::path builtProgram(const std::string& relative) {
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return self.parent_path().parent_path() / relative;
-}
-
 TEST(CliDiscoverInNamespaceTest, JsonListsTheSimulatedTerminalAndItsServices) {
-  const std::filesystem::path cli = builtProgram("tools/cli/veltrix-cli");
-  const std::filesystem::path simulator = builtProgram("tools/sim/tavio-sim");
+  const std::filesystem::path cli = testing::builtProgram("tools/cli/veltrix-cli");
+  const std::filesystem::path simulator = testing::builtProgram("tools/sim/tavio-sim");
   for (const std::filesystem::path& tool : {cli, simulator}) {
     if (!std::filesystem::exists(tool)) {
       GTEST_SKIP() << tool.filename() << " is not built next to the tests (" << tool << ")";

@@ -127,8 +127,7 @@ TEST_F(ControllerTest, BackButtonAndBarItems) {
 // The bar spans the screen, but its items and title keep out of a turned
 // phone's sensor housing, on every device and after a turn.
 TEST_F(ControllerTest, BarItemsAndTitleStayInTheSafeArea) {
-  for (const DeviceProfile& device :
-       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
+  for (const DeviceProfile& device : everyDevice()) {
     makeWindow(device);
     auto nav = showNav(probe("a"));
     auto b = probe("b");

@@ -30,13 +30,18 @@ class BleDeviceScanTest : public testing::UiTest {
       : db(docs() / "screen.sqlite"),
         settings(std::make_shared<facade::RetailerSettingManager>(db)),
         link(std::make_shared<FakeLink>()),
-        screen(std::make_shared<BLEDeviceScanViewController>(
-            BLEDeviceScanViewController::Collaborators{link, settings})),
+        screen(makeScreen()),
         nav(std::make_shared<NavigationController>(screen)) {
     show(nav);
   }
   // Transitions and timers still pending hold views: let them end here.
   ~BleDeviceScanTest() override { driver().advance(3); }
+
+  // A screen of its own on the test's link and settings.
+  std::shared_ptr<BLEDeviceScanViewController> makeScreen() {
+    return std::make_shared<BLEDeviceScanViewController>(
+        BLEDeviceScanViewController::Collaborators{link, settings});
+  }
 
   std::string bluetoothSetting() { return db.fetchSetting("CommunicateTypeByBluetooth"); }
   bool busy() {
@@ -81,11 +86,9 @@ TEST_F(BleDeviceScanTest, ListsNamedTerminalsOnceEachWithSerialAndSignal) {
 // sensor housing and the home indicator; on every device the list and the
 // button follow the screen when it turns, the list ending above the button.
 TEST_F(BleDeviceScanTest, RowsAndButtonStayInTheSafeAreaAndFollowATurn) {
-  for (const DeviceProfile& device :
-       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
+  for (const DeviceProfile& device : everyDevice()) {
     makeWindow(device.inOrientation(true));
-    screen = std::make_shared<BLEDeviceScanViewController>(
-        BLEDeviceScanViewController::Collaborators{link, settings});
+    screen = makeScreen();
     show(std::make_shared<NavigationController>(screen));
     link->report(peripheral("Tavio T1", "A", -58, "TAVIO-0001"));
     for (const bool landscape : {true, false, true}) {
@@ -230,8 +233,7 @@ TEST_F(BleDeviceScanTest, TheStatusHandlerOutlivesTheScreenHarmlessly) {
 TEST_F(BleDeviceScanTest, AnAlertShownWhileTheScreenLeavesStillGoes) {
   auto host = std::make_shared<NavigationController>(std::make_shared<ViewController>());
   show(host);
-  auto leaving = std::make_shared<BLEDeviceScanViewController>(
-      BLEDeviceScanViewController::Collaborators{link, settings});
+  auto leaving = makeScreen();
   host->pushViewController(leaving, false);
   driver().settle();
   link->report(peripheral("Tavio T1", "A"));
@@ -254,8 +256,7 @@ TEST_F(BleDeviceScanTest, AnAlertShownWhileTheScreenLeavesStillGoes) {
 // Before its view loads the screen only asks the transport: nothing to show
 // the scan or the connection on, and no crash.
 TEST_F(BleDeviceScanTest, CallsBeforeTheViewLoadedOnlyReachTheTransport) {
-  auto unloaded = std::make_shared<BLEDeviceScanViewController>(
-      BLEDeviceScanViewController::Collaborators{link, settings});
+  auto unloaded = makeScreen();
   const int scans = link->scans;
   unloaded->scanBtnClick();
   unloaded->stopScan();

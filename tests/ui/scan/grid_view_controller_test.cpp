@@ -95,9 +95,7 @@ TEST_F(GridTest, ShortenedSerialAndIconFallback) {
   // A tile shows the terminal's texts safely, each on its one line.
   GridCollectionViewCell hostile;
   hostile.setFrame(Rect{0, 0, 100, 100});
-  hostile.configureWithTitle("T420\nTMIX",
-                             "(*" + std::string(lastCharacters("SIM-12\u202E34", 4)) + ")",
-                             "Card\nPayment", "");
+  hostile.configureWithTitle("T420\nTMIX", shortSerial("SIM-12\u202E34"), "Card\nPayment", "");
   hostile.layoutIfNeeded();
   for (const auto& label : {hostile.titleLabel(), hostile.subtitleLabel(), hostile.detailLabel()}) {
     const TextLayout shown = drawnText(*label);
@@ -135,19 +133,15 @@ TEST_F(GridTest, PanelOnPhoneAndPad) {
 
 // The panel and its tiles keep out of a turned phone's sensor housing.
 TEST_F(GridTest, PanelAndTilesStayInsideTheSafeAreaOnEveryDevice) {
-  for (const DeviceProfile& base :
-       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
-    for (const bool landscape : {false, true}) {
-      const DeviceProfile device = base.inOrientation(landscape);
-      SCOPED_TRACE(device.name + (landscape ? " landscape" : " portrait"));
-      GridViewController& g = present(services(3), device);
-      EXPECT_TRUE(onScreen(g.containerView()));
-      for (const auto& tile : g.collectionView().visibleCells()) {
-        const Rect f = inWindow(*tile);
-        const Insets safe = device.safeArea();
-        EXPECT_GE(f.minX(), safe.left);
-        EXPECT_LE(f.maxX(), window().bounds().width() - safe.right);
-      }
+  for (const DeviceProfile& device : everyOrientation()) {
+    SCOPED_TRACE(device.name + (device.landscape ? " landscape" : " portrait"));
+    GridViewController& g = present(services(3), device);
+    EXPECT_TRUE(onScreen(g.containerView()));
+    for (const auto& tile : g.collectionView().visibleCells()) {
+      const Rect f = inWindow(*tile);
+      const Insets safe = device.safeArea();
+      EXPECT_GE(f.minX(), safe.left);
+      EXPECT_LE(f.maxX(), window().bounds().width() - safe.right);
     }
   }
 }

@@ -153,8 +153,7 @@ TEST_F(QRScannerTest, WithoutACameraTheScreenIsCompleteButReadsNothing) {
 
   // On a phone on its side the square is smaller, so the hint stays above
   // the cancel button; the square, the hint and the button follow a turn.
-  for (const DeviceProfile& device :
-       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
+  for (const DeviceProfile& device : everyDevice()) {
     makeWindow(device.inOrientation(true));
     open(nullptr);
     for (const bool landscape : {true, false, true}) {

@@ -115,17 +115,6 @@ TEST_F(ScanScreenTest, OrbitFitsBetweenInstructionsAndRememberButton) {
   }
 }
 
-// Every device, upright and turned.
-std::vector<DeviceProfile> allOrientations() {
-  std::vector<DeviceProfile> out;
-  for (const DeviceProfile& p :
-       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
-    out.push_back(p);
-    out.push_back(p.inOrientation(true));
-  }
-  return out;
-}
-
 std::string nameOf(const DeviceProfile& p) { return p.name + (p.landscape ? " turned" : ""); }
 
 // The orbit's drawing as the user sees it, at any moment of its turn.
@@ -187,11 +176,8 @@ class OrbitGeometryTest : public ScanScreenTest {
     return screen->view().convert(screen->view().safeAreaLayoutGuide().layoutFrame(), nullptr);
   }
 
-  static bool inside(const Rect& inner, const Rect& outer) {
-    constexpr double kEps = 1e-6;
-    return inner.minX() >= outer.minX() - kEps && inner.maxX() <= outer.maxX() + kEps &&
-           inner.minY() >= outer.minY() - kEps && inner.maxY() <= outer.maxY() + kEps;
-  }
+  // Slack for rounding only: the drawing keeps to the safe area exactly.
+  static constexpr double kExact = 1e-6;
 };
 
 // A phone on its side has no room for the orbit between the instruction
@@ -212,7 +198,7 @@ TEST_F(OrbitGeometryTest, TurnedPhonesKeepTheOrbitClearOfTheTexts) {
       turnOrbit(offset);
       for (const auto& bubble : s.movingViews()) {
         for (const Rect& part : drawing(*bubble)) {
-          EXPECT_TRUE(inside(part, safe)) << nameOf(profile) << " " << toString(part);
+          EXPECT_TRUE(encloses(safe, part, kExact)) << nameOf(profile) << " " << toString(part);
           for (const Rect& text : texts) {
             EXPECT_FALSE(part.intersects(text)) << nameOf(profile) << " " << toString(part);
           }
@@ -230,7 +216,7 @@ TEST_F(OrbitGeometryTest, TurnedPhonesKeepTheOrbitClearOfTheTexts) {
 // Nine bubbles on the small phone's shrunken circle: neighbours' lines
 // never run into each other, whatever the angle.
 TEST_F(OrbitGeometryTest, NeighboursLinesNeverOverlap) {
-  for (const DeviceProfile& profile : allOrientations()) {
+  for (const DeviceProfile& profile : everyOrientation()) {
     ScanViewController& s = openWith(profile, 9);
     const auto& bubbles = s.movingViews();
     ASSERT_EQ(bubbles.size(), 9u);
@@ -251,14 +237,14 @@ TEST_F(OrbitGeometryTest, NeighboursLinesNeverOverlap) {
 // A terminal's long name cannot carry a bubble's lines past the screen's
 // edges at angle 0 and pi.
 TEST_F(OrbitGeometryTest, BubbleLinesStayInsideTheSafeArea) {
-  for (const DeviceProfile& profile : allOrientations()) {
+  for (const DeviceProfile& profile : everyOrientation()) {
     ScanViewController& s = openWith(profile, 2, "TMIX Z3 " + std::string(60, 'W'));
     const Rect safe = safeFrame();
     for (double offset : turns(2)) {
       turnOrbit(offset);
       for (const auto& bubble : s.movingViews()) {
         for (const Rect& part : drawing(*bubble)) {
-          EXPECT_TRUE(inside(part, safe)) << nameOf(profile) << " " << toString(part);
+          EXPECT_TRUE(encloses(safe, part, kExact)) << nameOf(profile) << " " << toString(part);
         }
       }
     }

@@ -140,18 +140,15 @@ TEST_F(BleSettingsTest, OnATurnedPhoneThePageScrollsToTheListAndTheButton) {
 // The scan's spinner stands over the list it waits for, on every device
 // (the small phone's centre lies on the list's header), and scrolls with it.
 TEST_F(BleSettingsTest, TheSpinnerStandsOverTheList) {
-  for (const DeviceProfile& device :
-       {DeviceProfile::phone(), DeviceProfile::smallPhone(), DeviceProfile::pad()}) {
-    for (bool landscape : {false, true}) {
-      SCOPED_TRACE(device.name + (landscape ? " landscape" : ""));
-      makeWindow(device.inOrientation(landscape));
-      open();
-      screen->page()->scrollBy({0, screen->page()->contentSize().height});
-      driver().settle();
-      ASSERT_TRUE(screen->loadingView()->isAnimating());
-      EXPECT_TRUE(encloses(inWindow(*screen->deviceTableView()), inWindow(*screen->loadingView())));
-      driver().advance(4);
-    }
+  for (const DeviceProfile& device : everyOrientation()) {
+    SCOPED_TRACE(device.name + (device.landscape ? " landscape" : ""));
+    makeWindow(device);
+    open();
+    screen->page()->scrollBy({0, screen->page()->contentSize().height});
+    driver().settle();
+    ASSERT_TRUE(screen->loadingView()->isAnimating());
+    EXPECT_TRUE(encloses(inWindow(*screen->deviceTableView()), inWindow(*screen->loadingView())));
+    driver().advance(4);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "ui/settings/settings_test_env.h"
 #include "veltrix/ui/settings/connection_method_view_controller.h"
@@ -23,8 +24,7 @@ constexpr const char* kSn = "TAVIO-T420-00017";
 
 struct Orientation {
   DeviceProfile device;
-  bool landscape;
-  std::string name() const { return device.name + (landscape ? "Landscape" : "Portrait"); }
+  std::string name() const { return device.name + (device.landscape ? "Landscape" : "Portrait"); }
 };
 void PrintTo(const Orientation& o, std::ostream* os) { *os << o.name(); }
 
@@ -32,7 +32,7 @@ class EveryDeviceTest : public testing::SettingsScreenTest,
                         public ::testing::WithParamInterface<Orientation> {
  protected:
   EveryDeviceTest() {
-    makeWindow(GetParam().device.inOrientation(GetParam().landscape));
+    makeWindow(GetParam().device);
     EXPECT_TRUE(db->insertDiscoveredTerminal(kSn, "T420", "10.0.0.7:8080", "http,ble", std::nullopt,
                                              1, 1, 0, "1000", "1000", std::nullopt));
     for (const char* type : {"Purchase", "Refund", "Display"}) addService(kSn, type, "pay");
@@ -98,13 +98,14 @@ TEST_P(EveryDeviceTest, TheRememberPopupAndItsButtonsAreInTheSafeArea) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Devices, EveryDeviceTest,
-                         ::testing::Values(Orientation{DeviceProfile::phone(), false},
-                                           Orientation{DeviceProfile::phone(), true},
-                                           Orientation{DeviceProfile::smallPhone(), false},
-                                           Orientation{DeviceProfile::smallPhone(), true},
-                                           Orientation{DeviceProfile::pad(), false},
-                                           Orientation{DeviceProfile::pad(), true}),
+std::vector<Orientation> orientations() {
+  std::vector<Orientation> out;
+  for (const DeviceProfile& device : veltrix::testing::UiTest::everyOrientation())
+    out.push_back({device});
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, EveryDeviceTest, ::testing::ValuesIn(orientations()),
                          [](const ::testing::TestParamInfo<Orientation>& info) {
                            return info.param.name();
                          });

@@ -166,7 +166,7 @@ class SettingsScreenTest : public veltrix::testing::UiTest {
   // From now on every write to `table` fails in the database itself.
   void refuseWrites(std::string_view table) {
     platform::Db peer;
-    ASSERT_TRUE(peer.open(docs() / "settings.sqlite"));
+    ASSERT_TRUE(peer.open(db->path()));
     for (const char* op : {"INSERT", "UPDATE", "DELETE"}) {
       ASSERT_TRUE(
           peer.exec(fmt::format("CREATE TRIGGER refuse_{0}_{1} BEFORE {1} ON {0} BEGIN "
