@@ -565,7 +565,7 @@ Orbit ScanViewController::orbit() const {
     room = Rect{left, safe.top + kOrbitMargin, safeWidth * (1 - kTextColumnShare) - kOrbitMargin,
                 bounds.size.height - safe.top - safe.bottom - 2 * kOrbitMargin};
   } else {
-    const Label* lastLine = label3_ && !label3_->text().empty() ? label3_.get() : label2_.get();
+    const Label* lastLine = lastInstructionLine();
     const double top = lastLine ? lastLine->frame().maxY() : safe.top;
     room = Rect{safe.left + kOrbitMargin, top,
                 bounds.size.width - safe.left - safe.right - 2 * kOrbitMargin,
@@ -574,10 +574,14 @@ Orbit ScanViewController::orbit() const {
   return fitOrbit(room, largest, std::max<std::size_t>(numberOfViews_, 1));
 }
 
+const Label* ScanViewController::lastInstructionLine() const {
+  return label3_ && !label3_->text().empty() ? label3_.get() : label2_.get();
+}
+
 void ScanViewController::placeTexts() {
   if (!rememberBtn_ || !label2_) return;
   const Size size = view().bounds().size;
-  const Label* lastLine = label3_ && !label3_->text().empty() ? label3_.get() : label2_.get();
+  const Label* lastLine = lastInstructionLine();
   const Rect remember = rememberBtn_->frame();
   if (remember.size.height <= 0) return;
   // Only the texts' horizontal places change, so the band reads the same

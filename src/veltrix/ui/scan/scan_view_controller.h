@@ -201,6 +201,8 @@ class ScanViewController : public ViewController,
   // Puts the texts across the top and bottom or beside the orbit (see
   // textsBesideOrbit).
   void placeTexts();
+  // The lower instruction line that has text; the orbit starts below it.
+  const Label* lastInstructionLine() const;
   // Moves every bubble onto the orbit as fitted now.
   void fitBubbles();
   std::string rememberButtonTitle(const std::string& option) const;
