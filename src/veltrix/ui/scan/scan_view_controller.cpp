@@ -322,7 +322,7 @@ void ScanViewController::setupCenterImage() {
   centerImageView_->borderColor = Color::clear();
   root.addSubview(centerImageView_);
 
-  layoutCenterDisc();
+  layoutCenterDisc(orbit());
 }
 
 void ScanViewController::createAdvancedRippleFromImage() {
@@ -594,10 +594,9 @@ void ScanViewController::placeTexts() {
   activate(beside ? textsBeside_ : textsAcross_);
 }
 
-void ScanViewController::layoutCenterDisc() {
+void ScanViewController::layoutCenterDisc(const Orbit& o) {
   if (!backgroundCenterView_ || !centerImageView_) return;
   // The disc and its image shrink with the orbit.
-  const Orbit o = orbit();
   const double scale = o.radius / (isIpad_ ? kOrbitRadiusPad : kOrbitRadiusPhone);
   const auto place = [&](View& v, double size) {
     v.setFrame(Rect{o.center.x - size / 2, o.center.y - size / 2, size, size});
@@ -1011,15 +1010,16 @@ void ScanViewController::viewDidLayoutSubviews() {
     const double size = std::min(kInstructionFontSize, label2_->displayFont().size);
     if (label3_->font().size != size) label3_->setFont(Font::bold(size));
   }
-  updateReplicatorLayer();
-  layoutCenterDisc();
   // The view's size is only known once it is installed; bubbles made before
-  // then move onto the real orbit.
+  // then move onto the real orbit, and the disc and ripple with them.
   const Orbit o = orbit();
   if (!movingViews_.empty() && (movingViews_.front()->circleCenter != o.center ||
                                 movingViews_.front()->circleRadius != o.radius ||
                                 movingViews_.front()->drawingScale() != o.bubbleScale)) {
     updateMovingViews();
+  } else {
+    updateReplicatorLayer(o.center);
+    layoutCenterDisc(o);
   }
 }
 
@@ -1035,7 +1035,7 @@ void ScanViewController::viewWillTransitionToSize(Size, TransitionCoordinator& c
 }
 
 void ScanViewController::handleOrientationChange() {
-  updateReplicatorLayer();
+  // Fits the ripple and the disc too.
   updateMovingViews();
 }
 
@@ -1050,12 +1050,12 @@ void ScanViewController::finalizeOrientationChange() {
   reloadList();
 }
 
-void ScanViewController::updateReplicatorLayer() {
+void ScanViewController::updateReplicatorLayer(Point orbitCentre) {
   if (!replicatorLayer_ || !isViewLoaded()) return;
   replicatorLayer_->bounds = Rect{Point{0, 0}, view().bounds().size};
   replicatorLayer_->position = view().bounds().mid();
   for (auto& layer : replicatorLayer_->sublayers()) {
-    if (dynamic_cast<ShapeLayer*>(layer.get())) layer->position = orbitCenter();
+    if (dynamic_cast<ShapeLayer*>(layer.get())) layer->position = orbitCentre;
   }
 }
 
@@ -1071,8 +1071,8 @@ void ScanViewController::fitBubbles() {
     bubble->circleRadius = o.radius;
     bubble->fitTo(o.bubbleScale, o.lineWidth);
   }
-  layoutCenterDisc();
-  updateReplicatorLayer();
+  layoutCenterDisc(o);
+  updateReplicatorLayer(o.center);
 }
 
 // --- endings ------------------------------------------------------------------------------
