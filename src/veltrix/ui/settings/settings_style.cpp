@@ -74,4 +74,11 @@ std::vector<ConstraintPtr> chevronAfter(View& row, View& value, View& chevron, d
   };
 }
 
+void activateAll(std::initializer_list<std::vector<ConstraintPtr>> groups) {
+  std::vector<ConstraintPtr> all;
+  for (const std::vector<ConstraintPtr>& group : groups)
+    all.insert(all.end(), group.begin(), group.end());
+  activate(all);
+}
+
 }  // namespace veltrix::ui::settings
