@@ -162,13 +162,11 @@ Admission admit(std::size_t accepted, std::size_t bubbles, bool hasMore, std::si
 inline constexpr double kOrbitRadiusPhone = 150;
 inline constexpr double kOrbitRadiusPad = 170;
 // How far a bubble's drawing reaches above and below the point it sits on
-// at full size (its icon on top, the service line at the bottom), where its
-// three lines begin below that point, and how far the icon reaches to the
-// left of it (the icon sits 5 points left of the bubble's middle).
+// at full size (its icon on top, the service line at the bottom), and where
+// its three lines begin below that point.
 inline constexpr double kBubbleReachUp = 50;
 inline constexpr double kBubbleReachDown = 66;
 inline constexpr double kBubbleLinesTop = 10;
-inline constexpr double kBubbleIconReachSide = 35;
 // Below this the bubbles pile onto each other and the centre disc; the
 // bubbles are drawn smaller instead.
 inline constexpr double kSmallestOrbitRadius = 90;
