@@ -41,8 +41,8 @@ std::vector<ConstraintPtr> shareRow(View& row, Label& title, View& value, double
       title.centerYAnchor().constraintEqualTo(row.centerYAnchor()),
       value.centerYAnchor().constraintEqualTo(row.centerYAnchor()),
   };
-  if (auto* text = dynamic_cast<Label*>(&value)) {
-    text->lineBreakMode = LineBreakMode::TruncateMiddle;
+  if (auto* valueLabel = dynamic_cast<Label*>(&value)) {
+    valueLabel->lineBreakMode = LineBreakMode::TruncateMiddle;
     out.push_back(value.widthAnchor().constraintLessThanOrEqualTo(row.widthAnchor(),
                                                                   Multiplier{kValueShare}));
   }
