@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "veltrix/facade/scan_presenter.h"
@@ -34,10 +35,10 @@ struct ServiceInfoDict {
 
   // The 13 keys; the integers as their decimal text.
   facade::ServiceDictionary toDictionary() const;
-  // The same (sn, serviceType, serviceId).
-  bool sameService(const ServiceInfoDict& other) const {
-    return sn == other.sn && serviceType == other.serviceType && serviceId == other.serviceId;
-  }
+  // What tells services apart: (sn, serviceType, serviceId), viewing this
+  // dictionary's texts.
+  using ServiceKey = std::tuple<std::string_view, std::string_view, std::string_view>;
+  ServiceKey serviceKey() const { return {sn, serviceType, serviceId}; }
   bool isMoreBubble() const { return model == "more"; }
 
   static ServiceInfoDict more();

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <map>
 #include <set>
-#include <tuple>
 
 #include "veltrix/platform/clock.h"
 #include "veltrix/platform/log.h"
@@ -769,11 +768,9 @@ void ScanViewController::refillFromOverflow() {
 bool ScanViewController::removeEntriesEverywhere(const std::vector<ServiceInfoDict>& services) {
   if (services.empty()) return false;
   // One pass over each list, whatever their lengths.
-  std::set<std::tuple<std::string_view, std::string_view, std::string_view>> keys;
-  for (const ServiceInfoDict& d : services) keys.emplace(d.sn, d.serviceType, d.serviceId);
-  const auto listed = [&](const ServiceInfoDict& d) {
-    return keys.contains({d.sn, d.serviceType, d.serviceId});
-  };
+  std::set<ServiceInfoDict::ServiceKey> keys;
+  for (const ServiceInfoDict& d : services) keys.insert(d.serviceKey());
+  const auto listed = [&](const ServiceInfoDict& d) { return keys.contains(d.serviceKey()); };
   std::erase_if(activedIps_, listed);
   std::erase_if(moreActivedIps_, listed);
   return std::erase_if(terminalItems_, [&](const auto& item) { return listed(item.info); }) > 0;
