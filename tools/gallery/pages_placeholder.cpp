@@ -1,6 +1,5 @@
-// Gallery page of the stand-in screen that the scan screen pushes where a
-// screen of its own is not built yet (a terminal's detail, the remember
-// options): a titled page with one centred line.
+// Gallery page of a bare screen, which no library screen opens: a titled
+// page with one centred line.
 #include <memory>
 
 #include "gallery/gallery.h"

@@ -31,6 +31,7 @@ Label::Label(const Rect& frame) : View(frame) { userInteractionEnabled = false; 
 void Label::setText(std::string text) {
   if (text == text_) return;
   text_ = std::move(text);
+  if (outsideText_) shownOutside_ = displayableOutsideText(text_);
   fitted_.reset();
   invalidateIntrinsicContentSize();
 }
@@ -38,12 +39,9 @@ void Label::setText(std::string text) {
 void Label::setShowsOutsideText(bool outside) {
   if (outside == outsideText_) return;
   outsideText_ = outside;
+  shownOutside_ = outside ? displayableOutsideText(text_) : std::string();
   fitted_.reset();
   invalidateIntrinsicContentSize();
-}
-
-std::string Label::displayText() const {
-  return outsideText_ ? displayableOutsideText(text_) : text_;
 }
 
 void Label::setFont(const Font& font) {
@@ -92,7 +90,7 @@ Font Label::fittedFont(double width) const {
       fitted_->metrics == &metrics) {
     return fitted_->font;
   }
-  const std::string shown = displayText();
+  const std::string& shown = displayText();
   // Every word on a line of its own, in no more lines than the label has.
   auto fits = [&](const Font& font) {
     if (numberOfLines_ == 1) return metrics.measure(shown, font, 0, 1).width <= width;

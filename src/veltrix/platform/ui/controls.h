@@ -46,7 +46,7 @@ class Label : public View {
   bool showsOutsideText() const { return outsideText_; }
   void setShowsOutsideText(bool outside);
   // The text as measured and drawn.
-  std::string displayText() const;
+  const std::string& displayText() const { return outsideText_ ? shownOutside_ : text_; }
   const Font& font() const { return font_; }
   void setFont(const Font& font);
   // 0: as many lines as the text needs.
@@ -83,6 +83,9 @@ class Label : public View {
  private:
   std::string text_;
   bool outsideText_ = false;
+  // text_ as shown while outsideText_, made once when either changes: every
+  // layout pass and drawing asks for it.
+  std::string shownOutside_;
   Font font_ = Font::system(17);
   int numberOfLines_ = 1;
   double preferredMaxWidth_ = 0;

@@ -420,7 +420,8 @@ void LayoutEngine::solveWith(const std::vector<Size>& intrinsic, std::vector<dou
   for (int v = 0; v < nvars; ++v) members[find(v)].push_back(v);
 
   detail::SolvedGroups solved;
-  const detail::SolvedGroups* last = root_.solvedGroups_.get();
+  // Replaced at the end of the pass: its answers move over, not copied.
+  detail::SolvedGroups* last = root_.solvedGroups_.get();
   for (auto& [group, vars] : members) {
     auto& list = groups[group];
     std::vector<double> input;
@@ -437,7 +438,7 @@ void LayoutEngine::solveWith(const std::vector<Size>& intrinsic, std::vector<dou
         for (std::size_t i = 0; i < vars.size(); ++i) {
           solution[static_cast<std::size_t>(vars[i])] = it->second.values[i];
         }
-        solved.groups.insert(*it);
+        solved.groups.insert(last->groups.extract(it));
         continue;
       }
     }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "veltrix/facade/scan_presenter.h"
@@ -34,10 +35,10 @@ struct ServiceInfoDict {
 
   // The 13 keys; the integers as their decimal text.
   facade::ServiceDictionary toDictionary() const;
-  // The same (sn, serviceType, serviceId).
-  bool sameService(const ServiceInfoDict& other) const {
-    return sn == other.sn && serviceType == other.serviceType && serviceId == other.serviceId;
-  }
+  // What tells services apart: (sn, serviceType, serviceId), viewing this
+  // dictionary's texts.
+  using ServiceKey = std::tuple<std::string_view, std::string_view, std::string_view>;
+  ServiceKey serviceKey() const { return {sn, serviceType, serviceId}; }
   bool isMoreBubble() const { return model == "more"; }
 
   static ServiceInfoDict more();
@@ -162,13 +163,11 @@ Admission admit(std::size_t accepted, std::size_t bubbles, bool hasMore, std::si
 inline constexpr double kOrbitRadiusPhone = 150;
 inline constexpr double kOrbitRadiusPad = 170;
 // How far a bubble's drawing reaches above and below the point it sits on
-// at full size (its icon on top, the service line at the bottom), where its
-// three lines begin below that point, and how far the icon reaches to the
-// left of it (the icon sits 5 points left of the bubble's middle).
+// at full size (its icon on top, the service line at the bottom), and where
+// its three lines begin below that point.
 inline constexpr double kBubbleReachUp = 50;
 inline constexpr double kBubbleReachDown = 66;
 inline constexpr double kBubbleLinesTop = 10;
-inline constexpr double kBubbleIconReachSide = 35;
 // Below this the bubbles pile onto each other and the centre disc; the
 // bubbles are drawn smaller instead.
 inline constexpr double kSmallestOrbitRadius = 90;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <map>
 #include <set>
-#include <tuple>
 
 #include "veltrix/platform/clock.h"
 #include "veltrix/platform/log.h"
@@ -322,7 +321,7 @@ void ScanViewController::setupCenterImage() {
   centerImageView_->borderColor = Color::clear();
   root.addSubview(centerImageView_);
 
-  layoutCenterDisc();
+  layoutCenterDisc(orbit());
 }
 
 void ScanViewController::createAdvancedRippleFromImage() {
@@ -565,7 +564,7 @@ Orbit ScanViewController::orbit() const {
     room = Rect{left, safe.top + kOrbitMargin, safeWidth * (1 - kTextColumnShare) - kOrbitMargin,
                 bounds.size.height - safe.top - safe.bottom - 2 * kOrbitMargin};
   } else {
-    const Label* lastLine = label3_ && !label3_->text().empty() ? label3_.get() : label2_.get();
+    const Label* lastLine = lastInstructionLine();
     const double top = lastLine ? lastLine->frame().maxY() : safe.top;
     room = Rect{safe.left + kOrbitMargin, top,
                 bounds.size.width - safe.left - safe.right - 2 * kOrbitMargin,
@@ -574,10 +573,14 @@ Orbit ScanViewController::orbit() const {
   return fitOrbit(room, largest, std::max<std::size_t>(numberOfViews_, 1));
 }
 
+const Label* ScanViewController::lastInstructionLine() const {
+  return label3_ && !label3_->text().empty() ? label3_.get() : label2_.get();
+}
+
 void ScanViewController::placeTexts() {
   if (!rememberBtn_ || !label2_) return;
   const Size size = view().bounds().size;
-  const Label* lastLine = label3_ && !label3_->text().empty() ? label3_.get() : label2_.get();
+  const Label* lastLine = lastInstructionLine();
   const Rect remember = rememberBtn_->frame();
   if (remember.size.height <= 0) return;
   // Only the texts' horizontal places change, so the band reads the same
@@ -590,10 +593,9 @@ void ScanViewController::placeTexts() {
   activate(beside ? textsBeside_ : textsAcross_);
 }
 
-void ScanViewController::layoutCenterDisc() {
+void ScanViewController::layoutCenterDisc(const Orbit& o) {
   if (!backgroundCenterView_ || !centerImageView_) return;
   // The disc and its image shrink with the orbit.
-  const Orbit o = orbit();
   const double scale = o.radius / (isIpad_ ? kOrbitRadiusPad : kOrbitRadiusPhone);
   const auto place = [&](View& v, double size) {
     v.setFrame(Rect{o.center.x - size / 2, o.center.y - size / 2, size, size});
@@ -766,11 +768,9 @@ void ScanViewController::refillFromOverflow() {
 bool ScanViewController::removeEntriesEverywhere(const std::vector<ServiceInfoDict>& services) {
   if (services.empty()) return false;
   // One pass over each list, whatever their lengths.
-  std::set<std::tuple<std::string_view, std::string_view, std::string_view>> keys;
-  for (const ServiceInfoDict& d : services) keys.emplace(d.sn, d.serviceType, d.serviceId);
-  const auto listed = [&](const ServiceInfoDict& d) {
-    return keys.contains({d.sn, d.serviceType, d.serviceId});
-  };
+  std::set<ServiceInfoDict::ServiceKey> keys;
+  for (const ServiceInfoDict& d : services) keys.insert(d.serviceKey());
+  const auto listed = [&](const ServiceInfoDict& d) { return keys.contains(d.serviceKey()); };
   std::erase_if(activedIps_, listed);
   std::erase_if(moreActivedIps_, listed);
   return std::erase_if(terminalItems_, [&](const auto& item) { return listed(item.info); }) > 0;
@@ -1007,15 +1007,16 @@ void ScanViewController::viewDidLayoutSubviews() {
     const double size = std::min(kInstructionFontSize, label2_->displayFont().size);
     if (label3_->font().size != size) label3_->setFont(Font::bold(size));
   }
-  updateReplicatorLayer();
-  layoutCenterDisc();
   // The view's size is only known once it is installed; bubbles made before
-  // then move onto the real orbit.
+  // then move onto the real orbit, and the disc and ripple with them.
   const Orbit o = orbit();
   if (!movingViews_.empty() && (movingViews_.front()->circleCenter != o.center ||
                                 movingViews_.front()->circleRadius != o.radius ||
                                 movingViews_.front()->drawingScale() != o.bubbleScale)) {
     updateMovingViews();
+  } else {
+    updateReplicatorLayer(o.center);
+    layoutCenterDisc(o);
   }
 }
 
@@ -1031,7 +1032,7 @@ void ScanViewController::viewWillTransitionToSize(Size, TransitionCoordinator& c
 }
 
 void ScanViewController::handleOrientationChange() {
-  updateReplicatorLayer();
+  // Fits the ripple and the disc too.
   updateMovingViews();
 }
 
@@ -1046,12 +1047,12 @@ void ScanViewController::finalizeOrientationChange() {
   reloadList();
 }
 
-void ScanViewController::updateReplicatorLayer() {
+void ScanViewController::updateReplicatorLayer(Point orbitCentre) {
   if (!replicatorLayer_ || !isViewLoaded()) return;
   replicatorLayer_->bounds = Rect{Point{0, 0}, view().bounds().size};
   replicatorLayer_->position = view().bounds().mid();
   for (auto& layer : replicatorLayer_->sublayers()) {
-    if (dynamic_cast<ShapeLayer*>(layer.get())) layer->position = orbitCenter();
+    if (dynamic_cast<ShapeLayer*>(layer.get())) layer->position = orbitCentre;
   }
 }
 
@@ -1067,8 +1068,8 @@ void ScanViewController::fitBubbles() {
     bubble->circleRadius = o.radius;
     bubble->fitTo(o.bubbleScale, o.lineWidth);
   }
-  layoutCenterDisc();
-  updateReplicatorLayer();
+  layoutCenterDisc(o);
+  updateReplicatorLayer(o.center);
 }
 
 // --- endings ------------------------------------------------------------------------------

@@ -193,7 +193,7 @@ class ScanViewController : public ViewController,
   // Load and layout, in the order the screen is built.
   void setupListView();
   void setupUI();
-  void layoutCenterDisc();
+  void layoutCenterDisc(const Orbit& orbit);
   void setupCenterImage();
   void createAdvancedRippleFromImage();
   void applyPresentation();
@@ -201,7 +201,9 @@ class ScanViewController : public ViewController,
   // Puts the texts across the top and bottom or beside the orbit (see
   // textsBesideOrbit).
   void placeTexts();
-  // Moves every bubble onto the orbit as fitted now.
+  // The lower instruction line that has text; the orbit starts below it.
+  const Label* lastInstructionLine() const;
+  // Moves every bubble, the disc and the ripple onto the orbit as fitted now.
   void fitBubbles();
   std::string rememberButtonTitle(const std::string& option) const;
 
@@ -224,7 +226,8 @@ class ScanViewController : public ViewController,
   void handleTapOnView(CircularMovingView& bubble);
   void handleOrientationChange();
   void finalizeOrientationChange();
-  void updateReplicatorLayer();
+  // The ripple covers the view, its circle on `orbitCentre`.
+  void updateReplicatorLayer(Point orbitCentre);
   void updateMovingViews();
 
   // Narrowing to the static serial number or identifier, or to the

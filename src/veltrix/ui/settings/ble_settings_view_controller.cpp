@@ -260,46 +260,39 @@ void BleSettingsViewController::setupConstraints() {
         v.heightAnchor().constraintEqualToConstant(height),
     };
   };
-  std::vector<ConstraintPtr> all =
-      tableCardAtTop(root, card, *contentTableView_, kMargin, kCardHeight);
-  for (ConstraintPtr c : {
-           deviceListTitleLabel_->leadingAnchor().constraintEqualTo(header.leadingAnchor(),
-                                                                    kMargin),
-           deviceListTitleLabel_->centerYAnchor().constraintEqualTo(header.centerYAnchor()),
-           refreshScanButton_->widthAnchor().constraintEqualToConstant(kRefreshSide),
-           refreshScanButton_->heightAnchor().constraintEqualToConstant(kRefreshSide),
-           refreshScanButton_->trailingAnchor().constraintEqualTo(header.trailingAnchor(),
-                                                                  -kMargin),
-           refreshScanButton_->centerYAnchor().constraintEqualTo(header.centerYAnchor()),
+  activateAll({
+      tableCardAtTop(root, card, *contentTableView_, kMargin, kCardHeight),
+      {
+          deviceListTitleLabel_->leadingAnchor().constraintEqualTo(header.leadingAnchor(), kMargin),
+          deviceListTitleLabel_->centerYAnchor().constraintEqualTo(header.centerYAnchor()),
+          refreshScanButton_->widthAnchor().constraintEqualToConstant(kRefreshSide),
+          refreshScanButton_->heightAnchor().constraintEqualToConstant(kRefreshSide),
+          refreshScanButton_->trailingAnchor().constraintEqualTo(header.trailingAnchor(), -kMargin),
+          refreshScanButton_->centerYAnchor().constraintEqualTo(header.centerYAnchor()),
 
-           deviceTableView_->topAnchor().constraintEqualTo(header.bottomAnchor()),
-           deviceTableView_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-           deviceTableView_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
-           deviceTableView_->bottomAnchor().constraintEqualTo(pairButton_->topAnchor(), -kMargin),
-           // Where the screen is short the page scrolls rather than close the list.
-           deviceTableView_->heightAnchor().constraintGreaterThanOrEqualToConstant(
-               kMinimumListHeight),
+          deviceTableView_->topAnchor().constraintEqualTo(header.bottomAnchor()),
+          deviceTableView_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
+          deviceTableView_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+          deviceTableView_->bottomAnchor().constraintEqualTo(pairButton_->topAnchor(), -kMargin),
+          // Where the screen is short the page scrolls rather than close the list.
+          deviceTableView_->heightAnchor().constraintGreaterThanOrEqualToConstant(
+              kMinimumListHeight),
 
-           // Over the list it waits for: the screen's centre lies on the list's
-           // header on the small phone, and off the page once it scrolls.
-           loadingView_->centerXAnchor().constraintEqualTo(deviceTableView_->centerXAnchor()),
-           loadingView_->centerYAnchor().constraintEqualTo(deviceTableView_->centerYAnchor()),
+          // Over the list it waits for: the screen's centre lies on the list's
+          // header on the small phone, and off the page once it scrolls.
+          loadingView_->centerXAnchor().constraintEqualTo(deviceTableView_->centerXAnchor()),
+          loadingView_->centerYAnchor().constraintEqualTo(deviceTableView_->centerYAnchor()),
 
-           pairButton_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
-           pairButton_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
-           pairButton_->bottomAnchor().constraintEqualTo(root.bottomAnchor(), -kMargin),
-           pairButton_->heightAnchor().constraintEqualToConstant(kPairButtonHeight),
-       }) {
-    all.push_back(std::move(c));
-  }
-  for (auto& c : stackedCard(port, card, kCardHeight)) all.push_back(std::move(c));
-  for (auto& c : shareRow(port, *modeTitleLabel_, modeName, kMargin)) all.push_back(std::move(c));
-  for (auto& c :
-       chevronAfter(port, modeName, *modeChevronView_, kMargin, kModeNameGap, kChevronSide)) {
-    all.push_back(std::move(c));
-  }
-  for (auto& c : stackedCard(header, port, kHeaderHeight)) all.push_back(std::move(c));
-  activate(all);
+          pairButton_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kMargin),
+          pairButton_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kMargin),
+          pairButton_->bottomAnchor().constraintEqualTo(root.bottomAnchor(), -kMargin),
+          pairButton_->heightAnchor().constraintEqualToConstant(kPairButtonHeight),
+      },
+      stackedCard(port, card, kCardHeight),
+      shareRow(port, *modeTitleLabel_, modeName, kMargin),
+      chevronAfter(port, modeName, *modeChevronView_, kMargin, kModeNameGap, kChevronSide),
+      stackedCard(header, port, kHeaderHeight),
+  });
 }
 
 // --- Scanning ----------------------------------------------------------------
@@ -458,9 +451,10 @@ void BleSettingsViewController::fillSwitchCell(TableViewCell& cell) {
   });
   content.addSubview(title);
   content.addSubview(toggle);
-  std::vector<ConstraintPtr> all = shareRow(content, *title, *toggle, kMargin);
-  all.push_back(toggle->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin));
-  activate(all);
+  activateAll({
+      shareRow(content, *title, *toggle, kMargin),
+      {toggle->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kMargin)},
+  });
 }
 
 void BleSettingsViewController::fillDeviceCell(TableViewCell& cell,

@@ -111,16 +111,14 @@ std::shared_ptr<TableViewCell> ConnectionMethodViewController::cellForRow(TableV
   content.addSubview(name);
   content.addSubview(status);
   content.addSubview(chevron);
-  std::vector<ConstraintPtr> all{
-      name->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kMethodMargin),
-      name->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-      status->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
-  };
-  for (auto& c :
-       chevronAfter(content, *status, *chevron, kMethodMargin, kStatusToChevron, kChevronSize)) {
-    all.push_back(std::move(c));
-  }
-  activate(all);
+  activateAll({
+      {
+          name->leadingAnchor().constraintEqualTo(content.leadingAnchor(), kMethodMargin),
+          name->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
+          status->centerYAnchor().constraintEqualTo(content.centerYAnchor()),
+      },
+      chevronAfter(content, *status, *chevron, kMethodMargin, kStatusToChevron, kChevronSize),
+  });
   return cell;
 }
 

@@ -91,30 +91,23 @@ void LANSettingsViewController::setupConstraints() {
   View& root = page_->content();
   View& card = *mainContainerView_;
   View& port = *portContainerView_;
-  std::vector<ConstraintPtr> all = shareRow(port, *portTitleLabel_, *portValueLabel_, kLanMargin);
-  for (ConstraintPtr c :
-       tableCardAtTop(root, card, *contentTableView_, kLanMargin, kLanCardHeight)) {
-    all.push_back(std::move(c));
-  }
-  for (ConstraintPtr c : {
-           descriptionLabel_->topAnchor().constraintEqualTo(card.bottomAnchor(), kLanMargin),
-           descriptionLabel_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kLanMargin),
-           descriptionLabel_->trailingAnchor().constraintEqualTo(root.trailingAnchor(),
-                                                                 -kLanMargin),
+  activateAll({
+      shareRow(port, *portTitleLabel_, *portValueLabel_, kLanMargin),
+      tableCardAtTop(root, card, *contentTableView_, kLanMargin, kLanCardHeight),
+      {
+          descriptionLabel_->topAnchor().constraintEqualTo(card.bottomAnchor(), kLanMargin),
+          descriptionLabel_->leadingAnchor().constraintEqualTo(root.leadingAnchor(), kLanMargin),
+          descriptionLabel_->trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kLanMargin),
 
-           port.topAnchor().constraintEqualTo(descriptionLabel_->bottomAnchor(), kLanMargin),
-           port.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kLanMargin),
-           port.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kLanMargin),
-           port.heightAnchor().constraintEqualToConstant(kPortRowHeight),
-           port.bottomAnchor().constraintLessThanOrEqualTo(root.bottomAnchor(), -kLanMargin),
-       }) {
-    all.push_back(std::move(c));
-  }
-  for (ConstraintPtr c : chevronAfter(port, *portValueLabel_, *portChevron_, kLanMargin,
-                                      kValueToChevron, kLanChevronSize)) {
-    all.push_back(std::move(c));
-  }
-  activate(all);
+          port.topAnchor().constraintEqualTo(descriptionLabel_->bottomAnchor(), kLanMargin),
+          port.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kLanMargin),
+          port.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kLanMargin),
+          port.heightAnchor().constraintEqualToConstant(kPortRowHeight),
+          port.bottomAnchor().constraintLessThanOrEqualTo(root.bottomAnchor(), -kLanMargin),
+      },
+      chevronAfter(port, *portValueLabel_, *portChevron_, kLanMargin, kValueToChevron,
+                   kLanChevronSize),
+  });
 }
 
 void LANSettingsViewController::setupActions() {
@@ -160,9 +153,10 @@ std::shared_ptr<TableViewCell> LANSettingsViewController::cellForRow(TableView& 
   }
   content.addSubview(title);
   content.addSubview(toggle);
-  std::vector<ConstraintPtr> all = shareRow(content, *title, *toggle, kLanMargin);
-  all.push_back(toggle->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kLanMargin));
-  activate(all);
+  activateAll({
+      shareRow(content, *title, *toggle, kLanMargin),
+      {toggle->trailingAnchor().constraintEqualTo(content.trailingAnchor(), -kLanMargin)},
+  });
   return cell;
 }
 

@@ -187,18 +187,16 @@ void PreferencesViewController::constrainTile(const Tile& tile) {
 void PreferencesViewController::constrainSwitchRow(const SwitchRow& row, View& above) {
   View& root = page_->content();
   View& box = *row.container;
-  std::vector<ConstraintPtr> all = shareRow(box, *row.title, *row.toggle, kPreferencesMargin);
-  for (ConstraintPtr c : {
-           box.topAnchor().constraintEqualTo(above.bottomAnchor(), kPreferencesMargin),
-           box.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kPreferencesMargin),
-           box.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kPreferencesMargin),
-           box.heightAnchor().constraintEqualToConstant(kPreferencesRowHeight),
-           row.toggle->trailingAnchor().constraintEqualTo(box.trailingAnchor(),
-                                                          -kPreferencesMargin),
-       }) {
-    all.push_back(std::move(c));
-  }
-  activate(all);
+  activateAll({
+      shareRow(box, *row.title, *row.toggle, kPreferencesMargin),
+      {
+          box.topAnchor().constraintEqualTo(above.bottomAnchor(), kPreferencesMargin),
+          box.leadingAnchor().constraintEqualTo(root.leadingAnchor(), kPreferencesMargin),
+          box.trailingAnchor().constraintEqualTo(root.trailingAnchor(), -kPreferencesMargin),
+          box.heightAnchor().constraintEqualToConstant(kPreferencesRowHeight),
+          row.toggle->trailingAnchor().constraintEqualTo(box.trailingAnchor(), -kPreferencesMargin),
+      },
+  });
 }
 
 // ---- actions -------------------------------------------------------------------------------

@@ -175,12 +175,11 @@ void ServicesManagerViewController::fillValueRow(TableViewCell& cell, std::strin
   content.addSubview(chevron);
   // The title gives way (two lines, a smaller size) before the value: the
   // serial number is what identifies the designated terminal.
-  std::vector<ConstraintPtr> all = shareRow(content, *name, *valueLabel, kManagerMargin);
-  for (ConstraintPtr c : chevronAfter(content, *valueLabel, *chevron, kManagerMargin,
-                                      kManagerValueToChevron, kManagerChevronSize)) {
-    all.push_back(std::move(c));
-  }
-  activate(all);
+  activateAll({
+      shareRow(content, *name, *valueLabel, kManagerMargin),
+      chevronAfter(content, *valueLabel, *chevron, kManagerMargin, kManagerValueToChevron,
+                   kManagerChevronSize),
+  });
 }
 
 void ServicesManagerViewController::fillExplanationRow(TableViewCell& cell) {

@@ -41,8 +41,8 @@ std::vector<ConstraintPtr> shareRow(View& row, Label& title, View& value, double
       title.centerYAnchor().constraintEqualTo(row.centerYAnchor()),
       value.centerYAnchor().constraintEqualTo(row.centerYAnchor()),
   };
-  if (auto* text = dynamic_cast<Label*>(&value)) {
-    text->lineBreakMode = LineBreakMode::TruncateMiddle;
+  if (auto* valueLabel = dynamic_cast<Label*>(&value)) {
+    valueLabel->lineBreakMode = LineBreakMode::TruncateMiddle;
     out.push_back(value.widthAnchor().constraintLessThanOrEqualTo(row.widthAnchor(),
                                                                   Multiplier{kValueShare}));
   }
@@ -72,6 +72,13 @@ std::vector<ConstraintPtr> chevronAfter(View& row, View& value, View& chevron, d
       chevron.widthAnchor().constraintEqualToConstant(side),
       chevron.heightAnchor().constraintEqualToConstant(side),
   };
+}
+
+void activateAll(std::initializer_list<std::vector<ConstraintPtr>> groups) {
+  std::vector<ConstraintPtr> all;
+  for (const std::vector<ConstraintPtr>& group : groups)
+    all.insert(all.end(), group.begin(), group.end());
+  activate(all);
 }
 
 }  // namespace veltrix::ui::settings

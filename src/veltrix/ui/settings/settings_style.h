@@ -4,6 +4,7 @@
 // Thread: the main loop.
 #pragma once
 
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <string>
@@ -123,6 +124,10 @@ std::vector<ConstraintPtr> tableCardAtTop(View& page, View& card, View& table, d
 // with the value ending `gap` before it.
 std::vector<ConstraintPtr> chevronAfter(View& row, View& value, View& chevron, double margin,
                                         double gap, double side);
+
+// Activates groups of constraints (what the helpers above return beside a
+// screen's own) at once, in their order.
+void activateAll(std::initializer_list<std::vector<ConstraintPtr>> groups);
 
 // The main screen's size less its unsafe sides (a phone on its side keeps
 // 47 points each side for its sensor housing); the top and bottom stay, as

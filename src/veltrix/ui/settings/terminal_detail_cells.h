@@ -25,8 +25,10 @@ namespace veltrix::ui::settings {
 // alone "BLE", anything else (or none) "unknown".
 std::string linkText(const std::optional<std::string>& parameter);
 
-// The icon pair "icon_<lower-cased model>_enabled" / "_disabled", or the
-// T420's pair when either picture of the model is missing.
+// The icon pair "icon_<lower-cased model>_enabled" / "_disabled", else that
+// of the model's words joined by underscores ("TMIX Z3": "icon_tmix_z3_..."),
+// else the T420's pair; a pair counts where both its pictures exist. The
+// scan screen's icons (scan::iconNames).
 struct TerminalIconNames {
   std::string enabled;
   std::string disabled;
