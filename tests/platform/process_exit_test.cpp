@@ -65,10 +65,8 @@ constexpr const char* kChildVariable = "VELTRIX_EXIT_CHILD";
 TEST(ProcessExitTest, ExitWhileEveryThreadIsBusyEndsCleanly) {
   for (int run = 0; run < 3; ++run) {
     std::string error;
-    auto child = testing::ChildProcess::spawn(
-        {testing::testProgram().string(), "--gtest_filter=ProcessExitChild.*",
-         "--gtest_also_run_disabled_tests"},
-        {{kChildVariable, "1"}, {"VELTRIX_LOG", ""}}, &error);
+    auto child = testing::ChildProcess::spawn(testing::testChildCommand("ProcessExitChild.*"),
+                                              {{kChildVariable, "1"}, {"VELTRIX_LOG", ""}}, &error);
     ASSERT_TRUE(child) << error;
     const std::optional<int> status = child->wait(20000ms);
     ASSERT_TRUE(status) << "the child did not end:\n" << child->output();

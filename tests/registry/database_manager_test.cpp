@@ -857,8 +857,7 @@ TEST_F(DatabaseTest, ReadOnlyDirectoryIsALoggedFailure) {
   std::string error;
   // As root, the child gives up root first: root writes anywhere.
   auto child = testing::ChildProcess::spawn(
-      {testing::testProgram().string(), "--gtest_filter=DatabaseReadOnlyChild.*",
-       "--gtest_also_run_disabled_tests"},
+      testing::testChildCommand("DatabaseReadOnlyChild.*"),
       {{kReadOnlyVariable, dir.string()}, {"VELTRIX_LOG", "stderr"}}, &error);
   ASSERT_TRUE(child) << error;
   const std::optional<int> status = child->wait(60000ms);
@@ -914,10 +913,8 @@ void writeExchanges(DatabaseManager& db, const std::string& tag) {
 TEST_F(DatabaseTest, WritersOfTwoProcessesAllLand) {
   { auto made = open(); }
   std::string error;
-  auto child = testing::ChildProcess::spawn(
-      {testing::testProgram().string(), "--gtest_filter=DatabaseWriterChild.*",
-       "--gtest_also_run_disabled_tests"},
-      {{kWriterVariable, dbPath().string()}}, &error);
+  auto child = testing::ChildProcess::spawn(testing::testChildCommand("DatabaseWriterChild.*"),
+                                            {{kWriterVariable, dbPath().string()}}, &error);
   ASSERT_TRUE(child) << error;
   ASSERT_TRUE(child->waitForOutput("writing", 20000ms)) << child->output();
   ScopedLogCapture log;

@@ -186,10 +186,8 @@ constexpr const char* kExitChildVariable = "VELTRIX_LOG_EXIT_CHILD";
 TEST_F(FileLoggerTest, EveryLineIsInTheFileAfterACleanExit) {
   using namespace std::chrono_literals;
   std::string error;
-  auto child = testing::ChildProcess::spawn(
-      {testing::testProgram().string(), "--gtest_filter=FileLoggerExitChild.*",
-       "--gtest_also_run_disabled_tests"},
-      {{kExitChildVariable, path().string()}}, &error);
+  auto child = testing::ChildProcess::spawn(testing::testChildCommand("FileLoggerExitChild.*"),
+                                            {{kExitChildVariable, path().string()}}, &error);
   ASSERT_TRUE(child) << error;
   const std::optional<int> status = child->wait(20000ms);
   ASSERT_TRUE(status) << child->output();

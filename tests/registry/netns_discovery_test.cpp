@@ -24,6 +24,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "registry/discovery_fakes.h"
 #include "registry/literal_terminal.h"
@@ -59,6 +61,13 @@ constexpr const char* kAfterHostile = "TAVIO-AFTER-HOSTILE";
 // on a piece would stand out from a loaded machine's noise.
 constexpr std::size_t kTrickleBytes = 1u << 20;
 
+// This test program's tests matching `filter`, run in network namespace `ns`.
+std::vector<std::string> inNamespace(const std::string& ns, const std::string& filter) {
+  std::vector<std::string> command{"ip", "netns", "exec", ns};
+  for (std::string& arg : testing::testChildCommand(filter)) command.push_back(std::move(arg));
+  return command;
+}
+
 // The text between `before` and the next `after` in `text`; empty when
 // either is missing.
 std::string between(const std::string& text, const std::string& before, const std::string& after) {
@@ -70,8 +79,7 @@ std::string between(const std::string& text, const std::string& before, const st
 }
 
 TEST(TwoNamespaceDiscoveryTest, LibraryFindsTheSimulatorByRealBroadcast) {
-  const std::filesystem::path self = testing::testProgram();
-  ASSERT_FALSE(self.empty()) << "this program's file cannot be read";
+  ASSERT_FALSE(testing::testProgram().empty()) << "this program's file cannot be read";
   const std::filesystem::path simulator = testing::builtProgram("tools/sim/tavio-sim");
   const std::filesystem::path cli = testing::builtProgram("tools/cli/veltrix-cli");
   for (const std::filesystem::path& tool : {simulator, cli}) {
@@ -95,8 +103,7 @@ TEST(TwoNamespaceDiscoveryTest, LibraryFindsTheSimulatorByRealBroadcast) {
   ASSERT_TRUE(sim->waitForOutput("tavio-sim terminal TAVIO-SIM-0001", 5000ms)) << sim->output();
 
   auto library = ChildProcess::spawn(
-      {"ip", "netns", "exec", net.library(), self.string(),
-       "--gtest_filter=TwoNamespaceLibrarySide.*", "--gtest_also_run_disabled_tests"},
+      inNamespace(net.library(), "TwoNamespaceLibrarySide.*"),
       {{"VELTRIX_WIFI_INTERFACE", kLibraryInterface}, {kExpectVariable, "TAVIO-SIM-0001"}}, &error);
   ASSERT_TRUE(library) << error;
   const std::optional<int> status = library->wait(20000ms);
@@ -157,8 +164,7 @@ TEST(TwoNamespaceDiscoveryTest, LibraryFindsTheSimulatorByRealBroadcast) {
 // that each end in "]". The library must survive both, spend little time
 // on each read, and still accept a good handshake after them.
 TEST(TwoNamespaceDiscoveryTest, HostilePeerOnTheHandshakePortLeavesDiscoveryWorking) {
-  const std::filesystem::path self = testing::testProgram();
-  ASSERT_FALSE(self.empty()) << "this program's file cannot be read";
+  ASSERT_FALSE(testing::testProgram().empty()) << "this program's file cannot be read";
   VethNamespaces net("h");
   std::string why;
   if (!net.create(&why)) {
@@ -168,16 +174,12 @@ TEST(TwoNamespaceDiscoveryTest, HostilePeerOnTheHandshakePortLeavesDiscoveryWork
   }
   std::string error;
   auto library = ChildProcess::spawn(
-      {"ip", "netns", "exec", net.library(), self.string(),
-       "--gtest_filter=TwoNamespaceLibrarySide.DISABLED_SurvivesAHostilePeer",
-       "--gtest_also_run_disabled_tests"},
+      inNamespace(net.library(), "TwoNamespaceLibrarySide.DISABLED_SurvivesAHostilePeer"),
       {{"VELTRIX_WIFI_INTERFACE", kLibraryInterface}, {kHostileVariable, "1"}}, &error);
   ASSERT_TRUE(library) << error;
   ASSERT_TRUE(library->waitForOutput("library listening", 10000ms)) << library->output();
-  auto peer = ChildProcess::spawn(
-      {"ip", "netns", "exec", net.terminal(), self.string(),
-       "--gtest_filter=TwoNamespaceHostilePeer.*", "--gtest_also_run_disabled_tests"},
-      {{kHostileVariable, "1"}}, &error);
+  auto peer = ChildProcess::spawn(inNamespace(net.terminal(), "TwoNamespaceHostilePeer.*"),
+                                  {{kHostileVariable, "1"}}, &error);
   ASSERT_TRUE(peer) << error;
 
   const std::optional<int> peerStatus = peer->wait(30000ms);

@@ -152,4 +152,8 @@ std::filesystem::path builtProgram(const std::string& relative) {
   return testProgram().parent_path().parent_path() / relative;
 }
 
+std::vector<std::string> testChildCommand(const std::string& filter) {
+  return {testProgram().string(), "--gtest_filter=" + filter, "--gtest_also_run_disabled_tests"};
+}
+
 }  // namespace veltrix::testing

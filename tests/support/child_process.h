@@ -71,5 +71,8 @@ std::filesystem::path testProgram();
 // A program of this build, `relative` to the build directory (the test
 // programs lie one level below it).
 std::filesystem::path builtProgram(const std::string& relative);
+// The command line that runs this test program's tests matching `filter`,
+// disabled ones too: how a test starts its child half.
+std::vector<std::string> testChildCommand(const std::string& filter);
 
 }  // namespace veltrix::testing

@@ -107,13 +107,11 @@ TEST(ExitWithRequestsInFlight, EndsCleanlyAndAPaymentFromAnExitHandlerIsRefused)
   for (int run = 0; run < 3; ++run) {
     SCOPED_TRACE("run " + std::to_string(run));
     testing::TempDir data;
-    auto child =
-        testing::ChildProcess::spawn({testing::testProgram().string(), "--gtest_filter=ExitChild.*",
-                                      "--gtest_also_run_disabled_tests"},
-                                     {{kChildTerminal, terminal->address()},
-                                      {kChildData, data.path().string()},
-                                      {"VELTRIX_LOG", ""}},
-                                     &error);
+    auto child = testing::ChildProcess::spawn(testing::testChildCommand("ExitChild.*"),
+                                              {{kChildTerminal, terminal->address()},
+                                               {kChildData, data.path().string()},
+                                               {"VELTRIX_LOG", ""}},
+                                              &error);
     ASSERT_TRUE(child) << error;
     const std::optional<int> status = child->wait(std::chrono::milliseconds(60000));
     ASSERT_TRUE(status) << "the child did not end:\n" << child->output();
