@@ -127,8 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
                          ASSERT_TRUE(other.open(path));
                          ASSERT_TRUE(other.exec(
                              "CREATE TABLE setting (id INTEGER PRIMARY KEY, name TEXT, data BLOB); "
-                             "CREATE TABLE casp_exchange (id INTEGER PRIMARY KEY, payload TEXT); "
-                             "PRAGMA user_version = 4"));
+                             "CREATE TABLE casp_exchange (id INTEGER PRIMARY KEY, payload TEXT)"));
                        }))),
     [](const auto& info) { return std::string(info.param.first); });
 

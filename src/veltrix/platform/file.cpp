@@ -1,6 +1,7 @@
 #include "veltrix/platform/file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,8 +10,33 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace veltrix::platform {
+
+FileLock::FileLock(const std::filesystem::path& path, std::chrono::milliseconds timeout) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  // A lock file made by another user can still be locked through reading.
+  if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      fd_ = fd;
+      return;
+    }
+    if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline) {
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ::close(fd);
+}
+
+FileLock::~FileLock() {
+  // Closing the descriptor releases the lock.
+  if (fd_ >= 0) ::close(fd_);
+}
 
 AppendFile::~AppendFile() { close(); }
 

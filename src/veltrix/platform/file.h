@@ -4,6 +4,7 @@
 // descriptor).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -30,6 +31,25 @@ class AppendFile {
   bool sync();
   // Size of the open file in bytes; -1 when closed or unknown.
   std::int64_t size() const;
+
+ private:
+  int fd_ = -1;
+};
+
+// An exclusive lock between processes (and between objects of one process)
+// on the file at `path`, made when missing and never removed, held from
+// construction while the object lives. The lock goes with its process, so a
+// process that dies never leaves it held.
+// Non-copyable (owns a descriptor); used by the thread that made it.
+class FileLock {
+ public:
+  // Waits up to `timeout` for the lock; locked() says whether it was had.
+  FileLock(const std::filesystem::path& path, std::chrono::milliseconds timeout);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  bool locked() const { return fd_ >= 0; }
 
  private:
   int fd_ = -1;

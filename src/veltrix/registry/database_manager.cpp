@@ -11,6 +11,7 @@
 
 #include "veltrix/platform/card_redaction.h"
 #include "veltrix/platform/clock.h"
+#include "veltrix/platform/file.h"
 #include "veltrix/platform/log.h"
 #include "veltrix/platform/paths.h"
 #include "veltrix/platform/time_format.h"
@@ -235,12 +236,17 @@ std::filesystem::path DatabaseManager::defaultPath() {
 DatabaseManager::DatabaseManager(std::filesystem::path path, platform::LogFile* logFile)
     : path_(std::move(path)), logFile_(logFile) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  initializeDatabase();
+  // Processes opening the file at the same moment take turns: one that
+  // found it damaged must not set aside the new file another has just made
+  // in its place, nor lose that file's write-ahead log.
+  const platform::FileLock opening(path_.string() + std::string(kOpenLockSuffix),
+                                   std::chrono::milliseconds(platform::kBusyTimeoutMillis));
+  initializeDatabase(opening.locked());
 }
 
 DatabaseManager::~DatabaseManager() = default;
 
-void DatabaseManager::initializeDatabase() {
+void DatabaseManager::initializeDatabase(bool openingAlone) {
   std::error_code ec;
   if (!std::filesystem::exists(path_, ec)) {
     createDatabase();
@@ -252,7 +258,11 @@ void DatabaseManager::initializeDatabase() {
     return;
   }
   if (std::optional<std::string> damage = findDamage()) {
-    if (moveAside(*damage)) {
+    if (!openingAlone) {
+      // Without the turn, what is at the path may already be another
+      // process's new file: it stays, and this manager's operations fail.
+      logFailure("Database file damaged, not moved aside while another process opens it", *damage);
+    } else if (moveAside(*damage)) {
       createDatabase();
       return;
     }
@@ -301,6 +311,9 @@ std::optional<std::string> DatabaseManager::findDamage() {
     auto it = found.find(table);
     if (it == found.end()) continue;
     anyOurs = true;
+    // A newer version may have reshaped its tables: its file is its own
+    // business, kept for the day that version runs again.
+    if (version > kDatabaseVersion) continue;
     const std::vector<std::string>& have = it->second;
     // Rows are read by position: the library's columns must come first, in
     // order. A file before version 1 lacks terminal_service's last column

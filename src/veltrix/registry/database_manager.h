@@ -9,12 +9,15 @@
 //
 // A file that SQLite finds not to be a database or corrupt, or whose tables
 // cannot hold the library's rows (tables of another shape under the
-// library's names, or only another application's tables), is moved aside
-// when opened: renamed to "<name>.damaged-<yyyyMMdd-HHmmss>" (with its
-// write-ahead log) and kept; a new file takes its place, and the platform
-// log and the log file say where the old one went. A file that cannot be
-// opened or written (a read-only directory, a full disk) is never moved:
-// its operations fail and are logged.
+// library's names in a file of this version or older, or only another
+// application's tables), is moved aside when opened: renamed to
+// "<name>.damaged-<yyyyMMdd-HHmmss>" (with its write-ahead log) and kept; a
+// new file takes its place, and the platform log and the log file say where
+// the old one went. A file that cannot be opened or written (a read-only
+// directory, a full disk) is never moved: its operations fail and are
+// logged. Processes that open the file at once take turns (a lock on
+// "<name>.open-lock" beside it), so only a file found damaged is ever set
+// aside, and each process then uses the one new file.
 //
 // Conventions of every operation: a changing one returns true exactly when
 // its statement completed (an UPDATE or DELETE that matches nothing is
@@ -55,6 +58,8 @@ namespace veltrix::registry {
 
 inline constexpr std::string_view kDatabaseFileName = "Lumetra.sqlite.tavio";
 inline constexpr std::int64_t kDatabaseVersion = 1;
+// Beside the file: the lock that processes opening it take in turn.
+inline constexpr std::string_view kOpenLockSuffix = ".open-lock";
 // How far (ms) a service may lag behind the newest one of its terminal
 // before fetchTerminalServicesByLatestUpdate reports it as stale.
 inline constexpr std::int64_t kStaleServiceLagMillis = 2000;
@@ -294,7 +299,9 @@ class DatabaseManager {
   using Params = std::initializer_list<Param>;
   using Reader = Row (*)(const platform::Stmt&);
 
-  void initializeDatabase();
+  // `openingAlone`: no other process is opening the file meanwhile, so a
+  // damaged one may be set aside.
+  void initializeDatabase(bool openingAlone);
   // Opens a new file: its tables, indexes and version.
   void createDatabase();
   // Why the open file cannot serve as the library's database; nullopt when
