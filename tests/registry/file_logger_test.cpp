@@ -180,14 +180,19 @@ TEST_F(FileLoggerTest, LoggingNeverWaitsForStorage) {
 }
 
 constexpr const char* kExitChildVariable = "VELTRIX_LOG_EXIT_CHILD";
+constexpr int kLateLines = 20000;
 
-// Lines logged up to a clean exit, and by a queue during exit,
-// are all in the file when the process has ended.
+// Lines logged up to a clean exit, and by a queue during exit, are all in
+// the file when the process has ended; so are those of the shared log file
+// first made by a host's exit handler that runs after the library's stops.
 TEST_F(FileLoggerTest, EveryLineIsInTheFileAfterACleanExit) {
   using namespace std::chrono_literals;
+  const std::filesystem::path late = docs() / "late";
+  std::filesystem::create_directories(late);
   std::string error;
-  auto child = testing::ChildProcess::spawn(testing::testChildCommand("FileLoggerExitChild.*"),
-                                            {{kExitChildVariable, path().string()}}, &error);
+  auto child = testing::ChildProcess::spawn(
+      testing::testChildCommand("FileLoggerExitChild.*"),
+      {{kExitChildVariable, path().string()}, {"VELTRIX_DATA_DIR", late.string()}}, &error);
   ASSERT_TRUE(child) << error;
   const std::optional<int> status = child->wait(20000ms);
   ASSERT_TRUE(status) << child->output();
@@ -196,12 +201,24 @@ TEST_F(FileLoggerTest, EveryLineIsInTheFileAfterACleanExit) {
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1001) << text.substr(0, 200);
   EXPECT_NE(text.find("] line 999\n"), std::string::npos);
   EXPECT_NE(text.find("] from a queue at exit\n"), std::string::npos);
+  const std::string lateText = platform::readWholeFile(late / kLogFileName).value_or("");
+  EXPECT_EQ(std::count(lateText.begin(), lateText.end(), '\n'), kLateLines);
+  EXPECT_NE(lateText.find(fmt::format("] late {}\n", kLateLines - 1)), std::string::npos);
+}
+
+// Registered before the library's first use, so it runs after the
+// library's exit stops.
+void logFromALateExitHandler() {
+  for (int i = 0; i < kLateLines; ++i) {
+    FileLogger::sharedLogger().logMessage(fmt::format("late {}", i));
+  }
 }
 
 // The child's side of the test above.
 TEST(FileLoggerExitChild, DISABLED_LogsAndExits) {
   const char* file = std::getenv(kExitChildVariable);
   if (file == nullptr) GTEST_SKIP() << "runs only as a child";
+  std::atexit(&logFromALateExitHandler);
   auto* logger = new FileLogger(file);  // lives for the process, like the shared one
   for (int i = 0; i < 1000; ++i) logger->logMessage(fmt::format("line {}", i));
   // Like a serial queue draining at exit.

@@ -44,6 +44,8 @@ inline constexpr std::chrono::milliseconds kExitGrace{2000};
 
 // A stop run at exit while registered. Stops of one stage run in the reverse
 // order of their registration. Move-only; destroying it unregisters.
+// Once exit has begun a stop is no longer registered (registered() is
+// false): whatever it would have ended, its owner ends itself.
 class ExitStop {
  public:
   using Stop = std::function<void(ExitDeadline deadline)>;
@@ -56,6 +58,7 @@ class ExitStop {
   ExitStop(const ExitStop&) = delete;
   ExitStop& operator=(const ExitStop&) = delete;
 
+  bool registered() const { return id_ != 0; }
   void reset();
 
  private:

@@ -60,6 +60,10 @@ FileLogger::FileLogger(std::filesystem::path path)
   writer_->exitStop =
       platform::ExitStop(platform::ExitStage::kLogFile,
                          [writer = writer_.get()](platform::ExitDeadline d) { writer->stop(d); });
+  // Made during exit (from a host's exit handler that runs after the
+  // library's stops): nobody would wait for the thread, so it ends now and
+  // every entry is written on its caller's thread.
+  if (!writer_->exitStop.registered()) writer_->stop(std::nullopt);
 }
 
 FileLogger::~FileLogger() {

@@ -8,8 +8,9 @@
 // One writer thread per logger takes what is queued, writes it in order and
 // flushes the file to storage once per batch. Entries logged before a clean
 // exit are on storage before exit() returns (the writer ends last, see
-// platform/process_exit.h); entries logged after that are written and
-// flushed on the caller's thread.
+// platform/process_exit.h); entries logged after that, and every entry of a
+// logger made once exit has begun, are written and flushed on the caller's
+// thread.
 //
 // Thread-safety: every member may be called from any thread. The queue has
 // its own lock, held only to hand entries over. The file lock covers the
