@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -29,14 +30,22 @@ class CliTest : public ::testing::Test {
     if (!std::filesystem::exists(cli_) || !std::filesystem::exists(testing::builtProgram(kSim))) {
       GTEST_SKIP() << "veltrix-cli or tavio-sim is not built next to the tests";
     }
+    ASSERT_NO_FATAL_FAILURE(startSim({}, sim_, address_));
+  }
+
+  // Starts tavio-sim on loopback with `extra` arguments; `address` receives
+  // its HOST:PORT.
+  static void startSim(const std::vector<std::string>& extra, std::unique_ptr<ChildProcess>& sim,
+                       std::string& address) {
+    std::vector<std::string> args = {testing::builtProgram(kSim).string(), "--http", "127.0.0.1:0"};
+    args.insert(args.end(), extra.begin(), extra.end());
     std::string error;
-    sim_ = ChildProcess::spawn({testing::builtProgram(kSim).string(), "--http", "127.0.0.1:0"}, {},
-                               &error);
-    ASSERT_TRUE(sim_) << error;
-    ASSERT_TRUE(sim_->waitForOutput("listening on http://", 5000ms)) << sim_->output();
-    const std::string& out = sim_->output();
+    sim = ChildProcess::spawn(args, {}, &error);
+    ASSERT_TRUE(sim) << error;
+    ASSERT_TRUE(sim->waitForOutput("listening on http://", 5000ms)) << sim->output();
+    const std::string& out = sim->output();
     const std::size_t from = out.find("http://") + 7;
-    address_ = out.substr(from, out.find('\n', from) - from);
+    address = out.substr(from, out.find('\n', from) - from);
   }
 
   // Runs veltrix-cli with the data directory of this test.
@@ -97,11 +106,14 @@ TEST_F(CliTest, PaymentRefundAndReconciliationInJsonMode) {
   EXPECT_NE(text.find("Total Amount: 12.50"), std::string::npos) << text;
   EXPECT_NE(text.find("Currency: EUR"), std::string::npos) << text;
 
-  run = cli({"refund", "--address", address_, "--org-reference", "POS-1", "--json"});
+  // No --currency: the refund is in the currency the usage text names.
+  run = cli(
+      {"refund", "--address", address_, "--org-reference", "POS-1", "--amount", "12.50", "--json"});
   ASSERT_EQ(run.status, 0) << run.output;
   std::string refundId;
   text = expectExchange(jsonLines(run.output), &refundId);
   EXPECT_NE(text.find("Original Transaction Reference: POS-1"), std::string::npos) << text;
+  EXPECT_NE(text.find("Currency: USD"), std::string::npos) << text;
 
   run = cli({"--json", "reconciliation", "--address", address_});
   ASSERT_EQ(run.status, 0) << run.output;
@@ -169,7 +181,8 @@ TEST_F(CliTest, DemoAddsUpAndEndsOnTheScanScreen) {
 }
 
 TEST_F(CliTest, AbortOfALoggedExchangeGoesToItsTerminal) {
-  testing::CommandResult run = cli({"--json", "payment", "--address", address_});
+  testing::CommandResult run =
+      cli({"--json", "payment", "--address", address_, "--amount", "1.00"});
   ASSERT_EQ(run.status, 0) << run.output;
   const std::string paymentId = jsonLines(run.output).front().value("exchangeId", "");
 
@@ -193,27 +206,42 @@ TEST_F(CliTest, TwoFinalAnswersInOnePiecePrintTheOneDeliveredAsFinal) {
       R"(\"response\":{\"response\":\"SUCC\",\"transactionReference\":\"REF\"}})";
   std::ofstream(script) << R"({"replies":[{"match":{"serviceType":"Purchase"},"messages":[")"
                         << answer << answer << R"("]}]})";
-  std::string error;
-  auto sim = ChildProcess::spawn(
-      {testing::builtProgram(kSim).string(), "--http", "127.0.0.1:0", "--script", script.string()},
-      {}, &error);
-  ASSERT_TRUE(sim) << error;
-  ASSERT_TRUE(sim->waitForOutput("listening on http://", 5000ms)) << sim->output();
-  const std::string& out = sim->output();
-  const std::size_t from = out.find("http://") + 7;
-  const std::string address = out.substr(from, out.find('\n', from) - from);
+  std::unique_ptr<ChildProcess> sim;
+  std::string address;
+  ASSERT_NO_FATAL_FAILURE(startSim({"--script", script.string()}, sim, address));
 
-  testing::CommandResult run = cli({"--json", "payment", "--address", address});
+  testing::CommandResult run = cli({"--json", "payment", "--address", address, "--amount", "1.00"});
   ASSERT_EQ(run.status, 0) << run.output;
   const std::vector<json> lines = jsonLines(run.output);
   ASSERT_EQ(lines.size(), 2u) << run.output;
   expectExchange(lines, nullptr);
 }
 
+// The example script of tavio-sim declines every payment: the answer comes
+// as an approval does, and the exit status tells them apart.
+TEST_F(CliTest, ADeclinedPaymentExitsWithThree) {
+  const char* source = std::getenv("VELTRIX_TEST_SOURCE_DIR");
+  const std::filesystem::path script =
+      (source != nullptr
+           ? std::filesystem::path(source)
+           : std::filesystem::path(__FILE__).parent_path().parent_path().parent_path()) /
+      "tools/sim/declined-payment.json";
+  std::unique_ptr<ChildProcess> sim;
+  std::string address;
+  ASSERT_NO_FATAL_FAILURE(startSim({"--script", script.string()}, sim, address));
+
+  testing::CommandResult run =
+      cli({"--json", "payment", "--address", address, "--amount", "12.50", "--currency", "EUR"});
+  EXPECT_EQ(run.status, 3) << run.output;
+  const std::string text = expectExchange(jsonLines(run.output), nullptr);
+  EXPECT_NE(text.find("Response: FAIL"), std::string::npos) << text;
+}
+
 TEST_F(CliTest, CodedErrorsExitWithTwo) {
   // Nothing listens there any more.
   sim_->stop();
-  testing::CommandResult run = cli({"--json", "payment", "--address", address_});
+  testing::CommandResult run =
+      cli({"--json", "payment", "--address", address_, "--amount", "1.00"});
   EXPECT_EQ(run.status, 2) << run.output;
   std::vector<json> lines = jsonLines(run.output);
   ASSERT_EQ(lines.size(), 2u) << run.output;
@@ -243,12 +271,24 @@ TEST_F(CliTest, UsageErrorsExitWithOneAndOneLine) {
                                              {"pay"},
                                              {"--json"},
                                              {"discover", "--seconds", "0"},
-                                             {"refund", "--reference", "a", "--reference", "b"}}) {
+                                             {"refund", "--reference", "a", "--reference", "b"},
+                                             // Every command that takes an amount needs it.
+                                             {"payment", "--address", address_},
+                                             {"refund", "--address", address_},
+                                             {"reversal", "--address", address_},
+                                             {"preauth", "--address", address_},
+                                             {"completion", "--address", address_},
+                                             {"adjustment", "--address", address_}}) {
     testing::CommandResult run = cli(args);
     EXPECT_EQ(run.status, 1) << args[0];
     EXPECT_EQ(run.output.rfind("veltrix-cli: ", 0), 0u) << run.output;
     EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
   }
+  // None of them reached the terminal: the first request it logs is this one.
+  ASSERT_EQ(cli({"balance", "--address", address_}).status, 0);
+  ASSERT_TRUE(sim_->waitForOutput("serviceType=BalanceInquiry", 5000ms)) << sim_->output();
+  const std::string& logged = sim_->output();
+  EXPECT_EQ(logged.find("serviceType="), logged.find("serviceType=BalanceInquiry")) << logged;
 }
 
 }  // namespace

@@ -149,6 +149,7 @@ void CliHost::begin() {
   deliveries_ = 0;
   done_ = false;
   lastCode_.reset();
+  lastResponse_.reset();
 }
 
 facade::ExchangeIdBlock CliHost::exchangeIdBlock() {
@@ -165,7 +166,8 @@ void CliHost::notified(const model::EventNotificationParam& param) {
 }
 
 void CliHost::delivered(std::int64_t code, std::optional<std::string> message,
-                        std::optional<std::string> text) {
+                        std::optional<std::string> text,
+                        std::optional<model::ResponseCode> response) {
   if (done_) return;
   ++deliveries_;
   const Watcher::Exchange exchange = watcher_->exchange(exchangeId_);
@@ -174,6 +176,7 @@ void CliHost::delivered(std::int64_t code, std::optional<std::string> message,
   const bool end = code != 0 || (exchange.finalSeen && deliveries_ >= exchange.responses);
   printer_.result(code, message, end, text);
   lastCode_ = code;
+  lastResponse_ = response;
   done_ = end;
 }
 
@@ -181,6 +184,7 @@ void CliHost::ended(std::int64_t code, std::optional<std::string> message) {
   if (done_) return;
   printer_.result(code, message, true, std::nullopt);
   lastCode_ = code;
+  lastResponse_.reset();
   done_ = true;
 }
 
@@ -213,7 +217,7 @@ Outcome CliHost::finish(std::chrono::seconds timeout) {
   const bool finished = platform::MainLoop::shared().runUntil(
       [this] { return done_ && watcher_->openTransports() == 0; },
       std::chrono::duration_cast<std::chrono::milliseconds>(timeout));
-  return {finished, lastCode_};
+  return {finished, lastCode_, lastResponse_};
 }
 
 }  // namespace veltrix::cli

@@ -39,6 +39,9 @@ struct Outcome {
   bool finished = false;
   // The code of the last result delivered; nullopt when none was.
   std::optional<std::int64_t> lastCode;
+  // The terminal's response in that result, when it came with code 0 and a
+  // result object (an abort's answer has none).
+  std::optional<model::ResponseCode> lastResponse;
 };
 
 // The result's text form: its toString() where it has one, else its
@@ -91,8 +94,10 @@ class CliHost {
     start(exchangeIdBlock(), [this, last](std::shared_ptr<const R> result, std::int64_t code,
                                           std::optional<std::string> message) {
       if (last && result) *last = result;
+      const bool answered = code == 0 && result;
       delivered(code, std::move(message),
-                code == 0 && result ? std::optional<std::string>(textForm(*result)) : std::nullopt);
+                answered ? std::optional<std::string>(textForm(*result)) : std::nullopt,
+                answered ? std::optional<model::ResponseCode>(result->response) : std::nullopt);
     });
   }
   Outcome finish(std::chrono::seconds timeout = kRequestTimeout);
@@ -111,7 +116,7 @@ class CliHost {
   void notified(const model::EventNotificationParam& param);
   // One host result: printed with the end flag the watcher knows of.
   void delivered(std::int64_t code, std::optional<std::string> message,
-                 std::optional<std::string> text);
+                 std::optional<std::string> text, std::optional<model::ResponseCode> response);
   // The request's last word: an abort's answer, or an error.
   void ended(std::int64_t code, std::optional<std::string> message);
   // A transport of the exchange has ended; once every result queued for it
@@ -129,6 +134,7 @@ class CliHost {
   std::size_t deliveries_ = 0;
   bool done_ = false;
   std::optional<std::int64_t> lastCode_;
+  std::optional<model::ResponseCode> lastResponse_;
   std::uint64_t markers_ = 0;
 };
 

@@ -39,9 +39,8 @@ void fillBase(P& param, const CommandLine& line) {
 template <typename P>
 void fillAmount(P& param, const CommandLine& line) {
   param.totalAmount = line.get("amount");
-  if (auto currency = line.get("currency")) {
-    param.currency = model::ISO4217ActiveCurrencyHelper::currencyFromAlphaCode(*currency);
-  }
+  param.currency = model::ISO4217ActiveCurrencyHelper::currencyFromAlphaCode(
+      line.get("currency").value_or(kDefaultCurrency));
 }
 
 // Runs `method` of the manager with `param`.

@@ -28,6 +28,8 @@ namespace {
 
 constexpr int kExitUsage = 1;
 constexpr int kExitError = 2;
+// The terminal answered and declined (response FAIL).
+constexpr int kExitDeclined = 3;
 
 int exitStatus(const veltrix::cli::Outcome& outcome) {
   if (!outcome.finished) {
@@ -39,7 +41,8 @@ int exitStatus(const veltrix::cli::Outcome& outcome) {
     fmt::print(stderr, "veltrix-cli: the exchange ended without a result\n");
     return kExitError;
   }
-  return *outcome.lastCode == 0 ? 0 : kExitError;
+  if (*outcome.lastCode != 0) return kExitError;
+  return outcome.lastResponse == veltrix::model::ResponseCode::FAIL ? kExitDeclined : 0;
 }
 
 }  // namespace

@@ -155,16 +155,24 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
     line.options.emplace(name, value);
   }
   if (spec == nullptr) return {std::nullopt, "no command given"};
+  const bool takesAmount =
+      std::find(spec->options.begin(), spec->options.end(), "amount") != spec->options.end();
+  if (takesAmount && !line.get("amount")) {
+    return {std::nullopt, fmt::format("{} needs --amount", spec->name)};
+  }
   return {std::move(line), {}};
 }
 
 std::string usageText() {
-  std::string text =
+  std::string text = fmt::format(
       "usage: veltrix-cli [--data-dir DIR] [--json] [--log] COMMAND [OPTIONS]\n"
       "\n"
       "Runs one request against a Tavio terminal and prints its exchange identifier,\n"
-      "its notifications and its result. Exit status: 0 when the last result has code\n"
-      "0, 2 for an error code (or no final result within 200 s), 1 for usage errors.\n"
+      "its notifications and its result. Exit status:\n"
+      "  0  the last result has code 0: the terminal approved\n"
+      "  3  the last result has code 0 but response FAIL: the terminal declined\n"
+      "  2  an error code, or no final result within 200 s\n"
+      "  1  a usage error; nothing was sent\n"
       "\n"
       "  --data-dir DIR   where the library keeps its database and log file\n"
       "  --json           one JSON object per line on standard output\n"
@@ -173,7 +181,9 @@ std::string usageText() {
       "Destination options of every request command:\n"
       "  --address HOST:PORT  --sn SN  --service-id ID\n"
       "\n"
-      "Commands and their options:\n";
+      "Commands and their options. --amount is required where it is listed;\n"
+      "without --currency the amount is in {}.\n",
+      kDefaultCurrency);
   for (const CommandSpec& spec : commands()) {
     std::string options;
     for (const std::string& option : spec.options) options += " --" + option;

@@ -4,7 +4,8 @@
 //
 // The three global options may also follow the command. Every other option
 // takes one value and belongs to the commands that list it; anything else
-// is a usage error. Plain values; no threads.
+// is a usage error, and so is a command that takes --amount without it.
+// Plain values; no threads.
 #pragma once
 
 #include <map>
@@ -14,6 +15,9 @@
 #include <vector>
 
 namespace veltrix::cli {
+
+// The currency of a command that takes --amount when --currency is not given.
+inline constexpr const char* kDefaultCurrency = "USD";
 
 struct CommandLine {
   std::optional<std::string> dataDir;

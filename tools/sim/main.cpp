@@ -37,6 +37,8 @@ int usage() {
       "usage: tavio-sim --http HOST:PORT [--script FILE] [--quiet]\n"
       "       tavio-sim [discovery options] [--http HOST:PORT | --http-port PORT]\n"
       "                 [--script FILE] [--quiet]\n"
+      "  --script FILE  answer as the JSON script FILE says (the format is described in\n"
+      "                 tools/sim/scenario.h; example: tools/sim/declined-payment.json)\n"
       "discovery options:\n"
       "  --ip ADDR             first terminal's address (127.0.0.2); the others take\n"
       "                        the next addresses\n"

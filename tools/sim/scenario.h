@@ -25,7 +25,8 @@
 //
 // In message texts "${exchangeIdentification}" and "${serviceType}" stand
 // for the request's values. "cuts", when given, cuts the whole body at those
-// byte offsets instead of at message boundaries.
+// byte offsets instead of at message boundaries. An example script:
+// tools/sim/declined-payment.json, which declines every payment.
 //
 // Thread-compatible value; the simulator guards its scenario with a lock.
 #pragma once
