@@ -2,7 +2,12 @@
 # The library as an application uses it: installs the build into a fresh
 # prefix, builds tests/consumer/pay.cpp against it once with find_package and
 # once with pkg-config, installs both programs into the prefix and runs each
-# for one payment against tavio-sim on loopback.
+# for one payment against tavio-sim on loopback. Then the README's recipe,
+# where the library is installed into the prefix it was configured with: the
+# programs, run from where they were built, find the resources there with the
+# source tree out of reach; with no resources anywhere the log says where
+# the library looked; VELTRIX_RESOURCE_DIR finds a moved copy. Exits 77
+# (skipped) after the other checks when no mount namespace can be had.
 #   run.sh BUILD_DIR
 set -euo pipefail
 
@@ -44,12 +49,15 @@ cmake --install "$work/cmake-build" > /dev/null
 echo "== pkg-config"
 pc_dir=$(dirname "$(find "$prefix" -name veltrix.pc | head -n 1)")
 flags=$(PKG_CONFIG_PATH="$pc_dir" pkg-config --cflags --libs veltrix)
+mkdir "$work/pc-build"
 # shellcheck disable=SC2086  # the flags are words
-c++ -std=c++20 "$here/pay.cpp" -o "$prefix/bin/pay-pc" $flags
+c++ -std=c++20 "$here/pay.cpp" -o "$work/pc-build/pay-pc" $flags
+cp "$work/pc-build/pay-pc" "$prefix/bin/pay-pc"
 
 # A shared library installed outside the loader's folders is found as an
 # application would find it there (nothing is built with a run path).
 libdir=$(dirname "$pc_dir")
+system_library_path=${LD_LIBRARY_PATH:-}
 export LD_LIBRARY_PATH="$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 
 "$prefix/bin/tavio-sim" --http 127.0.0.1:0 > "$work/sim.log" 2>&1 &
@@ -72,3 +80,80 @@ for program in pay pay-pc; do
     || { echo "$program: resources not found in the prefix"; exit 1; }
 done
 echo "consumer: both builds paid"
+
+# The README's recipe installs into the prefix the build was configured with;
+# this build's is the system's, so a private mount namespace puts the test
+# prefix there and an empty folder over the source tree's resources. Inside
+# it the library sees what it would after that recipe, with the source tree
+# gone.
+configured=$(sed -n 's/^CMAKE_INSTALL_PREFIX:[A-Z]*=//p' "$build/CMakeCache.txt")
+source_resources="$(sed -n 's/^CMAKE_HOME_DIRECTORY:[A-Z]*=//p' "$build/CMakeCache.txt")/resources"
+datadir=$(dirname "$(find "$prefix" -name tavio-services.plist | head -n 1)")
+installed_resources="$configured/${datadir#"$prefix/"}"
+mkdir "$work/empty"
+namespace=()
+skipped=""
+if [ "$configured" = / ] || [ "$configured" = /usr ] || [ ! -d "$configured" ]; then
+  # Covering / or /usr would hide the programs' own libraries.
+  skipped="the configured prefix $configured cannot be covered by the test prefix"
+else
+  for candidate in "unshare -m" "unshare -rm"; do
+    read -r -a try <<< "$candidate"
+    if "${try[@]}" mount --bind "$work/empty" "$source_resources" 2>/dev/null; then
+      namespace=("${try[@]}")
+      break
+    fi
+  done
+  [ ${#namespace[@]} -gt 0 ] || skipped="no mount namespace (unshare -m, unshare -rm) here"
+fi
+
+# Runs a command there; with `hide-installed` first, the installed resources
+# are covered too.
+isolated() {
+  local mounts=("$work/empty" "$source_resources" "$prefix" "$configured")
+  if [ "$1" = hide-installed ]; then
+    mounts+=("$work/empty" "$installed_resources")
+    shift
+  fi
+  # shellcheck disable=SC2016  # expanded by the inner shell
+  LD_LIBRARY_PATH="$configured/${libdir#"$prefix/"}${system_library_path:+:$system_library_path}" \
+    "${namespace[@]}" bash -c \
+    'while [ "$1" != -- ]; do mount --bind "$1" "$2"; shift 2; done; shift; exec "$@"' \
+    isolated "${mounts[@]}" -- "$@"
+}
+
+if [ -z "$skipped" ]; then
+  for program in "$work/cmake-build/pay" "$work/pc-build/pay-pc"; do
+    echo "== $program, library installed into $configured, no source tree"
+    out=$(cd "$work" && isolated timeout 60 "$program" "$address")
+    echo "$out" | grep -q '^result 0 ' || { echo "$program: no approved result"; exit 1; }
+    echo "$out" | grep -qx "resources $installed_resources" \
+      || { echo "$program: resources not found in the configured prefix: $out"; exit 1; }
+  done
+
+  echo "== no resources anywhere"
+  out=$(cd "$work" && VELTRIX_LOG=stderr isolated hide-installed \
+    timeout 60 "$work/cmake-build/pay" "$address" 2> "$work/no-resources.log") || true
+  echo "$out" | grep -qx "resources resources" \
+    || { echo "pay: unexpected resources: $out"; exit 1; }
+  notice=$(grep 'no resources (artwork, services list) found; looked in: ' "$work/no-resources.log" \
+    || true)
+  echo "$notice"
+  [ "$(echo "$notice" | grep -c .)" = 1 ] || { echo "pay: not one line naming where it looked"; exit 1; }
+  for place in "$source_resources" "$installed_resources" VELTRIX_RESOURCE_DIR; do
+    [[ "$notice" == *"$place"* ]] || { echo "pay: the line does not name $place"; exit 1; }
+  done
+fi
+
+echo "== VELTRIX_RESOURCE_DIR"
+cp -r "$datadir" "$work/moved"
+out=$(cd "$work" && VELTRIX_RESOURCE_DIR="$work/moved" timeout 60 "$work/cmake-build/pay" "$address")
+echo "$out" | grep -q '^result 0 ' || { echo "pay: no approved result"; exit 1; }
+echo "$out" | grep -qx "resources $work/moved" \
+  || { echo "pay: VELTRIX_RESOURCE_DIR not used: $out"; exit 1; }
+
+if [ -n "$skipped" ]; then
+  echo "SKIPPED the README's recipe without the source tree: $skipped"
+  exit 77
+fi
+echo "consumer: the README's recipe finds its resources"

@@ -3,8 +3,11 @@
 #include <dlfcn.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <mutex>
+#include <string>
 #include <system_error>
 
 #include "veltrix/platform/log.h"
@@ -126,20 +129,34 @@ std::filesystem::path defaultResourceDir() {
       VELTRIX_INSTALL_RESOURCE_DIR,
 #endif
   };
+  std::string looked;
   for (const auto& dir : candidates) {
     if (holdsResources(dir)) return dir;
+    // A shared library installed where it was configured to be names the
+    // configured folder twice.
+    if (dir.empty() || std::find(std::begin(candidates), &dir, dir) != &dir) continue;
+    if (!looked.empty()) looked += ", ";
+    looked += dir.string();
   }
+  logf(
+      "veltrix: no resources (artwork, services list) found; looked in: {}; using ./resources; "
+      "set VELTRIX_RESOURCE_DIR or call platform::setResourceDir",
+      looked);
   return "resources";
 }
 
 }  // namespace
 
 std::filesystem::path resourceDir() {
-  std::lock_guard<std::mutex> lock(pathState().mutex);
-  if (!pathState().resources.empty()) return pathState().resources;
+  {
+    std::lock_guard<std::mutex> lock(pathState().mutex);
+    if (!pathState().resources.empty()) return pathState().resources;
+  }
   // NOLINTNEXTLINE(concurrency-mt-unsafe): read only
   if (const char* dir = std::getenv("VELTRIX_RESOURCE_DIR"); dir && *dir) return dir;
-  // Looked up once: the answer cannot change while the program runs.
+  // Looked up once: the answer cannot change while the program runs. Not
+  // under the mutex: the lookup may log, and a host's log sink may ask for
+  // documentsDir().
   static const std::filesystem::path found = defaultResourceDir();
   return found;
 }

@@ -12,7 +12,8 @@
 // library's own folder, share/veltrix beside the program's folder (both
 // relative, so an installed tree may move), the resources folder of the
 // source tree the library was built from, the data folder it was configured
-// to install into.
+// to install into. When none holds it: the relative "resources", with one
+// line in the platform log naming the folders looked in.
 // Thread-safe.
 #pragma once
 
