@@ -136,7 +136,7 @@ if [ -z "$skipped" ]; then
     timeout 60 "$work/cmake-build/pay" "$address" 2> "$work/no-resources.log") || true
   echo "$out" | grep -qx "resources resources" \
     || { echo "pay: unexpected resources: $out"; exit 1; }
-  notice=$(grep 'no resources (artwork, services list) found; looked in: ' "$work/no-resources.log" \
+  notice=$(grep 'No resources (artwork, services list) found; looked in: ' "$work/no-resources.log" \
     || true)
   echo "$notice"
   [ "$(echo "$notice" | grep -c .)" = 1 ] || { echo "pay: not one line naming where it looked"; exit 1; }

@@ -139,7 +139,7 @@ std::filesystem::path defaultResourceDir() {
     looked += dir.string();
   }
   logf(
-      "veltrix: no resources (artwork, services list) found; looked in: {}; using ./resources; "
+      "No resources (artwork, services list) found; looked in: {}; using ./resources; "
       "set VELTRIX_RESOURCE_DIR or call platform::setResourceDir",
       looked);
   return "resources";
