@@ -259,9 +259,10 @@ void DatabaseManager::initializeDatabase(bool openingAlone) {
   }
   if (std::optional<std::string> damage = findDamage()) {
     if (!openingAlone) {
-      // Without the turn, what is at the path may already be another
-      // process's new file: it stays, and this manager's operations fail.
-      logFailure("Database file damaged, not moved aside while another process opens it", *damage);
+      // Without the turn (another process holds it, or its lock file cannot
+      // be made), what is at the path may already be another process's new
+      // file: it stays, and this manager's operations fail.
+      logFailure("Database file damaged, not moved aside without the open lock", *damage);
     } else if (moveAside(*damage)) {
       createDatabase();
       return;
