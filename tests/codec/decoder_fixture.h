@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -14,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/test_env.h"
 #include "veltrix/codec/event_notification_parser.h"
 #include "veltrix/codec/financial_rspn_builders.h"
 #include "veltrix/codec/nonfinancial_rspn_builders.h"
@@ -113,16 +113,9 @@ inline std::string message(std::string_view body,
   return text;
 }
 
-// A golden message of tests/codec/fixtures. The source tree comes from ctest's
-// environment when it is there: __FILE__ may be relative to the build
-// directory (compiler caches rewrite it), which ctest does not run from.
+// A golden message of tests/codec/fixtures.
 inline std::string fixture(std::string_view name) {
-  // NOLINTNEXTLINE(concurrency-mt-unsafe): read only
-  const char* source = std::getenv("VELTRIX_TEST_SOURCE_DIR");
-  const std::filesystem::path dir = source && *source
-                                        ? std::filesystem::path(source) / "tests" / "codec"
-                                        : std::filesystem::path(__FILE__).parent_path();
-  const std::filesystem::path path = dir / "fixtures" / name;
+  const std::filesystem::path path = veltrix::testing::sourceTree() / "tests/codec/fixtures" / name;
   std::ifstream in(path, std::ios::binary);
   EXPECT_TRUE(in) << "missing fixture " << path;
   std::ostringstream text;

@@ -88,6 +88,18 @@ class DatabaseTest : public LoopTest {
   std::vector<std::string> columns(const std::string& table) {
     return texts("SELECT name FROM pragma_table_info('" + table + "')");
   }
+  // The database files set aside as damaged (their write-ahead logs left out).
+  std::vector<std::filesystem::path> setAside() const {
+    std::vector<std::filesystem::path> out;
+    for (const auto& entry : std::filesystem::directory_iterator(docs())) {
+      const std::string name = entry.path().filename().string();
+      if (name.find(".damaged-") != std::string::npos && !name.ends_with("-wal") &&
+          !name.ends_with("-shm")) {
+        out.push_back(entry.path());
+      }
+    }
+    return out;
+  }
 
   // One service row as discovery stores it.
   bool addService(DatabaseManager& db, const std::string& sn, const std::string& type,
@@ -286,14 +298,7 @@ TEST_F(DatabaseTest, DamagedFilesAreMovedAsideAndReplaced) {
         << logFile.lines[0];
 
     // The old file is kept as it was, its name in the line.
-    std::vector<std::filesystem::path> aside;
-    for (const auto& entry : std::filesystem::directory_iterator(docs())) {
-      const std::string name = entry.path().filename().string();
-      if (name.find(".damaged-") != std::string::npos && !name.ends_with("-wal") &&
-          !name.ends_with("-shm")) {
-        aside.push_back(entry.path());
-      }
-    }
+    const std::vector<std::filesystem::path> aside = setAside();
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_NE(logFile.lines[0].find(aside[0].string()), std::string::npos);
     EXPECT_EQ(platform::readWholeFile(aside[0]), damaged);
@@ -980,16 +985,9 @@ TEST_F(DatabaseTest, TwoProcessesOpeningOneDamagedFileKeepEveryWrite) {
                 std::vector<std::string>{"kept"});
     }
     // Only the damaged file went aside, once.
-    int aside = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(docs())) {
-      const std::string name = entry.path().filename().string();
-      if (name.find(".damaged-") != std::string::npos && !name.ends_with("-wal") &&
-          !name.ends_with("-shm")) {
-        ++aside;
-        EXPECT_TRUE(platform::readWholeFile(entry.path()) == damaged) << name << " was not damaged";
-      }
-    }
-    EXPECT_EQ(aside, 1);
+    const std::vector<std::filesystem::path> aside = setAside();
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_TRUE(platform::readWholeFile(aside[0]) == damaged) << aside[0] << " was not damaged";
   }
 }
 

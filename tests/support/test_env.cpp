@@ -45,6 +45,13 @@ ScopedTimeZone::~ScopedTimeZone() {
 }
 // NOLINTEND(concurrency-mt-unsafe)
 
+std::filesystem::path sourceTree() {
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): read only
+  const char* source = std::getenv("VELTRIX_TEST_SOURCE_DIR");
+  if (source && *source) return source;
+  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+}
+
 LoopTest::LoopTest() : clock_(std::make_shared<platform::ManualClock>()) {
   platform::MainLoop::shared().resetForTesting();
   platform::MainLoop::shared().bindCurrentThread();

@@ -40,6 +40,11 @@ inline constexpr int kSlowdown = 3;
 inline constexpr int kSlowdown = 1;
 #endif
 
+// The project's source tree: ctest's environment names it; __FILE__ may be
+// relative to the build directory (compiler caches rewrite it), which ctest
+// does not run from, so it is only the fallback of a program run by hand.
+std::filesystem::path sourceTree();
+
 // A fresh empty directory below the system temp dir, removed on destruction.
 class TempDir {
  public:

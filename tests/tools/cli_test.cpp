@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -220,12 +219,7 @@ TEST_F(CliTest, TwoFinalAnswersInOnePiecePrintTheOneDeliveredAsFinal) {
 // The example script of tavio-sim declines every payment: the answer comes
 // as an approval does, and the exit status tells them apart.
 TEST_F(CliTest, ADeclinedPaymentExitsWithThree) {
-  const char* source = std::getenv("VELTRIX_TEST_SOURCE_DIR");
-  const std::filesystem::path script =
-      (source != nullptr
-           ? std::filesystem::path(source)
-           : std::filesystem::path(__FILE__).parent_path().parent_path().parent_path()) /
-      "tools/sim/declined-payment.json";
+  const std::filesystem::path script = testing::sourceTree() / "tools/sim/declined-payment.json";
   std::unique_ptr<ChildProcess> sim;
   std::string address;
   ASSERT_NO_FATAL_FAILURE(startSim({"--script", script.string()}, sim, address));

@@ -56,9 +56,7 @@ class ArtworkTest : public UiTest {
   // The source tree's resources, where the build draws the artwork (also
   // the library's default when nothing else is set).
   ArtworkTest() : previous_(platform::resourceDir()) {
-    if (const char* source = std::getenv("VELTRIX_TEST_SOURCE_DIR")) {
-      platform::setResourceDir(std::filesystem::path(source) / "resources");
-    }
+    platform::setResourceDir(testing::sourceTree() / "resources");
   }
   ~ArtworkTest() override { platform::setResourceDir(previous_); }
   std::filesystem::path previous_;
