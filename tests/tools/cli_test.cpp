@@ -231,6 +231,29 @@ TEST_F(CliTest, ADeclinedPaymentExitsWithThree) {
   EXPECT_NE(text.find("Response: FAIL"), std::string::npos) << text;
 }
 
+// What a user reads before the first run: the currency used when none is
+// given, the exit statuses, and where tavio-sim's script format and example
+// live (both files must exist).
+TEST_F(CliTest, HelpNamesTheDefaultsTheExitStatusesAndTheScriptFormat) {
+  const testing::CommandResult help = runCommand({cli_.string(), "--help"}, 10000ms);
+  EXPECT_EQ(help.status, 0) << help.output;
+  EXPECT_NE(help.output.find("without --currency the amount is in USD"), std::string::npos)
+      << help.output;
+  for (const char* status : {"  0  ", "  1  ", "  2  ", "  3  "}) {
+    EXPECT_NE(help.output.find(status), std::string::npos) << status << help.output;
+  }
+
+  const std::string simHelp =
+      runCommand({testing::builtProgram(kSim).string(), "--help"}, 10000ms).output;
+  const std::size_t script = simHelp.find("  --script FILE  ");
+  ASSERT_NE(script, std::string::npos) << simHelp;
+  const std::string described = simHelp.substr(script, simHelp.find("discovery options") - script);
+  for (const char* file : {"tools/sim/scenario.h", "tools/sim/declined-payment.json"}) {
+    EXPECT_NE(described.find(file), std::string::npos) << file << simHelp;
+    EXPECT_TRUE(std::filesystem::exists(testing::sourceTree() / file)) << file;
+  }
+}
+
 TEST_F(CliTest, CodedErrorsExitWithTwo) {
   // Nothing listens there any more.
   sim_->stop();
