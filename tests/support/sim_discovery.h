@@ -8,12 +8,16 @@
 // Main loop only; destroy it before the main loop goes.
 #pragma once
 
+#include <charconv>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "sim/discovery_simulator.h"
 #include "support/fake_network.h"
+#include "veltrix/platform/json.h"
 #include "veltrix/registry/broadcast_receiver.h"
 #include "veltrix/registry/broadcast_sender.h"
 #include "veltrix/registry/communication_settings.h"
@@ -37,6 +41,28 @@ inline sim::DiscoveryOptions loopbackSimOptions(std::vector<sim::VirtualTerminal
   options.tcpPort = 0;
   options.libraryIp = kLibraryHost;
   return options;
+}
+
+// The library's handshakes the simulator has received, parsed, in the order
+// they came, keeping those the library stamped later than `afterMillis` (its
+// own clock). A handshake built before a setting changed can still arrive
+// after the change: a datagram answered late starts one more in that tick.
+inline std::vector<platform::Json> handshakesStampedAfter(const sim::DiscoverySimulator& sim,
+                                                          std::int64_t afterMillis) {
+  std::vector<platform::Json> out;
+  for (const auto& text : sim.texts()) {
+    auto json = platform::parseJson(text.text);
+    if (!json || !json->is_object() || (*json)["contentType"] != "discover") continue;
+    const platform::Json& time = (*json)["time"];
+    if (!time.is_string()) continue;
+    const std::string& digits = time.get_ref<const std::string&>();
+    std::int64_t stamp = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), stamp);
+    if (error == std::errc{} && end == digits.data() + digits.size() && stamp > afterMillis) {
+      out.push_back(std::move(*json));
+    }
+  }
+  return out;
 }
 
 struct LoopbackDiscovery {

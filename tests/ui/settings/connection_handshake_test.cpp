@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "support/sim_discovery.h"
 #include "ui/settings/settings_test_env.h"
 #include "veltrix/facade/retailer_setting_manager.h"
+#include "veltrix/platform/clock.h"
 #include "veltrix/platform/json.h"
 #include "veltrix/ui/settings/connection_method_view_controller.h"
 #include "veltrix/ui/settings/lan_settings_view_controller.h"
@@ -35,15 +37,12 @@ class ConnectionHandshakeTest : public veltrix::testing::UiTest {
     sim.reset();
   }
 
-  // The "parameter" of every handshake the terminal has received so far.
-  std::vector<std::string> parameters() const {
-    std::vector<std::string> out;
-    for (const auto& text : sim->texts()) {
-      auto json = platform::parseJson(text.text);
-      if (json && json->is_object() && json->contains("parameter") &&
-          (*json)["contentType"] == "discover") {
-        out.push_back((*json)["parameter"].get<std::string>());
-      }
+  // The "parameter" of every handshake the terminal has received that the
+  // library stamped later than `afterMillis`.
+  std::vector<platform::Json> parameters(std::int64_t afterMillis = -1) const {
+    std::vector<platform::Json> out;
+    for (const auto& handshake : veltrix::testing::handshakesStampedAfter(*sim, afterMillis)) {
+      out.push_back(handshake["parameter"]);
     }
     return out;
   }
@@ -74,10 +73,10 @@ TEST_F(ConnectionHandshakeTest, TheConnectionMethodsDecideWhatTheHandshakeAdvert
   EXPECT_TRUE(driver().isTextVisible("ON"));
 
   // The running discovery's next tick handshakes the stored terminal again.
-  const std::size_t before = parameters().size();
+  const std::int64_t changed = platform::nowMillis();
   advanceSeconds(3.0);
-  ASSERT_TRUE(pump([&] { return parameters().size() > before; }));
-  EXPECT_EQ(parameters()[before], "ble");
+  ASSERT_TRUE(pump([&] { return !parameters(changed).empty(); }));
+  EXPECT_EQ(parameters(changed).front(), "ble");
 }
 
 }  // namespace

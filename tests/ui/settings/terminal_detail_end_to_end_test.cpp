@@ -4,6 +4,7 @@
 // next handshake the terminal receives.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "ui/settings/settings_test_env.h"
 #include "veltrix/facade/retailer_manager.h"
 #include "veltrix/facade/retailer_setting_manager.h"
+#include "veltrix/platform/clock.h"
 #include "veltrix/platform/json.h"
 #include "veltrix/platform/log.h"
 #include "veltrix/registry/file_logger.h"
@@ -66,18 +68,6 @@ class TerminalDetailEndToEndTest : public veltrix::testing::UiTest {
   }
 
   bool pump(const std::function<bool()>& done) { return main().runUntil(done); }
-
-  // The handshakes the terminal has received, parsed.
-  std::vector<platform::Json> handshakes() const {
-    std::vector<platform::Json> out;
-    for (const auto& text : sim->texts()) {
-      auto json = platform::parseJson(text.text);
-      if (json && json->is_object() && (*json)["contentType"] == "discover") {
-        out.push_back(std::move(*json));
-      }
-    }
-    return out;
-  }
 
   // Discovery meets the terminal and stores it with its services.
   void discover() {
@@ -135,8 +125,9 @@ TEST_F(TerminalDetailEndToEndTest, FindDeviceMakesTheTerminalShowItself) {
 
 TEST_F(TerminalDetailEndToEndTest, ThePairingSwitchMakesTheNextHandshakeCarryDca) {
   discover();
-  ASSERT_FALSE(handshakes().empty());
-  EXPECT_EQ(handshakes().back()["authTypes"], platform::Json::array());
+  const std::vector<platform::Json> first = veltrix::testing::handshakesStampedAfter(*sim, -1);
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(first.back()["authTypes"], platform::Json::array());
 
   auto screen = std::make_shared<DeviceSettingsController>(registry::Row{}, registry::Rows{}, env);
   show(std::make_shared<NavigationController>(screen));
@@ -146,10 +137,11 @@ TEST_F(TerminalDetailEndToEndTest, ThePairingSwitchMakesTheNextHandshakeCarryDca
   ASSERT_TRUE(driver().flip(*cell->authSwitch()));
 
   // The running discovery's next tick handshakes the stored terminal again.
-  const std::size_t before = handshakes().size();
+  const std::int64_t flipped = platform::nowMillis();
+  const auto later = [&] { return veltrix::testing::handshakesStampedAfter(*sim, flipped); };
   advanceSeconds(3.0);
-  ASSERT_TRUE(pump([&] { return handshakes().size() > before; }));
-  const platform::Json next = handshakes()[before];
+  ASSERT_TRUE(pump([&] { return !later().empty(); }));
+  const platform::Json next = later().front();
   EXPECT_EQ(next["authTypes"], platform::Json::array({"DCA"})) << next.dump();
   EXPECT_EQ(next["msgType"], "exchange");
 }
