@@ -8,7 +8,6 @@
 // Main loop only; destroy it before the main loop goes.
 #pragma once
 
-#include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -54,11 +53,8 @@ inline std::vector<platform::Json> handshakesStampedAfter(const sim::DiscoverySi
     auto json = platform::parseJson(text.text);
     if (!json || !json->is_object() || (*json)["contentType"] != "discover") continue;
     const platform::Json& time = (*json)["time"];
-    if (!time.is_string()) continue;
-    const std::string& digits = time.get_ref<const std::string&>();
-    std::int64_t stamp = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), stamp);
-    if (error == std::errc{} && end == digits.data() + digits.size() && stamp > afterMillis) {
+    if (time.is_string() &&
+        registry::leadingInteger(time.get_ref<const std::string&>()) > afterMillis) {
       out.push_back(std::move(*json));
     }
   }
