@@ -313,8 +313,11 @@ TEST_F(HostileTerminalTest, AnAnswerOverTheCapEndsThePaymentOnce) {
 
 TEST_F(HostileTerminalTest, AStallPastTheIdleTimeEndsThePaymentOnce) {
   config_.idleTimeout = platform::seconds(5);
+  // Not a byte before the idle time has passed, not even the status line:
+  // every byte read restarts the idle time, and the transfer's thread may
+  // read one only after the clock has moved.
   sim::Reply stall = sim::Reply::messages({kNote});
-  stall.pieces[0].waitForRelease = true;
+  stall.waitForRelease = true;
   stall.fault = sim::Fault::kHoldOpen;
   terminal().add(stall, sim::ReplyMatch{std::nullopt, std::string("Purchase")});
   start(terminal().address());
