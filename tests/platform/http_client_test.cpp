@@ -104,10 +104,14 @@ TEST_F(HttpClientTransferTest, MapsTransportErrorsAndStaysSilentAfterCancel) {
   const HttpTransferId id = start(request, cancelled);
   ASSERT_TRUE(main().runUntil([&] { return sim_->requestCount() == 1; }));
   client_.cancel(id);
-  sim_->release();
-  // A later transfer ends, so the cancelled one had every chance to report.
+  // The client takes its tasks in order: once the later request is out, the
+  // cancel has been taken, however late its thread got to it, and the
+  // answer released now must go unheard. The later transfer's end then
+  // shows the cancelled one had every chance to report.
   Result later;
   start(request, later);
+  ASSERT_TRUE(main().runUntil([&] { return sim_->requestCount() == 2; }));
+  sim_->release();
   ASSERT_TRUE(ended(later));
   EXPECT_EQ(later.end.errorCode, 0);
   EXPECT_EQ(later.end.head.status, 200);

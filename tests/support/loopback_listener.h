@@ -25,6 +25,7 @@ class LoopbackListener {
   bool saturate();
 
  private:
+  int backlog_;
   int fd_ = -1;
   std::uint16_t port_ = 0;
   std::vector<int> clients_;

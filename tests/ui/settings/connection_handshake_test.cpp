@@ -56,7 +56,12 @@ class ConnectionHandshakeTest : public veltrix::testing::UiTest {
 TEST_F(ConnectionHandshakeTest, TheConnectionMethodsDecideWhatTheHandshakeAdvertises) {
   ASSERT_TRUE(library->startScan(*sim));
   sim->announce();
-  ASSERT_TRUE(pump([&] { return !parameters().empty(); }));
+  // Stored once discovery has read the terminal's answer, which the
+  // terminal sends after it has the handshake: the tick below handshakes
+  // only the terminals discovery has stored.
+  ASSERT_TRUE(pump(
+      [&] { return !library->db.fetchDiscoveredTerminal(sim::VirtualTerminal{}.sn).empty(); }));
+  ASSERT_FALSE(parameters().empty());
   EXPECT_EQ(parameters().back(), "http");
 
   // Bluetooth on (as the Bluetooth settings screen stores it), LAN off on
