@@ -38,6 +38,8 @@ struct LiteralTerminal::Connection::State {
   mutable std::mutex mutex;
   bool connected = false;
   bool closed = false;
+  std::size_t writes = 0;
+  std::size_t written = 0;
 };
 
 struct LiteralTerminal::State {
@@ -205,6 +207,12 @@ std::shared_ptr<LiteralTerminal::Connection> LiteralTerminal::connectTo(const st
   events.onRead = [](const AsyncTcpSocket::Ptr& socket, std::vector<std::uint8_t>, std::int64_t) {
     socket->readData(0);
   };
+  events.onWrite = [weak](const AsyncTcpSocket::Ptr&, std::int64_t) {
+    if (auto s = weak.lock()) {
+      std::lock_guard<std::mutex> guard(s->mutex);
+      ++s->written;
+    }
+  };
   events.onDisconnect = [weak](const AsyncTcpSocket::Ptr&,
                                const std::optional<platform::SocketError>&) {
     if (auto s = weak.lock()) {
@@ -222,6 +230,10 @@ std::shared_ptr<LiteralTerminal::Connection> LiteralTerminal::connectTo(const st
 }
 
 void LiteralTerminal::Connection::write(const std::string& bytes) {
+  {
+    std::lock_guard<std::mutex> guard(state_->mutex);
+    ++state_->writes;
+  }
   socket_->writeData(platform::toBytes(bytes), platform::Duration::zero(), 1);
 }
 
@@ -235,6 +247,11 @@ bool LiteralTerminal::Connection::connected() const {
 bool LiteralTerminal::Connection::closed() const {
   std::lock_guard<std::mutex> guard(state_->mutex);
   return state_->closed;
+}
+
+bool LiteralTerminal::Connection::written() const {
+  std::lock_guard<std::mutex> guard(state_->mutex);
+  return state_->written == state_->writes;
 }
 
 std::vector<std::string> LiteralTerminal::datagrams() const {

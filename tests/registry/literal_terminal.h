@@ -52,9 +52,12 @@ class LiteralTerminal {
   class Connection {
    public:
     void write(const std::string& bytes);
+    // Drops whatever is not yet written (see written()).
     void close();
     bool connected() const;
     bool closed() const;
+    // Every write so far has been handed to the system.
+    bool written() const;
 
    private:
     friend class LiteralTerminal;
