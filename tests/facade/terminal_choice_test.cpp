@@ -3,6 +3,7 @@
 // the errors, and what the scan screen is told when nothing answers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -604,6 +605,20 @@ TEST_F(BlePresenceTest, TerminalNotSeenTimesOutAndStopsTheScan) {
   EXPECT_TRUE(presenter_->requests[0].isOffline);
   EXPECT_EQ(bleProbe_->scans, 1);
   EXPECT_EQ(bleProbe_->stops, 1);
+
+  // The scan's guard counts from when the main loop starts the scan, so a
+  // wait that wakes late leaves the guard to end the search: it stops the
+  // scan then, once.
+  ProbeTimeouts guardFirst;
+  guardFirst.bleGuard = guardFirst.bleWait / 4;
+  auto checker = std::make_shared<ReachChecker>(pinger_, bleProbe_, guardFirst);
+  auto found = std::make_shared<std::atomic<int>>(-1);
+  platform::GlobalQueue::shared().post(
+      [checker, found] { *found = checker->checkBleHost(std::string(kSnA)) ? 1 : 0; });
+  ASSERT_TRUE(runWithClockUntil([&] { return *found != -1; }));
+  EXPECT_EQ(*found, 0);
+  EXPECT_EQ(bleProbe_->scans, 2);
+  EXPECT_EQ(bleProbe_->stops, 2);
 }
 
 TEST_F(BlePresenceTest, RadioOffAnswersAtOnce) {

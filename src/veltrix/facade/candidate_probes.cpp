@@ -78,18 +78,19 @@ bool ReachChecker::checkBleHost(const std::optional<std::string>& sn) const {
   if (!detail::hasText(sn)) return false;
   platform::logf("checkBleHost: sn={}", *sn);
 
-  // Touched on the main loop only, then read here after the wait.
-  struct Search {
-    std::atomic<bool> found{false};
-    std::atomic<bool> left{false};
-  };
-  auto search = std::make_shared<Search>();
+  // Ended once, by a find, by the radio's state, by the scan's guard or by
+  // the wait's time-out; the first to end it decides the outcome in the
+  // same step, so no reader sees it ended without its outcome.
+  enum : int { kSearching, kFound, kNotFound };
+  auto outcome = std::make_shared<std::atomic<int>>(kSearching);
   platform::DispatchGroup group;
   group.enter();
-  auto leaveOnce = [search, group](bool found) mutable {
-    if (search->left.exchange(true)) return;
-    search->found = found;
+  // True for the caller that ended the search.
+  auto leaveOnce = [outcome, group](bool found) mutable {
+    int searching = kSearching;
+    if (!outcome->compare_exchange_strong(searching, found ? kFound : kNotFound)) return false;
     group.leave();
+    return true;
   };
 
   platform::postToMain([ble = ble_, target = *sn, leaveOnce, guard = timeouts_.bleGuard]() mutable {
@@ -111,15 +112,19 @@ bool ReachChecker::checkBleHost(const std::optional<std::string>& sn) const {
         leaveOnce(true);
       }
     });
-    platform::after(platform::mainLoop(), guard, [leaveOnce]() mutable { leaveOnce(false); });
+    // Its clock starts later than the wait's, but a wait that wakes late
+    // leaves the guard to end the search, and then the guard stops the scan.
+    platform::after(platform::mainLoop(), guard, [ble, leaveOnce]() mutable {
+      if (leaveOnce(false)) ble->stopScan();
+    });
   });
 
-  if (!group.wait(timeouts_.bleWait)) {
+  if (!group.wait(timeouts_.bleWait) && leaveOnce(false)) {
     platform::logLine("checkBleHost: timeout");
     platform::postToMain([ble = ble_] { ble->stopScan(); });
     return false;
   }
-  const bool found = search->found;
+  const bool found = outcome->load() == kFound;
   platform::logf("checkBleHost: result={}", found ? "YES" : "NO");
   return found;
 }
