@@ -199,6 +199,9 @@ TEST_F(SimPeerTest, AnswersValidPacketsFromItsOwnAddressAndRecordsEveryDatagram)
   EXPECT_EQ(answer->second.port(), sim->udpPort());
 
   sendTo("127.0.0.2", R"({"time":"1","signature":"wrong"})");
+  // Recorded before it is answered or not: wait for the record, not for a
+  // silence long enough for a busy machine.
+  ASSERT_TRUE(sim->waitUntil([&] { return sim->datagrams().size() == 2; }, 5000ms));
   EXPECT_FALSE(receive(200ms));
   const auto datagrams = sim->datagrams();
   ASSERT_EQ(datagrams.size(), 2u);
