@@ -223,14 +223,16 @@ TEST_F(SimDiscoveryTest, SilentTerminalsAreNoLongerFound) {
   EXPECT_EQ(library->manager->activedIps().size(), 3u);
 
   // A new scan probes the three stored terminals; the silent one accepts
-  // the connection and closes it without a word.
+  // the connection and closes it without a word. A terminal whose answer
+  // to the probe's datagram comes after the probe's handshake has ended is
+  // handshaken, and reported, once more.
   sim->setSilent("TAVIO-SIM-0002", true);
   library->manager->stopScan();
   recorder->calls.clear();
   startScan();
   ASSERT_TRUE(main().runUntil(
       [&] {
-        return terminalReports("TAVIO-SIM-0001") == 1 && terminalReports("TAVIO-SIM-0003") == 1 &&
+        return terminalReports("TAVIO-SIM-0001") >= 1 && terminalReports("TAVIO-SIM-0003") >= 1 &&
                sim->acceptedConnections() >= 3 && sim->openConnections() == 0;
       },
       std::chrono::seconds(15)))
