@@ -70,13 +70,16 @@ for _ in $(seq 1 100); do
 done
 [ -n "$address" ] || { echo "tavio-sim did not start"; cat "$work/sim.log"; exit 1; }
 
+# Outputs are read from here-strings, not pipes: a reader that stops early
+# (head, grep -q) can break the pipe while the writer is still at it, which
+# pipefail counts as a failure on a busy machine.
 for program in pay pay-pc; do
   echo "== $program $address"
   out=$(cd "$work" && timeout 60 "$prefix/bin/$program" "$address")
-  echo "$out" | head -n 3
-  echo "$out" | grep -q '^result 0 ' || { echo "$program: no approved result"; exit 1; }
+  head -n 3 <<< "$out"
+  grep -q '^result 0 ' <<< "$out" || { echo "$program: no approved result"; exit 1; }
   # Installed programs find the installed resources, not the source tree's.
-  echo "$out" | grep -qx "resources $prefix/share/veltrix" \
+  grep -qx "resources $prefix/share/veltrix" <<< "$out" \
     || { echo "$program: resources not found in the prefix"; exit 1; }
 done
 echo "consumer: both builds paid"
@@ -126,15 +129,15 @@ if [ -z "$skipped" ]; then
   for program in "$work/cmake-build/pay" "$work/pc-build/pay-pc"; do
     echo "== $program, library installed into $configured, no source tree"
     out=$(cd "$work" && isolated timeout 60 "$program" "$address")
-    echo "$out" | grep -q '^result 0 ' || { echo "$program: no approved result"; exit 1; }
-    echo "$out" | grep -qx "resources $installed_resources" \
+    grep -q '^result 0 ' <<< "$out" || { echo "$program: no approved result"; exit 1; }
+    grep -qx "resources $installed_resources" <<< "$out" \
       || { echo "$program: resources not found in the configured prefix: $out"; exit 1; }
   done
 
   echo "== no resources anywhere"
   out=$(cd "$work" && VELTRIX_LOG=stderr isolated hide-installed \
     timeout 60 "$work/cmake-build/pay" "$address" 2> "$work/no-resources.log") || true
-  echo "$out" | grep -qx "resources resources" \
+  grep -qx "resources resources" <<< "$out" \
     || { echo "pay: unexpected resources: $out"; exit 1; }
   notice=$(grep 'No resources (artwork, services list) found; looked in: ' "$work/no-resources.log" \
     || true)
@@ -148,8 +151,8 @@ fi
 echo "== VELTRIX_RESOURCE_DIR"
 cp -r "$datadir" "$work/moved"
 out=$(cd "$work" && VELTRIX_RESOURCE_DIR="$work/moved" timeout 60 "$work/cmake-build/pay" "$address")
-echo "$out" | grep -q '^result 0 ' || { echo "pay: no approved result"; exit 1; }
-echo "$out" | grep -qx "resources $work/moved" \
+grep -q '^result 0 ' <<< "$out" || { echo "pay: no approved result"; exit 1; }
+grep -qx "resources $work/moved" <<< "$out" \
   || { echo "pay: VELTRIX_RESOURCE_DIR not used: $out"; exit 1; }
 
 if [ -n "$skipped" ]; then
