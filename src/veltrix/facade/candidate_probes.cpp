@@ -112,8 +112,8 @@ bool ReachChecker::checkBleHost(const std::optional<std::string>& sn) const {
         leaveOnce(true);
       }
     });
-    // Its clock starts later than the wait's, but a wait that wakes late
-    // leaves the guard to end the search, and then the guard stops the scan.
+    // Counted from here, later than the wait: when the waiting thread wakes
+    // late, the guard ends the search, and so it stops the scan.
     platform::after(platform::mainLoop(), guard, [ble, leaveOnce]() mutable {
       if (leaveOnce(false)) ble->stopScan();
     });
