@@ -42,6 +42,15 @@ inline sim::DiscoveryOptions loopbackSimOptions(std::vector<sim::VirtualTerminal
   return options;
 }
 
+// The time (the library's own clock, in milliseconds) in the "time" of a
+// message the library sent; -1 when it carries none.
+inline std::int64_t libraryStamp(const platform::Json& message) {
+  if (!message.is_object()) return -1;
+  const auto time = message.find("time");
+  if (time == message.end() || !time->is_string()) return -1;
+  return registry::leadingInteger(time->get_ref<const std::string&>());
+}
+
 // The library's handshakes the simulator has received, parsed, in the order
 // they came, keeping those the library stamped later than `afterMillis` (its
 // own clock). A handshake built before a setting changed can still arrive
@@ -52,11 +61,7 @@ inline std::vector<platform::Json> handshakesStampedAfter(const sim::DiscoverySi
   for (const auto& text : sim.texts()) {
     auto json = platform::parseJson(text.text);
     if (!json || !json->is_object() || (*json)["contentType"] != "discover") continue;
-    const platform::Json& time = (*json)["time"];
-    if (time.is_string() &&
-        registry::leadingInteger(time.get_ref<const std::string&>()) > afterMillis) {
-      out.push_back(std::move(*json));
-    }
+    if (libraryStamp(*json) > afterMillis) out.push_back(std::move(*json));
   }
   return out;
 }
