@@ -80,8 +80,9 @@ TEST_F(BroadcastTest, ListeningAgainOnThePortLosesNothing) {
   auto first = receiver.udpSocket();
   ASSERT_EQ(listen(port), port);
   EXPECT_TRUE(first->isClosed());
-  // Had the old socket stayed open with port reuse, the system would hand
-  // it part of these (it spreads senders by their ports).
+  // Had the old socket stayed open, the system would have refused the port
+  // or, with port reuse, handed it part of these (it spreads senders by
+  // their ports).
   const int count = 20;
   for (int i = 0; i < count; ++i) {
     peer.setupSocket();
@@ -93,6 +94,30 @@ TEST_F(BroadcastTest, ListeningAgainOnThePortLosesNothing) {
   receiver.stopListening();
   EXPECT_EQ(receiver.udpSocket(), nullptr);
   EXPECT_EQ(receiver.listeningPort(), 0);
+}
+
+// With port reuse the system may pick, for port 0, a port that another
+// reusing socket holds (another program's, say), and then splits the
+// datagrams between the two: a picked port takes no reuse, so no socket can
+// share it. A port asked for by number is still shared, as broadcast ports
+// are among programs.
+TEST_F(BroadcastTest, APickedPortIsTheReceiversOwnANamedOneIsShared) {
+  const auto reusing = [] {
+    auto socket = platform::AsyncUdpSocket::create(platform::IoQueue::create("other program"));
+    EXPECT_TRUE(socket->enableReusePort(true, nullptr));
+    return socket;
+  };
+  const std::uint16_t picked = listen();
+  EXPECT_FALSE(reusing()->bindToPort(picked, kOwn, nullptr));
+  ASSERT_EQ(listen(picked), picked);
+  EXPECT_FALSE(reusing()->bindToPort(picked, kOwn, nullptr)) << "listening again";
+
+  auto holder = reusing();
+  ASSERT_TRUE(holder->bindToPort(0, kOwn, nullptr));
+  const std::uint16_t named = holder->localPort();
+  EXPECT_TRUE(receiver.startListeningOnPort(named, kOwn));
+  EXPECT_TRUE(reusing()->bindToPort(named, kOwn, nullptr));
+  holder->close();
 }
 
 TEST_F(BroadcastTest, BindFailureIsLoggedAndTheSocketKept) {

@@ -11,10 +11,12 @@ namespace veltrix::registry {
 
 struct BroadcastReceiver::State {
   std::shared_ptr<platform::IoQueue> queue;
-  mutable std::mutex mutex;  // guards the three below
+  mutable std::mutex mutex;  // guards the four below
   platform::AsyncUdpSocket::Ptr udpSocket;
   MessageHandler messageHandler;
   OwnAddressLookup ownAddress;
+  // The port the system picked when asked for port 0; 0 before that.
+  std::uint16_t pickedPort = 0;
 };
 
 namespace {
@@ -150,15 +152,29 @@ bool BroadcastReceiver::startListeningOnPort(std::uint16_t port,
     state_->udpSocket = socket;
   }
 
+  // A port asked for by number is shared with port reuse, as a broadcast
+  // port is. One the system picks stays this receiver's own, also when it
+  // listens on it again: the system may pick, for a reusing socket, a port
+  // that another reusing socket holds, and would then split the datagrams
+  // meant for one between the two.
+  bool picked = port == 0;
+  {
+    std::lock_guard<std::mutex> guard(state_->mutex);
+    picked = picked || port == state_->pickedPort;
+  }
   platform::SocketError error;
   socket->enableBroadcast(true, nullptr);  // only the reuse result decides
-  if (!socket->enableReusePort(true, &error)) {
+  if (!picked && !socket->enableReusePort(true, &error)) {
     platform::logf("Error enabling reuse: {}", error.toString());
     return false;
   }
   if (!socket->bindToPort(port, interfaceAddress, &error)) {
     platform::logf("Error binding to port {}: {}", port, error.toString());
     return false;
+  }
+  if (port == 0) {
+    std::lock_guard<std::mutex> guard(state_->mutex);
+    state_->pickedPort = socket->localPort();
   }
   if (!socket->beginReceiving(&error)) {
     platform::logf("Error starting receive: {}", error.toString());

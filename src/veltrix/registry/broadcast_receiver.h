@@ -52,7 +52,9 @@ class BroadcastReceiver {
 
   // Closes the current socket if any, then listens on `port` of
   // `interfaceAddress` (absent: every interface, as broadcasts need) with
-  // port reuse. False when a step fails; the socket is kept until the next
+  // port reuse. Port 0 lets the system pick a free port, which is listened
+  // on without reuse, then and whenever the receiver listens on it again.
+  // False when a step fails; the socket is kept until the next
   // stopListening().
   virtual bool startListeningOnPort(
       std::uint16_t port, const std::optional<std::string>& interfaceAddress = std::nullopt);
