@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -52,6 +53,30 @@ TEST_F(DispatchTest, TaskPostedFromAnotherThreadReachesMain) {
   bool ranOnMain = false;
   queue->post([&] { postToMain([&] { ranOnMain = MainLoop::shared().isCurrent(); }); });
   EXPECT_TRUE(main().runUntil([&] { return ranOnMain; }));
+}
+
+// Tasks that keep coming, each costing a while, as bytes a terminal keeps
+// writing do: a wait still ends once what it waits for holds, and once its
+// time is up, long before they stop.
+TEST_F(DispatchTest, RunUntilEndsWhileTasksKeepComing) {
+  using Steady = std::chrono::steady_clock;
+  const auto floodEnd = Steady::now() + std::chrono::seconds(10);
+  bool coming = true;
+  int ran = 0;
+  std::function<void()> again = [&] {
+    ++ran;
+    const auto busyUntil = Steady::now() + std::chrono::microseconds(100);
+    while (Steady::now() < busyUntil) {
+    }
+    if (coming && Steady::now() < floodEnd) main().post(again);
+  };
+  main().post(again);
+  EXPECT_TRUE(main().runUntil([&] { return ran >= 10; }));
+  EXPECT_LT(Steady::now(), floodEnd) << "done unasked while tasks came";
+  EXPECT_FALSE(main().runUntil([] { return false; }, std::chrono::milliseconds(50)));
+  EXPECT_LT(Steady::now(), floodEnd) << "time-out unseen while tasks came";
+  coming = false;
+  runPending();
 }
 
 TEST_F(DispatchTest, AfterRunsOnceDueAndCancelStopsIt) {

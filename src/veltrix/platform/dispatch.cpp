@@ -203,19 +203,34 @@ void MainLoop::resetForTesting() {
 }
 
 bool MainLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds realTimeout) {
-  const auto deadline = std::chrono::steady_clock::now() + realTimeout;
+  using Steady = std::chrono::steady_clock;
+  const auto deadline = Steady::now() + realTimeout;
+  // Every task queued when a pass begins runs, then those they and other
+  // threads post, for a slice of time: tasks that keep coming faster than
+  // they run (bytes a terminal keeps writing) must not keep `done` unasked
+  // or the time-out unseen.
+  const auto pass = [&] {
+    std::size_t queued = 0;
+    {
+      std::lock_guard<std::mutex> lock(impl_->mutex);
+      queued = impl_->tasks.size();
+    }
+    const auto sliceEnd = Steady::now() + std::chrono::milliseconds(100);
+    for (std::size_t ran = 0; runPending(1) == 1;) {
+      if (++ran >= queued && Steady::now() >= sliceEnd) break;
+    }
+  };
   for (;;) {
-    runPending();
+    pass();
     if (done()) return true;
+    if (Steady::now() >= deadline) break;
     std::unique_lock<std::mutex> lock(impl_->mutex);
     if (!impl_->tasks.empty()) continue;
-    if (std::chrono::steady_clock::now() >= deadline) break;
     // Wake at least every few milliseconds: `done` may watch state that
     // changes without a task being posted.
-    impl_->cv.wait_until(
-        lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5)));
+    impl_->cv.wait_until(lock, std::min(deadline, Steady::now() + std::chrono::milliseconds(5)));
   }
-  runPending();
+  pass();
   return done();
 }
 

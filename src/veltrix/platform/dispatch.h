@@ -82,7 +82,8 @@ class MainLoop final : public TaskQueue {
   void resetForTesting();
 
   // Runs tasks on the calling (main) thread as they arrive until `done()`
-  // holds or `realTimeout` of real time has passed. Returns done().
+  // holds or `realTimeout` of real time has passed; tasks that keep coming
+  // do not hold it past either. Returns done().
   bool runUntil(const std::function<bool()>& done,
                 std::chrono::milliseconds realTimeout = std::chrono::milliseconds(5000));
 
