@@ -115,7 +115,7 @@ TEST_F(BroadcastTest, APickedPortIsTheReceiversOwnANamedOneIsShared) {
   auto holder = reusing();
   ASSERT_TRUE(holder->bindToPort(0, kOwn, nullptr));
   const std::uint16_t named = holder->localPort();
-  EXPECT_TRUE(receiver.startListeningOnPort(named, kOwn));
+  ASSERT_EQ(listen(named), named);
   EXPECT_TRUE(reusing()->bindToPort(named, kOwn, nullptr));
   holder->close();
 }
